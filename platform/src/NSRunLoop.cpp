@@ -43,7 +43,6 @@ void NSRunLoop::reset(std::unique_ptr<aurora::Clock> clock) {
   auto commands = std::move(commands_);
   timers_.clear();
   commands_.clear();
-  sources_.clear();
   for (auto& [key, timer] : timers) timer->modes_ = 0;
   mainQueue_->clear();
   animations_->clear();

@@ -61,8 +61,9 @@ class NSRunLoop {
   // --- Host and test controls ---
 
   // Starts over with `clock`: drops every pending task, timer, animation,
-  // layout mark, command and source, and runs in the default mode at the
-  // clock's time.
+  // layout mark and command, and runs in the default mode at the clock's time.
+  // Sources stay: they belong to process-wide services such as the
+  // notification centre.
   void reset(std::unique_ptr<aurora::Clock> clock);
   aurora::Clock& clock() { return *clock_; }
   aurora::Nanoseconds now() const { return clock_->now(); }
