@@ -1,4 +1,5 @@
 # Warnings and sanitizers, as interface targets every project target links.
+option(BUILD_TESTING "Build the tests" ON)
 option(AURORA_WERROR "Treat warnings as errors (on in CI)" OFF)
 if(DEFINED ENV{CI} AND NOT "$ENV{CI}" STREQUAL "" AND NOT "$ENV{CI}" STREQUAL "false")
   set(AURORA_WERROR ON CACHE BOOL "" FORCE)
@@ -21,5 +22,5 @@ function(aurora_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main aurora::options)
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
 endfunction()

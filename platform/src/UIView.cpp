@@ -64,6 +64,7 @@ std::shared_ptr<UIView> UIView::make(Class cls, CGRect frame) {
 id UIView::initWithFrameImp(id self, SEL, CGRect frame) {
   auto* view = static_cast<UIView*>(self);
   view->frame_ = frame;
+  view->initialised_ = true;
   if (auto* observer = aurora::platformObserver()) observer->viewCreated(*view);
   return self;
 }
@@ -73,7 +74,7 @@ void UIView::layoutSubviewsImp(id, SEL) {}
 Class UIView::layerClassImp(Class, SEL) { return CALayer::objcClass(); }
 
 UIView::~UIView() {
-  if (auto* observer = aurora::platformObserver()) observer->viewDestroyed(*this);
+  if (auto* observer = aurora::platformObserver(); observer && initialised_) observer->viewDestroyed(*this);
   if (layer_) layer_->view_ = nullptr;
 }
 

@@ -102,6 +102,7 @@ class UIView : public NSObject {
   bool clipsToBounds_ = false;
   bool translatesAutoresizingMask_ = true;
   bool needsLayout_ = true;
+  bool initialised_ = false;  // reported as made, so reported when destroyed
   std::shared_ptr<CALayer> layer_;
   std::vector<std::shared_ptr<UIView>> subviews_;
   std::weak_ptr<UIView> superview_;

@@ -1,0 +1,63 @@
+// The runtime class "ColorPillView": its methods, in the order of the class's
+// method list, each forwarding to the C++ member; and the view's destruction.
+#include "pillview/ColorPillView.h"
+
+#include "Selectors.h"
+
+namespace {
+
+ColorPillView* receiver(id self) { return static_cast<ColorPillView*>(self); }
+
+template <void (ColorPillView::*Style)()>
+void styleImp(id self, SEL) {
+  (receiver(self)->*Style)();
+}
+
+void animationDidStopImp(id self, SEL, id animation, bool finished) { receiver(self)->animationDidStop(animation, finished); }
+
+template <NSUInteger (ColorPillView::*Get)() const>
+NSUInteger getterImp(id self, SEL) {
+  return (receiver(self)->*Get)();
+}
+
+template <void (ColorPillView::*Set)(NSUInteger)>
+void setterImp(id self, SEL, NSUInteger value) {
+  (receiver(self)->*Set)(value);
+}
+
+Class layerClassImp(Class, SEL) { return CAGradientLayer::objcClass(); }
+
+}  // namespace
+
+Class ColorPillView::objcClass() {
+  static const Class cls = registerClass();
+  return cls;
+}
+
+Class ColorPillView::registerClass() {
+  namespace sel = pillview::selectors;
+  Class cls = objc_registerClass("ColorPillView", UIView::objcClass(), [] {
+    return std::static_pointer_cast<NSObject>(std::make_shared<ColorPillView>());
+  });
+  class_addMethod(cls, sel::initWithFrame(), &ColorPillView::initWithFrameImp, "@@:{CGRect={CGPoint=dd}{CGSize=dd}}");
+  class_addMethod(cls, sel::animateView(), &styleImp<&ColorPillView::animateView>, "v@:");
+  class_addMethod(cls, sel::staticView(), &styleImp<&ColorPillView::staticView>, "v@:");
+  class_addMethod(cls, sel::specturmView(), &styleImp<&ColorPillView::specturmView>, "v@:");
+  class_addMethod(cls, sel::waveView(), &styleImp<&ColorPillView::waveView>, "v@:");
+  class_addMethod(cls, sel::animationDidStopFinished(), &animationDidStopImp, "v@:@B");
+  class_addMethod(cls, sel::breathingView(), &styleImp<&ColorPillView::breathingView>, "v@:");
+  class_addMethod(cls, sel::fadeView(), &styleImp<&ColorPillView::fadeView>, "v@:");
+  class_addMethod(cls, sel_registerName("colorNum"), &getterImp<&ColorPillView::colorNum>, "Q@:");
+  class_addMethod(cls, sel_registerName("setColorNum:"), &setterImp<&ColorPillView::setColorNum>, "v@:Q");
+  class_addMethod(cls, sel_registerName("currentHueNum"), &getterImp<&ColorPillView::currentHueNum>, "Q@:");
+  class_addMethod(cls, sel_registerName("setCurrentHueNum:"), &setterImp<&ColorPillView::setCurrentHueNum>, "v@:Q");
+  class_addClassMethod(cls, sel_registerName("layerClass"), &layerClassImp);
+  return cls;
+}
+
+// A wave timer holds its view weakly and would otherwise tick on for ever
+// after the view is gone: the latest one is stopped here, older ones stop
+// themselves at their next tick.
+ColorPillView::~ColorPillView() {
+  if (_timer) _timer->invalidate();
+}
