@@ -13,7 +13,9 @@ void styleImp(id self, SEL) {
   (receiver(self)->*Style)();
 }
 
-void animationDidStopImp(id self, SEL, id animation, bool finished) { receiver(self)->animationDidStop(animation, finished); }
+void animationDidStopImp(id self, SEL, id animation, bool finished) {
+  receiver(self)->animationDidStop(animation, finished);
+}
 
 template <NSUInteger (ColorPillView::*Get)() const>
 NSUInteger getterImp(id self, SEL) {
@@ -25,7 +27,7 @@ void setterImp(id self, SEL, NSUInteger value) {
   (receiver(self)->*Set)(value);
 }
 
-Class layerClassImp(Class, SEL) { return CAGradientLayer::objcClass(); }
+Class gradientLayerClassImp(Class, SEL) { return CAGradientLayer::objcClass(); }
 
 }  // namespace
 
@@ -51,7 +53,7 @@ Class ColorPillView::registerClass() {
   class_addMethod(cls, sel_registerName("setColorNum:"), &setterImp<&ColorPillView::setColorNum>, "v@:Q");
   class_addMethod(cls, sel_registerName("currentHueNum"), &getterImp<&ColorPillView::currentHueNum>, "Q@:");
   class_addMethod(cls, sel_registerName("setCurrentHueNum:"), &setterImp<&ColorPillView::setCurrentHueNum>, "v@:Q");
-  class_addClassMethod(cls, sel_registerName("layerClass"), &layerClassImp);
+  class_addClassMethod(cls, sel_registerName("layerClass"), &gradientLayerClassImp);
   return cls;
 }
 

@@ -36,7 +36,9 @@ id ColorPillView::initWithFrameImp(id self, SEL sel, CGRect frame) {
   view->setCurrentHueNum(0);
   CAGradientLayer* layer = view->gradientLayer();
   layer->setBackgroundColor(settings::staticColor->CGColor());
-  if (UIColorRef color = startingColor(settings::style, view->currentHueNum())) layer->setBackgroundColor(color->CGColor());
+  if (UIColorRef color = startingColor(settings::style, view->currentHueNum())) {
+    layer->setBackgroundColor(color->CGColor());
+  }
 
   layer->setStartPoint(CGPointMake(0.0, 0.5));
   layer->setEndPoint(CGPointMake(1.0, 0.5));

@@ -99,6 +99,11 @@ bool class_respondsToSelector(Class cls, SEL sel) {
   return findMethod(cls, sel, aurora::objc::MethodKind::Instance) != nullptr;
 }
 
+IMP class_getMethodImplementation(Class cls, SEL sel) {
+  const Method* method = findMethod(cls, sel, aurora::objc::MethodKind::Instance);
+  return method ? method->imp : nullptr;
+}
+
 Class object_getClass(const NSObject* object) { return object ? object->isa() : nullptr; }
 const char* object_getClassName(const NSObject* object) { return class_getName(object_getClass(object)); }
 

@@ -69,7 +69,25 @@ id UIView::initWithFrameImp(id self, SEL, CGRect frame) {
   return self;
 }
 
-void UIView::layoutSubviewsImp(id, SEL) {}
+void UIView::layoutSubviewsImp(id self, SEL) {
+  auto* view = static_cast<UIView*>(self);
+  std::vector<std::shared_ptr<UIView>> placed;
+  for (const auto& constraint : view->constraints_) {
+    auto item = constraint->item();
+    if (!item || item->superview().get() != view || std::find(placed.begin(), placed.end(), item) != placed.end()) continue;
+    placed.push_back(item);
+    item->setFrame(NSLayoutFrameForConstraints(*item, view->constraints_, view->bounds()));
+  }
+}
+
+void UIView::addConstraints(const NSLayoutConstraintList& constraints) {
+  constraints_.insert(constraints_.end(), constraints.begin(), constraints.end());
+  if (auto* observer = aurora::platformObserver()) {
+    observer->constraintsAdded(*this, constraints.empty() ? std::string_view{} : constraints.front()->format(),
+                               constraints.size());
+  }
+  setNeedsLayout();
+}
 
 Class UIView::layerClassImp(Class, SEL) { return CALayer::objcClass(); }
 

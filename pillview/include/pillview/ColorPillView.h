@@ -19,11 +19,12 @@
 // - staticView: one colour, at once.
 //
 // Ownership: the pill owns the view; the view owns its palette and its timer
-// reference; the main run loop owns a scheduled timer. Everything a style
-// leaves pending (queued tasks, animation blocks, timer blocks) holds the view
-// weakly, so a view that goes away ends its style; when the view is destroyed
-// it invalidates the wave timer it holds, and an older wave timer of the same
-// view invalidates itself at its next tick.
+// reference; the main run loop owns a scheduled timer. What a style leaves
+// pending (queued tasks, animation blocks, timer blocks) holds the view weakly,
+// so a view that goes away ends its style; only the wave's queued update, run
+// at the same instant, holds it strongly. When the view is destroyed it
+// invalidates the wave timer it holds, and an older wave timer of the same view
+// invalidates itself at its next tick.
 //
 // The runtime class "ColorPillView" (a subclass of UIView) answers the style
 // operations, animationDidStop:finished:, the integer accessors and

@@ -29,6 +29,7 @@
 
 #include "CoreGraphics/CGGeometry.h"
 #include "QuartzCore/CALayer.h"
+#include "UIKit/NSLayoutConstraint.h"
 #include "UIKit/UIColor.h"
 #include "aurora/OnceFunction.h"
 #include "objc/runtime.h"
@@ -71,6 +72,10 @@ class UIView : public NSObject {
   // the subviews in order; nullptr when none.
   UIView* viewWithTag(NSInteger tag);
 
+  // They hold from the next layout pass on (see UIKit/NSLayoutConstraint.h).
+  void addConstraints(const NSLayoutConstraintList& constraints);
+  const NSLayoutConstraintList& constraints() const { return constraints_; }
+
   void setNeedsLayout();
   void layoutIfNeeded();
   bool needsLayout() const { return needsLayout_; }
@@ -86,7 +91,8 @@ class UIView : public NSObject {
   ~UIView() override;
 
  protected:
-  // Implementations of the runtime methods, for subclasses' [super ...].
+  // Implementations of the runtime methods, for subclasses' [super ...]. The
+  // base layoutSubviews applies the view's constraints to its subviews.
   static id initWithFrameImp(id self, SEL sel, CGRect frame);
   static void layoutSubviewsImp(id self, SEL sel);
   static Class layerClassImp(Class cls, SEL sel);
@@ -106,4 +112,5 @@ class UIView : public NSObject {
   std::shared_ptr<CALayer> layer_;
   std::vector<std::shared_ptr<UIView>> subviews_;
   std::weak_ptr<UIView> superview_;
+  NSLayoutConstraintList constraints_;
 };

@@ -57,6 +57,8 @@ Class objc_getClass(const char* name);
 const char* class_getName(Class cls);
 Class class_getSuperclass(Class cls);
 bool class_respondsToSelector(Class cls, SEL sel);
+// The implementation instances of `cls` answer `sel` with, or nullptr.
+IMP class_getMethodImplementation(Class cls, SEL sel);
 Class object_getClass(const NSObject* object);
 const char* object_getClassName(const NSObject* object);
 

@@ -38,4 +38,12 @@ inline constexpr NSUInteger totalColors = 2;
 // The values every setting has before the first read.
 void assignInitialValues();
 
+// The preferences file, a device path.
+inline constexpr const char* kPreferencesPath = "/var/mobile/Library/Preferences/com.quillmoren.auroraribbonpref.plist";
+
+// Reads the preferences file anew and updates the settings: a plain setting
+// whose key is absent (or unreadable as its type) keeps its value; a colour
+// whose key is absent or unparsable takes its fallback colour. Never fails.
+void refreshPrefs();
+
 }  // namespace settings

@@ -1,0 +1,44 @@
+// The load sequence. Three load-time functions, run by the loader in this
+// order: the settings take their initial values; the library constructor
+// subscribes to the settings-changed notification and reads the preferences
+// file; the installation step puts the replacements into the pill classes.
+// Everything else in the extension is constant-initialised, so nothing runs
+// after these and undoes them. Nothing here is ever undone.
+#include "CoreFoundation/CFNotificationCenter.h"
+#include "PillHooks.h"
+#include "settings/Settings.h"
+#include "substrate.h"
+
+namespace {
+
+constexpr const char* kSettingsChanged = "com.quillmoren.auroraribbon.settingschanged";
+
+void PreferencesChangedCallback(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) {
+  settings::refreshPrefs();
+}
+
+[[gnu::constructor(101)]] void takeInitialValues() { settings::assignInitialValues(); }
+
+[[gnu::constructor(102)]] void libraryConstructor() {
+  CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, &PreferencesChangedCallback,
+                                  kSettingsChanged, nullptr, CFNotificationSuspensionBehaviorCoalesce);
+  settings::refreshPrefs();
+}
+
+// Every step is taken whatever the earlier ones gave: a class the process
+// lacks is nil, and the runtime does nothing with nil.
+[[gnu::constructor(103)]] void installHooks() {
+  const SEL initWithFrame = sel_registerName("initWithFrame:");
+  const SEL layoutSubviews = sel_registerName("layoutSubviews");
+
+  Class luma = objc_getClass("MTLumaDodgePillView");
+  MSHookMessageEx(luma, initWithFrame, &lumaPill::initWithFrame, &lumaPill::savedInitWithFrame);
+  MSHookMessageEx(luma, layoutSubviews, &lumaPill::layoutSubviews, &lumaPill::savedLayoutSubviews);
+  class_addMethod(luma, sel_registerName("animateView"), &lumaPill::animateView, "v@:");
+
+  Class staticColor = objc_getClass("MTStaticColorPillView");
+  MSHookMessageEx(staticColor, initWithFrame, &staticPill::initWithFrame, &staticPill::savedInitWithFrame);
+  MSHookMessageEx(staticColor, layoutSubviews, &staticPill::layoutSubviews, &staticPill::savedLayoutSubviews);
+}
+
+}  // namespace

@@ -1,0 +1,30 @@
+// Numbers to and from text the way the platform's NSString and NSNumber do it:
+// leading-prefix parsing that never fails, and saturating conversions where
+// the C++ ones would be undefined. Pure functions; any thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace aurora::number {
+
+// NSString boolValue: white space, an optional sign and zeros skipped, then
+// Y, y, T, t or 1-9.
+bool flagFromText(std::string_view text);
+// NSString doubleValue: the longest decimal prefix after white space; 0.0 when
+// there is none, ±infinity on overflow.
+double doubleFromText(std::string_view text);
+// NSString longLongValue: the longest decimal integer prefix after white space,
+// saturating at the int64 limits; 0 when there is none.
+std::int64_t integerFromText(std::string_view text);
+
+// A double narrowed to float, ±infinity beyond the float range, NaN kept.
+float saturatingFloat(double value);
+// A double truncated towards zero, saturating at the int64 limits; NaN gives 0.
+std::int64_t saturatingInteger(double value);
+
+// NSNumber's description of a double: "%0.16g".
+std::string describeReal(double value);
+
+}  // namespace aurora::number
