@@ -24,8 +24,11 @@ asan:
 tsan:
 	$(MAKE) test PRESET=tsan
 
+# Until the live terminal view exists, the demo prints the trace of a few
+# virtual seconds on the demo root the build prepares (extension installed,
+# master switch on).
 demo: build
-	@echo "The simulator is not built yet: there is no demo to run so far."
+	./build/$(PRESET)/sim/auroraribbon-sim --root build/$(PRESET)/demo-root --trace - --duration 3
 
 clean:
 	rm -rf build

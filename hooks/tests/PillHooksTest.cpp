@@ -60,7 +60,8 @@ class PillHooksTest : public ::testing::Test {
   }
   void SetUp() override {
     loop().reset(std::make_unique<aurora::VirtualClock>());
-    applyPreferences({{"enabled", true}, {"style", std::string("Wave")}});
+    // Absent keys keep what an earlier test read: give every setting the tests touch a baseline.
+    applyPreferences({{"enabled", true}, {"style", std::string("Wave")}, {"homeBarOpacity", 1.0}});
   }
   void TearDown() override { loop().reset(std::make_unique<aurora::VirtualClock>()); }
 
@@ -240,7 +241,7 @@ TEST_F(PillHooksTest, SettingsChangedAfterTheColourViewExistsChangeNothingOnIt) 
   EXPECT_EQ(loop().scheduledTimerCount(), 1u);  // still the wave it started with
   auto later = makePill("MTStaticColorPillView", kPillFrame);
   loop().runFor(0ns);
-  EXPECT_EQ(later->alpha(), 0.1);
+  EXPECT_EQ(later->alpha(), static_cast<double>(0.1f));  // read as a 32-bit float
   EXPECT_EQ(colorViewOf(*later)->layer()->backgroundColor()->components(), (RGBA{246 / 255.0, 36 / 255.0, 89 / 255.0, 1}));
 }
 

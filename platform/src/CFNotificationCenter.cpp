@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "Foundation/NSRunLoop.h"
 #include "NotifySocket.h"
@@ -16,7 +19,6 @@
 
 // The process's one Darwin centre. Lock order: socketMutex_, then observersMutex_.
 struct CFNotificationCenter_s {
- public:
   void addObserver(const void* observer, CFNotificationCallback callback, std::string name) {
     {
       std::lock_guard lock(observersMutex_);
@@ -96,8 +98,8 @@ struct CFNotificationCenter_s {
       return;
     }
     NSRunLoop::mainRunLoop().addSource(receiver_.fd(), [this] { serviceSocket(); });
-    static const bool cleanupRegistered = std::atexit([] { CFNotificationCenterGetDarwinNotifyCenter()->removeSocketFile(); }) == 0;
-    (void)cleanupRegistered;
+    [[maybe_unused]] static const int cleanup =
+        std::atexit([] { CFNotificationCenterGetDarwinNotifyCenter()->removeSocketFile(); });
   }
 
   std::mutex socketMutex_;

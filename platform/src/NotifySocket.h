@@ -11,8 +11,9 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 #include <vector>
+
+#include <sys/types.h>
 
 namespace aurora::notify {
 

@@ -62,9 +62,4 @@ TEST(ColorStringRejects, ReadsOnlyTheViewItIsGiven) {
   EXPECT_EQ(parse(std::string_view(buffer).substr(0, 4), "#000000"), (RGBA{1, 1, 1, 1}));  // "#FFF"
 }
 
-TEST(ColorStringForms, AlwaysReturnsAColourObject) {
-  EXPECT_NE(LCPParseColorString("", ""), nullptr);
-  EXPECT_NE(LCPParseColorString("#F62459", "#F62459"), nullptr);
-}
-
 }  // namespace

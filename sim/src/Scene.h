@@ -12,20 +12,11 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <string_view>
 
+#include "PillNaming.h"
 #include "UIKit/UIView.h"
 
 namespace sim {
-
-// Told about each pill just before it is made, so that the view the platform
-// reports next can be known by the pill's name (the trace's ids).
-class PillNaming {
- public:
-  virtual ~PillNaming() = default;
-  virtual void willMakePill(Class cls, std::string_view name) = 0;
-  virtual void didMakePill() = 0;
-};
 
 inline constexpr CGRect kWindowFrame = CGRectMake(0, 0, 390, 844);
 

@@ -26,7 +26,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "Scene.h"
+#include "PillNaming.h"
 #include "TraceIds.h"
 #include "aurora/PlatformObserver.h"
 

@@ -1,5 +1,6 @@
 // The built auroraribbon-sim, run as a user runs it: help, a headless run,
 // the trace, and every exit status.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "Foundation/NSDictionary.h"
@@ -71,6 +72,14 @@ TEST_F(SimSmokeTest, WritesStyleAndSettingsBeforeStartUp) {
   EXPECT_EQ(prefs->doubleValue("homeBarOpacity"), 0.5);
 }
 
+TEST_F(SimSmokeTest, APreferencesFileTheDeviceCannotReadIsLeftAloneWithStatus1) {
+  const auto file = dir_.write("root/var/mobile/Library/Preferences/com.quillmoren.auroraribbonpref.plist", "half a pli");
+  const auto result = sim({"--root", root_.string(), "--style", "Fade"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("is not a preferences dictionary the device could read; leaving it untouched"), std::string::npos);
+  EXPECT_EQ(test::readFile(file), "half a pli");
+}
+
 TEST_F(SimSmokeTest, ABadScriptStopsEverythingWithStatus2) {
   dir_.write("bad.txt", "at 0 notify\n\nat 1 pill layout ghost\n");
   const auto result = sim({"--root", root_.string(), "--script", "bad.txt", "--set", "enabled=true", "--trace", "t.jsonl"});
@@ -135,6 +144,26 @@ TEST_F(SimSmokeTest, ALibraryThatFailsToLoadIsReportedAndSkipped) {
   EXPECT_NE(result.err.find("Broken.dylib"), std::string::npos);
   EXPECT_TRUE(test::eventsOf(test::traceEvents(result.out), "load").empty());
   EXPECT_EQ(test::eventsOf(test::traceEvents(result.out), "new").size(), 2u);
+}
+
+TEST_F(SimSmokeTest, TheHostsIdentityDecidesWhichLibrariesAreMeantForIt) {
+  const std::string libraries = "root/Library/MobileSubstrate/DynamicLibraries/";
+  const auto filter = [](const char* key, const char* value) {
+    return fmt::format("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Filter</key><dict><key>{}</key>"
+                       "<array><string>{}</string></array></dict></dict></plist>", key, value);
+  };
+  dir_.write(libraries + "ForBundle.dylib", "not a library");
+  dir_.write(libraries + "ForBundle.plist", filter("Bundles", "com.example.other"));
+  dir_.write(libraries + "ForExecutable.dylib", "not a library");
+  dir_.write(libraries + "ForExecutable.plist", filter("Executables", "Other"));
+
+  EXPECT_EQ(sim({"--root", root_.string(), "--duration", "0"}).err, "");  // neither is for the home screen
+  const auto asBundle = sim({"--root", root_.string(), "--duration", "0", "--bundle-id", "com.example.other"});
+  EXPECT_NE(asBundle.err.find("ForBundle.dylib"), std::string::npos);
+  EXPECT_EQ(asBundle.err.find("ForExecutable.dylib"), std::string::npos);
+  const auto asExecutable = sim({"--root", root_.string(), "--duration", "0", "--executable", "Other"});
+  EXPECT_EQ(asExecutable.err.find("ForBundle.dylib"), std::string::npos);
+  EXPECT_NE(asExecutable.err.find("ForExecutable.dylib"), std::string::npos);
 }
 
 }  // namespace

@@ -10,9 +10,10 @@
 // Promises:
 // - A file that is missing, unreadable, not a regular file, larger than 1 MiB,
 //   not a property list, or whose root is not a dictionary reads as nullptr;
-//   so does one nested deeper than kMaxDepth or holding more than kMaxValues
-//   values once shared references are expanded. Nothing here throws or stops
-//   the process, whatever the bytes.
+//   so does one nested deeper than kMaxDepth, holding more than kMaxValues
+//   values once shared references are expanded, or holding a NUL character in
+//   a string or key. Nothing here throws or stops the process, whatever the
+//   bytes.
 // - A typed read gives std::nullopt when the key is absent or its value cannot
 //   be read as that type (dates, data, arrays and dictionaries read as nothing
 //   but themselves). The rules, as the platform has them:
@@ -46,6 +47,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
