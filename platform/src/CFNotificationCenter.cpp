@@ -25,9 +25,9 @@ struct CFNotificationCenter_s {
       const bool known = std::any_of(observers_.begin(), observers_.end(), [&](const Observer& o) {
         return o.observer == observer && o.callback == callback && o.name == name;
       });
-      if (known) return;
-      observers_.push_back({observer, callback, std::move(name)});
+      if (!known) observers_.push_back({observer, callback, std::move(name)});
     }
+    // Also for a known observer: the device root may have changed since.
     listen();
   }
 

@@ -167,14 +167,24 @@ TEST_F(NotificationCenterTest, PostsFromOtherThreadsRunOnTheMainThread) {
   for (const Delivery& d : gDeliveries) EXPECT_TRUE(d.onMainThread);
 }
 
-TEST_F(NotificationCenterTest, AnObservingProcessKeepsOneSocketInTheRootsRunDirectory) {
+TEST_F(NotificationCenterTest, AnObservingProcessKeepsOneSocketInTheCurrentRootsRunDirectory) {
+  auto socketsIn = [](const fs::path& directory) {
+    std::vector<fs::path> sockets;
+    for (const auto& entry : fs::directory_iterator(directory)) sockets.push_back(entry.path());
+    return sockets;
+  };
   observe(uniqueName("a"));
   observe(uniqueName("b"));
-  std::vector<fs::path> sockets;
-  for (const auto& entry : fs::directory_iterator(notifyDirectory(root_))) sockets.push_back(entry.path());
+  const std::vector<fs::path> sockets = socketsIn(notifyDirectory(root_));
   ASSERT_EQ(sockets.size(), 1u);
   EXPECT_EQ(sockets[0].filename(), std::to_string(::getpid()));
   EXPECT_TRUE(fs::is_socket(sockets[0]));
+
+  // Observing again, even the same name, after the root changed moves the socket.
+  TempDeviceRoot next;
+  observe(uniqueName("a"));
+  EXPECT_TRUE(socketsIn(notifyDirectory(root_)).empty());
+  EXPECT_EQ(socketsIn(notifyDirectory(next)).size(), 1u);
 }
 
 TEST_F(NotificationCenterTest, ADeadSocketIsRemovedAndOtherFilesAreLeftAlone) {
