@@ -1,7 +1,7 @@
 # Warnings and sanitizers, as interface targets every project target links.
 option(BUILD_TESTING "Build the tests" ON)
 option(AURORA_WERROR "Treat warnings as errors (on in CI)" OFF)
-if(DEFINED ENV{CI} AND NOT "$ENV{CI}" STREQUAL "" AND NOT "$ENV{CI}" STREQUAL "false")
+if("$ENV{AURORA_WERROR}" OR (DEFINED ENV{CI} AND NOT "$ENV{CI}" STREQUAL "" AND NOT "$ENV{CI}" STREQUAL "false"))
   set(AURORA_WERROR ON CACHE BOOL "" FORCE)
 endif()
 set(AURORA_SANITIZE "" CACHE STRING "Sanitizers to build with, e.g. address,undefined or thread")
