@@ -28,13 +28,14 @@ void PreferencesChangedCallback(CFNotificationCenterRef, void*, CFStringRef, con
 // Every step is taken whatever the earlier ones gave: a class the process
 // lacks is nil, and the runtime does nothing with nil.
 [[gnu::constructor(103)]] void installHooks() {
-  const SEL initWithFrame = sel_registerName("initWithFrame:");
-  const SEL layoutSubviews = sel_registerName("layoutSubviews");
+  using aurora::objc::selector;
+  const SEL initWithFrame = selector<"initWithFrame:">();
+  const SEL layoutSubviews = selector<"layoutSubviews">();
 
   Class luma = objc_getClass("MTLumaDodgePillView");
   MSHookMessageEx(luma, initWithFrame, &lumaPill::initWithFrame, &lumaPill::savedInitWithFrame);
   MSHookMessageEx(luma, layoutSubviews, &lumaPill::layoutSubviews, &lumaPill::savedLayoutSubviews);
-  class_addMethod(luma, sel_registerName("animateView"), &lumaPill::animateView, "v@:");
+  class_addMethod(luma, selector<"animateView">(), &lumaPill::animateView, "v@:");
 
   Class staticColor = objc_getClass("MTStaticColorPillView");
   MSHookMessageEx(staticColor, initWithFrame, &staticPill::initWithFrame, &staticPill::savedInitWithFrame);

@@ -72,7 +72,7 @@ void animateView(id self, SEL) {
         10.0, [colorView, color] { colorView->setBackgroundColor(color); },
         [colorView, color, weakPill](bool) {
           colorView->setBackgroundColor(color);
-          if (auto pill = weakPill.lock()) pill->performSelector(sel_registerName("animateView"));
+          if (auto pill = weakPill.lock()) pill->performSelector(aurora::objc::selector<"animateView">());
         });
   });
 }

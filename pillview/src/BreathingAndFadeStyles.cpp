@@ -1,5 +1,4 @@
 // The breathing and fade styles: two-colour cycles whose step lasts a setting.
-#include "Selectors.h"
 #include "TwoColorCycle.h"
 #include "pillview/ColorPillView.h"
 #include "settings/Settings.h"
@@ -10,7 +9,7 @@ void ColorPillView::breathingView() {
       .colorAtIndexZero = [] { return settings::breathingColor; },
       .colorAtIndexOne = [] { return settings::breathingColor->colorWithAlphaComponent(0.0); },
       .stepSeconds = [] { return settings::breathingSpeed; },
-      .nextStep = &pillview::selectors::breathingView,
+      .nextStep = &aurora::objc::selector<"breathingView">,
   };
   pillview::beginTwoColorStep(*this, breathing);
 }
@@ -20,7 +19,7 @@ void ColorPillView::fadeView() {
       .colorAtIndexZero = [] { return settings::firstColor; },
       .colorAtIndexOne = [] { return settings::secondColor; },
       .stepSeconds = [] { return settings::fadeSpeed; },
-      .nextStep = &pillview::selectors::fadeView,
+      .nextStep = &aurora::objc::selector<"fadeView">,
   };
   pillview::beginTwoColorStep(*this, fade);
 }

@@ -2,7 +2,6 @@
 // method list, each forwarding to the C++ member; and the view's destruction.
 #include "pillview/ColorPillView.h"
 
-#include "Selectors.h"
 
 namespace {
 
@@ -37,18 +36,18 @@ Class ColorPillView::objcClass() {
 }
 
 Class ColorPillView::registerClass() {
-  namespace sel = pillview::selectors;
+  using aurora::objc::selector;
   Class cls = objc_registerClass("ColorPillView", UIView::objcClass(), [] {
     return std::static_pointer_cast<NSObject>(std::make_shared<ColorPillView>());
   });
-  class_addMethod(cls, sel::initWithFrame(), &ColorPillView::initWithFrameImp, "@@:{CGRect={CGPoint=dd}{CGSize=dd}}");
-  class_addMethod(cls, sel::animateView(), &styleImp<&ColorPillView::animateView>, "v@:");
-  class_addMethod(cls, sel::staticView(), &styleImp<&ColorPillView::staticView>, "v@:");
-  class_addMethod(cls, sel::specturmView(), &styleImp<&ColorPillView::specturmView>, "v@:");
-  class_addMethod(cls, sel::waveView(), &styleImp<&ColorPillView::waveView>, "v@:");
-  class_addMethod(cls, sel::animationDidStopFinished(), &animationDidStopImp, "v@:@B");
-  class_addMethod(cls, sel::breathingView(), &styleImp<&ColorPillView::breathingView>, "v@:");
-  class_addMethod(cls, sel::fadeView(), &styleImp<&ColorPillView::fadeView>, "v@:");
+  class_addMethod(cls, selector<"initWithFrame:">(), &ColorPillView::initWithFrameImp, "@@:{CGRect={CGPoint=dd}{CGSize=dd}}");
+  class_addMethod(cls, selector<"animateView">(), &styleImp<&ColorPillView::animateView>, "v@:");
+  class_addMethod(cls, selector<"staticView">(), &styleImp<&ColorPillView::staticView>, "v@:");
+  class_addMethod(cls, selector<"specturmView">(), &styleImp<&ColorPillView::specturmView>, "v@:");
+  class_addMethod(cls, selector<"waveView">(), &styleImp<&ColorPillView::waveView>, "v@:");
+  class_addMethod(cls, selector<"animationDidStop:finished:">(), &animationDidStopImp, "v@:@B");
+  class_addMethod(cls, selector<"breathingView">(), &styleImp<&ColorPillView::breathingView>, "v@:");
+  class_addMethod(cls, selector<"fadeView">(), &styleImp<&ColorPillView::fadeView>, "v@:");
   class_addMethod(cls, sel_registerName("colorNum"), &getterImp<&ColorPillView::colorNum>, "Q@:");
   class_addMethod(cls, sel_registerName("setColorNum:"), &setterImp<&ColorPillView::setColorNum>, "v@:Q");
   class_addMethod(cls, sel_registerName("currentHueNum"), &getterImp<&ColorPillView::currentHueNum>, "Q@:");

@@ -1,6 +1,5 @@
 // The one-second two-colour cycle (animateView), the static style and the
 // animation-delegate entry.
-#include "Selectors.h"
 #include "TwoColorCycle.h"
 #include "pillview/ColorPillView.h"
 #include "settings/Settings.h"
@@ -10,7 +9,7 @@ void ColorPillView::animateView() {
       .colorAtIndexZero = [] { return settings::firstColor; },
       .colorAtIndexOne = [] { return settings::secondColor; },
       .stepSeconds = [] { return 1.0; },
-      .nextStep = &pillview::selectors::animateView,
+      .nextStep = &aurora::objc::selector<"animateView">,
   };
   pillview::beginTwoColorStep(*this, oneSecondCycle);
 }
@@ -18,5 +17,5 @@ void ColorPillView::animateView() {
 void ColorPillView::staticView() { layer()->setBackgroundColor(settings::staticColor->CGColor()); }
 
 void ColorPillView::animationDidStop(id /*animation*/, bool /*finished*/) {
-  objc_msgSend<void>(this, pillview::selectors::waveView());
+  objc_msgSend<void>(this, aurora::objc::selector<"waveView">());
 }

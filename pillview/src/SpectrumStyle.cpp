@@ -3,7 +3,6 @@
 // holds the view weakly, so a destroyed view ends the chain.
 #include <memory>
 
-#include "Selectors.h"
 #include "dispatch/dispatch.h"
 #include "pillview/ColorPillView.h"
 #include "settings/Settings.h"
@@ -36,7 +35,7 @@ void ColorPillView::specturmView() {
         [weakView](bool /*finished*/) {
           if (auto view = weakView.lock()) {
             advanceHue(*view);
-            objc_msgSend<void>(view.get(), pillview::selectors::specturmView());
+            objc_msgSend<void>(view.get(), aurora::objc::selector<"specturmView">());
           }
         });
   });

@@ -10,20 +10,10 @@
 
 namespace {
 
-SEL initWithFrameSel() {
-  static const SEL sel = sel_registerName("initWithFrame:");
-  return sel;
-}
-
-SEL layoutSubviewsSel() {
-  static const SEL sel = sel_registerName("layoutSubviews");
-  return sel;
-}
-
-SEL layerClassSel() {
-  static const SEL sel = sel_registerName("layerClass");
-  return sel;
-}
+using aurora::objc::selector;
+constexpr auto initWithFrameSel = &selector<"initWithFrame:">;
+constexpr auto layoutSubviewsSel = &selector<"layoutSubviews">;
+constexpr auto layerClassSel = &selector<"layerClass">;
 
 }  // namespace
 

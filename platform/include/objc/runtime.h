@@ -27,6 +27,7 @@
 // sent on the main thread. Nothing here takes a lock.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -81,6 +82,21 @@ class SignatureMismatch : public std::logic_error {
 };
 
 enum class MethodKind { Instance, Class };
+
+// A selector name as a template argument, for selector<"...">() below.
+template <std::size_t N>
+struct SelectorName {
+  constexpr SelectorName(const char (&text)[N]) { std::copy_n(text, N, chars); }
+  char chars[N];
+};
+
+// The selector of that name, registered once per name: @selector(name).
+//   objc_msgSend<void>(view, aurora::objc::selector<"layoutSubviews">());
+template <SelectorName Name>
+SEL selector() {
+  static const SEL sel = sel_registerName(Name.chars);
+  return sel;
+}
 
 // Type encodings, interned: equal encodings are the same pointer.
 const char* internEncoding(std::string_view encoding);
