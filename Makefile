@@ -24,11 +24,11 @@ asan:
 tsan:
 	$(MAKE) test PRESET=tsan
 
-# Until the live terminal view exists, the demo prints the trace of a few
-# virtual seconds on the demo root the build prepares (extension installed,
-# master switch on).
+# The tour of the five styles on the demo root the build prepares (extension
+# installed, master switch on): live in a terminal (q quits), otherwise
+# written to a GIF whose path it prints.
 demo: build
-	./build/$(PRESET)/sim/auroraribbon-sim --root build/$(PRESET)/demo-root --trace - --duration 3
+	./build/$(PRESET)/sim/auroraribbon-sim --root build/$(PRESET)/demo-root --demo
 
 clean:
 	rm -rf build

@@ -5,6 +5,12 @@ if("$ENV{AURORA_WERROR}" OR (DEFINED ENV{CI} AND NOT "$ENV{CI}" STREQUAL "" AND 
   set(AURORA_WERROR ON CACHE BOOL "" FORCE)
 endif()
 set(AURORA_SANITIZE "" CACHE STRING "Sanitizers to build with, e.g. address,undefined or thread")
+# The fuzz preset builds everything with fuzzer-no-link among the sanitizers
+# and adds fuzz/, whose targets link libFuzzer's main (clang only).
+option(AURORA_FUZZ "Build the libFuzzer targets in fuzz/ (clang)" OFF)
+if(AURORA_FUZZ AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  message(FATAL_ERROR "AURORA_FUZZ needs clang (libFuzzer); configure with the fuzz preset")
+endif()
 
 add_library(aurora_options INTERFACE)
 add_library(aurora::options ALIAS aurora_options)

@@ -2,8 +2,9 @@
 // order: the settings take their initial values; the library constructor
 // subscribes to the settings-changed notification and reads the preferences
 // file; the installation step puts the replacements into the pill classes.
-// Everything else in the extension is constant-initialised, so nothing runs
-// after these and undoes them. Nothing here is ever undone.
+// Everything else in the extension is constant-initialised or built at
+// priority 101 (settings/src/Settings.cpp), so nothing runs after these and
+// undoes them. Nothing here is ever undone.
 #include "CoreFoundation/CFNotificationCenter.h"
 #include "PillHooks.h"
 #include "settings/Settings.h"
@@ -17,9 +18,9 @@ void PreferencesChangedCallback(CFNotificationCenterRef, void*, CFStringRef, con
   settings::refreshPrefs();
 }
 
-[[gnu::constructor(101)]] void takeInitialValues() { settings::assignInitialValues(); }
+[[gnu::constructor(102)]] void takeInitialValues() { settings::assignInitialValues(); }
 
-[[gnu::constructor(102)]] void libraryConstructor() {
+[[gnu::constructor(103)]] void libraryConstructor() {
   CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, &PreferencesChangedCallback,
                                   kSettingsChanged, nullptr, CFNotificationSuspensionBehaviorCoalesce);
   settings::refreshPrefs();
@@ -27,7 +28,7 @@ void PreferencesChangedCallback(CFNotificationCenterRef, void*, CFStringRef, con
 
 // Every step is taken whatever the earlier ones gave: a class the process
 // lacks is nil, and the runtime does nothing with nil.
-[[gnu::constructor(103)]] void installHooks() {
+[[gnu::constructor(104)]] void installHooks() {
   using aurora::objc::selector;
   const SEL initWithFrame = selector<"initWithFrame:">();
   const SEL layoutSubviews = selector<"layoutSubviews">();

@@ -7,13 +7,14 @@
 
 void startStyle(ColorPillView* colorView) {
   // Compared in this order; the first equal name wins.
-  static constexpr std::pair<std::string_view, const char*> styles[] = {
-      {"Wave", "waveView"}, {"Spectrum", "specturmView"}, {"Fade", "fadeView"},
-      {"Breathing", "breathingView"}, {"Static", "staticView"},
+  using aurora::objc::selector;
+  static constexpr std::pair<std::string_view, SEL (*)()> styles[] = {
+      {"Wave", &selector<"waveView">}, {"Spectrum", &selector<"specturmView">}, {"Fade", &selector<"fadeView">},
+      {"Breathing", &selector<"breathingView">}, {"Static", &selector<"staticView">},
   };
   for (const auto& [name, method] : styles) {
     if (settings::style == name) {
-      objc_msgSend<void>(colorView, sel_registerName(method));
+      objc_msgSend<void>(colorView, method());
       return;
     }
   }

@@ -2,6 +2,7 @@
 // that every case loads the extension anew into a process of its own shape.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -10,6 +11,7 @@
 
 #include "CoreFoundation/CFNotificationCenter.h"
 #include "Foundation/NSRunLoop.h"
+#include "PlatformTestSupport.h"
 #include "TestHost.h"
 #include "aurora/MainThread.h"
 #include "aurora/PlatformObserver.h"
@@ -91,7 +93,7 @@ TEST_F(LoadSequenceTest, APostingFromAnotherProcessReReadsTheFileOnTheMainThread
                 if (poster == 0) {
                   char byte;
                   if (::read(go[0], &byte, 1) != 1) std::_Exit(1);
-                  writePreferences({{"enabled", true}}, PlistFormat::Binary);
+                  writePreferences({{"enabled", true}}, aurora::PlistFormat::Binary);
                   CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), kSettingsChanged,
                                                        nullptr, nullptr, true);
                   std::_Exit(0);
@@ -150,6 +152,28 @@ TEST_F(LoadSequenceTest, AnAnimateViewTheClassAlreadyHasIsLeftAlone) {
                 auto pill = makePill("MTLumaDodgePillView", CGRectMake(0, 0, 100, 5));
                 objc_msgSend<void>(pill.get(), sel_registerName("animateView"));
                 HOST_CHECK(hostAnimateViewCalls() == 1);
+              }),
+              ::testing::ExitedWithCode(0), "");
+}
+
+// The string settings are built before the load-time functions (whatever the
+// compiler can constant-evaluate), so their initial values survive the load.
+TEST_F(LoadSequenceTest, TheInitialStyleAndDirectionSurviveTheLoad) {
+  writePreferences({{"enabled", true}});
+  EXPECT_EXIT(inFreshHost([] {
+                registerHostPills();
+                RecordingObserver observer;
+                loadExtensions();
+                auto pill = makePill("MTStaticColorPillView", CGRectMake(0, 0, 100, 5));
+                pill->layoutIfNeeded();
+                NSRunLoop::mainRunLoop().runFor(0s);
+                HOST_CHECK(NSRunLoop::mainRunLoop().scheduledTimerCount() == 1);  // "Wave" runs on a timer
+                const auto colors = std::find(observer.events.begin(), observer.events.end(), "set layer.colors");
+                HOST_CHECK(colors != observer.events.end());
+                // "l2r" turned the palette once: hue 360 then hue 0, both red, lead the band.
+                const auto sets = std::count_if(observer.events.begin(), colors, [](const std::string& e) { return e.starts_with("set "); });
+                const auto& band = std::get<std::vector<RGBA>>(observer.values[static_cast<std::size_t>(sets)]);
+                HOST_CHECK(band.size() == 60 && band[0] == (RGBA{1, 0, 0, 1}) && band[1] == (RGBA{1, 0, 0, 1}));
               }),
               ::testing::ExitedWithCode(0), "");
 }

@@ -68,7 +68,7 @@ class PillHooksTest : public ::testing::Test {
   static NSRunLoop& loop() { return NSRunLoop::mainRunLoop(); }
 
   // Writes the file and posts the settings-changed notification, as the settings pane does.
-  static void applyPreferences(const PlistEntries& entries) {
+  static void applyPreferences(const std::vector<aurora::PreferenceEntry>& entries) {
     writePreferences(entries);
     CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), kSettingsChanged, nullptr,
                                          nullptr, true);

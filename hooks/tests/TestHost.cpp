@@ -57,8 +57,8 @@ LoadReport loadExtensions() {
   return report;
 }
 
-void writePreferences(const PlistEntries& entries, PlistFormat format) {
-  writePlist(hostPath(kPreferencesFile), entries, format);
+void writePreferences(const std::vector<PreferenceEntry>& entries, PlistFormat format) {
+  PreferencesFile(hostPath(kPreferencesFile)).writeRaw(preferencesBytes(entries, format));
 }
 
 std::shared_ptr<UIView> makePill(const char* className, CGRect frame) {

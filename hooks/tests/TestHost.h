@@ -11,7 +11,7 @@
 #include "TempDeviceRoot.h"
 #include "UIKit/UIView.h"
 #include "aurora/Loader.h"
-#include "testsupport/PlistFile.h"
+#include "aurora/PreferencesFile.h"
 
 namespace aurora::testing {
 
@@ -38,8 +38,8 @@ void installExtension(const TempDeviceRoot& root);
 // Loads what the device root holds, as the host "SpringBoard" would.
 LoadReport loadExtensions();
 
-// Writes the preferences file under the current device root.
-void writePreferences(const PlistEntries& entries, PlistFormat format = PlistFormat::Xml);
+// Writes the preferences file under the current device root: these entries and nothing else.
+void writePreferences(const std::vector<PreferenceEntry>& entries, PlistFormat format = PlistFormat::Xml);
 
 std::shared_ptr<UIView> makePill(const char* className, CGRect frame);
 

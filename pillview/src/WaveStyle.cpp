@@ -34,7 +34,7 @@ void turnPalette(ColorPillView::Palette& palette, const std::string& direction) 
 // A palette that was taken away reads as an empty one, as a message to nil would.
 void updateWave(ColorPillView& view) {
   std::vector<CGColorRef> shown;
-  if (std::shared_ptr<ColorPillView::Palette> palette = view.colors()) {
+  if (const std::shared_ptr<ColorPillView::Palette>& palette = view.colors()) {
     turnPalette(*palette, settings::waveDirection);
     shown = palette->subarrayWithRange(0, palette->count() / 6);
   }

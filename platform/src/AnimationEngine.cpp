@@ -49,6 +49,15 @@ void AnimationEngine::animate(double seconds, OnceClosure animations, OnceFuncti
 }
 
 bool AnimationEngine::endDue(Nanoseconds now) {
+  // An endless animation whose layers are all gone can neither end nor run its
+  // completion: keeping it would only hold its completion for ever.
+  if (endlessMayBeOrphaned()) {
+    layersDestroyedSeen_ = census::layersDestroyed.load(std::memory_order_relaxed);
+    std::erase_if(endless_, [](const std::unique_ptr<Animation>& animation) {
+      return !animation->layers.empty() &&
+             std::all_of(animation->layers.begin(), animation->layers.end(), [](const auto& layer) { return layer.expired(); });
+    });
+  }
   bool ended = false;
   while (!active_.empty() && active_.begin()->first.first <= now) {
     std::unique_ptr<Animation> animation = std::move(active_.begin()->second);

@@ -16,7 +16,8 @@
 // - A newer animation of the same property takes the presentation over from
 //   where it is; the earlier one still ends, with finished = true, at its own
 //   time. An animation ends with finished = false when a layer it animated has
-//   been destroyed.
+//   been destroyed; an endless one whose layers have all been destroyed is
+//   dropped at the next turn, its completion released without running.
 // - Animations end in the order of their end times, then of their starts.
 //
 // Owned by the main run loop. Main thread only.
@@ -29,6 +30,7 @@
 #include <utility>
 #include <vector>
 
+#include "CensusCounters.h"
 #include "aurora/OnceFunction.h"
 #include "aurora/PlatformObserver.h"
 #include "aurora/Time.h"
@@ -53,6 +55,11 @@ class AnimationEngine {
   // The animation whose animations block is running, or nullptr.
   Animation* current() { return current_; }
 
+  // Whether an animation ends at or before `now`, or an endless one may have
+  // lost its layers since endDue last looked.
+  bool hasDue(Nanoseconds now) const {
+    return (!active_.empty() && active_.begin()->first.first <= now) || endlessMayBeOrphaned();
+  }
   // Ends the animations due at `now`, running their completions; true if any.
   bool endDue(Nanoseconds now);
   std::optional<Nanoseconds> nextEnd() const;
@@ -64,7 +71,12 @@ class AnimationEngine {
 
  private:
   std::map<std::pair<Nanoseconds, AnimationSerial>, std::unique_ptr<Animation>> active_;
+  bool endlessMayBeOrphaned() const {
+    return !endless_.empty() && census::layersDestroyed.load(std::memory_order_relaxed) != layersDestroyedSeen_;
+  }
+
   std::vector<std::unique_ptr<Animation>> endless_;
+  std::uint64_t layersDestroyedSeen_ = 0;
   Animation* current_ = nullptr;
   AnimationSerial lastSerial_ = 0;
 };

@@ -47,11 +47,12 @@ struct References {
   std::uint64_t count = 0;
 };
 
-// Whether `count` units of `width` bytes from `start` hold an all-zero unit.
+// Whether `count` units of `width` (1 or 2) bytes from `start` hold an all-zero unit.
 bool holdsNul(std::string_view bytes, std::uint64_t start, std::uint64_t count, std::uint64_t width) {
-  for (std::uint64_t i = 0; i < count; ++i) {
-    const std::string_view unit = bytes.substr(start + i * width, width);
-    if (unit.find_first_not_of('\0') == std::string_view::npos) return true;
+  const std::string_view units = bytes.substr(start, count * width);
+  if (width == 1) return units.find('\0') != std::string_view::npos;
+  for (std::size_t i = 0; i + 1 < units.size(); i += 2) {
+    if (units[i] == '\0' && units[i + 1] == '\0') return true;
   }
   return false;
 }

@@ -1,6 +1,7 @@
 #include "QuartzCore/CALayer.h"
 
 #include "AnimationEngine.h"
+#include "CensusCounters.h"
 #include "Foundation/NSRunLoop.h"
 #include "UIKit/UIView.h"
 
@@ -9,6 +10,12 @@ Class CALayer::objcClass() {
     return std::static_pointer_cast<NSObject>(std::make_shared<CALayer>());
   });
   return cls;
+}
+
+CALayer::CALayer() { ++aurora::census::liveLayers; }
+CALayer::~CALayer() {
+  --aurora::census::liveLayers;
+  aurora::census::layersDestroyed.fetch_add(1, std::memory_order_relaxed);
 }
 
 void CALayer::report(aurora::ViewProperty property, const aurora::PropertyValue& value,

@@ -1,15 +1,42 @@
 #include "aurora/DeviceRoot.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <string>
 
 namespace aurora {
 
-std::filesystem::path deviceRoot() {
+namespace {
+
+const char* rootText() {
   const char* root = std::getenv(kDeviceRootVariable);
-  return root != nullptr && *root != '\0' ? std::filesystem::path(root) : std::filesystem::path("/");
+  return root != nullptr && *root != '\0' ? root : "/";
 }
 
+// Absolute, with no empty, "." or ".." component: normalising leaves it as it is.
+bool isNormalAbsolute(std::string_view path) {
+  if (path.empty() || path.front() != '/') return false;
+  for (std::size_t start = 1; start <= path.size();) {
+    const std::size_t end = std::min(path.find('/', start), path.size());
+    const std::string_view part = path.substr(start, end - start);
+    if (part.empty() || part == "." || part == "..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::filesystem::path deviceRoot() { return std::filesystem::path(rootText()); }
+
 std::filesystem::path hostPath(std::string_view devicePath) {
+  if (isNormalAbsolute(devicePath)) {
+    // The usual device path, joined as `root / relative` would join it, in one string.
+    std::string joined = rootText();
+    if (joined.back() != '/') joined += '/';
+    joined.append(devicePath.substr(1));
+    return std::filesystem::path(std::move(joined));
+  }
   // Normalising "/" + path drops every ".." that would climb above "/".
   const std::filesystem::path device = (std::filesystem::path("/") / devicePath).lexically_normal();
   return deviceRoot() / device.relative_path();

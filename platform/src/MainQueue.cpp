@@ -10,35 +10,33 @@ void MainQueue::post(OnceClosure task) {
   {
     std::lock_guard lock(mutex_);
     tasks_.push_back(std::move(task));
+    count_.store(tasks_.size(), std::memory_order_release);
   }
   // On the main thread the loop is running, not sleeping: no wake-up needed.
   if (!isMainThread()) NSRunLoop::mainRunLoop().wake();
 }
 
 bool MainQueue::drain() {
-  std::deque<OnceClosure> batch;
+  if (empty()) return false;
+  // A task that drains again (a nested run of the loop) finds no spare and
+  // takes a new list.
+  std::vector<OnceClosure> batch = std::move(spare_);
   {
     std::lock_guard lock(mutex_);
     batch.swap(tasks_);
+    count_.store(0, std::memory_order_relaxed);
   }
   for (auto& task : batch) std::move(task)();
-  return !batch.empty();
-}
-
-bool MainQueue::empty() const {
-  std::lock_guard lock(mutex_);
-  return tasks_.empty();
-}
-
-std::size_t MainQueue::size() const {
-  std::lock_guard lock(mutex_);
-  return tasks_.size();
+  batch.clear();
+  spare_ = std::move(batch);
+  return true;
 }
 
 void MainQueue::clear() {
-  std::deque<OnceClosure> dropped;
+  std::vector<OnceClosure> dropped;
   std::lock_guard lock(mutex_);
   dropped.swap(tasks_);
+  count_.store(0, std::memory_order_relaxed);
 }
 
 }  // namespace aurora

@@ -1,5 +1,6 @@
 #include "Foundation/NSDictionary.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -22,16 +23,25 @@ std::optional<std::string> readSmallFile(const std::filesystem::path& path, std:
   struct stat info{};
   std::optional<std::string> result;
   if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<std::uintmax_t>(info.st_size) <= limit) {
-    std::string contents;
-    contents.reserve(static_cast<std::size_t>(info.st_size));
-    char chunk[16384];
+    // Room for one byte more than the file holds: a read of a regular file
+    // returns less than asked only at its end, so one read usually does, and
+    // a file that grew meanwhile fills the room and is read on. A file that
+    // reports no size (a kernel's pseudo-file) is read until a read gives 0.
+    const bool sized = info.st_size > 0;
+    std::string contents(sized ? static_cast<std::size_t>(info.st_size) + 1 : std::size_t{4096}, '\0');
+    std::size_t filled = 0;
     for (;;) {
-      const ssize_t got = ::read(fd, chunk, sizeof chunk);
+      const ssize_t got = ::read(fd, contents.data() + filled, contents.size() - filled);
       if (got < 0 && errno == EINTR) continue;
-      if (got == 0) result = std::move(contents);
-      if (got <= 0) break;
-      contents.append(chunk, static_cast<std::size_t>(got));
-      if (contents.size() > limit) break;
+      if (got < 0) break;
+      filled += static_cast<std::size_t>(got);
+      if (filled > limit) break;
+      if (got == 0 || (sized && filled < contents.size())) {
+        contents.resize(filled);
+        result = std::move(contents);
+        break;
+      }
+      if (filled == contents.size()) contents.resize(std::min(2 * contents.size(), limit + 1));
     }
   }
   ::close(fd);

@@ -101,7 +101,8 @@ void NSRunLoop::runUntil(aurora::Nanoseconds end) {
   aurora::requireMainThread("-[NSRunLoop runUntil]");
   for (;;) {
     runInstant();
-    if (stopRequested_.exchange(false) || now() >= end) return;
+    // Read before it is cleared: clearing is a locked instruction on every instant.
+    if ((stopRequested_.load(std::memory_order_relaxed) && stopRequested_.exchange(false)) || now() >= end) return;
     std::optional<aurora::Nanoseconds> deadline = nextDeadline();
     if (end != aurora::Nanoseconds::max()) deadline = std::min(deadline.value_or(end), end);
     // Idle for ever on a virtual clock: nothing can happen any more.
@@ -149,17 +150,20 @@ bool NSRunLoop::runHostCommands() {
 }
 
 bool NSRunLoop::turn() {
-  bool did = mainQueue_->drain();
-  did |= fireDueTimers();
-  did |= animations_->endDue(now());
-  did |= layout_->runPasses();
+  // Each step is entered only when it has work: most turns have little.
+  bool did = !mainQueue_->empty() && mainQueue_->drain();
+  const aurora::Nanoseconds timersInstant = now();
+  if (!timers_.empty() && timers_.begin()->first.fireDate <= timersInstant) did |= fireDueTimers(timersInstant);
+  const aurora::Nanoseconds animationsInstant = now();
+  if (animations_->hasDue(animationsInstant)) did |= animations_->endDue(animationsInstant);
+  if (layout_->hasPending()) did |= layout_->runPasses();
   return did;
 }
 
-bool NSRunLoop::fireDueTimers() {
-  const aurora::Nanoseconds instant = now();
+bool NSRunLoop::fireDueTimers(aurora::Nanoseconds instant) {
   const unsigned mode = static_cast<unsigned>(mode_);
-  std::vector<std::shared_ptr<NSTimer>> due;
+  // A block that runs the loop again finds no spare and takes a new list.
+  std::vector<std::shared_ptr<NSTimer>> due = std::move(dueSpare_);
   for (const auto& [key, timer] : timers_) {
     if (key.fireDate > instant) break;
     if (timer->modes_ & mode) due.push_back(timer);
@@ -168,15 +172,24 @@ bool NSRunLoop::fireDueTimers() {
   for (auto& timer : due) {
     // An earlier block may have invalidated this timer.
     if (!timer->valid_ || timer->modes_ == 0 || timer->nextFire_ > instant) continue;
-    timers_.erase(ScheduledTimer{timer->nextFire_, timer->serial_});
+    // A repeating timer's entry moves to its next fire date: no allocation.
+    auto entry = timers_.extract(ScheduledTimer{timer->nextFire_, timer->serial_});
     if (timer->repeats_) {
       timer->nextFire_ = timer->nextFireDateAfter(instant);
-      timers_.emplace(ScheduledTimer{timer->nextFire_, timer->serial_}, timer);
+      const ScheduledTimer next{timer->nextFire_, timer->serial_};
+      if (entry.empty()) {
+        timers_.emplace(next, timer);
+      } else {
+        entry.key() = next;
+        timers_.insert(std::move(entry));
+      }
     }
     timer->runBlock();
     if (!timer->repeats_) timer->invalidate();
     fired = true;
   }
+  due.clear();
+  dueSpare_ = std::move(due);
   return fired;
 }
 

@@ -34,6 +34,9 @@ std::optional<aurora::Nanoseconds> NSTimer::fireDate() const {
 }
 
 aurora::Nanoseconds NSTimer::nextFireDateAfter(aurora::Nanoseconds now) const {
+  // nextFire_ is origin_ + k x interval: when `now` lies before the next
+  // multiple, that multiple is the answer, with no division.
+  if (nextFire_ <= now && now - nextFire_ < *interval_) return nextFire_ + *interval_;
   const auto k = (now - origin_) / *interval_ + 1;
   return origin_ + k * *interval_;
 }
@@ -41,12 +44,12 @@ aurora::Nanoseconds NSTimer::nextFireDateAfter(aurora::Nanoseconds now) const {
 void NSTimer::fire() {
   aurora::requireMainThread("-[NSTimer fire]");
   if (!valid_) return;
+  auto keepAlive = shared_from_this();
   runBlock();
   if (!repeats_) invalidate();
 }
 
 void NSTimer::runBlock() {
-  auto keepAlive = shared_from_this();
   if (auto* observer = aurora::platformObserver()) observer->timerFired(*this);
   ++running_;
   if (block_) block_(*this);

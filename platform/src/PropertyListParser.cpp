@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <limits>
 #include <optional>
+#include <string>
 
 #include <plist/plist.h>
 
@@ -49,7 +50,7 @@ class Converter {
       if (item == nullptr) break;
       std::optional<PropertyListValue> value = convert(item, depth + 1);
       if (!value || !key) return nullptr;
-      entries.insert_or_assign(key.get(), std::move(*value));
+      entries.insert_or_assign(std::string(key.get()), std::move(*value));  // the key's text moves into the entry
     }
     return std::make_shared<const NSDictionary>(std::move(entries));
   }

@@ -1,9 +1,12 @@
-// The class registry, selectors, method tables and NSObject.
+// The class registry, selectors, method tables, their caches and NSObject.
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "aurora/MainThread.h"
 #include "objc/runtime.h"
@@ -21,6 +24,69 @@ struct Method {
 
 using MethodTable = std::unordered_map<SEL, Method>;
 
+// Bumped by every change to any method table: a method added to or replaced in
+// a class changes what its subclasses answer too, so every cache filled before
+// is stale. Main thread only, as the tables are.
+std::uint64_t gMethodTablesGeneration = 1;
+
+// What sends to a class have found, by selector: a small open-addressing
+// table, which forgets everything once any method table has changed. A send
+// that finds its selector here skips the walk up the class chain.
+class MethodCache {
+ public:
+  // The method remembered for `sel`, or nullptr.
+  const Method* find(SEL sel) const {
+    if (generation_ != gMethodTablesGeneration) return nullptr;
+    for (std::size_t i = home(sel);; i = (i + 1) & mask_) {
+      const Slot& slot = slots_[i];
+      if (slot.sel == sel) return &slot.method;
+      if (slot.sel == nullptr) return nullptr;
+    }
+  }
+
+  void remember(SEL sel, const Method& method) {
+    if (generation_ != gMethodTablesGeneration) {
+      std::fill(slots_.begin(), slots_.end(), Slot{});
+      used_ = 0;
+      generation_ = gMethodTablesGeneration;
+    }
+    if (2 * (used_ + 1) > slots_.size()) grow();
+    place(sel, method);
+    ++used_;
+  }
+
+ private:
+  struct Slot {
+    SEL sel = nullptr;
+    Method method{};
+  };
+
+  std::size_t home(SEL sel) const {
+    const auto bits = reinterpret_cast<std::uintptr_t>(sel) * 0x9E3779B97F4A7C15u;  // Fibonacci hashing
+    return static_cast<std::size_t>(bits >> 32) & mask_;
+  }
+
+  void place(SEL sel, const Method& method) {
+    std::size_t i = home(sel);
+    while (slots_[i].sel != nullptr) i = (i + 1) & mask_;
+    slots_[i] = {sel, method};
+  }
+
+  void grow() {
+    std::vector<Slot> old(slots_.empty() ? 8 : 2 * slots_.size());
+    old.swap(slots_);
+    mask_ = slots_.size() - 1;
+    for (const Slot& slot : old) {
+      if (slot.sel != nullptr) place(slot.sel, slot.method);
+    }
+  }
+
+  std::vector<Slot> slots_;  // a power of two of them, at most half used
+  std::size_t mask_ = 0;
+  std::size_t used_ = 0;
+  std::uint64_t generation_ = 0;  // never current before the first remember
+};
+
 }  // namespace
 
 struct objc_class {
@@ -29,9 +95,14 @@ struct objc_class {
   ObjectFactory factory;
   MethodTable instanceMethods;
   MethodTable classMethods;
+  MethodCache instanceCache;
+  MethodCache classCache;
 
   MethodTable& table(aurora::objc::MethodKind kind) {
     return kind == aurora::objc::MethodKind::Instance ? instanceMethods : classMethods;
+  }
+  MethodCache& cache(aurora::objc::MethodKind kind) {
+    return kind == aurora::objc::MethodKind::Instance ? instanceCache : classCache;
   }
 };
 
@@ -112,7 +183,7 @@ Class objc_registerClass(const char* name, Class superclass, ObjectFactory facto
   auto& classes = registry().classes;
   auto [it, inserted] = classes.try_emplace(name);
   if (!inserted) throw std::invalid_argument(std::string("objc_registerClass: a class named ") + name + " exists");
-  it->second = std::make_unique<objc_class>(objc_class{name, superclass, factory, {}, {}});
+  it->second = std::make_unique<objc_class>(objc_class{name, superclass, factory, {}, {}, {}, {}});
   return it->second.get();
 }
 
@@ -139,7 +210,9 @@ const char* internEncoding(std::string_view encoding) {
 bool addMethod(Class cls, SEL sel, IMP imp, const char* encoding, MethodKind kind) {
   if (cls == nullptr) return false;
   requireMainThread("class_addMethod");
-  return cls->table(kind).try_emplace(sel, Method{imp, encoding}).second;
+  const bool added = cls->table(kind).try_emplace(sel, Method{imp, encoding}).second;
+  if (added) ++gMethodTablesGeneration;
+  return added;
 }
 
 void hookMethod(Class cls, SEL sel, IMP replacement, const char* encoding, IMP* result, IMP (*inheritedCall)(Class)) {
@@ -150,6 +223,7 @@ void hookMethod(Class cls, SEL sel, IMP replacement, const char* encoding, IMP* 
     checkEncoding(cls, sel, MethodKind::Instance, it->second.encoding, encoding);
     if (result != nullptr) *result = it->second.imp;
     it->second.imp = replacement;
+    ++gMethodTablesGeneration;
     return;
   }
   const Method* inherited = findMethod(cls->superclass, sel, MethodKind::Instance);
@@ -157,16 +231,31 @@ void hookMethod(Class cls, SEL sel, IMP replacement, const char* encoding, IMP* 
   checkEncoding(cls, sel, MethodKind::Instance, inherited->encoding, encoding);
   if (result != nullptr) *result = inheritedCall(cls);
   own.emplace(sel, Method{replacement, encoding});
+  ++gMethodTablesGeneration;
 }
 
-IMP lookupMethod(Class start, SEL sel, const char* encoding, MethodKind kind, Class receiverClass) {
+namespace {
+
+// A send the cache could not answer: the walk up the class chain, remembered.
+[[gnu::noinline]] IMP lookupAndRemember(Class start, SEL sel, const char* encoding, MethodKind kind, Class receiverClass) {
   const Method* method = findMethod(start, sel, kind);
   if (method == nullptr) {
     const char* what = kind == MethodKind::Instance ? "instance" : "class";
     throw UnrecognizedSelector(describe(receiverClass, sel, kind) + ": unrecognized selector sent to " + what);
   }
   checkEncoding(receiverClass, sel, kind, method->encoding, encoding);
+  start->cache(kind).remember(sel, *method);
   return method->imp;
+}
+
+}  // namespace
+
+IMP lookupMethod(Class start, SEL sel, const char* encoding, MethodKind kind, Class receiverClass) {
+  if (start != nullptr) {
+    const Method* cached = start->cache(kind).find(sel);
+    if (cached != nullptr && cached->encoding == encoding) return cached->imp;
+  }
+  return lookupAndRemember(start, sel, encoding, kind, receiverClass);
 }
 
 }  // namespace aurora::objc

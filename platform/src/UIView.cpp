@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "CensusCounters.h"
 #include "Foundation/NSRunLoop.h"
 #include "LayoutScheduler.h"
 #include "QuartzCore/CAGradientLayer.h"
@@ -81,7 +82,10 @@ void UIView::addConstraints(const NSLayoutConstraintList& constraints) {
 
 Class UIView::layerClassImp(Class, SEL) { return CALayer::objcClass(); }
 
+UIView::UIView() { ++aurora::census::liveViews; }
+
 UIView::~UIView() {
+  --aurora::census::liveViews;
   if (auto* observer = aurora::platformObserver(); observer && initialised_) observer->viewDestroyed(*this);
   if (layer_) layer_->view_ = nullptr;
 }

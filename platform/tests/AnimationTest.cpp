@@ -141,6 +141,29 @@ TEST_F(AnimationTest, DestroyedLayerEndsAtItsTimeWithFinishedFalse) {
   EXPECT_EQ(completions, (std::vector<std::pair<Nanoseconds, bool>>{{1s, false}}));
 }
 
+TEST_F(AnimationTest, AnEndlessAnimationGoesWithItsLayerAndReleasesItsCompletion) {
+  auto captured = std::make_shared<int>(0);
+  std::weak_ptr<int> watch = captured;
+  CALayer* layer = view->layer();
+  UIView::animateWithDuration(
+      std::numeric_limits<double>::infinity(), [layer] { layer->setBackgroundColor(CGColorCreate(kBlue)); },
+      [captured = std::move(captured)](bool) { ++*captured; });
+  AnimationEngine& engine = loop().animations();
+  loop().runFor(1s);
+  EXPECT_EQ(engine.activeCount(), 1u);  // endless while its layer lives
+  view.reset();
+  loop().runFor(0s);
+  EXPECT_EQ(engine.activeCount(), 0u);
+  EXPECT_TRUE(watch.expired());  // released, never run
+}
+
+TEST_F(AnimationTest, AnEndlessAnimationThatChangedNoLayerStays) {
+  UIView::animateWithDuration(std::numeric_limits<double>::infinity(), [] {});
+  view.reset();
+  loop().runFor(1s);
+  EXPECT_EQ(loop().animations().activeCount(), 1u);
+}
+
 TEST_F(AnimationTest, CompletionHoldingADeadViewWeaklyDoesNothingHarmful) {
   std::weak_ptr<UIView> weak = view;
   UIView::animateWithDuration(

@@ -56,6 +56,16 @@ TEST(DeviceRoot, DevicePathsCannotClimbOutOfTheRoot) {
   EXPECT_EQ(aurora::hostPath("/var/./mobile//x"), root.path() / "var/mobile/x");
 }
 
+// The usual device path takes a short way; it must land where normalising would.
+TEST(DeviceRoot, PlainDevicePathsLandWhereNormalisingPutsThem) {
+  TempDeviceRoot root;
+  EXPECT_EQ(aurora::hostPath("/var/.hidden/..x/...").native(), (root.path() / "var/.hidden/..x/...").native());
+  EXPECT_EQ(aurora::hostPath("/var/x/").native(), (root.path() / "var/x/").native());
+  ::setenv(aurora::kDeviceRootVariable, (root.path().native() + "/").c_str(), 1);
+  EXPECT_EQ(aurora::hostPath("/var/x").native(), (root.path() / "var/x").native());
+  EXPECT_EQ(aurora::hostPath("/var/../x").native(), (root.path() / "x").native());
+}
+
 TEST(LoaderFilter, EachListedFilterMustMatchUnlessModeIsAny) {
   EXPECT_TRUE(allows(""));  // a Filter listing nothing
   EXPECT_TRUE(allows("<key>Bundles</key>" + strings({"com.apple.UIKit", "com.apple.springboard"})));

@@ -47,6 +47,30 @@ TEST_F(RunLoopTest, TaskPostedDuringADrainRunsOnTheNextTurnAtTheSameInstant) {
   EXPECT_EQ(loop().now(), 0ns);
 }
 
+// The queue and the timers reuse their lists from one turn to the next; a run
+// of the loop inside a task or a timer's block must not disturb the outer one.
+TEST_F(RunLoopTest, ARunInsideATaskOrABlockLeavesTheOuterTurnWhole) {
+  dispatch_async(dispatch_get_main_queue(), [] {
+    log.push_back("a");
+    dispatch_async(dispatch_get_main_queue(), [] { log.push_back("c"); });
+    loop().runFor(0ns);
+  });
+  dispatch_async(dispatch_get_main_queue(), [] { log.push_back("b"); });
+  auto outer = NSTimer::timerWithTimeInterval(1.0, true, [](NSTimer&) {
+    log.push_back("outer timer");
+    loop().runFor(0ns);
+  });
+  auto second = NSTimer::timerWithTimeInterval(1.0, true, [](NSTimer&) { log.push_back("second timer"); });
+  loop().addTimer(outer, NSDefaultRunLoopMode);
+  loop().addTimer(second, NSDefaultRunLoopMode);
+  loop().runFor(0ns);
+  loop().runFor(1s);
+  loop().runFor(1s);
+  EXPECT_EQ(log, (std::vector<std::string>{"a", "c", "b", "outer timer", "second timer", "outer timer", "second timer"}));
+  outer->invalidate();
+  second->invalidate();
+}
+
 TEST_F(RunLoopTest, AnInstantRunsCommandsThenQueueTimersAnimationsAndLayoutInTurns) {
   static const Class pillClass = [] {
     Class c = objc_registerClass("RunLoopOrderView", UIView::objcClass());

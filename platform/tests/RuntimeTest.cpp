@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "objc/runtime.h"
@@ -145,6 +146,73 @@ TEST_F(RuntimeTest, TypeChecksUseRuntimeClasses) {
   EXPECT_FALSE(object->respondsToSelector(sel_registerName("fly")));
   EXPECT_EQ(objc_cast<NSObject>(object.get()), object.get());
   EXPECT_EQ(objc_cast<NSObject>(nullptr), nullptr);
+}
+
+// Sends remember what they found, per class: each change below must still
+// reach the very next send.
+
+NSInteger leafNumber(id, SEL, NSInteger n) { return n * 3; }
+NSInteger baseCount(Class, SEL) { return 1; }
+NSInteger leafCount(Class, SEL) { return 2; }
+template <NSInteger N>
+NSInteger constant(id, SEL) {
+  return N;
+}
+
+TEST_F(RuntimeTest, AMethodReplacedAfterASendIsWhatTheNextSendCalls) {
+  auto object = class_createInstance(leaf);
+  objc_msgSend<void>(object.get(), greet);
+  MSHookMessageEx(base, greet, &hookedGreet, &savedGreet);
+  objc_msgSend<void>(object.get(), greet);
+  EXPECT_EQ(calls, (std::vector<std::string>{"base", "hook", "base"}));
+}
+
+TEST_F(RuntimeTest, AMethodAddedAfterASendOverridesWhatTheSendFoundInherited) {
+  auto object = class_createInstance(leaf);
+  EXPECT_EQ(objc_msgSend<NSInteger>(object.get(), number, NSInteger{7}), 14);
+  EXPECT_TRUE(class_addMethod(leaf, number, &leafNumber, "q@:q"));
+  EXPECT_EQ(objc_msgSend<NSInteger>(object.get(), number, NSInteger{7}), 21);
+}
+
+TEST_F(RuntimeTest, HookingAnInheritedMethodAfterSendsIsSeenByTheNextSends) {
+  auto object = class_createInstance(leaf);
+  objc_msgSend<void>(object.get(), greet);
+  objc_msgSendSuper<void>(leaf, object.get(), greet);  // [super greet] inside leaf: looked up from middle
+  MSHookMessageEx(middle, greet, &innerHookedGreet, &savedInnerGreet);
+  objc_msgSend<void>(object.get(), greet);
+  objc_msgSendSuper<void>(leaf, object.get(), greet);
+  EXPECT_EQ(calls, (std::vector<std::string>{"base", "base", "inner hook", "base", "inner hook", "base"}));
+}
+
+TEST_F(RuntimeTest, AMethodAddedAfterAnUnansweredSendIsFound) {
+  auto object = class_createInstance(leaf);
+  const SEL fly = sel_registerName("fly");
+  EXPECT_THROW(objc_msgSend<void>(object.get(), fly), aurora::objc::UnrecognizedSelector);
+  EXPECT_TRUE(class_addMethod(base, fly, &middleGreet, "v@:"));
+  objc_msgSend<void>(object.get(), fly);
+  EXPECT_EQ(calls, (std::vector<std::string>{"middle"}));
+}
+
+TEST_F(RuntimeTest, AClassMethodAddedAfterAClassSendOverridesTheInheritedOne) {
+  const SEL count = sel_registerName("count");
+  EXPECT_TRUE(class_addClassMethod(base, count, &baseCount));
+  EXPECT_EQ(objc_msgSendClass<NSInteger>(leaf, count), 1);
+  EXPECT_TRUE(class_addClassMethod(leaf, count, &leafCount));
+  EXPECT_EQ(objc_msgSendClass<NSInteger>(leaf, count), 2);
+}
+
+TEST_F(RuntimeTest, EachOfManySelectorsSentToOneClassFindsItsOwnMethod) {
+  auto object = class_createInstance(leaf);
+  std::vector<SEL> selectors;
+  [&]<NSInteger... N>(std::integer_sequence<NSInteger, N...>) {
+    (selectors.push_back(sel_registerName("constant" + std::to_string(N))), ...);
+    (class_addMethod(base, selectors[N], &constant<N>, "q@:"), ...);
+  }(std::make_integer_sequence<NSInteger, 40>{});
+  for (int round = 0; round < 2; ++round) {
+    for (std::size_t i = 0; i < selectors.size(); ++i) {
+      EXPECT_EQ(objc_msgSend<NSInteger>(object.get(), selectors[i]), static_cast<NSInteger>(i));
+    }
+  }
 }
 
 TEST(RuntimeEncodingTest, EncodingsAreDerivedFromTheCppSignature) {

@@ -1,11 +1,14 @@
 #include "settings/Settings.h"
 
 // Constant-initialised, so no dynamic initialiser can run after the load-time
-// functions and undo what they set.
+// functions and undo what they set. The two strings are the exception: not
+// every compiler can constant-evaluate std::string (clang 14 with libstdc++ 12
+// cannot), so they are built at priority 101, before the load-time functions
+// (hooks/src/Load.cpp, from 102 on).
 namespace settings {
 
 constinit bool enabled = false;
-constinit std::string style;
+[[gnu::init_priority(101)]] std::string style;
 constinit UIColorRef firstColor;
 constinit UIColorRef secondColor;
 constinit UIColorRef breathingColor;
@@ -17,7 +20,7 @@ constinit CGFloat specturmOpacity = 1.0;
 constinit CGFloat homeBarOpacity = 1.0;
 constinit CGFloat breathingSpeed = 10.0;
 constinit CGFloat fadeSpeed = 10.0;
-constinit std::string waveDirection;
+[[gnu::init_priority(101)]] std::string waveDirection;
 
 void assignInitialValues() {
   enabled = false;

@@ -7,12 +7,14 @@
 
 #include "TempDeviceRoot.h"
 #include "aurora/DeviceRoot.h"
+#include "aurora/PreferencesFile.h"
 #include "settings/Settings.h"
-#include "testsupport/PlistFile.h"
 
 namespace {
 
 using namespace aurora::testing;
+using aurora::PlistFormat;
+using aurora::preferencesBytes;
 
 RGBA hex(int r, int g, int b) { return {r / 255.0, g / 255.0, b / 255.0, 1.0}; }
 const RGBA kFade1Fallback = hex(246, 36, 89);
@@ -22,7 +24,7 @@ const RGBA kBreathingFallback = hex(42, 187, 155);
 class RefreshPrefsTest : public ::testing::TestWithParam<PlistFormat> {
  protected:
   void SetUp() override { settings::assignInitialValues(); }
-  void write(const PlistEntries& entries) { writePlist(aurora::hostPath(settings::kPreferencesPath), entries, GetParam()); }
+  void write(const std::vector<aurora::PreferenceEntry>& entries) { writeBytes(preferencesBytes(entries, GetParam())); }
   void writeBytes(std::string_view bytes) { root.write(settings::kPreferencesPath, bytes); }
   TempDeviceRoot root;
 };
@@ -117,23 +119,36 @@ TEST_P(RefreshPrefsTest, UnknownStyleIsStoredUnchanged) {
 
 TEST_P(RefreshPrefsTest, WrongTypesReadByThePlatformRulesOrCountAsAbsent) {
   write({{"enabled", std::string("YES")}, {"style", std::int64_t{5}}, {"homeBarOpacity", std::string(" 0.5xyz")},
-         {"fadeSpeed", std::vector<std::string>{"1"}}, {"waveDirection", std::vector<std::string>{"r2l"}},
          {"fadeColor1", std::int64_t{7}}, {"waveAnimationSpeed", 1e300}, {"breathingSpeed", std::string("-1e999")}});
   settings::refreshPrefs();
   EXPECT_TRUE(settings::enabled);
   EXPECT_EQ(settings::style, "5");
   EXPECT_EQ(settings::homeBarOpacity, 0.5);
-  EXPECT_EQ(settings::fadeSpeed, 10.0);       // an array is no number: kept
-  EXPECT_EQ(settings::waveDirection, "l2r");  // nor a string
   EXPECT_EQ(settings::firstColor->components(), kFade1Fallback);
   EXPECT_EQ(settings::waveSpeed, std::numeric_limits<double>::infinity());  // saturated, not undefined
   EXPECT_EQ(settings::breathingSpeed, -std::numeric_limits<double>::infinity());
 }
 
+// Arrays are read the same from either format; the settings pane never writes one.
+TEST(RefreshPrefsArrayTest, ArraysCountAsAbsent) {
+  TempDeviceRoot root;
+  settings::assignInitialValues();
+  root.write(settings::kPreferencesPath, R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+  <key>fadeSpeed</key><array><string>1</string></array>
+  <key>waveDirection</key><array><string>r2l</string></array>
+  <key>fadeColor1</key><array><string>#00FF00</string></array>
+</dict></plist>)");
+  settings::refreshPrefs();
+  EXPECT_EQ(settings::fadeSpeed, 10.0);       // an array is no number: kept
+  EXPECT_EQ(settings::waveDirection, "l2r");  // nor a string
+  EXPECT_EQ(settings::firstColor->components(), kFade1Fallback);
+}
+
 TEST_P(RefreshPrefsTest, CorruptFilesReadAsNoFile) {
   write({{"enabled", true}, {"style", std::string("Static")}});
   settings::refreshPrefs();
-  const std::string good = plistBytes({{"enabled", false}, {"fadeColor1", std::string("#000000")}}, GetParam());
+  const std::string good = preferencesBytes({{"enabled", false}, {"fadeColor1", std::string("#000000")}}, GetParam());
   for (std::string bytes : {good.substr(0, good.size() / 2), std::string("\0\xff garbage", 10), std::string(),
                             std::string(2 << 20, '<')}) {
     writeBytes(bytes);

@@ -1,7 +1,9 @@
 #include "CommandLine.h"
 
 #include <CLI/CLI.hpp>
+#include <fmt/format.h>
 
+#include "GifFile.h"
 #include "HostPillClasses.h"
 #include "Numbers.h"
 
@@ -12,6 +14,9 @@
 namespace sim {
 namespace {
 
+constexpr int kMostFps = GifFile::kMostFps;
+constexpr double kMostScale = 8.0;
+
 constexpr const char* kFooter = R"(Scenario scripts: one command per line, each starting with `at SECONDS`:
   prefs set KEY bool|int|real|string VALUE | prefs unset KEY | prefs delete
   prefs raw "TEXT" | prefs format xml|binary | notify [NAME]
@@ -19,7 +24,16 @@ constexpr const char* kFooter = R"(Scenario scripts: one command per line, each 
   pill send NAME SELECTOR | pill addview NAME TAG | pill remove NAME
   runloop mode default|tracking | snapshot FILE.png | end
 
-Exit status: 0 done; 1 a failure while running; 2 a bad command line or script.)";
+What it shows: with standard output a terminal and no --png, --gif, --trace -
+or --clock virtual, the live view (real clock; q or Ctrl-C quits). It draws in
+24-bit colour: it runs when COLORTERM is truecolor or 24bit, inside tmux, or
+when TERM names a direct-colour terminal; otherwise (TERM unset or dumb too)
+it says why and stops. Otherwise the run is headless (on the virtual clock
+unless --clock real), writing the files asked for; a GIF of more than a second
+shows a progress bar when stderr is a terminal.
+
+Exit status: 0 done; 1 a failure while running; 2 a bad command line or script;
+128 + N when signal N ended the live view.)";
 
 // KEY=VALUE with a non-empty key.
 std::string checkSetting(const std::string& text) {
@@ -34,6 +48,24 @@ std::string checkSeconds(const std::string& text) {
 }
 
 std::string checkNotEmpty(const std::string& text) { return text.empty() ? "must not be empty" : std::string{}; }
+
+std::string checkFps(const std::string& text) {
+  const auto fps = parseInteger(text);
+  return fps && *fps >= 1 && *fps <= kMostFps ? std::string{} : fmt::format("'{}' is not a whole number from 1 to {}", text, kMostFps);
+}
+
+std::string checkScale(const std::string& text) {
+  const auto scale = parseDecimalReal(text);
+  return scale && *scale > 0 && *scale <= kMostScale ? std::string{}
+                                                     : fmt::format("'{}' is not a number above 0 and at most {}", text, kMostScale);
+}
+
+// What CLI11 cannot say: combinations that depend on an option's value.
+std::optional<std::string> conflict(const std::string& clock, bool clockGiven, bool pictureFiles, bool fpsGiven, bool gifWanted) {
+  if (clockGiven && clock == "real" && pictureFiles) return "--png and --gif are rendered on the virtual clock; leave out --clock real";
+  if (fpsGiven && !gifWanted) return "--fps is the frame rate of a GIF: give --gif FILE or --demo";
+  return std::nullopt;
+}
 
 }  // namespace
 
@@ -53,6 +85,13 @@ std::variant<SimOptions, int> parseCommandLine(int argc, const char* const* argv
   std::optional<std::string> trace;
   std::string bundleIdentifier = "com.apple.springboard";
   std::string executableName = "SpringBoard";
+  std::optional<std::string> png;
+  std::optional<std::string> at;
+  std::optional<std::string> gif;
+  std::optional<std::string> fps;
+  std::optional<std::string> scale;
+  std::optional<std::string> view;
+  bool demo = false;
 
   app.add_option("--root", root, "The simulated device root (default: the demo root the build prepares)")
       ->type_name("DIR")
@@ -67,15 +106,38 @@ std::variant<SimOptions, int> parseCommandLine(int argc, const char* const* argv
       ->type_name("CLASS")
       ->check(CLI::IsMember(std::vector<std::string>(kHostPillClassNames.begin(), kHostPillClassNames.end())));
   app.add_option("--script", script, "Run this scenario script instead of showing the default pills")->type_name("FILE");
-  auto* clockOption = app.add_option("--clock", clock, "The run loop's clock (default: virtual)")
+  auto* clockOption = app.add_option("--clock", clock, "The run loop's clock (default: real for the live view, else virtual)")
                           ->type_name("CLOCK")
                           ->check(CLI::IsMember({"virtual", "real"}));
   app.add_flag_callback("--virtual", [&] { clock = "virtual"; }, "Short for --clock virtual")->excludes(clockOption);
   app.add_option("--duration", duration,
-                 "Stop after S seconds (default: 10, or longer to reach a script's last command)")
+                 "Stop after S seconds (default: 10, the tour 20, or longer to reach a script's last command; "
+                 "the live view runs until q)")
       ->type_name("S")
       ->check(CLI::Validator(checkSeconds, ""));
   app.add_option("--trace", trace, "Write the trace (JSON Lines) to FILE, or to standard output with -")->type_name("FILE|-");
+  auto* pngOption = app.add_option("--png", png, "Write a PNG of the screen at --at, on the virtual clock")->type_name("FILE");
+  app.add_option("--at", at, "The PNG's instant in seconds, within the run (default: its end)")
+      ->type_name("S")
+      ->check(CLI::Validator(checkSeconds, ""))
+      ->needs(pngOption);
+  app.add_option("--gif", gif, "Write an animated GIF of the run, on the virtual clock, looping")->type_name("FILE");
+  app.add_option("--fps", fps, fmt::format("The GIF's frames per second, 1 to {} (default: {}; GIF delays are hundredths of a second)",
+                                           kMostFps, kDefaultFps))
+      ->type_name("N")
+      ->check(CLI::Validator(checkFps, ""));
+  app.add_option("--scale", scale, fmt::format("Pixels per point in PNG and GIF files and snapshots, above 0 and at most {} (default: 3)",
+                                               kMostScale))
+      ->type_name("K")
+      ->check(CLI::Validator(checkScale, ""));
+  app.add_option("--view", view,
+                 "What pictures show: full (the 390 x 844 window) or pills (the band of the pills; the default live and in "
+                 "a GIF, while a PNG or snapshot shows the full window)")
+      ->type_name("VIEW")
+      ->check(CLI::IsMember({"full", "pills"}));
+  auto* demoFlag = app.add_flag("--demo", demo,
+                                "A tour of the five styles, four seconds each: live when standard output is a terminal, "
+                                "otherwise a GIF (--gif FILE, or auroraribbon-tour.gif in the build tree) whose path it prints");
   app.add_option("--bundle-id", bundleIdentifier, "The host's bundle identifier")
       ->type_name("ID")
       ->capture_default_str()
@@ -85,12 +147,18 @@ std::variant<SimOptions, int> parseCommandLine(int argc, const char* const* argv
       ->capture_default_str()
       ->check(CLI::Validator(checkNotEmpty, ""));
 
+  demoFlag->excludes(app.get_option("--script"));
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& done) {
     return app.exit(done, out, err);
   } catch (const CLI::ParseError& error) {
     err << "auroraribbon-sim: " << error.what() << "\n\n" << app.help();
+    return 2;
+  }
+  if (auto why = conflict(clock, clockOption->count() > 0 || app.count("--virtual") > 0, png || gif, fps.has_value(), gif || demo)) {
+    err << "auroraribbon-sim: " << *why << "\n\n" << app.help();
     return 2;
   }
 
@@ -103,9 +171,16 @@ std::variant<SimOptions, int> parseCommandLine(int argc, const char* const* argv
   }
   options.withoutClasses = std::move(withoutClasses);
   if (script) options.script = *script;
-  options.clock = clock == "real" ? ClockKind::Real : ClockKind::Virtual;
+  if (clockOption->count() > 0 || app.count("--virtual") > 0) options.clock = clock == "real" ? ClockKind::Real : ClockKind::Virtual;
   if (duration) options.duration = parseSeconds(*duration);
   options.trace = std::move(trace);
+  if (png) options.png = *png;
+  if (at) options.at = parseSeconds(*at);
+  if (gif) options.gif = *gif;
+  if (fps) options.fps = static_cast<int>(*parseInteger(*fps));
+  if (scale) options.scale = *parseDecimalReal(*scale);
+  if (view) options.view = viewKindNamed(*view);
+  options.demo = demo;
   options.bundleIdentifier = std::move(bundleIdentifier);
   options.executableName = std::move(executableName);
   return options;

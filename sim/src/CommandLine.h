@@ -4,17 +4,21 @@
 //   if (const int* status = std::get_if<int>(&parsed)) return *status;
 //
 // --help prints the help on `out` and asks for status 0; a bad command line
-// (an unknown option, a bad value) prints the reason and the usage on `err`
-// and asks for status 2. Main thread; once, at start-up.
+// (an unknown option, a bad value, options that do not go together) prints
+// the reason and the usage on `err` and asks for status 2. What can only be
+// checked once the script is read (--at after the end of the run) throws
+// UsageError later, also status 2. Main thread; once, at start-up.
 #pragma once
 
 #include <filesystem>
 #include <optional>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <variant>
 #include <vector>
 
+#include "PictureLook.h"
 #include "PrefValue.h"
 #include "aurora/Time.h"
 
@@ -22,15 +26,28 @@ namespace sim {
 
 enum class ClockKind { Virtual, Real };
 
+class UsageError : public std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+inline constexpr int kDefaultFps = 25;
+
 struct SimOptions {
   std::filesystem::path root;
   // --style, then each --set in order (a later one wins).
   std::vector<PrefEntry> prefsEdits;
   std::vector<std::string> withoutClasses;
   std::optional<std::filesystem::path> script;
-  ClockKind clock = ClockKind::Virtual;
+  std::optional<ClockKind> clock;               // as given; see Simulator for the default
   std::optional<aurora::Nanoseconds> duration;  // as given; see Simulator for the default
   std::optional<std::string> trace;             // a file, or "-" for stdout
+  std::optional<std::filesystem::path> png;
+  std::optional<aurora::Nanoseconds> at;        // the PNG's instant; default: the end of the run
+  std::optional<std::filesystem::path> gif;
+  int fps = kDefaultFps;
+  double scale = 3.0;                           // pixels per point, in files
+  std::optional<ViewKind> view;                 // default: pills live and in a GIF, full in a PNG
+  bool demo = false;
   std::string bundleIdentifier;
   std::string executableName;
 };

@@ -4,6 +4,8 @@
 
 #include "CoreFoundation/CFNotificationCenter.h"
 #include "Foundation/NSRunLoop.h"
+#include "Framing.h"
+#include "PngFile.h"
 #include "UIKit/UIView.h"
 
 namespace sim {
@@ -62,9 +64,12 @@ void ScenarioRunner::perform(const command::PillRemove& c) { scene_.removePill(c
 void ScenarioRunner::perform(const command::RunLoopMode& c) { NSRunLoop::mainRunLoop().setMode(c.mode); }
 
 void ScenarioRunner::perform(const command::Snapshot& c) {
-  throw std::runtime_error(fmt::format("snapshot {}: this build of the simulator cannot render PNG snapshots yet", c.file));
+  writePng(renderWindow(scene_.window(), framePicture(scene_.window(), snapshotLook_)), c.file);
 }
 
-void ScenarioRunner::perform(const command::End&) { NSRunLoop::mainRunLoop().stop(); }
+void ScenarioRunner::perform(const command::End&) {
+  ended_ = true;
+  NSRunLoop::mainRunLoop().stop();
+}
 
 }  // namespace sim

@@ -3,9 +3,10 @@
 // anything else due then, in file order.
 //
 // A command that fails while running (a message the pill's class does not
-// answer, a preferences file that cannot be written, a snapshot this build
-// cannot render) throws ScenarioFailure out of the run loop, its message
-// starting with "FILE:LINE: ".
+// answer, a preferences file or snapshot that cannot be written) throws
+// ScenarioFailure out of the run loop, its message starting with "FILE:LINE: ".
+// A snapshot shows the screen as it stands when the command runs: before
+// whatever else is due at that instant.
 //
 //   ScenarioRunner runner(script, scene, prefs);
 //   runner.schedule();
@@ -17,6 +18,7 @@
 
 #include <stdexcept>
 
+#include "PictureLook.h"
 #include "PrefsFile.h"
 #include "Scene.h"
 #include "Script.h"
@@ -33,6 +35,10 @@ class ScenarioRunner {
 
   // Hands every command to the main run loop.
   void schedule();
+  // How `snapshot` pictures the screen (default: the full window at 3 pixels per point).
+  void setSnapshotLook(const PictureLook& look) { snapshotLook_ = look; }
+  // Whether the script's `end` has run.
+  bool ended() const { return ended_; }
 
  private:
   void execute(const ScriptLine& line);
@@ -56,6 +62,8 @@ class ScenarioRunner {
   const Script& script_;
   Scene& scene_;
   PrefsFile& prefs_;
+  PictureLook snapshotLook_;
+  bool ended_ = false;
 };
 
 }  // namespace sim

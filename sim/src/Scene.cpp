@@ -41,6 +41,12 @@ void Scene::removePill(const std::string& name) {
   pill->removeFromSuperview();
 }
 
+void Scene::removeAllPills() {
+  auto pills = std::move(pills_);
+  pills_.clear();
+  for (auto& [name, pill] : pills) pill->removeFromSuperview();
+}
+
 void Scene::addDefaultPills() {
   struct DefaultPill {
     const char* name;

@@ -34,6 +34,8 @@ class Scene {
   UIView& pill(const std::string& name) const;
   // Takes it out of the window and lets it go.
   void removePill(const std::string& name);
+  // Takes every pill out of the window and lets them go.
+  void removeAllPills();
   // The default pills: `static` and `luma`, for each class this process has.
   void addDefaultPills();
 

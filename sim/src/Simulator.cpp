@@ -12,13 +12,21 @@
 #include "DeviceRoot.h"
 #include "Foundation/NSRunLoop.h"
 #include "HostPillClasses.h"
+#include "LiveSession.h"
 #include "PrefsFile.h"
+#include "Recorder.h"
 #include "ScenarioRunner.h"
 #include "Scene.h"
 #include "ScriptParser.h"
+#include "TerminalColour.h"
+#include "Tour.h"
 #include "TraceWriter.h"
 #include "aurora/DeviceRoot.h"
 #include "aurora/Loader.h"
+
+#ifndef AURORA_TOUR_GIF
+#error "AURORA_TOUR_GIF must name where a headless tour writes its GIF"
+#endif
 
 namespace sim {
 namespace {
@@ -71,11 +79,47 @@ std::unique_ptr<aurora::Clock> makeClock(ClockKind kind) {
   return std::make_unique<aurora::VirtualClock>();
 }
 
+// How the run is shown, settled before anything runs.
+struct Presentation {
+  bool live;
+  ClockKind clock;
+  std::optional<aurora::Nanoseconds> duration;  // nothing: live until a key or signal
+  std::optional<PngOutput> png;
+  std::optional<GifOutput> gif;
+};
+
+Presentation settle(const SimOptions& options, const std::optional<Script>& script) {
+  Presentation how;
+  how.live = ::isatty(STDOUT_FILENO) && !options.png && !options.gif && options.trace != "-" && options.clock != ClockKind::Virtual;
+  how.clock = options.clock.value_or(how.live ? ClockKind::Real : ClockKind::Virtual);
+  if (how.live) {
+    if (auto why = liveViewRefusal(currentTerminalEnvironment())) throw std::runtime_error(*why);
+    how.duration = options.duration;
+    return how;
+  }
+  const aurora::Nanoseconds lastCommand = script ? script->lastInstant() : aurora::Nanoseconds{};
+  const aurora::Nanoseconds duration = options.duration.value_or(std::max(options.demo ? Tour::kLength : kDefaultDuration, lastCommand));
+  how.duration = duration;
+  if (options.png) {
+    const aurora::Nanoseconds at = options.at.value_or(duration);
+    if (at > duration) {
+      throw UsageError(fmt::format("--at {} s is after the end of the run at {} s (give a longer --duration)", aurora::toSeconds(at),
+                                   aurora::toSeconds(duration)));
+    }
+    how.png = PngOutput{*options.png, at, {options.view.value_or(ViewKind::Full), options.scale}};
+  }
+  if (options.gif || options.demo) {
+    how.gif = GifOutput{options.gif.value_or(AURORA_TOUR_GIF), options.fps, {options.view.value_or(ViewKind::Pills), options.scale}};
+  }
+  return how;
+}
+
 }  // namespace
 
-void runSimulator(const SimOptions& options, std::ostream& err) {
+int runSimulator(const SimOptions& options, std::ostream& out, std::ostream& err) {
   std::optional<Script> script;
   if (options.script) script = readScriptFile(*options.script, pillClassesFor(options));
+  const Presentation how = settle(options, script);
 
   useDeviceRoot(options.root);
   std::optional<TraceOutput> traceOutput;
@@ -85,12 +129,12 @@ void runSimulator(const SimOptions& options, std::ostream& err) {
   if (!options.prefsEdits.empty()) prefs.set(options.prefsEdits);
 
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
-  loop.reset(makeClock(options.clock));
+  loop.reset(makeClock(how.clock));
 
   Scene scene;  // the window, made before tracing starts: untraced
   std::optional<TraceWriter> writer;
   if (traceOutput) {
-    writer.emplace(traceOutput->stream(), options.clock == ClockKind::Real ? TraceFlush::EachLine : TraceFlush::AtEnd);
+    writer.emplace(traceOutput->stream(), how.clock == ClockKind::Real ? TraceFlush::EachLine : TraceFlush::AtEnd);
     scene.setPillNaming(&*writer);
   }
   Tracing tracing(writer ? &*writer : nullptr);
@@ -99,25 +143,40 @@ void runSimulator(const SimOptions& options, std::ostream& err) {
   aurora::loadDynamicLibraries({options.bundleIdentifier, options.executableName}, err);
 
   std::optional<ScenarioRunner> runner;
-  if (script) {
-    runner.emplace(*script, scene, prefs);
-    runner->schedule();
-  } else {
-    scene.addDefaultPills();
-  }
+  std::optional<Tour> tour;
+  const auto start = [&] {
+    if (options.demo) {
+      tour.emplace(scene, prefs);
+      tour->start();
+    } else if (script) {
+      runner.emplace(*script, scene, prefs);
+      runner->setSnapshotLook({options.view.value_or(ViewKind::Full), options.scale});
+      runner->schedule();
+    } else {
+      scene.addDefaultPills();
+    }
+  };
+  const auto caption = [&] { return tour ? tour->caption() : std::string(); };
 
-  const aurora::Nanoseconds duration =
-      options.duration.value_or(std::max(kDefaultDuration, script ? script->lastInstant() : aurora::Nanoseconds{}));
-  if (script && script->lastInstant() > duration) {
-    err << fmt::format("auroraribbon-sim: note: the run ends at {} s, before the script's last command at {} s\n",
-                       aurora::toSeconds(duration), aurora::toSeconds(script->lastInstant()));
+  int status = 0;
+  if (how.live) {
+    const auto title = [&] { return tour ? "AuroraRibbon tour: " + tour->caption() : std::string("AuroraRibbon"); };
+    status = runLiveView(scene, {options.view.value_or(ViewKind::Pills), how.duration, title}, writer ? &*writer : nullptr, start);
+  } else {
+    start();
+    if (script && script->lastInstant() > *how.duration) {
+      err << fmt::format("auroraribbon-sim: note: the run ends at {} s, before the script's last command at {} s\n",
+                         aurora::toSeconds(*how.duration), aurora::toSeconds(script->lastInstant()));
+    }
+    RecordingHooks hooks;
+    hooks.ended = [&] { return runner && runner->ended(); };
+    hooks.caption = caption;
+    if (::isatty(STDERR_FILENO) && *how.duration > std::chrono::seconds(1)) hooks.progress = &err;
+    record(scene.window(), {how.png, how.gif, *how.duration}, hooks);
+    if (options.demo) (options.trace == "-" ? err : out) << "auroraribbon-sim: the tour is in " << how.gif->file.string() << "\n";
   }
-  if (!options.trace && ::isatty(STDOUT_FILENO)) {
-    err << fmt::format("auroraribbon-sim: the live terminal view is not built yet; running headless for {} s "
-                       "(--trace - shows what happens)\n", aurora::toSeconds(duration));
-  }
-  loop.runUntil(loop.now() + duration);
   tracing.finish();
+  return status;
 }
 
 }  // namespace sim

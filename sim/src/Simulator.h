@@ -1,5 +1,10 @@
 // The host process from start-up to the end of its run, in this order:
 //   1. read the scenario script whole (a bad one stops here: ScriptError);
+//      settle how the run is shown: the live view when standard output is a
+//      terminal and no picture file or trace on standard output was asked
+//      for (and the clock was not set to virtual), else headless; a terminal
+//      without 24-bit colour, or --at after the end of the run, stops here
+//      (std::runtime_error, UsageError);
 //   2. take the device root (RootError when it is not a directory) and set
 //      AURORARIBBON_ROOT to it; open the trace;
 //   3. write --style and --set into the preferences file, as the settings
@@ -9,10 +14,15 @@
 //      trace's time starts at 0;
 //   5. make the window (untraced), start tracing, register the host's pill
 //      classes and load the extensions meant for this host;
-//   6. make the default pills, or hand the script's commands to the run loop;
-//   7. run the main run loop for the duration (or until the script's `end`).
-// The duration is --duration, or else 10 s, stretched to a script's last
-// command so that every command runs.
+//   6. make the default pills, or hand the script's commands to the run loop,
+//      or start the tour (--demo) — in the live view once it holds the terminal;
+//   7. run the main run loop: live until a key, a signal or --duration ends
+//      it; headless for the duration (or until the script's `end`), taking
+//      the pictures the files need (Recorder.h).
+// The headless duration is --duration, or else 10 s (the tour: one round,
+// 20 s), stretched to a script's last command so that every command runs. A
+// headless tour with no --gif writes the build tree's auroraribbon-tour.gif
+// and prints its path.
 //
 // Failures while running throw (std::exception); the caller turns them into
 // the exit status. Main thread; once per process.
@@ -24,7 +34,9 @@
 
 namespace sim {
 
-// Runs the host; `err` takes the loader's diagnostics and notes.
-void runSimulator(const SimOptions& options, std::ostream& err);
+// Runs the host and returns the exit status (0, or 128 + the signal that ended
+// the live view); `out` takes the tour's path, `err` the loader's diagnostics
+// and notes.
+int runSimulator(const SimOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace sim

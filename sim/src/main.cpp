@@ -10,10 +10,12 @@ int main(int argc, char** argv) {
   auto parsed = sim::parseCommandLine(argc, argv, std::cout, std::cerr);
   if (const int* status = std::get_if<int>(&parsed)) return *status;
   try {
-    sim::runSimulator(std::get<sim::SimOptions>(parsed), std::cerr);
-    return 0;
+    return sim::runSimulator(std::get<sim::SimOptions>(parsed), std::cout, std::cerr);
   } catch (const sim::ScriptError& error) {
     std::cerr << error.what() << '\n';
+    return 2;
+  } catch (const sim::UsageError& error) {
+    std::cerr << "auroraribbon-sim: " << error.what() << '\n';
     return 2;
   } catch (const std::exception& error) {
     std::cerr << "auroraribbon-sim: " << error.what() << '\n';

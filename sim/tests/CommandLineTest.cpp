@@ -36,8 +36,15 @@ TEST(CommandLine, Defaults) {
   const SimOptions o = options({});
   EXPECT_EQ(o.root.filename(), "demo-root");
   EXPECT_TRUE(o.prefsEdits.empty());
-  EXPECT_EQ(o.clock, ClockKind::Virtual);
+  EXPECT_FALSE(o.clock);  // settled by what the run shows
   EXPECT_FALSE(o.duration);
+  EXPECT_FALSE(o.png);
+  EXPECT_FALSE(o.at);
+  EXPECT_FALSE(o.gif);
+  EXPECT_EQ(o.fps, 25);
+  EXPECT_EQ(o.scale, 3.0);
+  EXPECT_FALSE(o.view);
+  EXPECT_FALSE(o.demo);
   EXPECT_FALSE(o.trace);
   EXPECT_FALSE(o.script);
   EXPECT_EQ(o.bundleIdentifier, "com.apple.springboard");
@@ -62,6 +69,15 @@ TEST(CommandLine, ReadsEveryOption) {
   EXPECT_EQ(o.bundleIdentifier, "com.example.app");
   EXPECT_EQ(o.executableName, "App");
   EXPECT_EQ(options({"--virtual"}).clock, ClockKind::Virtual);
+  const SimOptions pictures = options({"--png", "a.png", "--at", "1.5", "--gif", "b.gif", "--fps", "10", "--scale", "1.5",
+                                       "--view", "pills", "--demo"});
+  EXPECT_EQ(pictures.png, std::filesystem::path("a.png"));
+  EXPECT_EQ(pictures.at, aurora::Nanoseconds{1'500'000'000});
+  EXPECT_EQ(pictures.gif, std::filesystem::path("b.gif"));
+  EXPECT_EQ(pictures.fps, 10);
+  EXPECT_EQ(pictures.scale, 1.5);
+  EXPECT_EQ(pictures.view, ViewKind::Pills);
+  EXPECT_TRUE(pictures.demo);
   EXPECT_EQ(options({"--set", "a=b=c"}).prefsEdits, (std::vector<PrefEntry>{{"a", std::string("b=c")}}));
 }
 
@@ -69,7 +85,8 @@ TEST(CommandLine, HelpDescribesEveryOption) {
   const Parsed parsed = parse({"--help"});
   EXPECT_EQ(std::get<int>(parsed.result), 0);
   for (const char* option : {"--root", "--style", "--set", "--without-class", "--script", "--clock", "--virtual",
-                             "--duration", "--trace", "--bundle-id", "--executable"}) {
+                             "--duration", "--trace", "--png", "--at", "--gif", "--fps", "--scale", "--view", "--demo",
+                             "--bundle-id", "--executable", "COLORTERM"}) {
     EXPECT_NE(parsed.out.find(option), std::string::npos) << option;
   }
 }
@@ -82,7 +99,9 @@ TEST(CommandLine, RefusesBadCommandLinesWithStatus2AndUsage) {
   for (const auto& args : std::vector<std::vector<const char*>>{
            {"extra"}, {"--set", "novalue"}, {"--set", "=x"}, {"--without-class", "UIView"}, {"--clock", "fast"},
            {"--virtual", "--clock", "real"}, {"--duration", "soon"}, {"--duration", "-1"}, {"--bundle-id", ""},
-           {"--root"}}) {
+           {"--root"}, {"--at", "1"}, {"--png", "a.png", "--at", "-1"}, {"--gif", "a.gif", "--fps", "0"},
+           {"--gif", "a.gif", "--fps", "2.5"}, {"--fps", "10"}, {"--scale", "0"}, {"--scale", "8.5"}, {"--scale", "nan"},
+           {"--view", "all"}, {"--gif", "a.gif", "--clock", "real"}, {"--demo", "--script", "s.txt"}}) {
     EXPECT_EQ(status(args), 2) << args.front();
   }
 }

@@ -60,7 +60,7 @@ class ColorPillView : public UIView {
   NSUInteger currentHueNum() const { return _currentHueNum; }
   void setCurrentHueNum(NSUInteger currentHueNum) { _currentHueNum = currentHueNum; }
   // The hue palette, which the wave turns in place.
-  std::shared_ptr<Palette> colors() const { return _colors; }
+  const std::shared_ptr<Palette>& colors() const { return _colors; }
   void setColors(std::shared_ptr<Palette> colors) { _colors = std::move(colors); }
   // The wave's latest timer.
   std::shared_ptr<NSTimer> timer() const { return _timer; }

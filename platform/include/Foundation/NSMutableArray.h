@@ -14,6 +14,7 @@
 // Not thread-safe: one thread at a time.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <stdexcept>
@@ -39,7 +40,7 @@ class NSMutableArray {
     if (index > count_) throw std::out_of_range("NSMutableArray: insertion index beyond bounds");
     if (count_ == ring_.size()) grow();
     if (index == 0) {
-      head_ = (head_ + ring_.size() - 1) % ring_.size();
+      head_ = head_ == 0 ? ring_.size() - 1 : head_ - 1;
     } else {
       for (std::size_t i = count_; i > index; --i) at(i) = std::move(at(i - 1));
     }
@@ -57,7 +58,7 @@ class NSMutableArray {
     if (index >= count_) throw std::out_of_range("NSMutableArray: removal index beyond bounds");
     if (index == 0) {
       at(0) = T{};
-      head_ = (head_ + 1) % ring_.size();
+      head_ = slot(1);
     } else {
       for (std::size_t i = index; i + 1 < count_; ++i) at(i) = std::move(at(i + 1));
       at(count_ - 1) = T{};
@@ -69,14 +70,24 @@ class NSMutableArray {
   std::vector<T> subarrayWithRange(std::size_t location, std::size_t length) const {
     if (location > count_ || length > count_ - location) throw std::out_of_range("NSMutableArray: range beyond bounds");
     std::vector<T> result;
+    if (length == 0) return result;
     result.reserve(length);
-    for (std::size_t i = 0; i < length; ++i) result.push_back(at(location + i));
+    // The range is at most two runs of the ring: copied run by run.
+    const auto start = ring_.begin() + static_cast<std::ptrdiff_t>(slot(location));
+    const auto firstRun = std::min(static_cast<std::ptrdiff_t>(length), ring_.end() - start);
+    result.insert(result.end(), start, start + firstRun);
+    result.insert(result.end(), ring_.begin(), ring_.begin() + (static_cast<std::ptrdiff_t>(length) - firstRun));
     return result;
   }
 
  private:
-  T& at(std::size_t index) { return ring_[(head_ + index) % ring_.size()]; }
-  const T& at(std::size_t index) const { return ring_[(head_ + index) % ring_.size()]; }
+  // The ring position of entry `index` (at most the ring's size): no division.
+  std::size_t slot(std::size_t index) const {
+    const std::size_t position = head_ + index;
+    return position < ring_.size() ? position : position - ring_.size();
+  }
+  T& at(std::size_t index) { return ring_[slot(index)]; }
+  const T& at(std::size_t index) const { return ring_[slot(index)]; }
 
   void grow() {
     std::vector<T> bigger(ring_.empty() ? 8 : ring_.size() * 2);

@@ -115,7 +115,7 @@ class NSRunLoop {
   void runInstant();
   bool turn();
   bool runHostCommands();
-  bool fireDueTimers();
+  bool fireDueTimers(aurora::Nanoseconds instant);
   // Waits on the clock, then serves the wake-up descriptor and readable sources.
   void waitFor(std::optional<aurora::Nanoseconds> deadline);
   std::optional<aurora::Nanoseconds> nextDeadline() const;
@@ -123,6 +123,7 @@ class NSRunLoop {
   std::unique_ptr<aurora::Clock> clock_;
   NSRunLoopMode mode_ = NSRunLoopMode::Default;
   std::map<ScheduledTimer, std::shared_ptr<NSTimer>> timers_;
+  std::vector<std::shared_ptr<NSTimer>> dueSpare_;  // fireDueTimers' list, kept for reuse
   std::multimap<aurora::Nanoseconds, aurora::OnceClosure> commands_;
   std::vector<std::pair<int, std::function<void()>>> sources_;
   std::unique_ptr<aurora::MainQueue> mainQueue_;

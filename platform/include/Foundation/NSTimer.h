@@ -49,6 +49,7 @@ class NSTimer : public std::enable_shared_from_this<NSTimer> {
 
  private:
   friend class NSRunLoop;
+  // The caller keeps the timer alive while its block runs.
   void runBlock();
   // The first whole multiple of the interval after `now`.
   aurora::Nanoseconds nextFireDateAfter(aurora::Nanoseconds now) const;

@@ -26,6 +26,9 @@ class CALayer : public NSObject {
  public:
   static Class objcClass();
 
+  CALayer();
+  ~CALayer() override;
+
   CGColorRef backgroundColor() const { return backgroundColor_; }
   void setBackgroundColor(CGColorRef color);
   CGFloat cornerRadius() const { return cornerRadius_; }

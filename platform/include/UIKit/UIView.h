@@ -88,6 +88,7 @@ class UIView : public NSObject {
   static void animateWithDuration(double seconds, aurora::OnceClosure animations,
                                   aurora::OnceFunction<void(bool)> completion = nullptr);
 
+  UIView();
   ~UIView() override;
 
  protected:

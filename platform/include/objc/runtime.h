@@ -6,7 +6,9 @@
 // ("v@:" for a method that takes nothing and returns nothing). Sending a
 // message looks the selector up from the receiver's class towards the root and
 // calls what it finds, so replacing or adding a method really changes what
-// every sender gets, including the platform's own layout machinery.
+// every sender gets, including the platform's own layout machinery. Each class
+// remembers what sends to it found; any change to any method table empties
+// those memories, so the next send after a replacement reaches the new method.
 //
 //   Class pill = objc_getClass("MTStaticColorPillView");
 //   objc_msgSend<void>(view, sel_registerName("layoutSubviews"));
@@ -168,57 +170,6 @@ struct InheritedCall {
 }  // namespace detail
 }  // namespace aurora::objc
 
-// Adds an instance method. Refuses (false) a selector the class itself
-// implements; overrides one it only inherits. Does nothing given no class.
-// Throws SignatureMismatch when `types` is not the encoding of `imp`'s type.
-template <class R, class... A>
-bool class_addMethod(Class cls, SEL sel, R (*imp)(id, SEL, A...), const char* types) {
-  const char* encoding = aurora::objc::methodEncoding<R, id, A...>();
-  if (aurora::objc::internEncoding(types) != encoding) {
-    throw aurora::objc::SignatureMismatch(std::string("class_addMethod: types \"") + types + "\" do not match the implementation's \"" + encoding + "\"");
-  }
-  return aurora::objc::addMethod(cls, sel, reinterpret_cast<IMP>(imp), encoding, aurora::objc::MethodKind::Instance);
-}
-
-// Adds a class method (such as +layerClass), with the same rules.
-template <class R, class... A>
-bool class_addClassMethod(Class cls, SEL sel, R (*imp)(Class, SEL, A...)) {
-  return aurora::objc::addMethod(cls, sel, reinterpret_cast<IMP>(imp), aurora::objc::methodEncoding<R, Class, A...>(),
-                                 aurora::objc::MethodKind::Class);
-}
-
-// Sends a message. Nil receivers do nothing and return zero.
-template <class R, class... A>
-R objc_msgSend(id self, SEL sel, A... args) {
-  if (self == nullptr) {
-    if constexpr (std::is_void_v<R>) return;
-    else return R{};
-  }
-  Class cls = object_getClass(self);
-  IMP imp = aurora::objc::lookupMethod(cls, sel, aurora::objc::methodEncoding<R, id, A...>(), aurora::objc::MethodKind::Instance, cls);
-  return reinterpret_cast<R (*)(id, SEL, A...)>(imp)(self, sel, args...);
-}
-
-// Sends a message to the superclass of `definingClass` ([super ...] inside a
-// method of `definingClass`).
-template <class R, class... A>
-R objc_msgSendSuper(Class definingClass, id self, SEL sel, A... args) {
-  if (self == nullptr) {
-    if constexpr (std::is_void_v<R>) return;
-    else return R{};
-  }
-  IMP imp = aurora::objc::lookupMethod(class_getSuperclass(definingClass), sel, aurora::objc::methodEncoding<R, id, A...>(),
-                                       aurora::objc::MethodKind::Instance, object_getClass(self));
-  return reinterpret_cast<R (*)(id, SEL, A...)>(imp)(self, sel, args...);
-}
-
-// Sends a class message (+layerClass).
-template <class R, class... A>
-R objc_msgSendClass(Class cls, SEL sel, A... args) {
-  IMP imp = aurora::objc::lookupMethod(cls, sel, aurora::objc::methodEncoding<R, Class, A...>(), aurora::objc::MethodKind::Class, cls);
-  return reinterpret_cast<R (*)(Class, SEL, A...)>(imp)(cls, sel, args...);
-}
-
 // The root class. Every runtime object derives from it; its runtime class
 // (isa) is set when the object is made through class_createInstance, which is
 // the only way objects are made.
@@ -246,6 +197,57 @@ class NSObject : public std::enable_shared_from_this<NSObject> {
   Class isa_ = nullptr;
   std::uint64_t serial_;
 };
+
+// Adds an instance method. Refuses (false) a selector the class itself
+// implements; overrides one it only inherits. Does nothing given no class.
+// Throws SignatureMismatch when `types` is not the encoding of `imp`'s type.
+template <class R, class... A>
+bool class_addMethod(Class cls, SEL sel, R (*imp)(id, SEL, A...), const char* types) {
+  const char* encoding = aurora::objc::methodEncoding<R, id, A...>();
+  if (aurora::objc::internEncoding(types) != encoding) {
+    throw aurora::objc::SignatureMismatch(std::string("class_addMethod: types \"") + types + "\" do not match the implementation's \"" + encoding + "\"");
+  }
+  return aurora::objc::addMethod(cls, sel, reinterpret_cast<IMP>(imp), encoding, aurora::objc::MethodKind::Instance);
+}
+
+// Adds a class method (such as +layerClass), with the same rules.
+template <class R, class... A>
+bool class_addClassMethod(Class cls, SEL sel, R (*imp)(Class, SEL, A...)) {
+  return aurora::objc::addMethod(cls, sel, reinterpret_cast<IMP>(imp), aurora::objc::methodEncoding<R, Class, A...>(),
+                                 aurora::objc::MethodKind::Class);
+}
+
+// Sends a message. Nil receivers do nothing and return zero.
+template <class R, class... A>
+R objc_msgSend(id self, SEL sel, A... args) {
+  if (self == nullptr) {
+    if constexpr (std::is_void_v<R>) return;
+    else return R{};
+  }
+  Class cls = self->isa();
+  IMP imp = aurora::objc::lookupMethod(cls, sel, aurora::objc::methodEncoding<R, id, A...>(), aurora::objc::MethodKind::Instance, cls);
+  return reinterpret_cast<R (*)(id, SEL, A...)>(imp)(self, sel, args...);
+}
+
+// Sends a message to the superclass of `definingClass` ([super ...] inside a
+// method of `definingClass`).
+template <class R, class... A>
+R objc_msgSendSuper(Class definingClass, id self, SEL sel, A... args) {
+  if (self == nullptr) {
+    if constexpr (std::is_void_v<R>) return;
+    else return R{};
+  }
+  IMP imp = aurora::objc::lookupMethod(class_getSuperclass(definingClass), sel, aurora::objc::methodEncoding<R, id, A...>(),
+                                       aurora::objc::MethodKind::Instance, self->isa());
+  return reinterpret_cast<R (*)(id, SEL, A...)>(imp)(self, sel, args...);
+}
+
+// Sends a class message (+layerClass).
+template <class R, class... A>
+R objc_msgSendClass(Class cls, SEL sel, A... args) {
+  IMP imp = aurora::objc::lookupMethod(cls, sel, aurora::objc::methodEncoding<R, Class, A...>(), aurora::objc::MethodKind::Class, cls);
+  return reinterpret_cast<R (*)(Class, SEL, A...)>(imp)(cls, sel, args...);
+}
 
 // `object` as a T when its runtime class is T's or a subclass of it, else nullptr.
 template <class T>

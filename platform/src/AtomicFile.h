@@ -1,0 +1,16 @@
+// Replacing a file's contents atomically: the bytes go to a temporary file in
+// the same folder, are flushed to disk, and the temporary file is renamed over
+// the target. A reader sees the old file or the new one, never half of one;
+// on failure the target is as it was and the temporary file is gone.
+// Any thread.
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+namespace aurora {
+
+// Makes the folder when missing. Throws PreferencesError with the reason.
+void replaceFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+
+}  // namespace aurora

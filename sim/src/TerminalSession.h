@@ -1,0 +1,54 @@
+// The terminal the live view takes over for the length of a run, and gives
+// back as it found it.
+//
+// Taking it: the keyboard in raw mode (when standard input is a terminal:
+// keys arrive one by one, unechoed, Ctrl-C as a byte), the alternate screen,
+// the cursor hidden, line wrapping off, and handlers for SIGWINCH, SIGINT,
+// SIGTERM and SIGHUP that only write the signal's number into a pipe, which
+// the main run loop reads as a source (signalFd). Giving it back — on
+// destruction, so also when an error unwinds the run — restores the keyboard
+// mode, wrapping, the cursor, the main screen and the signal handlers.
+//
+//   TerminalSession session;                  // throws when stdout is no terminal
+//   loop.addSource(session.signalFd(), [&] { for (int s : session.takeSignals()) ...; });
+//
+// One session at a time per process. Main thread only (the signal handlers
+// run on whichever thread the signal lands on, and only write to the pipe).
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include <termios.h>
+
+#include "LiveView.h"
+
+namespace sim {
+
+class TerminalSession final : public TerminalScreen {
+ public:
+  TerminalSession();
+  ~TerminalSession() override;
+  TerminalSession(const TerminalSession&) = delete;
+  TerminalSession& operator=(const TerminalSession&) = delete;
+
+  TerminalSize size() const override;
+  // All of `bytes` to standard output; throws std::runtime_error when the terminal is gone.
+  void write(std::string_view bytes) override;
+
+  // Whether keys can be read from standard input (it is a terminal, now raw).
+  bool hasKeyboard() const { return keyboard_; }
+  // Readable when a signal arrived.
+  int signalFd() const { return signalRead_; }
+  // The signals that arrived since the last call, in order.
+  std::vector<int> takeSignals();
+
+ private:
+  void restore();
+
+  bool keyboard_ = false;
+  termios savedKeyboard_{};
+  int signalRead_ = -1;
+};
+
+}  // namespace sim

@@ -1,0 +1,65 @@
+#include "Tour.h"
+
+#include <fstream>
+#include <iterator>
+
+#include <fmt/format.h>
+
+#include "Foundation/NSRunLoop.h"
+
+namespace sim {
+namespace {
+
+constexpr double kSpectrumStepSeconds = 0.01;
+constexpr double kTwoColourStepSeconds = 1.5;
+
+std::optional<std::string> readBytes(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+Tour::Tour(Scene& scene, PrefsFile& prefs) : scene_(scene), prefs_(prefs), originalPrefs_(readBytes(prefs.path())) {}
+
+Tour::~Tour() {
+  try {
+    if (originalPrefs_) {
+      prefs_.writeRaw(*originalPrefs_);
+    } else {
+      prefs_.remove();
+    }
+  } catch (const std::exception&) {
+    // Leaving the last style behind is all that is lost.
+  }
+}
+
+void Tour::start() {
+  startedAt_ = NSRunLoop::mainRunLoop().now();
+  show(0);
+}
+
+std::string Tour::caption() const {
+  if (!segment_) return {};
+  return fmt::format("{} ({}/{})", kStyles[*segment_], *segment_ + 1, kStyles.size());
+}
+
+void Tour::show(std::size_t round) {
+  const std::size_t segment = round % kStyles.size();
+  segment_ = segment;
+  prefs_.set({{"enabled", true},
+              {"style", std::string(kStyles[segment])},
+              {"specturmAnimationSpeed", kSpectrumStepSeconds},
+              {"fadeSpeed", kTwoColourStepSeconds},
+              {"breathingSpeed", kTwoColourStepSeconds}});
+  scene_.removeAllPills();
+  scene_.addDefaultPills();
+  // From the start, not from now: a real clock's commands run a little late, and that must not add up.
+  const auto next = round + 1;
+  NSRunLoop::mainRunLoop().performAt(startedAt_ + kSegment * static_cast<long>(next), [weak = std::weak_ptr<Tour*>(self_), next] {
+    if (auto self = weak.lock()) (*self)->show(next);
+  });
+}
+
+}  // namespace sim
