@@ -1,10 +1,20 @@
 # The two commands of the README, and the steps under them.
 #   make demo  - install what is missing, build, run the simulator tour
 #   make test  - install what is missing, build, run every test
+# Hardening:
+#   make fuzz        - build the libFuzzer targets (clang) and run each for FUZZ_SECONDS
+#   make soak        - a day of virtual time in a host, with a census per hour
+#   make robustness  - every hardening check, its figures written to docs/robustness.md
+# Performance, on the release preset (figures and targets in docs/performance.md):
+#   make bench       - every benchmark beside its baseline, then their ratios
+#   make callgrind   - instructions per wave update, spectrum step and layout pass
+#   make throughput  - one hour of virtual time with ten pills, timed
+#   make idle        - the live view's CPU time and wake-ups with the Static and Wave styles
 PRESET ?= dev
 JOBS   ?= 2
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test asan tsan demo clean
+.PHONY: all deps build test asan tsan demo clean fuzz soak robustness bench-build bench callgrind throughput idle
 
 all: build
 
@@ -29,6 +39,40 @@ tsan:
 # written to a GIF whose path it prints.
 demo: build
 	./build/$(PRESET)/sim/auroraribbon-sim --root build/$(PRESET)/demo-root --demo
+
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	./fuzz/run build/fuzz $(FUZZ_SECONDS) $(JOBS)
+
+soak: deps
+	cmake --preset $(PRESET)
+	cmake --build --preset $(PRESET) -j $(JOBS) --target auroraribbon-soak
+	./build/$(PRESET)/hardening/auroraribbon-soak
+
+# Includes the figures of the last `make fuzz`, when there was one.
+robustness: deps
+	cmake --preset $(PRESET)
+	cmake --build --preset $(PRESET) -j $(JOBS) --target auroraribbon-robustness
+	./build/$(PRESET)/hardening/auroraribbon-robustness --out docs/robustness.md \
+	  $(if $(wildcard build/fuzz/fuzz-summary.tsv),--fuzz-summary build/fuzz/fuzz-summary.tsv)
+
+bench-build: deps
+	cmake --preset release
+	cmake --build --preset release -j $(JOBS) --target auroraribbon-bench auroraribbon-opcount auroraribbon-sim
+
+bench: bench-build
+	./bench/ratios build/release
+
+callgrind: bench-build
+	./bench/callgrind-counts build/release
+
+throughput: bench-build
+	./bench/throughput build/release
+
+idle: bench-build
+	./bench/idle-cost build/release Static 10
+	./bench/idle-cost build/release Wave 10
 
 clean:
 	rm -rf build

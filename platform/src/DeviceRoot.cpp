@@ -42,4 +42,20 @@ std::filesystem::path hostPath(std::string_view devicePath) {
   return deviceRoot() / device.relative_path();
 }
 
+void copyDeviceRoot(const std::filesystem::path& from, const std::filesystem::path& to) {
+  namespace fs = std::filesystem;
+  fs::create_directories(to);
+  for (auto it = fs::recursive_directory_iterator(from); it != fs::recursive_directory_iterator(); ++it) {
+    const fs::path target = to / it->path().lexically_relative(from);  // never through a link
+    const fs::file_status status = it->symlink_status();
+    if (fs::is_symlink(status)) {
+      fs::copy_symlink(it->path(), target);
+    } else if (fs::is_directory(status)) {
+      fs::create_directory(target);
+    } else if (fs::is_regular_file(status)) {
+      fs::copy_file(it->path(), target);
+    }
+  }
+}
+
 }  // namespace aurora

@@ -2,6 +2,11 @@
 // name order, filter plists, and libraries that cannot load.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <fstream>
 #include <sstream>
 
 #include "Foundation/NSDictionary.h"
@@ -64,6 +69,30 @@ TEST(DeviceRoot, PlainDevicePathsLandWhereNormalisingPutsThem) {
   ::setenv(aurora::kDeviceRootVariable, (root.path().native() + "/").c_str(), 1);
   EXPECT_EQ(aurora::hostPath("/var/x").native(), (root.path() / "var/x").native());
   EXPECT_EQ(aurora::hostPath("/var/../x").native(), (root.path() / "x").native());
+}
+
+// A notification socket left behind by a killed process must not stop a copy.
+TEST(DeviceRoot, CopyKeepsFilesFoldersAndLinksButNotSockets) {
+  TempDeviceRoot root;
+  root.write("/var/mobile/Library/Preferences/p.plist", "bytes");
+  fs::create_directories(root.path() / "var/run/notify");
+  fs::create_symlink("Preferences/p.plist", root.path() / "var/mobile/Library/link");
+  const fs::path socketPath = root.path() / "var/run/notify/4242";
+  const int sock = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  socketPath.native().copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ::close(sock);
+
+  TempDeviceRoot copy;
+  aurora::copyDeviceRoot(root.path(), copy.path() / "root");
+  const fs::path copied = copy.path() / "root";
+  std::ifstream in(copied / "var/mobile/Library/Preferences/p.plist");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "bytes");
+  EXPECT_EQ(fs::read_symlink(copied / "var/mobile/Library/link"), "Preferences/p.plist");
+  EXPECT_TRUE(fs::is_directory(copied / "var/run/notify"));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(copied / "var/run/notify/4242")));
 }
 
 TEST(LoaderFilter, EachListedFilterMustMatchUnlessModeIsAny) {

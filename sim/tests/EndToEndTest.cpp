@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "Program.h"
+#include "aurora/DeviceRoot.h"
 #include "SimTestSupport.h"
 #include "TempDir.h"
 #include "TraceForm.h"
@@ -19,7 +20,7 @@ using sim::test::eventsOf;
 class EndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::filesystem::copy(AURORA_DEMO_ROOT, dir.path() / "root", std::filesystem::copy_options::recursive);
+    aurora::copyDeviceRoot(AURORA_DEMO_ROOT, dir.path() / "root");
   }
 
   // Runs `script` and returns the trace's events (the run must succeed and the trace be well formed).

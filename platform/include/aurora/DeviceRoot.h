@@ -27,4 +27,10 @@ std::filesystem::path deviceRoot();
 // counts from the device's "/".
 std::filesystem::path hostPath(std::string_view devicePath);
 
+// Copies the device root `from` to `to` (made if missing): folders, regular
+// files and symbolic links. Sockets and FIFOs are left out: they belong to the
+// processes that made them (a notification socket left by a killed process is
+// not part of any device). Throws std::filesystem::filesystem_error.
+void copyDeviceRoot(const std::filesystem::path& from, const std::filesystem::path& to);
+
 }  // namespace aurora

@@ -1,0 +1,46 @@
+// Host: this process as a home-screen host in miniature, for hardening runs.
+// It takes `root` as the device root, starts the main run loop over on the
+// given clock, registers the simulator's two pill classes and loads the real
+// extension through the device loader, exactly as auroraribbon-sim does; its
+// scene is the window the pills go into.
+//
+//   hardening::Host host(root.path(), std::make_unique<aurora::VirtualClock>());
+//   host.prefs().set({{"style", std::string("Fade")}});
+//   host.postSettingsChanged();
+//   host.scene().addPill("p", objc_getClass("MTStaticColorPillView"), CGRectMake(40, 831, 134, 5));
+//
+// Once per process (pill classes register once and loaded libraries stay):
+// make it in a fresh child (ChildProcess.h). Main thread only.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "PrefsFile.h"
+#include "Scene.h"
+#include "aurora/Clock.h"
+
+namespace hardening {
+
+inline constexpr CGRect kStaticPillFrame = CGRectMake(40, 831, 134, 5);
+inline constexpr CGRect kLumaPillFrame = CGRectMake(216, 831, 134, 5);
+inline constexpr const char* kStaticPillClass = "MTStaticColorPillView";
+inline constexpr const char* kLumaPillClass = "MTLumaDodgePillView";
+
+class Host {
+ public:
+  // Throws std::runtime_error when the extension does not load.
+  Host(const std::filesystem::path& root, std::unique_ptr<aurora::Clock> clock);
+
+  sim::Scene& scene() { return *scene_; }
+  sim::PrefsFile& prefs() { return prefs_; }
+  // The settings-changed notification, as the settings pane posts it.
+  static void postSettingsChanged();
+
+ private:
+  sim::PrefsFile prefs_;
+  std::unique_ptr<sim::Scene> scene_;
+};
+
+}  // namespace hardening
