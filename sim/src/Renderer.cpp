@@ -27,15 +27,64 @@ struct ContextDeleter {
   void operator()(cairo_t* cr) const { cairo_destroy(cr); }
 };
 
+// Window points to picture pixels.
+void setWindowToPicture(cairo_t* cr, const RenderOptions& options) {
+  cairo_scale(cr, options.scaleX, options.scaleY);
+  cairo_translate(cr, -options.region.origin.x, -options.region.origin.y);
+}
+
+// What drawing keeps between pictures, for the life of the process.
+//
+// Successive pictures of a recording or of the live view share their
+// geometry, and the wallpaper's three full-picture gradients cost most of a
+// frame, so its pixels are drawn once per geometry and copied after.
+//
 // cairo and fontconfig keep every font they load until the process ends;
-// handing the caches back at exit (after the last picture is gone) keeps leak
-// checkers' reports to our own memory.
-struct FontCachesReleasedAtExit {
-  ~FontCachesReleasedAtExit() {
-    cairo_debug_reset_static_data();
-    FcFini();
+// handing their caches back at exit (after the last picture is gone) keeps
+// leak checkers' reports to our own memory.
+class DrawingCaches {
+ public:
+  ~DrawingCaches() {
+    wallpaper_.reset();
+    if (fontsUsed_) {
+      cairo_debug_reset_static_data();
+      FcFini();
+    }
   }
+
+  void noteFontsUsed() { fontsUsed_ = true; }
+
+  const Image& wallpaper(const RenderOptions& options, CGSize window) {
+    const WallpaperGeometry geometry{options.width, options.height, options.scaleX, options.scaleY, options.region, window};
+    if (!wallpaper_ || geometry != geometry_) {
+      wallpaper_.reset();  // one picture's worth at a time
+      wallpaper_ = std::make_unique<Image>(options.width, options.height);
+      std::unique_ptr<cairo_t, ContextDeleter> context(cairo_create(wallpaper_->surface()));
+      setWindowToPicture(context.get(), options);
+      paintWallpaper(context.get(), window);
+      wallpaper_->flush();
+      geometry_ = geometry;
+    }
+    return *wallpaper_;
+  }
+
+ private:
+  struct WallpaperGeometry {
+    int width, height;
+    double scaleX, scaleY;
+    CGRect region;
+    CGSize window;
+    friend bool operator==(const WallpaperGeometry&, const WallpaperGeometry&) = default;
+  };
+  std::unique_ptr<Image> wallpaper_;
+  WallpaperGeometry geometry_{};
+  bool fontsUsed_ = false;
 };
+
+DrawingCaches& drawingCaches() {
+  static DrawingCaches caches;
+  return caches;
+}
 
 enum class Anchor { Left, Centre };
 
@@ -48,7 +97,7 @@ struct TextStyle {
 // Text drawn in pixels, so a stretched picture still gets upright letters;
 // (x, y) is the baseline's left end or middle.
 void showText(cairo_t* cr, const std::string& text, double x, double y, const TextStyle& style, Anchor anchor) {
-  static FontCachesReleasedAtExit releasedAtExit;
+  drawingCaches().noteFontsUsed();
   cairo_save(cr);
   cairo_identity_matrix(cr);
   cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, style.weight);
@@ -82,9 +131,11 @@ Image renderWindow(const UIView& window, const RenderOptions& options) {
   std::unique_ptr<cairo_t, ContextDeleter> context(cairo_create(image.surface()));
   cairo_t* cr = context.get();
 
-  cairo_scale(cr, options.scaleX, options.scaleY);
-  cairo_translate(cr, -options.region.origin.x, -options.region.origin.y);
-  paintWallpaper(cr, window.bounds().size);
+  cairo_set_source_surface(cr, drawingCaches().wallpaper(options, window.bounds().size).surface(), 0, 0);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_paint(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+  setWindowToPicture(cr, options);
   paintView(cr, window);
 
   const double pixelsPerPoint = std::min(options.scaleX, options.scaleY);

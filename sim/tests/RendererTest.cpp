@@ -7,6 +7,7 @@
 #include "Framing.h"
 #include "PictureTestSupport.h"
 #include "SimTestSupport.h"
+#include "Wallpaper.h"
 
 namespace sim {
 namespace {
@@ -209,6 +210,27 @@ TEST_F(RendererTest, DrawsTheRegionAskedForAtItsScale) {
   EXPECT_EQ(band.width(), 780);
   EXPECT_EQ(band.height(), 90);  // 799 .. 844 points
   EXPECT_EQ(band.pixel(100 * 2, (833 - 799) * 2), (Rgb{255, 255, 255}));
+}
+
+// The wallpaper is drawn once per picture geometry and kept: every geometry,
+// also one seen before, must get the wallpaper drawn afresh for it.
+TEST_F(RendererTest, EachPictureGeometryGetsItsOwnWallpaper) {
+  auto empty = UIView::make(UIView::objcClass(), window_->frame());
+  RenderOptions full = framePicture(*empty, {ViewKind::Full, kScale});
+  RenderOptions band = framePicture(*empty, {ViewKind::Pills, 2.0});
+  RenderOptions shifted = band;
+  shifted.region.origin.y -= 100;
+  for (RenderOptions options : {full, band, shifted, full}) {
+    options.labels = false;
+    Image direct(options.width, options.height);
+    cairo_t* cr = cairo_create(direct.surface());
+    cairo_scale(cr, options.scaleX, options.scaleY);
+    cairo_translate(cr, -options.region.origin.x, -options.region.origin.y);
+    paintWallpaper(cr, empty->bounds().size);
+    cairo_destroy(cr);
+    direct.flush();
+    EXPECT_EQ(renderWindow(*empty, options).packedPixels(), direct.packedPixels()) << options.region.origin.y;
+  }
 }
 
 }  // namespace
