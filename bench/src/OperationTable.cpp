@@ -17,6 +17,8 @@ constexpr std::array kPairs = {
     OperationPair{"color_view_construction", &makeColorViewConstruction, &makePaletteBaseline, std::nullopt},
     OperationPair{"refresh_prefs_xml", &makeRefreshPrefsXml, &makePlistParseXmlBaseline, 1.5},
     OperationPair{"refresh_prefs_binary", &makeRefreshPrefsBinary, &makePlistParseBinaryBaseline, 1.5},
+    OperationPair{"file_read_xml", &makeFileReadXml, &makePlistParseXmlBaseline, std::nullopt},
+    OperationPair{"file_read_binary", &makeFileReadBinary, &makePlistParseBinaryBaseline, std::nullopt},
     OperationPair{"dictionary_from_xml", &makeDictionaryFromXml, &makePlistParseXmlBaseline, std::nullopt},
     OperationPair{"dictionary_from_binary", &makeDictionaryFromBinary, &makePlistParseBinaryBaseline, std::nullopt},
     OperationPair{"render_frame", &makeRenderFrame, &makeRenderBaseline, std::nullopt},

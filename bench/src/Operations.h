@@ -18,6 +18,8 @@ std::unique_ptr<Operation> makeLayoutPass();
 std::unique_ptr<Operation> makeColorViewConstruction();
 std::unique_ptr<Operation> makeRefreshPrefsXml();
 std::unique_ptr<Operation> makeRefreshPrefsBinary();
+std::unique_ptr<Operation> makeFileReadXml();
+std::unique_ptr<Operation> makeFileReadBinary();
 std::unique_ptr<Operation> makeDictionaryFromXml();
 std::unique_ptr<Operation> makeDictionaryFromBinary();
 
