@@ -35,11 +35,7 @@ void replaceFileAtomically(const std::filesystem::path& path, std::string_view b
   if (error) throw PreferencesError("cannot make the folder " + quoted(folder) + ": " + error.message());
 
   // Hidden, and with a suffix no reader looks for, until it is complete.
-  // Built by appending: g++ 12 warns wrongly (-Wrestrict) on "." + a temporary string.
-  std::string name = ".";
-  name += path.filename().string();
-  name += ".XXXXXX";
-  std::string temporary = (folder / name).string();
+  std::string temporary = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
   const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) throw PreferencesError("cannot write in " + quoted(folder) + ": " + std::strerror(errno));
   bool ok = ::fchmod(fd, 0644) == 0 && writeAll(fd, bytes);

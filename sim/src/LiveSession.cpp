@@ -58,13 +58,7 @@ int runLiveView(Scene& scene, const LiveSettings& settings, aurora::PlatformObse
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
   TerminalSession session;
   const std::string quit = session.hasKeyboard() ? "q quits" : "Ctrl-C quits";
-  LiveView view(scene.window(), session, settings.view, [&] {
-    std::string line = " ";  // appended: g++ 12 warns wrongly (-Wrestrict) on " " + a temporary string
-    line += settings.status();
-    line += "   ";
-    line += quit;
-    return line;
-  });
+  LiveView view(scene.window(), session, settings.view, [&] { return " " + settings.status() + "   " + quit; });
   SceneWatcher watcher(next, view);
   ObserverScope watching(&watcher, next);
 
