@@ -9,7 +9,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/ioctl.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
 namespace sim {
@@ -20,15 +22,7 @@ constexpr std::array kSignals = {SIGWINCH, SIGINT, SIGTERM, SIGHUP};
 constexpr std::string_view kEnter = "\x1b[?1049h\x1b[?25l\x1b[?7l";
 constexpr std::string_view kLeave = "\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l";
 
-int gSignalWrite = -1;
-std::array<struct sigaction, kSignals.size()> gSavedActions{};
-
-void onSignal(int signal) {
-  const int saved = errno;
-  const auto byte = static_cast<unsigned char>(signal);
-  [[maybe_unused]] ssize_t written = ::write(gSignalWrite, &byte, 1);
-  errno = saved;
-}
+bool gSessionOpen = false;
 
 void writeAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
@@ -48,18 +42,14 @@ void writeAll(int fd, std::string_view bytes) {
 
 TerminalSession::TerminalSession() {
   if (!::isatty(STDOUT_FILENO)) throw std::runtime_error("the live view needs standard output to be a terminal");
-  if (gSignalWrite >= 0) throw std::logic_error("one terminal session at a time");
-  int fds[2];
-  if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error(std::string("cannot make a pipe: ") + std::strerror(errno));
-  signalRead_ = fds[0];
-  gSignalWrite = fds[1];
-  for (std::size_t i = 0; i < kSignals.size(); ++i) {
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(kSignals[i], &action, &gSavedActions[i]);
-  }
+  if (gSessionOpen) throw std::logic_error("one terminal session at a time");
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (int signal : kSignals) sigaddset(&signals, signal);
+  signalFd_ = ::signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
+  if (signalFd_ < 0) throw std::runtime_error(std::string("cannot read signals: ") + std::strerror(errno));
+  ::pthread_sigmask(SIG_BLOCK, &signals, &savedMask_);
+  gSessionOpen = true;
 
   if (::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &savedKeyboard_) == 0) {
     termios raw = savedKeyboard_;
@@ -86,10 +76,11 @@ void TerminalSession::restore() {
     // The terminal is gone; there is nothing left to restore on it.
   }
   if (keyboard_) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &savedKeyboard_);
-  for (std::size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &gSavedActions[i], nullptr);
-  ::close(gSignalWrite);
-  ::close(signalRead_);
-  gSignalWrite = -1;
+  // A termination signal that came after the last read now takes its default
+  // course, with the terminal already given back.
+  ::pthread_sigmask(SIG_SETMASK, &savedMask_, nullptr);
+  ::close(signalFd_);
+  gSessionOpen = false;
 }
 
 TerminalSize TerminalSession::size() const {
@@ -102,9 +93,8 @@ void TerminalSession::write(std::string_view bytes) { writeAll(STDOUT_FILENO, by
 
 std::vector<int> TerminalSession::takeSignals() {
   std::vector<int> signals;
-  unsigned char buffer[64];
-  ssize_t n;
-  while ((n = ::read(signalRead_, buffer, sizeof buffer)) > 0) signals.insert(signals.end(), buffer, buffer + n);
+  signalfd_siginfo info{};
+  while (::read(signalFd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) signals.push_back(static_cast<int>(info.ssi_signo));
   return signals;
 }
 

@@ -3,21 +3,25 @@
 //
 // Taking it: the keyboard in raw mode (when standard input is a terminal:
 // keys arrive one by one, unechoed, Ctrl-C as a byte), the alternate screen,
-// the cursor hidden, line wrapping off, and handlers for SIGWINCH, SIGINT,
-// SIGTERM and SIGHUP that only write the signal's number into a pipe, which
-// the main run loop reads as a source (signalFd). Giving it back — on
+// the cursor hidden, line wrapping off, and SIGWINCH, SIGINT, SIGTERM and
+// SIGHUP blocked and read instead from a signalfd, which the main run loop
+// watches as a source (signalFd): no handler runs at an arbitrary moment, and
+// a signal can never slip in between a check and a sleep. Giving it back — on
 // destruction, so also when an error unwinds the run — restores the keyboard
-// mode, wrapping, the cursor, the main screen and the signal handlers.
+// mode, wrapping, the cursor, the main screen and the signal mask.
 //
 //   TerminalSession session;                  // throws when stdout is no terminal
 //   loop.addSource(session.signalFd(), [&] { for (int s : session.takeSignals()) ...; });
 //
-// One session at a time per process. Main thread only (the signal handlers
-// run on whichever thread the signal lands on, and only write to the pipe).
+// One session at a time per process. Main thread only; the signals are
+// blocked in that thread, so the process must have no other thread that
+// would take them (the simulator has none).
 #pragma once
 
 #include <string_view>
 #include <vector>
+
+#include <csignal>
 
 #include <termios.h>
 
@@ -39,7 +43,7 @@ class TerminalSession final : public TerminalScreen {
   // Whether keys can be read from standard input (it is a terminal, now raw).
   bool hasKeyboard() const { return keyboard_; }
   // Readable when a signal arrived.
-  int signalFd() const { return signalRead_; }
+  int signalFd() const { return signalFd_; }
   // The signals that arrived since the last call, in order.
   std::vector<int> takeSignals();
 
@@ -48,7 +52,8 @@ class TerminalSession final : public TerminalScreen {
 
   bool keyboard_ = false;
   termios savedKeyboard_{};
-  int signalRead_ = -1;
+  sigset_t savedMask_{};
+  int signalFd_ = -1;
 };
 
 }  // namespace sim
