@@ -7,7 +7,6 @@
 #include <stdexcept>
 #include <string>
 
-#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/ioctl.h>
