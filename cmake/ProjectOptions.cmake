@@ -30,10 +30,12 @@ if(AURORA_SANITIZE)
   target_link_options(aurora_options INTERFACE -fsanitize=${AURORA_SANITIZE})
 endif()
 
-# One test binary per module: aurora_add_test(NAME SOURCES... LIBS ...)
+# One test binary per folder: aurora_add_test(NAME SOURCES... LIBS ...)
 function(aurora_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main aurora::options)
+  # GoogleTest's header is most of each test file's compile time.
+  target_precompile_headers(${name} PRIVATE <gtest/gtest.h>)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
 endfunction()
