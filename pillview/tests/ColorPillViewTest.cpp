@@ -1,0 +1,451 @@
+// ColorPillView on the virtual clock with fresh settings: its construction,
+// the wave, the styles that chain one animation after another, the static
+// style and the animation-delegate entry.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "Foundation/NSRunLoop.h"
+#include "aurora/PlatformObserver.h"
+#include "pillview/ColorPillView.h"
+#include "settings/Settings.h"
+#include "substrate.h"
+
+namespace {
+
+using aurora::ViewProperty;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+constexpr RGBA kRed{1, 0, 0, 1}, kFirst{0.1, 0.2, 0.3, 1}, kSecond{0.9, 0.8, 0.7, 1};
+constexpr RGBA kBreathing{0.2, 0.6, 0.4, 0.8}, kBreathingLater{0.5, 0.5, 0.1, 1}, kStatic{0.7, 0.8, 0.9, 1};
+
+aurora::Nanoseconds at(double seconds) { return aurora::Nanoseconds(std::llround(seconds * 1e9)); }
+UIColorRef color(const RGBA& components) { return std::make_shared<const UIColor>(components); }
+RGBA transparent(RGBA c) {
+  c.alpha = 0;
+  return c;
+}
+// The colour of the palette's hue `degrees`, as construction makes it.
+RGBA hue(double degrees) { return UIColor::colorWithHue(degrees / 360.0, 1.0, 1.0, 1.0)->components(); }
+bool nearlyEqual(const RGBA& a, const RGBA& b) {
+  return std::fabs(a.red - b.red) < 1e-6 && std::fabs(a.green - b.green) < 1e-6 && std::fabs(a.blue - b.blue) < 1e-6 &&
+         a.alpha == b.alpha;
+}
+// The wave's 60 colours: palette hues first, first + 1, ... (modulo 361).
+std::vector<RGBA> band(long first) {
+  std::vector<RGBA> colors;
+  for (long j = 0; j < 60; ++j) colors.push_back(hue(static_cast<double>(((first + j) % 361 + 361) % 361)));
+  return colors;
+}
+std::vector<RGBA> shown(const ColorPillView& view) {
+  std::vector<RGBA> colors;
+  for (const auto& c : view.gradientLayer()->colors()) colors.push_back(c->components());
+  return colors;
+}
+
+// Records what the platform was asked to do; views by serial, since addresses are reused.
+struct Recorder : aurora::PlatformObserver {
+  struct Set {
+    std::uint64_t view;
+    ViewProperty property;
+    aurora::PropertyValue value;
+    aurora::AnimationSerial animation;
+  };
+  std::vector<Set> sets;
+  std::vector<std::pair<aurora::Nanoseconds, double>> animations;  // when each began, and its seconds
+  std::vector<bool> completions;                                    // the finished flags, in order
+  std::vector<std::string> log;                                     // every set and timer call, by name
+  const NSTimer* lastTimer = nullptr;
+  std::uint64_t interrupted = 0;  // animations painting this view end unfinished: a bystander joins and goes
+
+  std::vector<Set> setsOn(const UIView& view, std::optional<ViewProperty> property = {}) const {
+    std::vector<Set> found;
+    std::copy_if(sets.begin(), sets.end(), std::back_inserter(found),
+                 [&](const Set& s) { return s.view == view.serial() && (!property || s.property == *property); });
+    return found;
+  }
+  std::vector<RGBA> backgrounds(const UIView& view) const {
+    std::vector<RGBA> found;
+    for (const Set& s : setsOn(view, ViewProperty::LayerBackgroundColor)) found.push_back(std::get<RGBA>(s.value));
+    return found;
+  }
+  std::size_t gradients(const UIView& view) const { return setsOn(view, ViewProperty::LayerColors).size(); }
+  long count(const char* entry) const { return std::count(log.begin(), log.end(), entry); }
+
+  void propertySet(const UIView& view, ViewProperty property, const aurora::PropertyValue& value,
+                   aurora::AnimationSerial animation) override {
+    sets.push_back({view.serial(), property, value, animation});
+    log.emplace_back(aurora::viewPropertyName(property));
+    if (animation != 0 && view.serial() == interrupted) {
+      UIView::make(UIView::objcClass(), CGRect{})->layer()->setBackgroundColor(CGColorCreate(RGBA{}));
+    }
+  }
+  void animationBegan(aurora::AnimationSerial, double seconds) override {
+    animations.emplace_back(NSRunLoop::mainRunLoop().now(), seconds);
+  }
+  void animationCompleted(aurora::AnimationSerial, bool finished) override { completions.push_back(finished); }
+  void timerCreated(const NSTimer& timer) override {
+    lastTimer = &timer;
+    log.emplace_back("timerCreated");
+  }
+  void timerScheduled(const NSTimer&, NSRunLoopMode mode) override {
+    log.push_back(std::string("timerScheduled ") + NSRunLoopModeName(mode));
+  }
+  void timerFired(const NSTimer&) override { log.emplace_back("timerFired"); }
+  void timerInvalidated(const NSTimer&) override { log.emplace_back("timerInvalidated"); }
+};
+
+class PillViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    settings::assignInitialValues();
+    startOver();
+  }
+  void TearDown() override {
+    NSRunLoop::mainRunLoop().reset(std::make_unique<aurora::VirtualClock>());
+    aurora::setPlatformObserver(nullptr);
+  }
+  // A fresh run loop and record, also for the next case of a table.
+  void startOver() {
+    NSRunLoop::mainRunLoop().reset(std::make_unique<aurora::VirtualClock>());
+    observer.emplace();
+    aurora::setPlatformObserver(&*observer);
+  }
+  static std::shared_ptr<ColorPillView> makeView(CGRect frame = CGRectMake(0, 0, 134, 5)) {
+    return UIView::make<ColorPillView>(frame);
+  }
+  static void send(ColorPillView& view, const char* selector) { objc_msgSend<void>(&view, sel_registerName(selector)); }
+  static void runFor(double seconds) { NSRunLoop::mainRunLoop().runFor(at(seconds)); }  // 0: what is due now
+  static std::size_t timers() { return NSRunLoop::mainRunLoop().scheduledTimerCount(); }
+
+  std::optional<Recorder> observer;
+};
+
+using PillViewConstruction = PillViewTest;
+
+TEST_F(PillViewConstruction, RuntimeClassIsAViewWithAGradientLayerAndItsMethods) {
+  Class cls = ColorPillView::objcClass();
+  EXPECT_EQ(objc_getClass("ColorPillView"), cls);
+  EXPECT_EQ(class_getSuperclass(cls), UIView::objcClass());
+  EXPECT_EQ(objc_msgSendClass<Class>(cls, sel_registerName("layerClass")), CAGradientLayer::objcClass());
+  for (const char* selector : {"initWithFrame:", "animateView", "staticView", "specturmView", "waveView",
+                               "animationDidStop:finished:", "breathingView", "fadeView", "colorNum", "setColorNum:",
+                               "currentHueNum", "setCurrentHueNum:"}) {
+    EXPECT_TRUE(class_respondsToSelector(cls, sel_registerName(selector))) << selector;
+  }
+  // Made by class, as a pill hook would: its own type, frame and layer class.
+  std::shared_ptr<UIView> made = UIView::make(objc_getClass("ColorPillView"), CGRectMake(1, 2, 30, 4));
+  auto* view = objc_cast<ColorPillView>(made.get());
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(view->frame(), CGRectMake(1, 2, 30, 4));
+  EXPECT_NE(objc_cast<CAGradientLayer>(view->layer()), nullptr);
+  objc_msgSend<void>(view, sel_registerName("setColorNum:"), NSUInteger{7});
+  objc_msgSend<void>(view, sel_registerName("setCurrentHueNum:"), NSUInteger{400});
+  EXPECT_EQ(view->colorNum(), 7u);
+  EXPECT_EQ(objc_msgSend<NSUInteger>(view, sel_registerName("currentHueNum")), 400u);
+}
+
+// Whatever the style and frame: the static colour first, then the style's;
+// the axis across at half height; a palette of 361 hues; and nothing running.
+TEST_F(PillViewConstruction, FirstBackgroundFollowsTheStyleAndNothingStarts) {
+  settings::firstColor = color(kFirst);
+  settings::breathingColor = color(kBreathing);
+  settings::staticColor = color(kStatic);
+  const CGRect pill = CGRectMake(0, 0, 134, 5), empty = CGRectMake(-3, 7, 0, 0), screen = CGRectMake(10, 10, 390, 844);
+  const std::tuple<const char*, CGRect, std::vector<RGBA>> cases[] = {
+      {"Wave", pill, {kStatic, kRed}},    {"Spectrum", empty, {kStatic, kRed}},       {"Fade", screen, {kStatic, kFirst}},
+      {"Static", pill, {kStatic, kStatic}}, {"Breathing", empty, {kStatic, kBreathing}}, {"wave", screen, {kStatic}},
+      {"", pill, {kStatic}},              {"Rainbow", empty, {kStatic}},
+  };
+  for (const auto& [style, frame, backgrounds] : cases) {
+    SCOPED_TRACE(style);
+    settings::style = style;
+    auto view = makeView(frame);
+    EXPECT_EQ(observer->backgrounds(*view), backgrounds);  // in the order they were set
+    EXPECT_EQ(view->gradientLayer()->startPoint(), CGPointMake(0.0, 0.5));
+    EXPECT_EQ(view->gradientLayer()->endPoint(), CGPointMake(1.0, 0.5));
+    EXPECT_EQ(std::vector<std::string>(observer->log.end() - 2, observer->log.end()),  // after the backgrounds
+              (std::vector<std::string>{"layer.startPoint", "layer.endPoint"}));
+    ASSERT_EQ(view->colors()->count(), 361u);  // both ends red
+    for (std::size_t i = 0; i <= 360; ++i) EXPECT_EQ(view->colors()->objectAtIndex(i)->components(), hue(double(i))) << i;
+    EXPECT_TRUE(view->gradientLayer()->colors().empty());  // the layer's own list is the wave's to set
+    EXPECT_EQ(view->colorNum(), 0u);
+    EXPECT_EQ(view->currentHueNum(), 0u);
+    EXPECT_EQ(view->timer(), nullptr);
+    const std::size_t setsAfterConstruction = observer->sets.size();
+    runFor(60.0);
+    EXPECT_EQ(observer->sets.size(), setsAfterConstruction);
+    EXPECT_TRUE(observer->animations.empty());
+    EXPECT_EQ(observer->lastTimer, nullptr);
+    EXPECT_EQ(timers(), 0u);
+    EXPECT_EQ(view->layer()->presentationBackgroundColor(), backgrounds.back());
+  }
+}
+
+id (*savedViewInit)(id, SEL, CGRect) = nullptr;
+id refuseToInitialise(id, SEL, CGRect) { return nullptr; }
+
+TEST_F(PillViewConstruction, NothingFromTheBaseInitialiserGivesNoView) {
+  const SEL initWithFrame = sel_registerName("initWithFrame:");
+  MSHookMessageEx(UIView::objcClass(), initWithFrame, &refuseToInitialise, &savedViewInit);
+  struct Unhook {
+    SEL sel;
+    ~Unhook() { MSHookMessageEx(UIView::objcClass(), sel, savedViewInit, static_cast<id (**)(id, SEL, CGRect)>(nullptr)); }
+  } unhook{initWithFrame};
+  EXPECT_EQ(makeView(), nullptr);
+  EXPECT_TRUE(observer->sets.empty());  // construction stopped before its first colour
+}
+
+using PillViewWave = PillViewTest;
+
+TEST_F(PillViewWave, FirstUpdateAtOnceThenEveryIntervalTurningAsTheDirectionSaysEachTime) {
+  auto view = makeView();
+  observer->log.clear();
+  view->waveView();
+  EXPECT_EQ(observer->log, (std::vector<std::string>{"timerCreated", "timerScheduled NSDefaultRunLoopMode", "timerFired"}));
+  EXPECT_TRUE(view->gradientLayer()->colors().empty());  // the tick only queues the update
+  runFor(0);
+  EXPECT_EQ(shown(*view), band(360));  // "l2r": the last hue comes in at the left
+  EXPECT_TRUE(view->gradientLayer()->drawsAsynchronously());
+  EXPECT_EQ(std::vector<std::string>(observer->log.begin() + 3, observer->log.end()),
+            (std::vector<std::string>{"layer.colors", "layer.drawsAsynchronously"}));
+  runFor(0.049);
+  EXPECT_EQ(observer->gradients(*view), 1u);
+  runFor(0.001);
+  EXPECT_EQ(observer->gradients(*view), 2u);
+  runFor(17.95);  // 18 s after the start: the immediate update and 360 ticks
+  const auto updates = observer->setsOn(*view, ViewProperty::LayerColors);
+  ASSERT_EQ(updates.size(), 361u);
+  for (const auto& update : updates) EXPECT_EQ(std::get<std::vector<RGBA>>(update.value).size(), 60u);
+  EXPECT_EQ(shown(*view), band(0));
+  for (std::size_t i = 0; i <= 360; ++i) EXPECT_EQ(view->colors()->objectAtIndex(i)->components(), hue(double(i)));
+
+  settings::waveDirection = "r2l";  // the first hue goes round to the right end
+  runFor(0.15);
+  EXPECT_EQ(shown(*view), band(3));
+  for (const char* direction : {"L2R", "", "left"}) {
+    settings::waveDirection = direction;
+    const std::size_t before = observer->gradients(*view);
+    runFor(0.1);
+    EXPECT_EQ(observer->gradients(*view), before + 2) << direction;  // still updated, not moved
+    EXPECT_EQ(shown(*view), band(3)) << direction;
+  }
+}
+
+TEST_F(PillViewWave, SpeedIsReadOnceAndASecondStartDoublesTheRate) {
+  auto view = makeView();
+  view->waveView();
+  settings::waveSpeed = 1.0;  // does not reach the running wave
+  runFor(1.0);
+  EXPECT_EQ(observer->gradients(*view), 21u);
+  settings::waveSpeed = 0.05;
+  view->waveView();  // the first timer goes on; `timer` is the new one
+  EXPECT_EQ(observer->count("timerCreated"), 2);
+  EXPECT_EQ(view->timer().get(), observer->lastTimer);
+  EXPECT_EQ(timers(), 2u);
+  runFor(0);
+  runFor(1.0);
+  EXPECT_EQ(observer->gradients(*view), 21u + 1 + 2 * 20);
+  EXPECT_EQ(shown(*view), band(-62));
+}
+
+TEST_F(PillViewWave, DestroyedViewStopsItsTimersAndIsReleased) {
+  auto view = makeView();
+  view->waveView();
+  view->waveView();  // two timers, each fired at once: two updates queued
+  std::weak_ptr<ColorPillView> weakView = view;
+  const std::uint64_t serial = view->serial();
+  view.reset();
+  EXPECT_FALSE(weakView.expired());  // the queued updates hold it until they have run
+  runFor(0);
+  EXPECT_TRUE(weakView.expired());
+  EXPECT_EQ(observer->sets.back().view, serial);  // the updates ran on it
+  EXPECT_EQ(timers(), 1u);                         // its latest timer, stopped by the view
+  runFor(0.05);                                    // the older one stops at its next tick
+  EXPECT_EQ(timers(), 0u);
+  EXPECT_EQ(observer->count("timerInvalidated"), 2);
+  const long fired = observer->count("timerFired");
+  runFor(1.0);
+  EXPECT_EQ(observer->count("timerFired"), fired);
+  EXPECT_EQ(observer->count("layer.colors"), 2);
+}
+
+TEST_F(PillViewWave, BadIntervalsNeitherHangNorSpin) {
+  for (double seconds : {0.0, -1.0, kNaN, kInfinity, 1e12}) {
+    settings::waveSpeed = seconds;
+    auto view = makeView();
+    view->waveView();
+    runFor(std::isnan(seconds) || seconds <= 0 ? 0.01 : 60.0);
+    // The shortest interval is 0.1 ms; one too long for ever is fired by the start only.
+    EXPECT_EQ(observer->gradients(*view), std::isnan(seconds) || seconds <= 0 ? 101u : 1u) << seconds;
+  }
+  EXPECT_EQ(timers(), 0u);
+}
+
+TEST_F(PillViewWave, PaletteTakenAwayLeavesTheGradientEmpty) {
+  for (auto palette : {ColorPillView::Palette::array(), std::shared_ptr<ColorPillView::Palette>()}) {
+    auto view = makeView();
+    view->setColors(palette);
+    view->waveView();
+    runFor(0.1);
+    EXPECT_EQ(observer->gradients(*view), 3u);
+    EXPECT_TRUE(view->gradientLayer()->colors().empty());
+  }
+}
+
+// The styles that chain one animation to the next.
+struct Chain {
+  const char* selector;
+  CGFloat* speed;  // seconds per step; the one-second cycle has none
+  // The first three steps' colours: the first picked at the call, the others
+  // after every colour setting changed.
+  std::vector<RGBA> targets;
+  bool hues;  // the spectrum's, equal to a palette hue within rounding
+  NSUInteger (ColorPillView::*index)() const;
+  NSUInteger indexAtCall, indexAfterThreeSteps;
+};
+void PrintTo(const Chain& chain, std::ostream* out) { *out << chain.selector; }
+
+class PillViewChain : public PillViewTest, public ::testing::WithParamInterface<Chain> {};
+
+TEST_P(PillViewChain, StepsPickPaintAndGoOnUntilTheViewGoes) {
+  const Chain& chain = GetParam();
+  for (bool interrupted : {false, true}) {  // an unfinished animation starts the next step all the same
+    SCOPED_TRACE(interrupted);
+    startOver();
+    settings::firstColor = color(kFirst);
+    settings::secondColor = color(kSecond);
+    settings::breathingColor = color(kBreathing);
+    settings::fadeSpeed = settings::breathingSpeed = settings::specturmSpeed = 9.0;
+    auto view = makeView();
+    if (interrupted) observer->interrupted = view->serial();
+    send(*view, chain.selector);
+    EXPECT_EQ(((*view).*chain.index)(), chain.indexAtCall);
+    EXPECT_TRUE(observer->animations.empty());  // the step is queued, not run
+    settings::firstColor = color(kSecond);
+    settings::secondColor = color(kFirst);
+    settings::breathingColor = color(kBreathingLater);
+    if (chain.speed) *chain.speed = 2.0;  // read when the queued step runs, not at the call
+    runFor(0);
+    if (chain.speed) *chain.speed = 1.0;  // and again at each step; the running one keeps its 2 s
+    runFor(chain.speed ? 3.0 : 2.0);
+    const std::vector<std::pair<double, double>> expected =  // when each step begins, and its seconds
+        chain.speed ? std::vector<std::pair<double, double>>{{0, 2}, {2, 1}, {3, 1}}
+                    : std::vector<std::pair<double, double>>{{0, 1}, {1, 1}, {2, 1}};
+    ASSERT_EQ(observer->animations.size(), 3u);
+    const auto paints = observer->setsOn(*view, ViewProperty::LayerBackgroundColor);
+    ASSERT_EQ(paints.size(), 2u + 3u);  // after the two of construction
+    for (std::size_t step = 0; step < 3; ++step) {
+      SCOPED_TRACE(step);
+      EXPECT_EQ(observer->animations[step], std::pair(at(expected[step].first), expected[step].second));
+      const RGBA painted = std::get<RGBA>(paints[2 + step].value);
+      EXPECT_TRUE(chain.hues ? nearlyEqual(painted, chain.targets[step]) : painted == chain.targets[step]);
+      EXPECT_NE(paints[2 + step].animation, 0u);
+    }
+    EXPECT_EQ(((*view).*chain.index)(), chain.indexAfterThreeSteps);
+    EXPECT_EQ(observer->completions, std::vector<bool>(2, !interrupted));
+  }
+
+  for (double destroyAfter : {-1.0, 0.5}) {  // while queued, while animating
+    startOver();
+    auto view = makeView();
+    const std::uint64_t serial = view->serial();
+    const std::size_t constructionSets = observer->sets.size();
+    send(*view, chain.selector);
+    if (destroyAfter >= 0) runFor(destroyAfter);
+    view.reset();
+    runFor(5.0);
+    EXPECT_EQ(std::count_if(observer->sets.begin(), observer->sets.end(), [&](const auto& s) { return s.view == serial; }),
+              static_cast<long>(constructionSets) + (destroyAfter >= 0 ? 1 : 0));
+    EXPECT_EQ(observer->animations.size(), 1u);  // the queued task still animates nothing
+  }
+
+  // A bad duration never spins at one instant: at most one step per display
+  // frame, and an endless step ends the chain.
+  for (double seconds : {0.0, -1.0, kNaN, kInfinity, 1e300}) {
+    if (!chain.speed) break;
+    SCOPED_TRACE(seconds);
+    startOver();
+    *chain.speed = seconds;
+    auto view = makeView();
+    send(*view, chain.selector);
+    runFor(1.0);
+    EXPECT_EQ(observer->animations.size(), std::isinf(seconds) || seconds > aurora::kNeverSeconds ? 1u : 60u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Styles, PillViewChain,
+    ::testing::Values(
+        Chain{"animateView", nullptr, {kSecond, kSecond, kFirst}, false, &ColorPillView::colorNum, 1, 1},
+        Chain{"fadeView", &settings::fadeSpeed, {kSecond, kSecond, kFirst}, false, &ColorPillView::colorNum, 1, 1},
+        Chain{"breathingView", &settings::breathingSpeed,
+              {transparent(kBreathing), kBreathingLater, transparent(kBreathingLater)}, false, &ColorPillView::colorNum, 1, 1},
+        Chain{"specturmView", &settings::specturmSpeed, {hue(0), hue(1), hue(2)}, true, &ColorPillView::currentHueNum, 0, 2}),
+    [](const auto& info) { return std::string(info.param.selector); });
+
+using PillViewStyles = PillViewTest;
+
+TEST_F(PillViewStyles, SpectrumWalksEveryHueOnceAndWrapsAfter360) {
+  auto view = makeView();
+  view->specturmView();
+  runFor(36.1);  // a turn at the default 0.1 s per step, then the first step of the next
+  const auto painted = observer->backgrounds(*view);
+  ASSERT_EQ(painted.size(), 2u + 362u);  // after the two of construction
+  for (std::size_t step = 0; step < 362; ++step) {
+    EXPECT_TRUE(nearlyEqual(painted[2 + step], hue(double(step % 361)))) << step;  // alpha exactly 1
+    EXPECT_EQ(observer->animations[step].first, at(0.1 * double(step))) << step;
+  }
+  EXPECT_EQ(view->currentHueNum(), 0u);
+}
+
+TEST_F(PillViewStyles, FirstCycleStepFollowsTheStartingIndex) {
+  settings::firstColor = color(kFirst);
+  settings::secondColor = color(kSecond);
+  for (const auto& [start, target, index] : {std::tuple{NSUInteger{2}, kSecond, 1u}, std::tuple{NSUInteger{7}, kFirst, 0u},
+                                             std::tuple{~NSUInteger{0}, kFirst, 0u}}) {
+    auto view = makeView();
+    view->setColorNum(start);
+    view->animateView();
+    EXPECT_EQ(view->colorNum(), index) << start;
+    runFor(0);
+    EXPECT_EQ(observer->backgrounds(*view).back(), target) << start;
+  }
+}
+
+TEST_F(PillViewStyles, StaticViewPaintsAtOnceWithTheColourOfThatMoment) {
+  auto view = makeView();
+  settings::staticColor = color(kFirst);
+  view->staticView();
+  EXPECT_EQ(view->layer()->backgroundColor()->components(), kFirst);
+  EXPECT_EQ(view->layer()->presentationBackgroundColor(), kFirst);
+  EXPECT_EQ(observer->sets.back().animation, 0u);
+  settings::staticColor = color(kSecond);
+  runFor(10.0);
+  EXPECT_EQ(view->layer()->presentationBackgroundColor(), kFirst);
+  EXPECT_TRUE(observer->animations.empty());
+  EXPECT_EQ(observer->lastTimer, nullptr);
+  view->staticView();
+  EXPECT_EQ(view->layer()->presentationBackgroundColor(), kSecond);
+}
+
+TEST_F(PillViewStyles, AnimationDidStopStartsTheWaveWithEitherFlag) {
+  auto view = makeView();
+  const SEL didStop = sel_registerName("animationDidStop:finished:");
+  objc_msgSend<void>(view.get(), didStop, static_cast<id>(nullptr), false);
+  EXPECT_NE(view->timer(), nullptr);
+  runFor(0);
+  EXPECT_EQ(view->gradientLayer()->colors().size(), 60u);
+  objc_msgSend<void>(view.get(), didStop, static_cast<id>(view->layer()), true);
+  EXPECT_EQ(timers(), 2u);
+}
+
+}  // namespace
