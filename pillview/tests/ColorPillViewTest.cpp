@@ -3,14 +3,8 @@
 // style and the animation-delegate entry.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <limits>
-#include <memory>
 #include <optional>
-#include <string>
-#include <tuple>
-#include <vector>
 
 #include "Foundation/NSRunLoop.h"
 #include "aurora/PlatformObserver.h"
@@ -22,17 +16,11 @@ namespace {
 
 using aurora::ViewProperty;
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr RGBA kRed{1, 0, 0, 1}, kFirst{0.1, 0.2, 0.3, 1}, kSecond{0.9, 0.8, 0.7, 1};
 constexpr RGBA kBreathing{0.2, 0.6, 0.4, 0.8}, kBreathingLater{0.5, 0.5, 0.1, 1}, kStatic{0.7, 0.8, 0.9, 1};
 
 aurora::Nanoseconds at(double seconds) { return aurora::Nanoseconds(std::llround(seconds * 1e9)); }
 UIColorRef color(const RGBA& components) { return std::make_shared<const UIColor>(components); }
-RGBA transparent(RGBA c) {
-  c.alpha = 0;
-  return c;
-}
 // The colour of the palette's hue `degrees`, as construction makes it.
 RGBA hue(double degrees) { return UIColor::colorWithHue(degrees / 360.0, 1.0, 1.0, 1.0)->components(); }
 bool nearlyEqual(const RGBA& a, const RGBA& b) {
@@ -66,18 +54,18 @@ struct Recorder : aurora::PlatformObserver {
   const NSTimer* lastTimer = nullptr;
   std::uint64_t interrupted = 0;  // animations painting this view end unfinished: a bystander joins and goes
 
-  std::vector<Set> setsOn(const UIView& view, std::optional<ViewProperty> property = {}) const {
+  std::vector<Set> setsOn(std::uint64_t view, std::optional<ViewProperty> property = {}) const {
     std::vector<Set> found;
     std::copy_if(sets.begin(), sets.end(), std::back_inserter(found),
-                 [&](const Set& s) { return s.view == view.serial() && (!property || s.property == *property); });
+                 [&](const Set& s) { return s.view == view && (!property || s.property == *property); });
     return found;
   }
   std::vector<RGBA> backgrounds(const UIView& view) const {
     std::vector<RGBA> found;
-    for (const Set& s : setsOn(view, ViewProperty::LayerBackgroundColor)) found.push_back(std::get<RGBA>(s.value));
+    for (const Set& s : setsOn(view.serial(), ViewProperty::LayerBackgroundColor)) found.push_back(std::get<RGBA>(s.value));
     return found;
   }
-  std::size_t gradients(const UIView& view) const { return setsOn(view, ViewProperty::LayerColors).size(); }
+  std::size_t gradients(const UIView& view) const { return setsOn(view.serial(), ViewProperty::LayerColors).size(); }
   long count(const char* entry) const { return std::count(log.begin(), log.end(), entry); }
 
   void propertySet(const UIView& view, ViewProperty property, const aurora::PropertyValue& value,
@@ -141,16 +129,11 @@ TEST_F(PillViewConstruction, RuntimeClassIsAViewWithAGradientLayerAndItsMethods)
                                "currentHueNum", "setCurrentHueNum:"}) {
     EXPECT_TRUE(class_respondsToSelector(cls, sel_registerName(selector))) << selector;
   }
-  // Made by class, as a pill hook would: its own type, frame and layer class.
-  std::shared_ptr<UIView> made = UIView::make(objc_getClass("ColorPillView"), CGRectMake(1, 2, 30, 4));
-  auto* view = objc_cast<ColorPillView>(made.get());
-  ASSERT_NE(view, nullptr);
-  EXPECT_EQ(view->frame(), CGRectMake(1, 2, 30, 4));
-  EXPECT_NE(objc_cast<CAGradientLayer>(view->layer()), nullptr);
-  objc_msgSend<void>(view, sel_registerName("setColorNum:"), NSUInteger{7});
-  objc_msgSend<void>(view, sel_registerName("setCurrentHueNum:"), NSUInteger{400});
+  auto view = makeView();
+  objc_msgSend<void>(view.get(), sel_registerName("setColorNum:"), NSUInteger{7});
+  objc_msgSend<void>(view.get(), sel_registerName("setCurrentHueNum:"), NSUInteger{400});
   EXPECT_EQ(view->colorNum(), 7u);
-  EXPECT_EQ(objc_msgSend<NSUInteger>(view, sel_registerName("currentHueNum")), 400u);
+  EXPECT_EQ(objc_msgSend<NSUInteger>(view.get(), sel_registerName("currentHueNum")), 400u);
 }
 
 // Whatever the style and frame: the static colour first, then the style's;
@@ -169,6 +152,7 @@ TEST_F(PillViewConstruction, FirstBackgroundFollowsTheStyleAndNothingStarts) {
     SCOPED_TRACE(style);
     settings::style = style;
     auto view = makeView(frame);
+    EXPECT_EQ(view->frame(), frame);
     EXPECT_EQ(observer->backgrounds(*view), backgrounds);  // in the order they were set
     EXPECT_EQ(view->gradientLayer()->startPoint(), CGPointMake(0.0, 0.5));
     EXPECT_EQ(view->gradientLayer()->endPoint(), CGPointMake(1.0, 0.5));
@@ -179,13 +163,11 @@ TEST_F(PillViewConstruction, FirstBackgroundFollowsTheStyleAndNothingStarts) {
     EXPECT_TRUE(view->gradientLayer()->colors().empty());  // the layer's own list is the wave's to set
     EXPECT_EQ(view->colorNum(), 0u);
     EXPECT_EQ(view->currentHueNum(), 0u);
-    EXPECT_EQ(view->timer(), nullptr);
     const std::size_t setsAfterConstruction = observer->sets.size();
     runFor(60.0);
     EXPECT_EQ(observer->sets.size(), setsAfterConstruction);
     EXPECT_TRUE(observer->animations.empty());
-    EXPECT_EQ(observer->lastTimer, nullptr);
-    EXPECT_EQ(timers(), 0u);
+    EXPECT_EQ(observer->lastTimer, nullptr);  // no timer made, so none held or scheduled
     EXPECT_EQ(view->layer()->presentationBackgroundColor(), backgrounds.back());
   }
 }
@@ -206,10 +188,11 @@ TEST_F(PillViewConstruction, NothingFromTheBaseInitialiserGivesNoView) {
 
 using PillViewWave = PillViewTest;
 
-TEST_F(PillViewWave, FirstUpdateAtOnceThenEveryIntervalTurningAsTheDirectionSaysEachTime) {
+TEST_F(PillViewWave, UpdatesAtOnceThenEveryIntervalTurningAsTheDirectionSaysEachTime) {
   auto view = makeView();
   observer->log.clear();
   view->waveView();
+  settings::waveSpeed = 1.0;  // read once: does not reach the running wave
   EXPECT_EQ(observer->log, (std::vector<std::string>{"timerCreated", "timerScheduled NSDefaultRunLoopMode", "timerFired"}));
   EXPECT_TRUE(view->gradientLayer()->colors().empty());  // the tick only queues the update
   runFor(0);
@@ -222,7 +205,7 @@ TEST_F(PillViewWave, FirstUpdateAtOnceThenEveryIntervalTurningAsTheDirectionSays
   runFor(0.001);
   EXPECT_EQ(observer->gradients(*view), 2u);
   runFor(17.95);  // 18 s after the start: the immediate update and 360 ticks
-  const auto updates = observer->setsOn(*view, ViewProperty::LayerColors);
+  const auto updates = observer->setsOn(view->serial(), ViewProperty::LayerColors);
   ASSERT_EQ(updates.size(), 361u);
   for (const auto& update : updates) EXPECT_EQ(std::get<std::vector<RGBA>>(update.value).size(), 60u);
   EXPECT_EQ(shown(*view), band(0));
@@ -238,23 +221,18 @@ TEST_F(PillViewWave, FirstUpdateAtOnceThenEveryIntervalTurningAsTheDirectionSays
     EXPECT_EQ(observer->gradients(*view), before + 2) << direction;  // still updated, not moved
     EXPECT_EQ(shown(*view), band(3)) << direction;
   }
-}
 
-TEST_F(PillViewWave, SpeedIsReadOnceAndASecondStartDoublesTheRate) {
-  auto view = makeView();
-  view->waveView();
-  settings::waveSpeed = 1.0;  // does not reach the running wave
-  runFor(1.0);
-  EXPECT_EQ(observer->gradients(*view), 21u);
+  settings::waveDirection = "l2r";
   settings::waveSpeed = 0.05;
-  view->waveView();  // the first timer goes on; `timer` is the new one
+  view->waveView();  // a second start: the first timer goes on, `timer` is the new one
   EXPECT_EQ(observer->count("timerCreated"), 2);
   EXPECT_EQ(view->timer().get(), observer->lastTimer);
   EXPECT_EQ(timers(), 2u);
+  const std::size_t before = observer->gradients(*view);
   runFor(0);
-  runFor(1.0);
-  EXPECT_EQ(observer->gradients(*view), 21u + 1 + 2 * 20);
-  EXPECT_EQ(shown(*view), band(-62));
+  runFor(1.0);  // at twice the rate
+  EXPECT_EQ(observer->gradients(*view), before + 1 + 2 * 20);
+  EXPECT_EQ(shown(*view), band(3 - 41));
 }
 
 TEST_F(PillViewWave, DestroyedViewStopsItsTimersAndIsReleased) {
@@ -279,7 +257,7 @@ TEST_F(PillViewWave, DestroyedViewStopsItsTimersAndIsReleased) {
 }
 
 TEST_F(PillViewWave, BadIntervalsNeitherHangNorSpin) {
-  for (double seconds : {0.0, -1.0, kNaN, kInfinity, 1e12}) {
+  for (double seconds : {0.0, -1.0, double(NAN), double(INFINITY), 1e12}) {
     settings::waveSpeed = seconds;
     auto view = makeView();
     view->waveView();
@@ -318,6 +296,7 @@ class PillViewChain : public PillViewTest, public ::testing::WithParamInterface<
 
 TEST_P(PillViewChain, StepsPickPaintAndGoOnUntilTheViewGoes) {
   const Chain& chain = GetParam();
+  const double firstStep = chain.speed ? 2.0 : 1.0;
   for (bool interrupted : {false, true}) {  // an unfinished animation starts the next step all the same
     SCOPED_TRACE(interrupted);
     startOver();
@@ -326,7 +305,8 @@ TEST_P(PillViewChain, StepsPickPaintAndGoOnUntilTheViewGoes) {
     settings::breathingColor = color(kBreathing);
     settings::fadeSpeed = settings::breathingSpeed = settings::specturmSpeed = 9.0;
     auto view = makeView();
-    if (interrupted) observer->interrupted = view->serial();
+    const std::uint64_t serial = view->serial();
+    if (interrupted) observer->interrupted = serial;
     send(*view, chain.selector);
     EXPECT_EQ(((*view).*chain.index)(), chain.indexAtCall);
     EXPECT_TRUE(observer->animations.empty());  // the step is queued, not run
@@ -336,46 +316,44 @@ TEST_P(PillViewChain, StepsPickPaintAndGoOnUntilTheViewGoes) {
     if (chain.speed) *chain.speed = 2.0;  // read when the queued step runs, not at the call
     runFor(0);
     if (chain.speed) *chain.speed = 1.0;  // and again at each step; the running one keeps its 2 s
-    runFor(chain.speed ? 3.0 : 2.0);
-    const std::vector<std::pair<double, double>> expected =  // when each step begins, and its seconds
-        chain.speed ? std::vector<std::pair<double, double>>{{0, 2}, {2, 1}, {3, 1}}
-                    : std::vector<std::pair<double, double>>{{0, 1}, {1, 1}, {2, 1}};
+    runFor(firstStep + 1);
+    const auto paints = observer->setsOn(serial, ViewProperty::LayerBackgroundColor);
     ASSERT_EQ(observer->animations.size(), 3u);
-    const auto paints = observer->setsOn(*view, ViewProperty::LayerBackgroundColor);
     ASSERT_EQ(paints.size(), 2u + 3u);  // after the two of construction
     for (std::size_t step = 0; step < 3; ++step) {
       SCOPED_TRACE(step);
-      EXPECT_EQ(observer->animations[step], std::pair(at(expected[step].first), expected[step].second));
+      EXPECT_EQ(observer->animations[step], std::pair(at(step ? firstStep + double(step) - 1 : 0), step ? 1.0 : firstStep));
       const RGBA painted = std::get<RGBA>(paints[2 + step].value);
       EXPECT_TRUE(chain.hues ? nearlyEqual(painted, chain.targets[step]) : painted == chain.targets[step]);
       EXPECT_NE(paints[2 + step].animation, 0u);
     }
     EXPECT_EQ(((*view).*chain.index)(), chain.indexAfterThreeSteps);
     EXPECT_EQ(observer->completions, std::vector<bool>(2, !interrupted));
+    const std::size_t setsOnIt = observer->setsOn(serial).size();
+    view.reset();  // while its third step animates: the chain ends there
+    runFor(5.0);
+    EXPECT_EQ(observer->animations.size(), 3u);
+    EXPECT_EQ(observer->setsOn(serial).size(), setsOnIt);
   }
 
-  for (double destroyAfter : {-1.0, 0.5}) {  // while queued, while animating
-    startOver();
-    auto view = makeView();
-    const std::uint64_t serial = view->serial();
-    const std::size_t constructionSets = observer->sets.size();
-    send(*view, chain.selector);
-    if (destroyAfter >= 0) runFor(destroyAfter);
-    view.reset();
-    runFor(5.0);
-    EXPECT_EQ(std::count_if(observer->sets.begin(), observer->sets.end(), [&](const auto& s) { return s.view == serial; }),
-              static_cast<long>(constructionSets) + (destroyAfter >= 0 ? 1 : 0));
-    EXPECT_EQ(observer->animations.size(), 1u);  // the queued task still animates nothing
-  }
+  startOver();
+  auto view = makeView();
+  const std::uint64_t serial = view->serial();
+  const std::size_t constructionSets = observer->sets.size();
+  send(*view, chain.selector);
+  view.reset();  // while its first step is queued
+  runFor(5.0);
+  EXPECT_EQ(observer->setsOn(serial).size(), constructionSets);
+  EXPECT_EQ(observer->animations.size(), 1u);      // the queued task still animates nothing
 
   // A bad duration never spins at one instant: at most one step per display
   // frame, and an endless step ends the chain.
-  for (double seconds : {0.0, -1.0, kNaN, kInfinity, 1e300}) {
+  for (double seconds : {0.0, -1.0, double(NAN), double(INFINITY), 1e300}) {
     if (!chain.speed) break;
     SCOPED_TRACE(seconds);
     startOver();
     *chain.speed = seconds;
-    auto view = makeView();
+    view = makeView();
     send(*view, chain.selector);
     runFor(1.0);
     EXPECT_EQ(observer->animations.size(), std::isinf(seconds) || seconds > aurora::kNeverSeconds ? 1u : 60u);
@@ -388,7 +366,7 @@ INSTANTIATE_TEST_SUITE_P(
         Chain{"animateView", nullptr, {kSecond, kSecond, kFirst}, false, &ColorPillView::colorNum, 1, 1},
         Chain{"fadeView", &settings::fadeSpeed, {kSecond, kSecond, kFirst}, false, &ColorPillView::colorNum, 1, 1},
         Chain{"breathingView", &settings::breathingSpeed,
-              {transparent(kBreathing), kBreathingLater, transparent(kBreathingLater)}, false, &ColorPillView::colorNum, 1, 1},
+              {{0.2, 0.6, 0.4, 0}, kBreathingLater, {0.5, 0.5, 0.1, 0}}, false, &ColorPillView::colorNum, 1, 1},
         Chain{"specturmView", &settings::specturmSpeed, {hue(0), hue(1), hue(2)}, true, &ColorPillView::currentHueNum, 0, 2}),
     [](const auto& info) { return std::string(info.param.selector); });
 
