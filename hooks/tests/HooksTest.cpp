@@ -1,0 +1,372 @@
+// The extension as a device loads it: a host process built for the tests, with
+// its own pill classes, loads the real AuroraRibbon.dylib from a device root
+// through the device loader. First the load sequence, each case in a fresh
+// host (a forked child, so it runs before any case loads into this process);
+// then the replaced pill methods, in this process.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "CoreFoundation/CFNotificationCenter.h"
+#include "PlatformTestSupport.h"
+#include "TempDeviceRoot.h"
+#include "UIKit/UIView.h"
+#include "aurora/Loader.h"
+#include "aurora/PreferencesFile.h"
+
+namespace {
+
+using namespace aurora::testing;
+using namespace std::chrono_literals;
+
+constexpr const char* kPreferencesFile = "/var/mobile/Library/Preferences/com.quillmoren.auroraribbonpref.plist";
+const CGRect kPillFrame = CGRectMake(40, 831, 134, 5);
+
+// The host's own methods. Its pill classes have no subclasses, so the receiver's class is the defining one.
+int hostLayoutPasses = 0, hostAnimateViewCalls = 0;
+void hostLayoutSubviews(id self, SEL sel) {
+  ++hostLayoutPasses;
+  objc_msgSendSuper<void>(object_getClass(self), self, sel);
+}
+void hostAnimateView(id, SEL) { ++hostAnimateViewCalls; }
+const IMP kHostLayoutSubviews = reinterpret_cast<IMP>(&hostLayoutSubviews);
+const SEL kLayoutSubviews = sel_registerName("layoutSubviews"), kAnimateView = sel_registerName("animateView");
+
+// Which pill classes the host has: plain views whose layoutSubviews counts itself.
+struct Host {
+  const char* name;
+  bool staticPill = true, lumaPill = true;
+  bool lumaAnimatesItself = false;  // the luma-dodge class answers animateView itself
+};
+
+void registerHostPills(const Host& host) {
+  for (const char* name : {"MTStaticColorPillView", "MTLumaDodgePillView"}) {
+    const bool luma = name[2] == 'L';
+    if (!(luma ? host.lumaPill : host.staticPill)) continue;
+    Class cls = objc_registerClass(name, UIView::objcClass());
+    class_addMethod(cls, kLayoutSubviews, &hostLayoutSubviews, "v@:");
+    if (luma && host.lumaAnimatesItself) class_addMethod(cls, kAnimateView, &hostAnimateView, "v@:");
+  }
+}
+
+// Installs the built extension in the device root and loads what the root holds, as SpringBoard would.
+void installAndLoad(const TempDeviceRoot& root) {
+  const auto target = root.path() / "Library/MobileSubstrate/DynamicLibraries/AuroraRibbon.dylib";
+  std::filesystem::create_directories(target.parent_path());
+  std::filesystem::copy_file(AURORA_EXTENSION_PATH, target);
+  std::ostringstream diagnostics;
+  const aurora::LoadReport report = aurora::loadDynamicLibraries({"com.apple.springboard", "SpringBoard"}, diagnostics);
+  if (report.loaded != std::vector<std::string>{"/Library/MobileSubstrate/DynamicLibraries/AuroraRibbon.dylib"}) {
+    throw std::runtime_error("the extension did not load: " + diagnostics.str());
+  }
+}
+
+void writePreferences(const std::vector<aurora::PreferenceEntry>& entries) {
+  aurora::PreferencesFile(aurora::hostPath(kPreferencesFile)).writeRaw(aurora::preferencesBytes(entries, aurora::PlistFormat::Xml));
+}
+void postSettingsChanged() {
+  CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
+                                       "com.quillmoren.auroraribbon.settingschanged", nullptr, nullptr, true);
+  NSRunLoop::mainRunLoop().runFor(0ns);
+}
+
+std::shared_ptr<UIView> makePill(const char* className) { return UIView::make(objc_getClass(className), kPillFrame); }
+UIView* colorViewOf(UIView& pill) { return pill.viewWithTag(115); }
+NSUInteger colorNum(UIView* colorView) { return objc_msgSend<NSUInteger>(colorView, sel_registerName("colorNum")); }
+
+// In the child a failed check prints and ends the process; the parent sees the exit status.
+#define HOST_CHECK(condition)                                                     \
+  do {                                                                            \
+    if (!(condition)) {                                                           \
+      std::fprintf(stderr, "line %d: check failed: %s\n", __LINE__, #condition); \
+      std::_Exit(1);                                                              \
+    }                                                                             \
+  } while (false)
+
+// Counts reads of the preferences file, and notes what the static pill class answered at the first.
+struct ReadWatcher : RecordingObserver {
+  int reads = 0;
+  IMP layoutSubviewsAtFirstRead = nullptr;
+  bool loadedAfterRead = false;
+  void dictionaryRead(std::string_view path, bool) override {
+    if (path == kPreferencesFile && ++reads == 1) {
+      layoutSubviewsAtFirstRead = class_getMethodImplementation(objc_getClass("MTStaticColorPillView"), kLayoutSubviews);
+    }
+  }
+  void libraryLoaded(std::string_view) override { loadedAfterRead = reads == 1; }
+};
+
+// The whole life of one fresh host, in a child process.
+void loadIntoAFreshHost(const Host& host, const TempDeviceRoot& root) {
+  registerHostPills(host);
+  ReadWatcher watcher;
+  installAndLoad(root);
+  HOST_CHECK(watcher.reads == 1 && watcher.loadedAfterRead);
+  postSettingsChanged();  // subscribed, whatever the host has
+  HOST_CHECK(watcher.reads == 2);
+  if (host.staticPill) {
+    Class cls = objc_getClass("MTStaticColorPillView");
+    HOST_CHECK(watcher.layoutSubviewsAtFirstRead == kHostLayoutSubviews);  // replaced after the first read
+    HOST_CHECK(class_getMethodImplementation(cls, kLayoutSubviews) != kHostLayoutSubviews);
+    HOST_CHECK(!class_respondsToSelector(cls, kAnimateView));
+    // The string settings are built before the load-time functions, so their initial values
+    // survive the load: "Wave" runs on a timer, and "l2r" turned the palette once (hues 360, 0).
+    auto pill = makePill("MTStaticColorPillView");
+    pill->layoutIfNeeded();
+    NSRunLoop::mainRunLoop().runFor(0s);
+    HOST_CHECK(NSRunLoop::mainRunLoop().scheduledTimerCount() == 1);
+    const auto colors = std::find(watcher.events.begin(), watcher.events.end(), "set layer.colors");
+    HOST_CHECK(colors != watcher.events.end());
+    const auto sets = std::count_if(watcher.events.begin(), colors, [](const std::string& e) { return e.starts_with("set "); });
+    const auto& band = std::get<std::vector<RGBA>>(watcher.values[static_cast<std::size_t>(sets)]);
+    HOST_CHECK(band.size() == 60 && band[0] == (RGBA{1, 0, 0, 1}) && band[1] == (RGBA{1, 0, 0, 1}));
+  }
+  if (host.lumaPill) {
+    auto pill = makePill("MTLumaDodgePillView");
+    const int passes = hostLayoutPasses;
+    pill->layoutIfNeeded();
+    HOST_CHECK(hostLayoutPasses == passes + 1 && colorViewOf(*pill) != nullptr && pill->clipsToBounds());
+    HOST_CHECK(pill->respondsToSelector(kAnimateView));
+    objc_msgSend<void>(pill.get(), kAnimateView);  // the host's own, where it has one
+    HOST_CHECK(hostAnimateViewCalls == (host.lumaAnimatesItself ? 1 : 0));
+    HOST_CHECK(colorNum(colorViewOf(*pill)) == (host.lumaAnimatesItself ? 0u : 1u));
+  }
+  std::_Exit(0);
+}
+
+// Defined first, so that even in one process these fork before the pill hooks' suite loads.
+TEST(LoadSequenceTest, EachHostReadsBeforeTheHooksGoInAndHooksThePillsItHas) {
+  const Host hosts[] = {{"both pills"}, {"no static pill", false}, {"neither pill", false, false},
+                        {"a luma pill that animates itself", true, true, true}};
+  for (const Host& host : hosts) {
+    SCOPED_TRACE(host.name);
+    TempDeviceRoot root;
+    if (host.lumaPill) writePreferences({{"enabled", true}});  // no file at all for the host without pills
+    EXPECT_EXIT(loadIntoAFreshHost(host, root), ::testing::ExitedWithCode(0), "");
+  }
+}
+
+// Records the calls that make up what a pill shows, naming views by role.
+struct Recorder : aurora::PlatformObserver {
+  explicit Recorder(const UIView& pill) : pill(&pill) { aurora::setPlatformObserver(this); }
+  ~Recorder() override { aurora::setPlatformObserver(nullptr); }
+  const UIView* pill;
+  std::vector<std::string> events;
+
+  // The events that start with one of `prefixes`, in order.
+  std::vector<std::string> only(std::initializer_list<std::string_view> prefixes) const {
+    std::vector<std::string> found;
+    std::copy_if(events.begin(), events.end(), std::back_inserter(found), [&](const std::string& e) {
+      return std::any_of(prefixes.begin(), prefixes.end(), [&](std::string_view p) { return e.starts_with(p); });
+    });
+    return found;
+  }
+  std::string name(const UIView& view) const { return &view == pill ? "pill" : object_getClassName(&view); }
+  void subviewAdded(const UIView& parent, const UIView& child) override {
+    events.push_back("add " + name(child) + " to " + name(parent));
+  }
+  void propertySet(const UIView& view, aurora::ViewProperty property, const aurora::PropertyValue&,
+                   aurora::AnimationSerial animation) override {
+    events.push_back("set " + name(view) + " " + aurora::viewPropertyName(property) + (animation ? " animated" : ""));
+  }
+  void timerCreated(const NSTimer&) override { events.push_back("timer"); }
+  void animationBegan(aurora::AnimationSerial, double seconds) override {
+    events.push_back("animate " + std::to_string(static_cast<int>(seconds)));
+  }
+  void constraintsAdded(const UIView& view, std::string_view format, std::size_t count) override {
+    events.push_back("constraints " + name(view) + " " + std::string(format) + " " + std::to_string(count));
+  }
+};
+
+// The pill hooks of the extension loaded once into this process.
+class PillHooksTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    root = new TempDeviceRoot();
+    registerHostPills({"both pills"});
+    installAndLoad(*root);
+  }
+  static void TearDownTestSuite() { delete root; }
+  void SetUp() override {
+    loop().reset(std::make_unique<aurora::VirtualClock>());
+    // Absent keys keep what an earlier test read: give every setting the tests touch a baseline.
+    applyPreferences({{"enabled", true}, {"style", std::string("Wave")}, {"homeBarOpacity", 1.0}});
+  }
+  void TearDown() override { loop().reset(std::make_unique<aurora::VirtualClock>()); }
+  static NSRunLoop& loop() { return NSRunLoop::mainRunLoop(); }
+  static void applyPreferences(const std::vector<aurora::PreferenceEntry>& entries) {
+    writePreferences(entries);
+    postSettingsChanged();
+  }
+  static inline TempDeviceRoot* root = nullptr;
+};
+
+TEST_F(PillHooksTest, StaticPillCreatingPassMakesPlacesPaintsAndStartsTheColourViewLaterPassesFitIt) {
+  applyPreferences({{"enabled", true}, {"style", std::string("Wave")}, {"homeBarOpacity", 0.5}});
+  auto pill = makePill("MTStaticColorPillView");
+  Recorder recorder(*pill);
+  pill->layoutIfNeeded();  // the creating pass alone
+  UIView* colorView = colorViewOf(*pill);
+  ASSERT_NE(colorView, nullptr);
+  EXPECT_STREQ(object_getClassName(colorView), "ColorPillView");
+  EXPECT_EQ(colorView->superview(), pill);
+  EXPECT_EQ(colorView->frame(), CGRectMake(0, 0, 134, 5));
+  EXPECT_EQ(colorView->layer()->cornerRadius(), 2.5);
+  EXPECT_EQ(colorNum(colorView), 0u);
+  EXPECT_EQ(pill->alpha(), 0.5);
+  // Tag, radius, red, then into the pill, the style, and the pill's alpha last.
+  EXPECT_EQ(recorder.only({"set ColorPillView tag", "set ColorPillView layer.cornerRadius", "set ColorPillView backgroundColor",
+                           "add ", "timer", "set pill alpha"}),
+            (std::vector<std::string>{"set ColorPillView tag", "set ColorPillView layer.cornerRadius",
+                                      "set ColorPillView backgroundColor", "add ColorPillView to pill", "timer",
+                                      "set pill alpha"}));
+  // Later passes: the size follows the pill's frame, the origin stays, and it stays the only one.
+  colorView->setFrame(CGRectMake(3, 1, 10, 10));
+  pill->setFrame(CGRectMake(20, 800, 200, 30));
+  loop().runFor(0ns);
+  EXPECT_EQ(colorView->frame(), CGRectMake(3, 1, 200, 30));
+  EXPECT_EQ(colorView->layer()->cornerRadius(), 15);
+  pill->setFrame(CGRectMake(20, 800, 200, 0));
+  loop().runFor(0ns);
+  EXPECT_EQ(colorView->layer()->cornerRadius(), 0);
+  EXPECT_EQ(pill->subviews().size(), 1u);
+}
+
+TEST_F(PillHooksTest, LumaPillCreatingPassClipsPinsAndNeitherRoundsNorPaintsRedLaterPassesRound) {
+  applyPreferences({{"enabled", true}, {"style", std::string("Fade")}, {"homeBarOpacity", 0.75}});
+  auto pill = makePill("MTLumaDodgePillView");
+  Recorder recorder(*pill);
+  pill->layoutIfNeeded();  // the creating pass alone
+  UIView* colorView = colorViewOf(*pill);
+  ASSERT_NE(colorView, nullptr);
+  EXPECT_TRUE(pill->clipsToBounds());
+  EXPECT_FALSE(colorView->translatesAutoresizingMaskIntoConstraints());
+  EXPECT_EQ(colorView->layer()->cornerRadius(), 0);
+  EXPECT_NE(colorView->layer()->backgroundColor()->components(), (RGBA{1, 0, 0, 1}));
+  EXPECT_EQ(pill->alpha(), 0.75);
+  EXPECT_EQ(recorder.only({"set pill", "constraints", "add ", "set ColorPillView translates", "set ColorPillView backgroundColor"}),
+            (std::vector<std::string>{"set pill clipsToBounds", "add ColorPillView to pill", "set pill alpha",
+                                      "set ColorPillView translatesAutoresizingMaskIntoConstraints",
+                                      "constraints pill H:|-0-[colorView]-0-| 2", "constraints pill V:|-0-[colorView]-0-| 2"}));
+  loop().runFor(0ns);  // the constraints marked the pill: the next pass pins and rounds
+  EXPECT_EQ(colorView->frame(), CGRectMake(0, 0, 134, 5));
+  EXPECT_EQ(colorView->layer()->cornerRadius(), 2.5);
+  pill->setFrame(CGRectMake(216, 820, 150, 12));
+  loop().runFor(0ns);
+  EXPECT_EQ(colorView->frame(), CGRectMake(0, 0, 150, 12));
+  EXPECT_EQ(colorView->layer()->cornerRadius(), 6);
+}
+
+TEST_F(PillHooksTest, MasterSwitchOffMakesNothingAndLaterLeavesTheColourViewAlone) {
+  applyPreferences({{"enabled", false}});
+  auto off = makePill("MTLumaDodgePillView");
+  loop().runFor(1s);
+  EXPECT_EQ(colorViewOf(*off), nullptr);
+  EXPECT_FALSE(off->clipsToBounds());
+  EXPECT_EQ(off->alpha(), 1.0);
+
+  applyPreferences({{"enabled", true}, {"homeBarOpacity", 0.5}});
+  auto pill = makePill("MTStaticColorPillView");
+  loop().runFor(0ns);
+  UIView* colorView = colorViewOf(*pill);
+  ASSERT_NE(colorView, nullptr);
+  applyPreferences({{"enabled", false}});
+  pill->setFrame(CGRectMake(0, 0, 300, 20));
+  loop().runFor(0ns);
+  EXPECT_EQ(colorView->frame().size, CGSizeMake(134, 5));  // no longer fitted
+  EXPECT_EQ(pill->alpha(), 0.5);
+  applyPreferences({{"enabled", true}});
+  pill->setNeedsLayout();
+  loop().runFor(0ns);
+  EXPECT_EQ(colorViewOf(*pill), colorView);  // the same view, fitted again
+  EXPECT_EQ(colorView->frame().size, CGSizeMake(300, 20));
+  EXPECT_EQ(pill->subviews().size(), 1u);
+}
+
+TEST_F(PillHooksTest, AForeignViewWithTheTagIsTakenForTheColourView) {
+  auto pill = makePill("MTStaticColorPillView");
+  auto foreign = UIView::make(UIView::objcClass(), CGRectMake(1, 1, 2, 2));
+  foreign->setTag(115);
+  pill->addSubview(foreign);
+  loop().runFor(0ns);
+  EXPECT_EQ(pill->subviews().size(), 1u);
+  EXPECT_EQ(foreign->frame(), CGRectMake(1, 1, 134, 5));
+  EXPECT_EQ(foreign->layer()->cornerRadius(), 2.5);
+}
+
+TEST_F(PillHooksTest, LumaAnimateViewPaintsNothingWithoutAColourView) {
+  applyPreferences({{"enabled", false}});
+  auto pill = makePill("MTLumaDodgePillView");
+  auto foreign = UIView::make(UIView::objcClass(), CGRectMake(0, 0, 1, 1));
+  foreign->setTag(115);
+  Recorder recorder(*pill);
+  objc_msgSend<void>(pill.get(), kAnimateView);
+  pill->addSubview(foreign);
+  objc_msgSend<void>(pill.get(), kAnimateView);
+  loop().runFor(30s);
+  EXPECT_EQ(recorder.only({"animate"}), std::vector<std::string>{});
+}
+
+TEST_F(PillHooksTest, StyleAndOpacityAreReadForEachNewColourViewAndAnUnknownStyleRunsNothing) {
+  auto pill = makePill("MTStaticColorPillView");
+  loop().runFor(0ns);
+  applyPreferences({{"enabled", true}, {"style", std::string("Static")}, {"homeBarOpacity", 0.1}});
+  pill->setNeedsLayout();
+  loop().runFor(1s);
+  EXPECT_EQ(pill->alpha(), 1.0);
+  EXPECT_EQ(loop().scheduledTimerCount(), 1u);  // still the wave it started with
+  auto later = makePill("MTStaticColorPillView");
+  loop().runFor(0ns);
+  EXPECT_EQ(later->alpha(), static_cast<double>(0.1f));  // read as a 32-bit float
+  EXPECT_EQ(colorViewOf(*later)->layer()->backgroundColor()->components(), (RGBA{246 / 255.0, 36 / 255.0, 89 / 255.0, 1}));
+
+  applyPreferences({{"enabled", true}, {"style", std::string("wave")}, {"homeBarOpacity", 0.25}});
+  auto unknown = makePill("MTStaticColorPillView");
+  Recorder recorder(*unknown);
+  loop().runFor(0ns);
+  recorder.events.clear();
+  pill.reset();  // the wave goes with its pill
+  later.reset();
+  loop().runFor(30s);
+  EXPECT_EQ(colorViewOf(*unknown)->layer()->presentationBackgroundColor(), (RGBA{1, 0, 0, 1}));  // left red
+  EXPECT_EQ(unknown->alpha(), 0.25);
+  EXPECT_EQ(recorder.events, std::vector<std::string>{});  // nothing runs
+  EXPECT_EQ(loop().scheduledTimerCount(), 0u);
+}
+
+TEST_F(PillHooksTest, LumaAnimateViewCyclesBlueAndRedTenSecondsEachUntilThePillGoes) {
+  applyPreferences({{"enabled", true}, {"style", std::string("none")}});
+  auto pill = makePill("MTLumaDodgePillView");
+  loop().runFor(0ns);
+  UIView* colorView = colorViewOf(*pill);
+  ASSERT_NE(colorView, nullptr);
+  std::weak_ptr<UIView> watchColorView = objc_retain(colorView);
+  const RGBA blue{0, 0, 1, 1}, red{1, 0, 0, 1};
+
+  Recorder recorder(*pill);
+  objc_msgSend<void>(pill.get(), kAnimateView);
+  EXPECT_EQ(colorNum(colorView), 1u);    // flips before anything is drawn
+  EXPECT_TRUE(recorder.events.empty());  // the animation starts from the main queue
+  loop().runFor(0ns);
+  EXPECT_EQ(recorder.events, (std::vector<std::string>{"animate 10", "set ColorPillView backgroundColor animated"}));
+  loop().runFor(5s);
+  EXPECT_NE(colorView->layer()->presentationBackgroundColor(), blue);
+  loop().runFor(5s);
+  EXPECT_EQ(colorView->layer()->presentationBackgroundColor(), blue);
+  EXPECT_EQ(colorNum(colorView), 0u);  // the next step chose red at once
+  loop().runFor(10s);
+  EXPECT_EQ(colorView->layer()->presentationBackgroundColor(), red);
+  EXPECT_EQ(colorNum(colorView), 1u);
+
+  objc_msgSend<void>(colorView, sel_registerName("setColorNum:"), NSUInteger{2});
+  pill.reset();  // the pill goes: the cycle ends at the change in flight
+  recorder.events.clear();
+  loop().runFor(60s);
+  // The change in flight completes (painting its colour once more) and sends nothing further.
+  EXPECT_EQ(recorder.events, (std::vector<std::string>{"set ColorPillView backgroundColor"}));
+  EXPECT_TRUE(watchColorView.expired());
+}
+
+}  // namespace
