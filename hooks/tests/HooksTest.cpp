@@ -148,13 +148,13 @@ TEST(LoadSequenceTest, EachHostReadsBeforeTheHooksGoInAndHooksThePillsItHas) {
   }
 }
 
-// Records the calls that make up what a pill shows, naming views by role.
-struct Recorder : aurora::PlatformObserver {
-  explicit Recorder(const UIView& pill) : pill(&pill) { aurora::setPlatformObserver(this); }
-  ~Recorder() override { aurora::setPlatformObserver(nullptr); }
-  const UIView* pill;
-  std::vector<std::string> events;
-
+// What the platform was asked to do, as short strings ("set alpha", "add", "animate 3", ...).
+struct Recorder : RecordingObserver {
+  void animationBegan(aurora::AnimationSerial, double seconds) override { events.push_back("animate " + std::to_string(int(seconds))); }
+  void animationCompleted(aurora::AnimationSerial, bool) override { events.push_back("complete"); }
+  void constraintsAdded(const UIView&, std::string_view format, std::size_t count) override {
+    events.push_back("constraints " + std::string(format) + " " + std::to_string(count));
+  }
   // The events that start with one of `prefixes`, in order.
   std::vector<std::string> only(std::initializer_list<std::string_view> prefixes) const {
     std::vector<std::string> found;
@@ -162,21 +162,6 @@ struct Recorder : aurora::PlatformObserver {
       return std::any_of(prefixes.begin(), prefixes.end(), [&](std::string_view p) { return e.starts_with(p); });
     });
     return found;
-  }
-  std::string name(const UIView& view) const { return &view == pill ? "pill" : object_getClassName(&view); }
-  void subviewAdded(const UIView& parent, const UIView& child) override {
-    events.push_back("add " + name(child) + " to " + name(parent));
-  }
-  void propertySet(const UIView& view, aurora::ViewProperty property, const aurora::PropertyValue&,
-                   aurora::AnimationSerial animation) override {
-    events.push_back("set " + name(view) + " " + aurora::viewPropertyName(property) + (animation ? " animated" : ""));
-  }
-  void timerCreated(const NSTimer&) override { events.push_back("timer"); }
-  void animationBegan(aurora::AnimationSerial, double seconds) override {
-    events.push_back("animate " + std::to_string(static_cast<int>(seconds)));
-  }
-  void constraintsAdded(const UIView& view, std::string_view format, std::size_t count) override {
-    events.push_back("constraints " + name(view) + " " + std::string(format) + " " + std::to_string(count));
   }
 };
 
@@ -206,7 +191,7 @@ class PillHooksTest : public ::testing::Test {
 TEST_F(PillHooksTest, StaticPillCreatingPassMakesPlacesPaintsAndStartsTheColourViewLaterPassesFitIt) {
   applyPreferences({{"enabled", true}, {"style", std::string("Wave")}, {"homeBarOpacity", 0.5}});
   auto pill = makePill("MTStaticColorPillView");
-  Recorder recorder(*pill);
+  Recorder recorder;
   pill->layoutIfNeeded();  // the creating pass alone
   UIView* colorView = colorViewOf(*pill);
   ASSERT_NE(colorView, nullptr);
@@ -217,11 +202,8 @@ TEST_F(PillHooksTest, StaticPillCreatingPassMakesPlacesPaintsAndStartsTheColourV
   EXPECT_EQ(colorNum(colorView), 0u);
   EXPECT_EQ(pill->alpha(), 0.5);
   // Tag, radius, red, then into the pill, the style, and the pill's alpha last.
-  EXPECT_EQ(recorder.only({"set ColorPillView tag", "set ColorPillView layer.cornerRadius", "set ColorPillView backgroundColor",
-                           "add ", "timer", "set pill alpha"}),
-            (std::vector<std::string>{"set ColorPillView tag", "set ColorPillView layer.cornerRadius",
-                                      "set ColorPillView backgroundColor", "add ColorPillView to pill", "timer",
-                                      "set pill alpha"}));
+  EXPECT_EQ(recorder.only({"set tag", "set layer.cornerRadius", "set backgroundColor", "add", "timer", "set alpha"}),
+            (std::vector<std::string>{"set tag", "set layer.cornerRadius", "set backgroundColor", "add", "timer", "set alpha"}));
   // Later passes: the size follows the pill's frame, the origin stays, and it stays the only one.
   colorView->setFrame(CGRectMake(3, 1, 10, 10));
   pill->setFrame(CGRectMake(20, 800, 200, 30));
@@ -237,7 +219,7 @@ TEST_F(PillHooksTest, StaticPillCreatingPassMakesPlacesPaintsAndStartsTheColourV
 TEST_F(PillHooksTest, LumaPillCreatingPassClipsPinsAndNeitherRoundsNorPaintsRedLaterPassesRound) {
   applyPreferences({{"enabled", true}, {"style", std::string("Fade")}, {"homeBarOpacity", 0.75}});
   auto pill = makePill("MTLumaDodgePillView");
-  Recorder recorder(*pill);
+  Recorder recorder;
   pill->layoutIfNeeded();  // the creating pass alone
   UIView* colorView = colorViewOf(*pill);
   ASSERT_NE(colorView, nullptr);
@@ -246,10 +228,9 @@ TEST_F(PillHooksTest, LumaPillCreatingPassClipsPinsAndNeitherRoundsNorPaintsRedL
   EXPECT_EQ(colorView->layer()->cornerRadius(), 0);
   EXPECT_NE(colorView->layer()->backgroundColor()->components(), (RGBA{1, 0, 0, 1}));
   EXPECT_EQ(pill->alpha(), 0.75);
-  EXPECT_EQ(recorder.only({"set pill", "constraints", "add ", "set ColorPillView translates", "set ColorPillView backgroundColor"}),
-            (std::vector<std::string>{"set pill clipsToBounds", "add ColorPillView to pill", "set pill alpha",
-                                      "set ColorPillView translatesAutoresizingMaskIntoConstraints",
-                                      "constraints pill H:|-0-[colorView]-0-| 2", "constraints pill V:|-0-[colorView]-0-| 2"}));
+  EXPECT_EQ(recorder.only({"set clipsToBounds", "add", "set alpha", "set translates", "constraints", "set backgroundColor"}),
+            (std::vector<std::string>{"set clipsToBounds", "add", "set alpha", "set translatesAutoresizingMaskIntoConstraints",
+                                      "constraints H:|-0-[colorView]-0-| 2", "constraints V:|-0-[colorView]-0-| 2"}));
   loop().runFor(0ns);  // the constraints marked the pill: the next pass pins and rounds
   EXPECT_EQ(colorView->frame(), CGRectMake(0, 0, 134, 5));
   EXPECT_EQ(colorView->layer()->cornerRadius(), 2.5);
@@ -301,7 +282,7 @@ TEST_F(PillHooksTest, LumaAnimateViewPaintsNothingWithoutAColourView) {
   auto pill = makePill("MTLumaDodgePillView");
   auto foreign = UIView::make(UIView::objcClass(), CGRectMake(0, 0, 1, 1));
   foreign->setTag(115);
-  Recorder recorder(*pill);
+  Recorder recorder;
   objc_msgSend<void>(pill.get(), kAnimateView);
   pill->addSubview(foreign);
   objc_msgSend<void>(pill.get(), kAnimateView);
@@ -323,12 +304,11 @@ TEST_F(PillHooksTest, StyleAndOpacityAreReadForEachNewColourViewAndAnUnknownStyl
   EXPECT_EQ(colorViewOf(*later)->layer()->backgroundColor()->components(), (RGBA{246 / 255.0, 36 / 255.0, 89 / 255.0, 1}));
 
   applyPreferences({{"enabled", true}, {"style", std::string("wave")}, {"homeBarOpacity", 0.25}});
-  auto unknown = makePill("MTStaticColorPillView");
-  Recorder recorder(*unknown);
-  loop().runFor(0ns);
-  recorder.events.clear();
   pill.reset();  // the wave goes with its pill
   later.reset();
+  auto unknown = makePill("MTStaticColorPillView");
+  loop().runFor(0ns);
+  Recorder recorder;
   loop().runFor(30s);
   EXPECT_EQ(colorViewOf(*unknown)->layer()->presentationBackgroundColor(), (RGBA{1, 0, 0, 1}));  // left red
   EXPECT_EQ(unknown->alpha(), 0.25);
@@ -345,12 +325,12 @@ TEST_F(PillHooksTest, LumaAnimateViewCyclesBlueAndRedTenSecondsEachUntilThePillG
   std::weak_ptr<UIView> watchColorView = objc_retain(colorView);
   const RGBA blue{0, 0, 1, 1}, red{1, 0, 0, 1};
 
-  Recorder recorder(*pill);
+  Recorder recorder;
   objc_msgSend<void>(pill.get(), kAnimateView);
   EXPECT_EQ(colorNum(colorView), 1u);    // flips before anything is drawn
   EXPECT_TRUE(recorder.events.empty());  // the animation starts from the main queue
   loop().runFor(0ns);
-  EXPECT_EQ(recorder.events, (std::vector<std::string>{"animate 10", "set ColorPillView backgroundColor animated"}));
+  EXPECT_EQ(recorder.events, (std::vector<std::string>{"animate 10", "set backgroundColor anim"}));
   loop().runFor(5s);
   EXPECT_NE(colorView->layer()->presentationBackgroundColor(), blue);
   loop().runFor(5s);
@@ -364,8 +344,8 @@ TEST_F(PillHooksTest, LumaAnimateViewCyclesBlueAndRedTenSecondsEachUntilThePillG
   pill.reset();  // the pill goes: the cycle ends at the change in flight
   recorder.events.clear();
   loop().runFor(60s);
-  // The change in flight completes (painting its colour once more) and sends nothing further.
-  EXPECT_EQ(recorder.events, (std::vector<std::string>{"set ColorPillView backgroundColor"}));
+  // The change in flight completes (painting its colour once more), sends nothing further and lets the view go.
+  EXPECT_EQ(recorder.events, (std::vector<std::string>{"complete", "set backgroundColor", "destroy"}));
   EXPECT_TRUE(watchColorView.expired());
 }
 

@@ -27,17 +27,19 @@ bool nearlyEqual(const RGBA& a, const RGBA& b) {
   return std::fabs(a.red - b.red) < 1e-6 && std::fabs(a.green - b.green) < 1e-6 && std::fabs(a.blue - b.blue) < 1e-6 &&
          a.alpha == b.alpha;
 }
-// The wave's 60 colours: palette hues first, first + 1, ... (modulo 361).
-std::vector<RGBA> band(long first) {
+// `count` palette hues from `first` on (modulo 361): the wave shows 60.
+std::vector<RGBA> band(long first, long count = 60) {
   std::vector<RGBA> colors;
-  for (long j = 0; j < 60; ++j) colors.push_back(hue(static_cast<double>(((first + j) % 361 + 361) % 361)));
+  for (long j = 0; j < count; ++j) colors.push_back(hue(static_cast<double>(((first + j) % 361 + 361) % 361)));
   return colors;
 }
-std::vector<RGBA> shown(const ColorPillView& view) {
-  std::vector<RGBA> colors;
-  for (const auto& c : view.gradientLayer()->colors()) colors.push_back(c->components());
-  return colors;
+std::vector<RGBA> components(const std::vector<CGColorRef>& colors) {
+  std::vector<RGBA> found;
+  for (const auto& c : colors) found.push_back(c->components());
+  return found;
 }
+std::vector<RGBA> shown(const ColorPillView& view) { return components(view.gradientLayer()->colors()); }
+std::vector<RGBA> palette(const ColorPillView& view) { return components(view.colors()->subarrayWithRange(0, 361)); }
 
 // Records what the platform was asked to do; views by serial, since addresses are reused.
 struct Recorder : aurora::PlatformObserver {
@@ -53,6 +55,7 @@ struct Recorder : aurora::PlatformObserver {
   std::vector<std::string> log;                                     // every set and timer call, by name
   const NSTimer* lastTimer = nullptr;
   std::uint64_t interrupted = 0;  // animations painting this view end unfinished: a bystander joins and goes
+  ~Recorder() override { aurora::setPlatformObserver(nullptr); }
 
   std::vector<Set> setsOn(std::uint64_t view, std::optional<ViewProperty> property = {}) const {
     std::vector<Set> found;
@@ -97,11 +100,7 @@ class PillViewTest : public ::testing::Test {
     settings::assignInitialValues();
     startOver();
   }
-  void TearDown() override {
-    NSRunLoop::mainRunLoop().reset(std::make_unique<aurora::VirtualClock>());
-    aurora::setPlatformObserver(nullptr);
-  }
-  // A fresh run loop and record, also for the next case of a table.
+  // A fresh run loop and record, also for the next case of a table. The record goes with the test.
   void startOver() {
     NSRunLoop::mainRunLoop().reset(std::make_unique<aurora::VirtualClock>());
     observer.emplace();
@@ -158,8 +157,8 @@ TEST_F(PillViewConstruction, FirstBackgroundFollowsTheStyleAndNothingStarts) {
     EXPECT_EQ(view->gradientLayer()->endPoint(), CGPointMake(1.0, 0.5));
     EXPECT_EQ(std::vector<std::string>(observer->log.end() - 2, observer->log.end()),  // after the backgrounds
               (std::vector<std::string>{"layer.startPoint", "layer.endPoint"}));
-    ASSERT_EQ(view->colors()->count(), 361u);  // both ends red
-    for (std::size_t i = 0; i <= 360; ++i) EXPECT_EQ(view->colors()->objectAtIndex(i)->components(), hue(double(i))) << i;
+    ASSERT_EQ(view->colors()->count(), 361u);
+    EXPECT_EQ(palette(*view), band(0, 361));  // both ends red
     EXPECT_TRUE(view->gradientLayer()->colors().empty());  // the layer's own list is the wave's to set
     EXPECT_EQ(view->colorNum(), 0u);
     EXPECT_EQ(view->currentHueNum(), 0u);
@@ -209,7 +208,7 @@ TEST_F(PillViewWave, UpdatesAtOnceThenEveryIntervalTurningAsTheDirectionSaysEach
   ASSERT_EQ(updates.size(), 361u);
   for (const auto& update : updates) EXPECT_EQ(std::get<std::vector<RGBA>>(update.value).size(), 60u);
   EXPECT_EQ(shown(*view), band(0));
-  for (std::size_t i = 0; i <= 360; ++i) EXPECT_EQ(view->colors()->objectAtIndex(i)->components(), hue(double(i)));
+  EXPECT_EQ(palette(*view), band(0, 361));
 
   settings::waveDirection = "r2l";  // the first hue goes round to the right end
   runFor(0.15);
@@ -283,9 +282,7 @@ TEST_F(PillViewWave, PaletteTakenAwayLeavesTheGradientEmpty) {
 struct Chain {
   const char* selector;
   CGFloat* speed;  // seconds per step; the one-second cycle has none
-  // The first three steps' colours: the first picked at the call, the others
-  // after every colour setting changed.
-  std::vector<RGBA> targets;
+  std::vector<RGBA> targets;  // the first three steps': the first picked before every colour changed
   bool hues;  // the spectrum's, equal to a palette hue within rounding
   NSUInteger (ColorPillView::*index)() const;
   NSUInteger indexAtCall, indexAfterThreeSteps;
