@@ -7,10 +7,11 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
+#include <source_location>
 
 #include "CoreFoundation/CFNotificationCenter.h"
 #include "PlatformTestSupport.h"
+#include "QuartzCore/CAGradientLayer.h"
 #include "TempDeviceRoot.h"
 #include "UIKit/UIView.h"
 #include "aurora/Loader.h"
@@ -23,6 +24,7 @@ using namespace std::chrono_literals;
 
 constexpr const char* kPreferencesFile = "/var/mobile/Library/Preferences/com.quillmoren.auroraribbonpref.plist";
 const CGRect kPillFrame = CGRectMake(40, 831, 134, 5);
+constexpr RGBA kRed{1, 0, 0, 1};
 
 // The host's own methods. Its pill classes have no subclasses, so the receiver's class is the defining one.
 int hostLayoutPasses = 0, hostAnimateViewCalls = 0;
@@ -63,10 +65,9 @@ void installAndLoad(const TempDeviceRoot& root) {
   }
 }
 
-void writePreferences(const std::vector<aurora::PreferenceEntry>& entries) {
+// Writes the preferences file (these entries and nothing else) and posts, as the settings pane does.
+void applyPreferences(const std::vector<aurora::PreferenceEntry>& entries) {
   aurora::PreferencesFile(aurora::hostPath(kPreferencesFile)).writeRaw(aurora::preferencesBytes(entries, aurora::PlistFormat::Xml));
-}
-void postSettingsChanged() {
   CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
                                        "com.quillmoren.auroraribbon.settingschanged", nullptr, nullptr, true);
   NSRunLoop::mainRunLoop().runFor(0ns);
@@ -77,13 +78,11 @@ UIView* colorViewOf(UIView& pill) { return pill.viewWithTag(115); }
 NSUInteger colorNum(UIView* colorView) { return objc_msgSend<NSUInteger>(colorView, sel_registerName("colorNum")); }
 
 // In the child a failed check prints and ends the process; the parent sees the exit status.
-#define HOST_CHECK(condition)                                                     \
-  do {                                                                            \
-    if (!(condition)) {                                                           \
-      std::fprintf(stderr, "line %d: check failed: %s\n", __LINE__, #condition); \
-      std::_Exit(1);                                                              \
-    }                                                                             \
-  } while (false)
+void check(bool ok, std::source_location where = std::source_location::current()) {
+  if (ok) return;
+  std::fprintf(stderr, "the check on line %u failed\n", static_cast<unsigned>(where.line()));
+  std::_Exit(1);
+}
 
 // Counts reads of the preferences file, and notes what the static pill class answered at the first.
 struct ReadWatcher : RecordingObserver {
@@ -103,35 +102,32 @@ void loadIntoAFreshHost(const Host& host, const TempDeviceRoot& root) {
   registerHostPills(host);
   ReadWatcher watcher;
   installAndLoad(root);
-  HOST_CHECK(watcher.reads == 1 && watcher.loadedAfterRead);
-  postSettingsChanged();  // subscribed, whatever the host has
-  HOST_CHECK(watcher.reads == 2);
+  check(watcher.reads == 1 && watcher.loadedAfterRead);
+  applyPreferences({{"enabled", true}});  // subscribed, whatever the host has
+  check(watcher.reads == 2);
   if (host.staticPill) {
     Class cls = objc_getClass("MTStaticColorPillView");
-    HOST_CHECK(watcher.layoutSubviewsAtFirstRead == kHostLayoutSubviews);  // replaced after the first read
-    HOST_CHECK(class_getMethodImplementation(cls, kLayoutSubviews) != kHostLayoutSubviews);
-    HOST_CHECK(!class_respondsToSelector(cls, kAnimateView));
+    check(watcher.layoutSubviewsAtFirstRead == kHostLayoutSubviews);  // replaced after the first read
+    check(class_getMethodImplementation(cls, kLayoutSubviews) != kHostLayoutSubviews);
+    check(!class_respondsToSelector(cls, kAnimateView));
     // The string settings are built before the load-time functions, so their initial values
     // survive the load: "Wave" runs on a timer, and "l2r" turned the palette once (hues 360, 0).
     auto pill = makePill("MTStaticColorPillView");
     pill->layoutIfNeeded();
     NSRunLoop::mainRunLoop().runFor(0s);
-    HOST_CHECK(NSRunLoop::mainRunLoop().scheduledTimerCount() == 1);
-    const auto colors = std::find(watcher.events.begin(), watcher.events.end(), "set layer.colors");
-    HOST_CHECK(colors != watcher.events.end());
-    const auto sets = std::count_if(watcher.events.begin(), colors, [](const std::string& e) { return e.starts_with("set "); });
-    const auto& band = std::get<std::vector<RGBA>>(watcher.values[static_cast<std::size_t>(sets)]);
-    HOST_CHECK(band.size() == 60 && band[0] == (RGBA{1, 0, 0, 1}) && band[1] == (RGBA{1, 0, 0, 1}));
+    check(NSRunLoop::mainRunLoop().scheduledTimerCount() == 1);
+    const auto band = objc_cast<CAGradientLayer>(colorViewOf(*pill)->layer())->colors();
+    check(band.size() == 60 && band[0]->components() == kRed && band[1]->components() == kRed);
   }
   if (host.lumaPill) {
     auto pill = makePill("MTLumaDodgePillView");
     const int passes = hostLayoutPasses;
     pill->layoutIfNeeded();
-    HOST_CHECK(hostLayoutPasses == passes + 1 && colorViewOf(*pill) != nullptr && pill->clipsToBounds());
-    HOST_CHECK(pill->respondsToSelector(kAnimateView));
+    check(hostLayoutPasses == passes + 1 && colorViewOf(*pill) != nullptr && pill->clipsToBounds());
+    check(pill->respondsToSelector(kAnimateView));
     objc_msgSend<void>(pill.get(), kAnimateView);  // the host's own, where it has one
-    HOST_CHECK(hostAnimateViewCalls == (host.lumaAnimatesItself ? 1 : 0));
-    HOST_CHECK(colorNum(colorViewOf(*pill)) == (host.lumaAnimatesItself ? 0u : 1u));
+    check(hostAnimateViewCalls == (host.lumaAnimatesItself ? 1 : 0));
+    check(colorNum(colorViewOf(*pill)) == (host.lumaAnimatesItself ? 0u : 1u));
   }
   std::_Exit(0);
 }
@@ -143,7 +139,7 @@ TEST(LoadSequenceTest, EachHostReadsBeforeTheHooksGoInAndHooksThePillsItHas) {
   for (const Host& host : hosts) {
     SCOPED_TRACE(host.name);
     TempDeviceRoot root;
-    if (host.lumaPill) writePreferences({{"enabled", true}});  // no file at all for the host without pills
+    if (host.lumaPill) applyPreferences({{"enabled", true}});  // no file at all for the host without pills
     EXPECT_EXIT(loadIntoAFreshHost(host, root), ::testing::ExitedWithCode(0), "");
   }
 }
@@ -181,10 +177,6 @@ class PillHooksTest : public ::testing::Test {
   }
   void TearDown() override { loop().reset(std::make_unique<aurora::VirtualClock>()); }
   static NSRunLoop& loop() { return NSRunLoop::mainRunLoop(); }
-  static void applyPreferences(const std::vector<aurora::PreferenceEntry>& entries) {
-    writePreferences(entries);
-    postSettingsChanged();
-  }
   static inline TempDeviceRoot* root = nullptr;
 };
 
@@ -226,7 +218,7 @@ TEST_F(PillHooksTest, LumaPillCreatingPassClipsPinsAndNeitherRoundsNorPaintsRedL
   EXPECT_TRUE(pill->clipsToBounds());
   EXPECT_FALSE(colorView->translatesAutoresizingMaskIntoConstraints());
   EXPECT_EQ(colorView->layer()->cornerRadius(), 0);
-  EXPECT_NE(colorView->layer()->backgroundColor()->components(), (RGBA{1, 0, 0, 1}));
+  EXPECT_NE(colorView->layer()->backgroundColor()->components(), kRed);
   EXPECT_EQ(pill->alpha(), 0.75);
   EXPECT_EQ(recorder.only({"set clipsToBounds", "add", "set alpha", "set translates", "constraints", "set backgroundColor"}),
             (std::vector<std::string>{"set clipsToBounds", "add", "set alpha", "set translatesAutoresizingMaskIntoConstraints",
@@ -310,7 +302,7 @@ TEST_F(PillHooksTest, StyleAndOpacityAreReadForEachNewColourViewAndAnUnknownStyl
   loop().runFor(0ns);
   Recorder recorder;
   loop().runFor(30s);
-  EXPECT_EQ(colorViewOf(*unknown)->layer()->presentationBackgroundColor(), (RGBA{1, 0, 0, 1}));  // left red
+  EXPECT_EQ(colorViewOf(*unknown)->layer()->presentationBackgroundColor(), kRed);  // left red
   EXPECT_EQ(unknown->alpha(), 0.25);
   EXPECT_EQ(recorder.events, std::vector<std::string>{});  // nothing runs
   EXPECT_EQ(loop().scheduledTimerCount(), 0u);
@@ -322,8 +314,7 @@ TEST_F(PillHooksTest, LumaAnimateViewCyclesBlueAndRedTenSecondsEachUntilThePillG
   loop().runFor(0ns);
   UIView* colorView = colorViewOf(*pill);
   ASSERT_NE(colorView, nullptr);
-  std::weak_ptr<UIView> watchColorView = objc_retain(colorView);
-  const RGBA blue{0, 0, 1, 1}, red{1, 0, 0, 1};
+  const RGBA blue{0, 0, 1, 1};
 
   Recorder recorder;
   objc_msgSend<void>(pill.get(), kAnimateView);
@@ -337,16 +328,15 @@ TEST_F(PillHooksTest, LumaAnimateViewCyclesBlueAndRedTenSecondsEachUntilThePillG
   EXPECT_EQ(colorView->layer()->presentationBackgroundColor(), blue);
   EXPECT_EQ(colorNum(colorView), 0u);  // the next step chose red at once
   loop().runFor(10s);
-  EXPECT_EQ(colorView->layer()->presentationBackgroundColor(), red);
+  EXPECT_EQ(colorView->layer()->presentationBackgroundColor(), kRed);
   EXPECT_EQ(colorNum(colorView), 1u);
 
   objc_msgSend<void>(colorView, sel_registerName("setColorNum:"), NSUInteger{2});
   pill.reset();  // the pill goes: the cycle ends at the change in flight
   recorder.events.clear();
   loop().runFor(60s);
-  // The change in flight completes (painting its colour once more), sends nothing further and lets the view go.
+  // The change in flight completes (painting its colour once more), sends nothing further and lets the colour view go.
   EXPECT_EQ(recorder.events, (std::vector<std::string>{"complete", "set backgroundColor", "destroy"}));
-  EXPECT_TRUE(watchColorView.expired());
 }
 
 }  // namespace
