@@ -3,6 +3,7 @@
 // style and the animation-delegate entry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -51,20 +52,18 @@ struct Recorder : aurora::PlatformObserver {
   std::uint64_t interrupted = 0;  // animations painting this view end unfinished: a bystander joins and goes
   ~Recorder() override { aurora::setPlatformObserver(nullptr); }
 
-  // What the view `serial` was given for `property` (for anything, if none), in order.
-  std::vector<Set> setsOn(std::uint64_t serial, std::optional<ViewProperty> property = {}) const {
+  // What `view` was given for `property`, in order.
+  std::vector<Set> setsOn(const UIView& view, ViewProperty property) const {
     std::vector<Set> found;
-    for (const Set& s : sets) {
-      if (s.view == serial && (!property || s.property == *property)) found.push_back(s);
-    }
+    std::copy_if(sets.begin(), sets.end(), std::back_inserter(found), [&](const Set& s) { return s.view == view.serial() && s.property == property; });
     return found;
   }
   std::vector<RGBA> backgrounds(const UIView& view) const {
     std::vector<RGBA> found;
-    for (const Set& s : setsOn(view.serial(), ViewProperty::LayerBackgroundColor)) found.push_back(std::get<RGBA>(s.value));
+    for (const Set& s : setsOn(view, ViewProperty::LayerBackgroundColor)) found.push_back(std::get<RGBA>(s.value));
     return found;
   }
-  std::size_t gradients(const UIView& view) const { return setsOn(view.serial(), ViewProperty::LayerColors).size(); }
+  std::size_t gradients(const UIView& view) const { return setsOn(view, ViewProperty::LayerColors).size(); }
   long count(const char* entry) const { return std::count(log.begin(), log.end(), entry); }
 
   void propertySet(const UIView& view, ViewProperty property, const aurora::PropertyValue& value,
@@ -128,9 +127,6 @@ TEST_F(PillViewConstruction, FirstBackgroundFollowsTheStyleAndNothingStarts) {
     EXPECT_EQ(std::vector<std::string>(observer->log.end() - 2, observer->log.end()),  // after the backgrounds
               (std::vector<std::string>{"layer.startPoint", "layer.endPoint"}));
     EXPECT_EQ(palette(*view), band(0, 361));  // both ends red
-    EXPECT_TRUE(view->gradientLayer()->colors().empty());  // the layer's own list is the wave's to set
-    EXPECT_EQ(view->colorNum(), 0u);
-    EXPECT_EQ(view->currentHueNum(), 0u);
     const std::size_t setsAfterConstruction = observer->sets.size();
     runFor(60.0);
     EXPECT_EQ(observer->sets.size(), setsAfterConstruction);
@@ -170,7 +166,7 @@ TEST_F(PillViewWave, UpdatesAtOnceThenEveryIntervalTurningAsTheDirectionSaysEach
   runFor(0.001);
   EXPECT_EQ(observer->gradients(*view), 2u);
   runFor(17.95);  // 18 s after the start: the immediate update and 360 ticks
-  const auto updates = observer->setsOn(view->serial(), ViewProperty::LayerColors);
+  const auto updates = observer->setsOn(*view, ViewProperty::LayerColors);
   ASSERT_EQ(updates.size(), 361u);
   for (const auto& update : updates) EXPECT_EQ(std::get<std::vector<RGBA>>(update.value).size(), 60u);
   EXPECT_EQ(shown(*view), band(0));
@@ -242,9 +238,7 @@ struct Chain {
   const char* selector;
   CGFloat* speed;  // seconds per step; the one-second cycle has none
   std::vector<RGBA> targets;  // the first three steps': the first picked before every colour changed
-  bool hues;                  // the spectrum's, equal to a palette hue within rounding
-  NSUInteger (ColorPillView::*index)() const;
-  NSUInteger indexAtCall, indexAfterThreeSteps;
+  bool spectrum;              // counts its hue, not its colour index; paints hues equal within rounding
 };
 void PrintTo(const Chain& chain, std::ostream* out) { *out << chain.selector; }
 
@@ -253,6 +247,7 @@ class PillViewChain : public PillViewTest, public ::testing::WithParamInterface<
 TEST_P(PillViewChain, StepsPickPaintAndGoOnUntilTheViewGoes) {
   const Chain& chain = GetParam();
   const double firstStep = chain.speed ? 2.0 : 1.0;
+  const auto index = [&](const ColorPillView& view) { return chain.spectrum ? view.currentHueNum() : view.colorNum(); };
   for (bool interrupted : {false, true}) {  // an unfinished animation starts the next step all the same
     SCOPED_TRACE(interrupted);
     startOver();
@@ -261,10 +256,9 @@ TEST_P(PillViewChain, StepsPickPaintAndGoOnUntilTheViewGoes) {
     settings::breathingColor = color(kBreathing);
     settings::fadeSpeed = settings::breathingSpeed = settings::specturmSpeed = 9.0;
     auto view = makeView();
-    const std::uint64_t serial = view->serial();
-    if (interrupted) observer->interrupted = serial;
+    if (interrupted) observer->interrupted = view->serial();
     send(*view, chain.selector);
-    EXPECT_EQ(((*view).*chain.index)(), chain.indexAtCall);
+    EXPECT_EQ(index(*view), chain.spectrum ? 0u : 1u);
     EXPECT_TRUE(observer->animations.empty());  // the step is queued, not run
     settings::firstColor = color(kSecond);
     settings::secondColor = color(kFirst);
@@ -273,17 +267,17 @@ TEST_P(PillViewChain, StepsPickPaintAndGoOnUntilTheViewGoes) {
     runFor(0);
     if (chain.speed) *chain.speed = 1.0;  // and again at each step; the running one keeps its 2 s
     runFor(firstStep + 1);
-    const auto paints = observer->setsOn(serial, ViewProperty::LayerBackgroundColor);
+    const auto paints = observer->setsOn(*view, ViewProperty::LayerBackgroundColor);
     ASSERT_EQ(observer->animations.size(), 3u);
     ASSERT_EQ(paints.size(), 2u + 3u);  // after the two of construction
     for (std::size_t step = 0; step < 3; ++step) {
       SCOPED_TRACE(step);
       EXPECT_EQ(observer->animations[step], std::pair(at(step ? firstStep + double(step) - 1 : 0), step ? 1.0 : firstStep));
       const RGBA painted = std::get<RGBA>(paints[2 + step].value);
-      EXPECT_TRUE(chain.hues ? nearlyEqual(painted, chain.targets[step]) : painted == chain.targets[step]);
+      EXPECT_TRUE(chain.spectrum ? nearlyEqual(painted, chain.targets[step]) : painted == chain.targets[step]);
       EXPECT_TRUE(paints[2 + step].animated);
     }
-    EXPECT_EQ(((*view).*chain.index)(), chain.indexAfterThreeSteps);
+    EXPECT_EQ(index(*view), chain.spectrum ? 2u : 1u);
     EXPECT_EQ(observer->completions, std::vector<bool>(2, !interrupted));
     observer->sets.clear();
     view.reset();  // while its third step animates: the chain ends there
@@ -318,11 +312,10 @@ TEST_P(PillViewChain, StepsPickPaintAndGoOnUntilTheViewGoes) {
 INSTANTIATE_TEST_SUITE_P(
     Styles, PillViewChain,
     ::testing::Values(
-        Chain{"animateView", nullptr, {kSecond, kSecond, kFirst}, false, &ColorPillView::colorNum, 1, 1},
-        Chain{"fadeView", &settings::fadeSpeed, {kSecond, kSecond, kFirst}, false, &ColorPillView::colorNum, 1, 1},
-        Chain{"breathingView", &settings::breathingSpeed,
-              {{0.2, 0.6, 0.4, 0}, kBreathingLater, {0.5, 0.5, 0.1, 0}}, false, &ColorPillView::colorNum, 1, 1},
-        Chain{"specturmView", &settings::specturmSpeed, {hue(0), hue(1), hue(2)}, true, &ColorPillView::currentHueNum, 0, 2}),
+        Chain{"animateView", nullptr, {kSecond, kSecond, kFirst}, false},
+        Chain{"fadeView", &settings::fadeSpeed, {kSecond, kSecond, kFirst}, false},
+        Chain{"breathingView", &settings::breathingSpeed, {{0.2, 0.6, 0.4, 0}, kBreathingLater, {0.5, 0.5, 0.1, 0}}, false},
+        Chain{"specturmView", &settings::specturmSpeed, {hue(0), hue(1), hue(2)}, true}),
     [](const auto& info) { return std::string(info.param.selector); });
 
 using PillViewStyles = PillViewTest;
