@@ -141,17 +141,15 @@ struct Recorder : RecordingObserver {
 class PillHooksTest : public VirtualLoopTest {
  protected:
   static void SetUpTestSuite() {
-    root = new TempDeviceRoot();
+    static TempDeviceRoot root;  // for the rest of the run: the settings are read from it again and again
     registerHostPills({"both pills"});
-    installAndLoad(*root);
+    installAndLoad(root);
   }
-  static void TearDownTestSuite() { delete root; }
   void SetUp() override {
     VirtualLoopTest::SetUp();
     // Absent keys keep what an earlier test read: give every setting the tests touch a baseline.
     applyPreferences({{"enabled", true}, {"style", std::string("Wave")}, {"homeBarOpacity", 1.0}});
   }
-  static inline TempDeviceRoot* root = nullptr;
 };
 
 TEST_F(PillHooksTest, StaticPillCreatingPassMakesPlacesPaintsAndStartsTheColourViewLaterPassesFitItWhileSwitchedOn) {
@@ -205,8 +203,7 @@ TEST_F(PillHooksTest, LumaPillCreatingPassClipsPinsAndNeitherRoundsNorPaintsRedL
   EXPECT_TRUE(pill->clipsToBounds());
   EXPECT_FALSE(colorView->translatesAutoresizingMaskIntoConstraints());
   EXPECT_EQ(pill->alpha(), 0.75);
-  // Clipped; made; tag, into the pill (the fade only queued), the pill's alpha, then pinned to its edges:
-  // neither rounded nor painted red.
+  // Clipped; made; tagged, added (the fade only queued), alpha, pinned: neither rounded nor painted red.
   EXPECT_EQ(recorder.events, (std::vector<std::string>{"set clipsToBounds", "new", "set layer.backgroundColor",
                                                        "set layer.backgroundColor", "set layer.startPoint", "set layer.endPoint",
                                                        "set tag", "add", "set alpha", "set translatesAutoresizingMaskIntoConstraints",
