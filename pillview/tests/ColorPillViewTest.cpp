@@ -101,8 +101,7 @@ class ColorPillViewTest : public ::testing::Test {
   std::optional<Recorder> observer;
 };
 
-// Whatever the style and frame: the static colour first, then the style's;
-// the axis across at half height; a palette of 361 hues; and nothing running.
+// Whatever the style and frame: the static colour, then the style's; the axis; 361 hues; indices at 0; nothing running.
 TEST_F(ColorPillViewTest, FirstBackgroundFollowsTheStyleAndNothingStarts) {
   settings::firstColor = color(kFirst);
   settings::breathingColor = color(kBreathing);
@@ -124,6 +123,7 @@ TEST_F(ColorPillViewTest, FirstBackgroundFollowsTheStyleAndNothingStarts) {
     EXPECT_EQ(std::vector<std::string>(observer->log.end() - 2, observer->log.end()),  // after the backgrounds
               (std::vector<std::string>{"layer.startPoint", "layer.endPoint"}));
     EXPECT_EQ(palette(*view), band(0, 361));  // both ends red
+    EXPECT_EQ(std::pair(view->colorNum(), view->currentHueNum()), std::pair(NSUInteger{0}, NSUInteger{0}));
     const std::size_t setsAfterConstruction = observer->sets.size();
     runFor(60.0);
     EXPECT_EQ(observer->sets.size(), setsAfterConstruction);
