@@ -23,7 +23,6 @@ class RefreshPrefsTest : public ::testing::TestWithParam<PlistFormat> {
   aurora::testing::TempDeviceRoot root;
 };
 
-// The number and colour settings, in the order of the header.
 std::vector<CGFloat> numbers() {
   return {waveSpeed, waveOpacity, specturmSpeed, specturmOpacity, homeBarOpacity, breathingSpeed, fadeSpeed};
 }
@@ -38,8 +37,9 @@ TEST_P(RefreshPrefsTest, NoFileKeepsInitialValuesAndOnlyEnabledChangesNothingEls
   enabled = true;
   style = waveDirection = "?";
   waveSpeed = waveOpacity = specturmSpeed = specturmOpacity = homeBarOpacity = breathingSpeed = fadeSpeed = -5;
+  firstColor = secondColor = breathingColor = staticColor = nullptr;
   assignInitialValues();
-  EXPECT_EQ(firstColor->components(), (RGBA{0, 0, 1, 1}));  // before the first read: system blue
+  EXPECT_EQ(colours(), (std::vector<RGBA>{{0, 0, 1, 1}, {1, 0, 0, 1}, {0, 0, 1, 1}, {0, 0, 1, 1}}));  // before the first read
   for (bool withFile : {false, true}) {
     if (withFile) write({{"enabled", true}});
     refreshPrefs();
