@@ -2,66 +2,53 @@
 // and as binary property lists.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 
 #include "TempDeviceRoot.h"
-#include "aurora/DeviceRoot.h"
 #include "aurora/PreferencesFile.h"
 #include "settings/Settings.h"
 
 namespace {
 
-using namespace aurora::testing;
 using aurora::PlistFormat;
-using aurora::preferencesBytes;
+using namespace settings;
 
 RGBA hex(int r, int g, int b) { return {r / 255.0, g / 255.0, b / 255.0, 1.0}; }
-const RGBA kFade1Fallback = hex(246, 36, 89);
-const RGBA kFade2Fallback = hex(191, 85, 236);
-const RGBA kBreathingFallback = hex(42, 187, 155);
 
 class RefreshPrefsTest : public ::testing::TestWithParam<PlistFormat> {
  protected:
-  void SetUp() override { settings::assignInitialValues(); }
-  void write(const std::vector<aurora::PreferenceEntry>& entries) { writeBytes(preferencesBytes(entries, GetParam())); }
-  void writeBytes(std::string_view bytes) { root.write(settings::kPreferencesPath, bytes); }
-  TempDeviceRoot root;
+  void SetUp() override { assignInitialValues(); }
+  void write(const std::vector<aurora::PreferenceEntry>& entries) { writeBytes(aurora::preferencesBytes(entries, GetParam())); }
+  void writeBytes(std::string_view bytes) { root.write(kPreferencesPath, bytes); }
+  aurora::testing::TempDeviceRoot root;
 };
 
-void expectFallbackColours() {
-  EXPECT_EQ(settings::firstColor->components(), kFade1Fallback);
-  EXPECT_EQ(settings::secondColor->components(), kFade2Fallback);
-  EXPECT_EQ(settings::breathingColor->components(), kBreathingFallback);
-  EXPECT_EQ(settings::staticColor->components(), kFade1Fallback);
+std::vector<CGFloat> numbers() {
+  return {waveSpeed, waveOpacity, specturmSpeed, specturmOpacity, homeBarOpacity, breathingSpeed, fadeSpeed};
 }
-
-void expectInitialPlainSettings() {
-  EXPECT_EQ(settings::style, "Wave");
-  EXPECT_EQ(settings::waveDirection, "l2r");
-  EXPECT_EQ(settings::waveSpeed, 0.05);
-  EXPECT_EQ(settings::specturmSpeed, 0.1);
-  EXPECT_EQ(settings::homeBarOpacity, 1.0);
-  EXPECT_EQ(settings::breathingSpeed, 10.0);
-  EXPECT_EQ(settings::fadeSpeed, 10.0);
+std::vector<RGBA> colours() {
+  return {firstColor->components(), secondColor->components(), breathingColor->components(), staticColor->components()};
 }
+const std::vector<CGFloat> kInitialNumbers{0.05, 1, 0.1, 1, 1, 10, 10};
+const std::vector<RGBA> kFallbacks{hex(246, 36, 89), hex(191, 85, 236), hex(42, 187, 155), hex(246, 36, 89)};
 
-TEST(RefreshPrefsWithoutFileTest, NoFileKeepsInitialValuesAndGivesFallbackColours) {
-  TempDeviceRoot root;
-  settings::assignInitialValues();
-  EXPECT_EQ(settings::firstColor->components(), (RGBA{0, 0, 1, 1}));  // before the first read: system blue
-  settings::refreshPrefs();
-  EXPECT_FALSE(settings::enabled);
-  expectInitialPlainSettings();
-  expectFallbackColours();
-}
-
-TEST_P(RefreshPrefsTest, OnlyEnabledSwitchesOnAndChangesNothingElse) {
-  write({{"enabled", true}});
-  settings::refreshPrefs();
-  EXPECT_TRUE(settings::enabled);
-  expectInitialPlainSettings();
-  expectFallbackColours();
+TEST_P(RefreshPrefsTest, NoFileKeepsInitialValuesAndOnlyEnabledChangesNothingElse) {
+  // Set apart from the initial values first, so that each one must be assigned.
+  enabled = true;
+  style = waveDirection = "?";
+  waveSpeed = waveOpacity = specturmSpeed = specturmOpacity = homeBarOpacity = breathingSpeed = fadeSpeed = -5;
+  firstColor = secondColor = breathingColor = staticColor = nullptr;
+  assignInitialValues();
+  EXPECT_EQ(colours(), (std::vector<RGBA>{{0, 0, 1, 1}, {1, 0, 0, 1}, {0, 0, 1, 1}, {0, 0, 1, 1}}));  // before the first read
+  for (bool withFile : {false, true}) {
+    if (withFile) write({{"enabled", true}});
+    refreshPrefs();
+    EXPECT_EQ(enabled, withFile);
+    EXPECT_EQ(style, "Wave");
+    EXPECT_EQ(waveDirection, "l2r");
+    EXPECT_EQ(numbers(), kInitialNumbers);
+    EXPECT_EQ(colours(), kFallbacks);
+  }
 }
 
 TEST_P(RefreshPrefsTest, EveryKeyIsReadWithNumbersAsWidenedFloats) {
@@ -71,92 +58,53 @@ TEST_P(RefreshPrefsTest, EveryKeyIsReadWithNumbersAsWidenedFloats) {
          {"specturmAnimationSpeed", std::int64_t{2}}, {"specturmOpacity", 0.25}, {"homeBarOpacity", 0.1},
          {"breathingSpeed", 3.5}, {"fadeSpeed", std::int64_t{7}}, {"waveDirection", std::string("r2l")},
          {"someOtherKey", std::string("ignored")}});
-  settings::refreshPrefs();
-  EXPECT_EQ(settings::style, "Breathing");
-  EXPECT_EQ(settings::firstColor->components(), (RGBA{0, 1, 0, 1}));
-  EXPECT_EQ(settings::secondColor->components(), hex(0x11, 0x22, 0x33));
-  EXPECT_EQ(settings::breathingColor->components(), (RGBA{1, 1, 1, 0.75}));
-  EXPECT_EQ(settings::staticColor->components(), (RGBA{0, 0, 1, 1}));
-  EXPECT_EQ(settings::waveSpeed, static_cast<double>(0.2f));
-  EXPECT_EQ(settings::waveSpeed, 0.20000000298023224);
-  EXPECT_EQ(settings::waveOpacity, 0.5);
-  EXPECT_EQ(settings::specturmSpeed, 2.0);
-  EXPECT_EQ(settings::specturmOpacity, 0.25);
-  EXPECT_EQ(settings::homeBarOpacity, static_cast<double>(0.1f));
-  EXPECT_EQ(settings::breathingSpeed, 3.5);
-  EXPECT_EQ(settings::fadeSpeed, 7.0);
-  EXPECT_EQ(settings::waveDirection, "r2l");
+  refreshPrefs();
+  EXPECT_EQ(style, "Breathing");
+  EXPECT_EQ(colours(), (std::vector<RGBA>{{0, 1, 0, 1}, hex(0x11, 0x22, 0x33), {1, 1, 1, 0.75}, {0, 0, 1, 1}}));
+  // 0.2f widened is 0.20000000298023224.
+  EXPECT_EQ(numbers(), (std::vector<CGFloat>{0.2f, 0.5, 2, 0.25, 0.1f, 3.5, 7}));
+  EXPECT_EQ(waveDirection, "r2l");
 }
 
-TEST_P(RefreshPrefsTest, DeletedFileKeepsPlainSettingsButColoursFallBack) {
-  write({{"enabled", true}, {"style", std::string("Fade")}, {"fadeColor1", std::string("#00FF00")},
-         {"fadeSpeed", 2.0}});
-  settings::refreshPrefs();
-  ASSERT_EQ(settings::firstColor->components(), (RGBA{0, 1, 0, 1}));
-  std::filesystem::remove(aurora::hostPath(settings::kPreferencesPath));
-  settings::refreshPrefs();
-  EXPECT_TRUE(settings::enabled);
-  EXPECT_EQ(settings::style, "Fade");
-  EXPECT_EQ(settings::fadeSpeed, 2.0);
-  expectFallbackColours();
+// A file deleted or unreadable reads as no file: plain settings kept, colours back to their fallbacks.
+TEST_P(RefreshPrefsTest, DeletedOrCorruptFilesKeepPlainSettingsButColoursFallBack) {
+  const std::string good = aurora::preferencesBytes({{"enabled", false}, {"fadeColor1", std::string("#000000")}}, GetParam());
+  for (std::string bytes : {std::string("deleted"), good.substr(0, good.size() / 2), std::string("\0\xff garbage", 10),
+                            std::string(), std::string(2 << 20, '<')}) {
+    write({{"enabled", true}, {"style", std::string("Fade")}, {"fadeColor1", std::string("#00FF00")}, {"fadeSpeed", 2.0}});
+    refreshPrefs();
+    ASSERT_EQ(firstColor->components(), (RGBA{0, 1, 0, 1}));
+    if (bytes == "deleted") std::filesystem::remove(aurora::hostPath(kPreferencesPath));
+    else writeBytes(bytes);
+    refreshPrefs();
+    EXPECT_TRUE(enabled);
+    EXPECT_EQ(style, "Fade");
+    EXPECT_EQ(fadeSpeed, 2.0);
+    EXPECT_EQ(colours(), kFallbacks);
+  }
 }
 
-TEST_P(RefreshPrefsTest, UnreadableColourFallsBackAloneAndStaticSharesTheFirstFallback) {
-  write({{"fadeColor1", std::string("#010203")}, {"fadeColor2", std::string("purple")},
-         {"breathingColor", std::string("#0A0B0C")}});
-  settings::refreshPrefs();
-  EXPECT_EQ(settings::firstColor->components(), hex(1, 2, 3));
-  EXPECT_EQ(settings::secondColor->components(), kFade2Fallback);
-  EXPECT_EQ(settings::breathingColor->components(), hex(10, 11, 12));
-  EXPECT_EQ(settings::staticColor->components(), kFade1Fallback);
-}
-
-TEST_P(RefreshPrefsTest, UnknownStyleIsStoredUnchanged) {
-  write({{"style", std::string("wave ")}});
-  settings::refreshPrefs();
-  EXPECT_EQ(settings::style, "wave ");
-}
-
+// A colour that is no colour string falls back alone; the static colour shares the first colour's fallback.
 TEST_P(RefreshPrefsTest, WrongTypesReadByThePlatformRulesOrCountAsAbsent) {
   write({{"enabled", std::string("YES")}, {"style", std::int64_t{5}}, {"homeBarOpacity", std::string(" 0.5xyz")},
-         {"fadeColor1", std::int64_t{7}}, {"waveAnimationSpeed", 1e300}, {"breathingSpeed", std::string("-1e999")}});
-  settings::refreshPrefs();
-  EXPECT_TRUE(settings::enabled);
-  EXPECT_EQ(settings::style, "5");
-  EXPECT_EQ(settings::homeBarOpacity, 0.5);
-  EXPECT_EQ(settings::firstColor->components(), kFade1Fallback);
-  EXPECT_EQ(settings::waveSpeed, std::numeric_limits<double>::infinity());  // saturated, not undefined
-  EXPECT_EQ(settings::breathingSpeed, -std::numeric_limits<double>::infinity());
-}
-
-// Arrays are read the same from either format; the settings pane never writes one.
-TEST(RefreshPrefsArrayTest, ArraysCountAsAbsent) {
-  TempDeviceRoot root;
-  settings::assignInitialValues();
-  root.write(settings::kPreferencesPath, R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict>
-  <key>fadeSpeed</key><array><string>1</string></array>
-  <key>waveDirection</key><array><string>r2l</string></array>
-  <key>fadeColor1</key><array><string>#00FF00</string></array>
-</dict></plist>)");
-  settings::refreshPrefs();
-  EXPECT_EQ(settings::fadeSpeed, 10.0);       // an array is no number: kept
-  EXPECT_EQ(settings::waveDirection, "l2r");  // nor a string
-  EXPECT_EQ(settings::firstColor->components(), kFade1Fallback);
-}
-
-TEST_P(RefreshPrefsTest, CorruptFilesReadAsNoFile) {
-  write({{"enabled", true}, {"style", std::string("Static")}});
-  settings::refreshPrefs();
-  const std::string good = preferencesBytes({{"enabled", false}, {"fadeColor1", std::string("#000000")}}, GetParam());
-  for (std::string bytes : {good.substr(0, good.size() / 2), std::string("\0\xff garbage", 10), std::string(),
-                            std::string(2 << 20, '<')}) {
-    writeBytes(bytes);
-    settings::refreshPrefs();
-    EXPECT_TRUE(settings::enabled);
-    EXPECT_EQ(settings::style, "Static");
-    expectFallbackColours();
-  }
+         {"fadeColor1", std::string("#010203")}, {"fadeColor2", std::int64_t{7}}, {"breathingColor", std::string("purple")},
+         {"waveAnimationSpeed", 1e300}, {"breathingSpeed", std::string("-1e999")}});
+  refreshPrefs();
+  EXPECT_TRUE(enabled);
+  EXPECT_EQ(style, "5");
+  EXPECT_EQ(homeBarOpacity, 0.5);
+  EXPECT_EQ(colours(), (std::vector<RGBA>{hex(1, 2, 3), kFallbacks[1], kFallbacks[2], kFallbacks[0]}));
+  EXPECT_EQ(waveSpeed, std::numeric_limits<double>::infinity());  // saturated, not undefined
+  EXPECT_EQ(breathingSpeed, -std::numeric_limits<double>::infinity());
+  // Arrays, which the writer has no type for, are no number, string or colour; an unknown style is kept as it is.
+  writeBytes(R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0"><dict><key>style</key><string>wave </string>
+  <key>fadeSpeed</key><array><string>1</string></array><key>waveDirection</key><array><string>r2l</string></array>
+  <key>fadeColor1</key><array><string>#00FF00</string></array></dict></plist>)");
+  refreshPrefs();
+  EXPECT_EQ(style, "wave ");
+  EXPECT_EQ(fadeSpeed, 10.0);
+  EXPECT_EQ(waveDirection, "l2r");
+  EXPECT_EQ(colours()[0], kFallbacks[0]);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothFormats, RefreshPrefsTest, ::testing::Values(PlistFormat::Xml, PlistFormat::Binary),

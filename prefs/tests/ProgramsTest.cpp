@@ -1,0 +1,95 @@
+// The built auroraribbon-prefs program: its exit statuses and streams, and,
+// across processes, a simulator on the real clock reading the preferences
+// again after the program writes them, since it posts the settings-changed
+// notification. Waits are bounded polls of the trace file.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "Foundation/NSDictionary.h"
+#include "Program.h"
+#include "TempDeviceRoot.h"
+
+namespace {
+
+constexpr const char* kPrefsDevicePath = "/var/mobile/Library/Preferences/com.quillmoren.auroraribbonpref.plist";
+
+std::string readFile(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Whether the trace shows a read of the preferences; with `afterPost`, one after
+// the settings-changed notification was delivered. A line still being written is left for the next look.
+bool traceShowsRead(const std::filesystem::path& trace, bool afterPost) {
+  std::istringstream lines(readFile(trace));
+  bool delivered = !afterPost;
+  for (std::string line; std::getline(lines, line);) {
+    const nlohmann::json e = nlohmann::json::parse(line, nullptr, false);
+    if (!e.is_object()) continue;
+    if (e.value("ev", "") == "deliver" && e.value("name", "") == "com.quillmoren.auroraribbon.settingschanged") delivered = true;
+    if (delivered && e.value("ev", "") == "read" && e.value("path", "") == kPrefsDevicePath && e.value("ok", false)) return true;
+  }
+  return false;
+}
+
+TEST(PrefsProgramTest, ExitsWithThePanesStatusAndARunningSimulatorReadsWhatItWrites) {
+  aurora::testing::TempDeviceRoot root;
+  const auto prefs = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {AURORA_PREFS_BINARY, "--root", root.path().string()});
+    return sim::test::runProgram(args, root.path());
+  };
+  EXPECT_EQ(prefs({"--colour", "red", "read"}).status, 2);
+  const sim::test::ProgramResult refused = prefs({"write", "enabled", "-string", "on"});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.err, "auroraribbon-prefs: enabled takes -bool, not -string; nothing was written\n");
+  EXPECT_EQ(prefs({"read"}).status, 1);  // no file yet
+
+  for (const char* part : {"Library", "var/mobile"}) {
+    std::filesystem::create_directories(root.path() / part);
+    std::filesystem::copy(std::filesystem::path(AURORA_DEMO_ROOT) / part, root.path() / part, std::filesystem::copy_options::recursive);
+  }
+  const std::filesystem::path trace = root.path() / "trace.jsonl", output = root.path() / "sim-output.txt";
+  const pid_t simulator = ::fork();
+  if (simulator == 0) {
+    std::freopen(output.c_str(), "w", stdout);
+    ::dup2(STDOUT_FILENO, STDERR_FILENO);
+    ::execl(AURORA_SIM_BINARY, AURORA_SIM_BINARY, "--root", root.path().c_str(), "--clock", "real", "--trace", trace.c_str(),
+            "--duration", "120", nullptr);
+    ::_exit(127);
+  }
+  // Until the trace shows the read, or 20 s have gone, or the simulator has ended.
+  const auto waitForRead = [&](bool afterPost) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!traceShowsRead(trace, afterPost) && std::chrono::steady_clock::now() < deadline &&
+           ::waitpid(simulator, nullptr, WNOHANG) == 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return traceShowsRead(trace, afterPost);
+  };
+  // The extension subscribes to the notification before its first read.
+  const bool readAtStart = waitForRead(false);
+  EXPECT_FALSE(traceShowsRead(trace, true)) << "a notification before the write";
+  const sim::test::ProgramResult written = prefs({"write", "style", "-string", "Fade"});
+  const bool reread = readAtStart && waitForRead(true);
+  int status = 0;  // stays 0 if the simulator has ended and been reaped already
+  ::kill(simulator, SIGTERM);
+  ::waitpid(simulator, &status, 0);
+  ASSERT_TRUE(readAtStart) << "the simulator never read its preferences: " << readFile(output);
+  EXPECT_EQ(written.status, 0) << written.err;
+  EXPECT_EQ(written.err, "");
+  EXPECT_TRUE(reread) << "no read after the notification arrived:\n" << readFile(trace);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "the simulator ended early: " << readFile(output);
+  EXPECT_EQ(prefs({"read", "style"}).out, "Fade\n");
+  EXPECT_EQ(prefs({"read", "enabled"}).out, "1\n");  // the demo root's master switch, kept
+}
+
+}  // namespace
