@@ -105,11 +105,9 @@ TEST_F(HostTest, TheTourShowsEachStyleOnFreshPillsAndPutsThePreferencesBack) {
 }
 
 // A stand-in terminal.
-class FakeScreen final : public TerminalScreen {
- public:
+struct FakeScreen final : TerminalScreen {
   TerminalSize size() const override { return size_; }
   void write(std::string_view bytes) override { writes.emplace_back(bytes); }
-
   TerminalSize size_{80, 24};
   std::vector<std::string> writes;
 };
@@ -162,7 +160,15 @@ TEST_F(HostTest, TheLiveViewDrawsWhatChangedAtMostThirtyTimesASecondThenSleeps) 
   EXPECT_EQ(runTo(74s), std::pair(0ul, 0ul));  // a frame due after its view is gone does nothing
 }
 
-TEST(CellGrid, PutsTwoPixelsInEachCellAndAsciiTextOverThem) {
+CellGrid filled(int columns, int rows, Rgb background) {
+  CellGrid g(columns, rows);
+  for (int row = 0; row < rows; ++row) g.putText(0, row, std::string(static_cast<std::size_t>(columns), ' '), {}, background);
+  return g;
+}
+
+// Cells from pictures and text, and what of them reaches the terminal: everything
+// the first time, then only the cells that changed, and nothing when nothing did.
+TEST(CellPainter, PaintsTwoPixelsACellWithTextOverThemSendingOnlyWhatChanged) {
   CellGrid grid(4, 3);
   EXPECT_EQ(grid.at(1, 0), (Cell{U' ', {}, {}}));  // blank to start with
   grid.drawImage(test::paintedImage(3, 3, [](int x, int y) { return Rgb{static_cast<std::uint8_t>(10 * x), static_cast<std::uint8_t>(10 * y), 0}; }));
@@ -178,15 +184,6 @@ TEST(CellGrid, PutsTwoPixelsInEachCellAndAsciiTextOverThem) {
   const CellGrid before = grid;
   grid.putText(0, 3, "off the grid", {}, {});
   EXPECT_EQ(grid, before);
-}
-
-CellGrid filled(int columns, int rows, Rgb background) {
-  CellGrid g(columns, rows);
-  for (int row = 0; row < rows; ++row) g.putText(0, row, std::string(static_cast<std::size_t>(columns), ' '), {}, background);
-  return g;
-}
-
-TEST(CellPainter, SendsEverythingFirstThenOnlyTheCellsThatChanged) {
   CellPainter painter;
   EXPECT_EQ(painter.paint(filled(3, 2, {1, 2, 3})), "\x1b[0m\x1b[2J\x1b[1;1H\x1b[38;2;0;0;0m\x1b[48;2;1;2;3m   \x1b[2;1H   ");
   CellGrid next = filled(40, 10, {9, 9, 9});
