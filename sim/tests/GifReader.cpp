@@ -14,22 +14,18 @@ std::optional<DecodedGif> readGif(const std::filesystem::path& file) {
     DGifCloseFile(gif, &error);
     return std::nullopt;
   }
-  // The loop count, from the NETSCAPE2.0 application extension among `blocks`.
-  const auto loopCountIn = [](const ExtensionBlock* blocks, int count) -> std::optional<int> {
-    for (int i = 0; i + 1 < count; ++i) {
-      const ExtensionBlock &name = blocks[i], &data = blocks[i + 1];
-      if (name.Function == APPLICATION_EXT_FUNC_CODE && name.ByteCount == 11 && std::memcmp(name.Bytes, "NETSCAPE2.0", 11) == 0 &&
-          data.ByteCount == 3 && data.Bytes[0] == 1) {
-        return data.Bytes[1] | (data.Bytes[2] << 8);
-      }
+  DecodedGif decoded{gif->SWidth, gif->SHeight, std::nullopt, {}};
+  // The loop count, from the NETSCAPE2.0 application extension before the first frame.
+  for (int i = 0; gif->ImageCount > 0 && i + 1 < gif->SavedImages[0].ExtensionBlockCount; ++i) {
+    const ExtensionBlock &name = gif->SavedImages[0].ExtensionBlocks[i], &data = gif->SavedImages[0].ExtensionBlocks[i + 1];
+    if (name.Function == APPLICATION_EXT_FUNC_CODE && name.ByteCount == 11 && std::memcmp(name.Bytes, "NETSCAPE2.0", 11) == 0 && data.ByteCount == 3 &&
+        data.Bytes[0] == 1) {
+      decoded.loopCount = data.Bytes[1] | (data.Bytes[2] << 8);
     }
-    return std::nullopt;
-  };
-  DecodedGif decoded{gif->SWidth, gif->SHeight, loopCountIn(gif->ExtensionBlocks, gif->ExtensionBlockCount), {}};
+  }
   std::vector<std::uint32_t> screen(static_cast<std::size_t>(gif->SWidth) * static_cast<std::size_t>(gif->SHeight), 0);
   for (int k = 0; k < gif->ImageCount; ++k) {
     const SavedImage& image = gif->SavedImages[k];
-    if (!decoded.loopCount) decoded.loopCount = loopCountIn(image.ExtensionBlocks, image.ExtensionBlockCount);
     GraphicsControlBlock control{};
     DGifSavedExtensionToGCB(gif, k, &control);
     const GifImageDesc& d = image.ImageDesc;

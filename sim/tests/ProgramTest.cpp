@@ -224,7 +224,7 @@ TEST_F(ProgramTest, AWavesEndColumnsShowTheHuesThePaletteHasTurnedTo) {
   }
 }
 
-TEST_F(ProgramTest, StaticPillRunsTheSpectrumFromItsCreatingPass) {
+TEST_F(ProgramTest, StaticPillRunsTheSpectrumFromItsCreatingPassOrNothingWithTheMasterSwitchOff) {
   installExtension();
   const auto trace = run("at 0 prefs set enabled bool true\nat 0 prefs set style string Spectrum\nat 0 prefs set homeBarOpacity real 0.5\n"
                          "at 0 prefs set specturmAnimationSpeed real 0.1\nat 0 notify\nat 0.5 pill add p MTStaticColorPillView 40 831 134 5\nat 3 end\n");
@@ -246,6 +246,11 @@ TEST_F(ProgramTest, StaticPillRunsTheSpectrumFromItsCreatingPass) {
   ASSERT_GE(hues.size(), 2u);
   EXPECT_EQ(hues[0].dump(), "[1,0,0,1]");
   EXPECT_NEAR(double(hues[1][1]), 6.0 / 360.0, 1e-6);  // hue 1/360: green rises first
+  // With the master switch off the pill gets no colour view.
+  const Lines off = test::traceLines(run("at 0 prefs set enabled bool false\nat 0 notify\nat 0.1 pill add p MTStaticColorPillView 40 831 134 5\n"
+                                           "at 0.2 pill layout p\nat 1 end\n"));
+  EXPECT_TRUE(grep(off, " ColorPillView ").empty());
+  EXPECT_FALSE(grep(off, " p ").empty());
 }
 
 TEST_F(ProgramTest, LumaPillIsPinnedClippedAndCyclesBlueAndRedOnAnimateView) {
@@ -265,14 +270,6 @@ TEST_F(ProgramTest, LumaPillIsPinnedClippedAndCyclesBlueAndRedOnAnimateView) {
   EXPECT_TRUE(test::near(test::readPng(dir_ / "luma.png").pixel(260, 835 - 799), test::rgb(mix({0.9647, 0.1412, 0.349, 1}, {0, 0, 1, 1}, 0.5)), 1));
 }
 
-TEST_F(ProgramTest, MasterSwitchOffMakesNoColourView) {
-  installExtension();
-  const Lines lines = test::traceLines(run("at 0 prefs set enabled bool false\nat 0 notify\nat 0.1 pill add p MTStaticColorPillView 40 831 134 5\n"
-                                           "at 0.2 pill layout p\nat 1 end\n"));
-  EXPECT_TRUE(grep(lines, " ColorPillView ").empty());
-  EXPECT_FALSE(grep(lines, " p ").empty());
-}
-
 TEST_F(ProgramTest, AWaveStopsWithItsPillAndLeavesNothingRunning) {
   installExtension();
   const auto trace = run("at 0 prefs set enabled bool true\nat 0 prefs set style string Wave\nat 0 notify\n"
@@ -284,10 +281,7 @@ TEST_F(ProgramTest, AWaveStopsWithItsPillAndLeavesNothingRunning) {
   EXPECT_EQ(grep(lines, " fire ").back(), "0.95 fire t1");
   EXPECT_EQ(grep(lines, " layer.colors ").size(), 18u);
   for (const auto& e : test::traceEvents(trace)) EXPECT_TRUE(e.value("prop", "") != "layer.colors" || e["value"].size() == 60u) << e;
-}
-
-TEST_F(ProgramTest, TheTrackingModeHoldsTheWaveBackAndEndStopsIt) {
-  installExtension();
+  // The tracking mode holds the wave's timer back; `end` stops the run.
   std::string fires;
   for (const auto& line : grep(test::traceLines(run("at 0 prefs set enabled bool true\nat 0 prefs set style string Wave\nat 0 notify\n"
                                                     "at 0.1 pill add p MTStaticColorPillView 40 831 134 5\nat 0.5 runloop mode tracking\n"
@@ -359,8 +353,11 @@ TEST_F(LiveTerminalTest, DrawsThePillsAndGivesTheTerminalBackOnQ) {
   start({"TERM=xterm-256color", "COLORTERM=truecolor"});
   ASSERT_TRUE(readUntil("q quits")) << output_;
   EXPECT_EQ(output_.find(kTakeScreen), 0u);
-  EXPECT_NE(std::regex_replace(output_, std::regex("\x1b\\[[0-9;?]*[A-Za-z]"), "").find("MTStaticColorPillView"), std::string::npos);
+  const std::string text = std::regex_replace(output_, std::regex("\x1b\\[[0-9;?]*[A-Za-z]"), "");
+  for (const char* label : {"MTStaticColorPillView", "MTLumaDodgePillView"}) EXPECT_NE(text.find(label), std::string::npos) << label;
   EXPECT_NE(output_.find("\xe2\x96\x80"), std::string::npos);  // half blocks
+  EXPECT_NE(output_.find("\x1b[0m\x1b[2J"), std::string::npos);
+  EXPECT_NE(output_.find("\x1b[30;1H"), std::string::npos);  // the status line is the last row
   ASSERT_EQ(::write(terminal_, "q", 1), 1);
   ASSERT_TRUE(readUntil(kGiveBack)) << output_.substr(output_.size() - 200);
   EXPECT_EQ(exitStatus(), 0);
