@@ -2,7 +2,6 @@
 // program cannot reach: trace corner cases, the tour's preferences, the live
 // view on a stand-in terminal, the renderer on pixels, the framing of
 // pictures, and GIF files with their palettes.
-#include <regex>
 #include <set>
 #include <sstream>
 

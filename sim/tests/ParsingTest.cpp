@@ -37,11 +37,6 @@ TEST(Numbers, AreReadWholeOrNotAtAll) {
   for (const char* text : {"", " 1", "1 ", "1x", "."}) EXPECT_FALSE(parseReal(text)) << text;
   EXPECT_EQ(std::tuple(parseDecimalReal("1.5"), parseDecimalReal("-.5"), parseDecimalReal("3e-2")), std::tuple(1.5, -0.5, 0.03));
   for (const char* text : {"nan", "inf", "0x10", "1e", ".", "-", "1.5f"}) EXPECT_FALSE(parseDecimalReal(text)) << text;
-  for (const auto& [text, value] : std::vector<std::pair<const char*, PrefValue>>{
-           {"true", true}, {"false", false}, {"10", std::int64_t{10}}, {"0.5", 0.5}, {"#FF0000", std::string("#FF0000")},
-           {"True", std::string("True")}, {"nan", std::string("nan")}, {"", std::string()}}) {
-    EXPECT_EQ(inferPrefValue(text), value) << "--set typing " << text;
-  }
 }
 
 TEST(ScriptTokenizer, SplitsOnBlanksAndReadsQuotes) {
@@ -138,10 +133,12 @@ TEST(CommandLine, DefaultsTypedSettingsAndClocks) {
   EXPECT_EQ(d.root.filename(), "demo-root");
   EXPECT_FALSE(d.clock || d.duration || d.png || d.at || d.gif || d.view || d.demo || d.trace || d.script || !d.prefsEdits.empty());
   EXPECT_EQ(std::tuple(d.fps, d.scale, d.bundleIdentifier, d.executableName), std::tuple(25, 3.0, "com.apple.springboard", "SpringBoard"));
+  // --style first, then each --set in order, its value typed as it reads.
   EXPECT_EQ(options({"--style", "Fade", "--set", "homeBarOpacity=0.5", "--set", "style=Wave", "--set", "enabled=true", "--set", "waveDirection=r2l",
-                     "--set", "n=3", "--set", "e=", "--set", "a=b=c"}).prefsEdits,
+                     "--set", "n=3", "--set", "e=", "--set", "a=b=c", "--set", "f=false", "--set", "c=#FF0000", "--set", "t=True", "--set", "x=nan"}).prefsEdits,
             (std::vector<PrefEntry>{{"style", std::string("Fade")}, {"homeBarOpacity", 0.5}, {"style", std::string("Wave")}, {"enabled", true},
-                                    {"waveDirection", std::string("r2l")}, {"n", std::int64_t{3}}, {"e", std::string()}, {"a", std::string("b=c")}}));
+                                    {"waveDirection", std::string("r2l")}, {"n", std::int64_t{3}}, {"e", std::string()}, {"a", std::string("b=c")},
+                                    {"f", false}, {"c", std::string("#FF0000")}, {"t", std::string("True")}, {"x", std::string("nan")}}));
   EXPECT_EQ(options({"--clock", "real"}).clock, ClockKind::Real);
   EXPECT_EQ(options({"--virtual"}).clock, ClockKind::Virtual);
   EXPECT_EQ(options({"--png", "a.png", "--view", "full"}).view, ViewKind::Full);

@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <regex>
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>

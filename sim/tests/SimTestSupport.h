@@ -79,17 +79,12 @@ inline Rgb rgb(const RGBA& c) {
 // A picture whose pixel (x, y) is colour(x, y).
 inline Image paintedImage(int width, int height, const std::function<Rgb(int, int)>& colour) {
   Image image(width, height);
-  cairo_t* cr = cairo_create(image.surface());
+  cairo_surface_t* surface = image.surface();
   for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const Rgb c = colour(x, y);
-      cairo_set_source_rgb(cr, c.red / 255.0, c.green / 255.0, c.blue / 255.0);
-      cairo_rectangle(cr, x, y, 1, 1);
-      cairo_fill(cr);
-    }
+    auto* row = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface));
+    for (int x = 0; x < width; ++x) row[x] = packRgb(colour(x, y));
   }
-  cairo_destroy(cr);
-  image.flush();
+  cairo_surface_mark_dirty(surface);
   return image;
 }
 
