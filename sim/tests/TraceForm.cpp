@@ -1,5 +1,6 @@
 #include "TraceForm.h"
 
+#include <algorithm>
 #include <map>
 #include <regex>
 #include <set>
@@ -10,69 +11,45 @@
 namespace sim::test {
 namespace {
 
-using Json = nlohmann::json;
+using Json = nlohmann::ordered_json;
 
-const std::map<std::string, std::set<std::string>> kFields = {
-    {"load", {"path"}}, {"read", {"path", "ok"}}, {"post", {"name"}}, {"deliver", {"name"}},
-    {"new", {"id", "class", "frame"}}, {"add", {"parent", "id"}}, {"remove", {"id"}},
-    {"set", {"id", "prop", "value"}}, {"animate", {"anim", "duration"}}, {"complete", {"anim", "finished"}},
-    {"timer", {"timer", "interval", "repeats"}}, {"schedule", {"timer", "mode"}}, {"fire", {"timer"}},
-    {"invalidate", {"timer"}}, {"constraints", {"id", "format", "count"}}, {"destroy", {"id"}},
-};
+// Each event's fields after "t" and "ev", in the order they are written.
+const std::map<std::string, std::vector<std::string>> kFields = {
+    {"load", {"path"}}, {"read", {"path", "ok"}}, {"post", {"name"}}, {"deliver", {"name"}}, {"new", {"id", "class", "frame"}},
+    {"add", {"parent", "id"}}, {"remove", {"id"}}, {"destroy", {"id"}}, {"set", {"id", "prop", "value"}}, {"animate", {"anim", "duration"}},
+    {"complete", {"anim", "finished"}}, {"timer", {"timer", "interval", "repeats"}}, {"schedule", {"timer", "mode"}}, {"fire", {"timer"}},
+    {"invalidate", {"timer"}}, {"constraints", {"id", "format", "count"}}};
 
-enum class Shape { Number, Int, Bool, Rect, Colour, Point, Colours };
+bool isNumber(const Json& v) { return v.is_null() || v.is_number(); }  // null: not finite
+bool numbers(const Json& v, std::size_t count) { return v.is_array() && v.size() == count && std::all_of(v.begin(), v.end(), isNumber); }
 
-const std::map<std::string, Shape> kProps = {
-    {"frame", Shape::Rect}, {"alpha", Shape::Number}, {"tag", Shape::Int}, {"clipsToBounds", Shape::Bool},
-    {"translatesAutoresizingMaskIntoConstraints", Shape::Bool}, {"backgroundColor", Shape::Colour},
-    {"layer.backgroundColor", Shape::Colour}, {"layer.cornerRadius", Shape::Number}, {"layer.colors", Shape::Colours},
-    {"layer.startPoint", Shape::Point}, {"layer.endPoint", Shape::Point}, {"layer.drawsAsynchronously", Shape::Bool},
-};
-
-bool isNumber(const Json& v) { return v.is_null() || v.is_number(); }
-
-bool numbers(const Json& v, std::size_t count) {
-  if (!v.is_array() || v.size() != count) return false;
-  for (const Json& x : v) if (!isNumber(x)) return false;
-  return true;
+// Whether a set's value has its property's shape.
+bool valueFits(const std::string& prop, const Json& v) {
+  if (prop == "frame" || prop == "backgroundColor" || prop == "layer.backgroundColor") return numbers(v, 4);
+  if (prop == "alpha" || prop == "layer.cornerRadius") return isNumber(v);
+  if (prop == "tag") return v.is_number_integer();
+  if (prop == "clipsToBounds" || prop == "translatesAutoresizingMaskIntoConstraints" || prop == "layer.drawsAsynchronously") return v.is_boolean();
+  if (prop == "layer.startPoint" || prop == "layer.endPoint") return numbers(v, 2);
+  return prop == "layer.colors" && v.is_array() && std::all_of(v.begin(), v.end(), [](const Json& c) { return numbers(c, 4); });
 }
-
-bool hasShape(const Json& v, Shape shape) {
-  switch (shape) {
-    case Shape::Number: return isNumber(v);
-    case Shape::Int: return v.is_number_integer();
-    case Shape::Bool: return v.is_boolean();
-    case Shape::Rect:
-    case Shape::Colour: return numbers(v, 4);
-    case Shape::Point: return numbers(v, 2);
-    case Shape::Colours:
-      if (!v.is_array()) return false;
-      for (const Json& c : v) if (!numbers(c, 4)) return false;
-      return true;
-  }
-  return false;
-}
-
-// The text under `key`, or "" when there is none.
-std::string text(const Json& e, const char* key) {
-  auto it = e.find(key);
-  return it != e.end() && it->is_string() ? it->get<std::string>() : std::string();
-}
-
-bool matches(const Json& v, const std::regex& pattern) { return v.is_string() && std::regex_match(v.get<std::string>(), pattern); }
 
 }  // namespace
 
 std::vector<std::string> traceFormProblems(std::string_view trace) {
-  static const std::regex viewId("v[0-9]+"), timerId("t[0-9]+"), animId("a[0-9]+");
   std::vector<std::string> problems;
-  std::set<std::string> views, timers, anims;
+  std::map<char, std::set<std::string>> made;  // ids by their kind: 'v'iews, 't'imers, 'a'nimations
   double lastT = 0;
   std::istringstream lines{std::string(trace)};
   std::string line;
   int n = 0;
-  auto bad = [&](const std::string& why) { problems.push_back("line " + std::to_string(n) + ": " + why); };
-  auto known = [&](const std::set<std::string>& ids, const Json& id) { return id.is_string() && ids.contains(id.get<std::string>()); };
+  const auto bad = [&](const std::string& why) { problems.push_back("line " + std::to_string(n) + ": " + why); };
+  const auto text = [](const Json& e, const char* key) { return e.contains(key) && e[key].is_string() ? e[key].get<std::string>() : std::string(); };
+  // An id is made once in its kind's shape (a pill has its name instead), and used only after.
+  const auto make = [&](char kind, const std::string& id, bool named) {
+    if (!named && !std::regex_match(id, std::regex(std::string(1, kind) + "[0-9]+"))) bad("'" + id + "' is not of the form " + kind + "1, " + kind + "2, ...");
+    made[kind].insert(id);
+  };
+  const auto use = [&](char kind, const std::string& id) { if (!made[kind].contains(id)) bad("'" + id + "' is used before it is made"); };
 
   while (std::getline(lines, line)) {
     ++n;
@@ -82,56 +59,39 @@ std::vector<std::string> traceFormProblems(std::string_view trace) {
       continue;
     }
     if (n == 1) {
-      if (e != Json{{"ev", "trace"}, {"version", 1}}) bad("the first line must be {\"ev\":\"trace\",\"version\":1}");
+      if (line != "{\"ev\":\"trace\",\"version\":1}") bad("the first line must be {\"ev\":\"trace\",\"version\":1}");
       continue;
     }
     const std::string ev = text(e, "ev");
-    auto fields = kFields.find(ev);
+    const auto fields = kFields.find(ev);
     if (fields == kFields.end()) {
       bad("unknown event '" + ev + "'");
       continue;
     }
+    std::vector<std::string> keys, wanted = {"t", "ev"};
+    for (const auto& [key, value] : e.items()) keys.push_back(key);
+    wanted.insert(wanted.end(), fields->second.begin(), fields->second.end());
+    if (ev == "set" && e.contains("anim")) wanted.push_back("anim");
+    if (keys != wanted) bad(ev + ": the fields are not " + Json(wanted).dump());
     if (!e.contains("t") || !e["t"].is_number() || e["t"].get<double>() < lastT) bad("'t' must be a number that never decreases");
     else lastT = e["t"].get<double>();
-    std::set<std::string> keys;
-    for (const auto& [key, value] : e.items()) if (key != "t" && key != "ev") keys.insert(key);
-    std::set<std::string> allowed = fields->second;
-    if (ev == "set") allowed.insert("anim");
-    for (const std::string& want : fields->second) if (!keys.contains(want)) bad(ev + ": missing '" + want + "'");
-    for (const std::string& have : keys) if (!allowed.contains(have)) bad(ev + ": unexpected '" + have + "'");
 
-    if (ev == "new") {
-      if (e.contains("id") && e["id"].is_string()) views.insert(e["id"].get<std::string>());
-      if (!hasShape(e.value("frame", Json()), Shape::Rect)) bad("new: frame must be [x, y, w, h]");
-      const std::string cls = text(e, "class");
-      if ((cls == "ColorPillView" || cls == "UIView") && !matches(e.value("id", Json()), viewId)) bad("views other than pills are v1, v2, ...");
-    } else if (ev == "add") {
-      if (!known(views, e.value("parent", Json())) || !known(views, e.value("id", Json()))) bad("add: a view that was never made");
-    } else if (ev == "set" || ev == "remove" || ev == "destroy" || ev == "constraints") {
-      if (!known(views, e.value("id", Json()))) bad(ev + ": a view that was never made");
+    const std::string id = text(e, "id");
+    if (ev == "new") make('v', id, text(e, "class") != "ColorPillView" && text(e, "class") != "UIView");
+    if (ev == "add") use('v', text(e, "parent"));
+    if (ev == "add" || ev == "remove" || ev == "destroy" || ev == "set" || ev == "constraints") use('v', id);
+    if (ev == "timer") make('t', text(e, "timer"), false);
+    if (ev == "schedule" || ev == "fire" || ev == "invalidate") use('t', text(e, "timer"));
+    if (ev == "animate") make('a', text(e, "anim"), false);
+    if (ev == "complete" || (ev == "set" && e.contains("anim"))) use('a', text(e, "anim"));
+    if (ev == "new" && !numbers(e.value("frame", Json()), 4)) bad("new: frame must be [x, y, w, h]");
+    if (ev == "set" && !valueFits(text(e, "prop"), e.value("value", Json()))) bad("set " + text(e, "prop") + ": an unknown prop or a value of the wrong shape");
+    if (ev == "set" && e.contains("anim") && text(e, "prop") != "backgroundColor" && text(e, "prop") != "layer.backgroundColor") {
+      bad("set: only background colours carry 'anim'");
     }
-    if (ev == "set") {
-      auto prop = kProps.find(text(e, "prop"));
-      if (prop == kProps.end()) bad("set: unknown prop");
-      else if (!hasShape(e.value("value", Json()), prop->second)) bad("set " + prop->first + ": value of the wrong shape");
-      if (e.contains("anim")) {
-        if (prop == kProps.end() || (prop->first != "backgroundColor" && prop->first != "layer.backgroundColor")) bad("set: only background colours carry 'anim'");
-        if (!known(anims, e["anim"])) bad("set: an animation that was never begun");
-      }
-    }
-    if (ev == "timer") {
-      if (!matches(e.value("timer", Json()), timerId)) bad("timer ids are t1, t2, ...");
-      else timers.insert(e["timer"].get<std::string>());
-      if (!isNumber(e.value("interval", Json(""))) || !e.value("repeats", Json()).is_boolean()) bad("timer: interval a number, repeats a flag");
-    } else if ((ev == "schedule" || ev == "fire" || ev == "invalidate") && !known(timers, e.value("timer", Json()))) {
-      bad(ev + ": a timer that was never made");
-    }
-    if (ev == "animate") {
-      if (!matches(e.value("anim", Json()), animId)) bad("animation ids are a1, a2, ...");
-      else anims.insert(e["anim"].get<std::string>());
-      if (!isNumber(e.value("duration", Json("")))) bad("animate: duration must be a number or null");
-    } else if (ev == "complete" && !known(anims, e.value("anim", Json()))) {
-      bad("complete: an animation that was never begun");
+    if ((ev == "timer" && !(isNumber(e.value("interval", Json(""))) && e.value("repeats", Json()).is_boolean())) ||
+        (ev == "animate" && !isNumber(e.value("duration", Json(""))))) {
+      bad(ev + ": intervals and durations are numbers or null, repeats a flag");
     }
     if ((ev == "load" || ev == "read") && text(e, "path").rfind('/', 0) != 0) bad(ev + ": paths are device paths");
   }

@@ -1,0 +1,381 @@
+// The built auroraribbon-sim run as a user runs it: exit statuses, the trace
+// of a headless run or a script, pictures, the real extension loaded from a
+// copy of the demo root, and the live view on a pseudo-terminal.
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include "Foundation/NSDictionary.h"
+#include "Program.h"
+#include "SimTestSupport.h"
+#include "TempDir.h"
+#include "TraceForm.h"
+#include "UIKit/UIColor.h"
+#include "aurora/DeviceRoot.h"
+
+namespace sim {
+namespace {
+
+using test::grep;
+using Lines = std::vector<std::string>;
+
+constexpr const char* kPrefs = "root/var/mobile/Library/Preferences/com.quillmoren.auroraribbonpref.plist";
+const Rgb kStaticGrey{235, 235, 235};
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override { std::filesystem::create_directory(dir_ / "root"); }
+
+  // The simulator run in this test's folder, whose device root is "root".
+  test::ProgramResult sim(std::vector<std::string> args) const {
+    args.insert(args.begin(), AURORA_SIM_BINARY);
+    return test::runProgram(args, dir_.path());
+  }
+  // A run of `script` with the trace on standard output.
+  test::ProgramResult scripted(const std::string& script, std::vector<std::string> args = {}) const {
+    dir_.write("s.txt", script);
+    args.insert(args.begin(), {"--root", "root", "--script", "s.txt", "--trace", "-"});
+    return sim(std::move(args));
+  }
+  // The trace of a run of `script`, which must succeed with a well-formed trace.
+  std::string run(const std::string& script, std::vector<std::string> args = {}) const {
+    const auto result = scripted(script, std::move(args));
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(test::traceFormProblems(result.out), Lines{});
+    return result.out;
+  }
+  // The demo root's extension and preferences (its sockets left out).
+  void installExtension() const { aurora::copyDeviceRoot(AURORA_DEMO_ROOT, dir_ / "root"); }
+
+  test::TempDir dir_;
+};
+
+TEST_F(ProgramTest, HelpAndEveryRefusalHaveTheirExitStatus) {
+  const auto help = sim({"--help"});
+  EXPECT_EQ(help.status, 0);
+  for (const char* part : {"--root DIR", "--trace FILE|-", "Exit status", "--style", "--set", "--without-class", "--script", "--clock", "--virtual",
+                           "--duration", "--png", "--at", "--gif", "--fps", "--scale", "--view", "--demo", "--bundle-id", "--executable", "COLORTERM"})
+    EXPECT_NE(help.out.find(part), std::string::npos) << part;
+  dir_.write(kPrefs, "half a pli");
+  dir_.write("bad.txt", "at 0 notify\n\nat 1 pill layout ghost\n");
+  dir_.write("send.txt", "at 0 pill add p MTLumaDodgePillView 0 0 10 4\nat 1 pill send p frobnicate\n");
+  dir_.write("shot.txt", "at 1 snapshot missing/shot.png\n");
+  dir_.write("end.txt", "at 1 end\n");
+  // The arguments, the exit status, and the whole of standard error or (true) a part of it.
+  for (const auto& [args, status, err, part] : std::vector<std::tuple<Lines, int, std::string, bool>>{
+           {{"--colour", "red"}, 2, "Usage: auroraribbon-sim", true},
+           {{"--root", "nowhere"}, 1, "auroraribbon-sim: the device root \"nowhere\" is not a directory\n", false},
+           {{"--root", "root", "--script", "bad.txt", "--set", "enabled=true", "--trace", "t.jsonl"}, 2, "bad.txt:3: the pill 'ghost' is used before it is added\n", false},
+           {{"--root", "root", "--script", "missing.txt"}, 2, "missing.txt: cannot read the script\n", false},
+           {{"--root", "root", "--script", "root"}, 2, "root: cannot read the script\n", false},
+           {{"--root", "root", "--style", "Fade"}, 1, "is not a preferences dictionary the device could read; leaving it untouched", true},
+           {{"--root", "root", "--png", "a.png", "--at", "3", "--duration", "2"}, 2,
+            "auroraribbon-sim: --at 3 s is after the end of the run at 2 s (give a longer --duration)\n", false},
+           {{"--root", "root", "--png", "a.png", "--at", "11"}, 2, "auroraribbon-sim: --at 11 s is after the end of the run at 10 s", true},
+           {{"--root", "root", "--script", "send.txt", "--gif", "g.gif"}, 1,
+            "auroraribbon-sim: send.txt:2: -[MTLumaDodgePillView frobnicate]: unrecognized selector sent to instance\n", false},
+           {{"--root", "root", "--script", "shot.txt", "--scale", "1"}, 1, "shot.txt:1: cannot write the PNG \"missing/shot.png\"", true},
+           {{"--root", "root", "--png", "missing/a.png", "--duration", "0", "--scale", "1"}, 1, "cannot write the PNG \"missing/a.png\"", true},
+           {{"--root", "root", "--gif", "missing/a.gif", "--duration", "0"}, 1, "cannot write the GIF \"missing/a.gif\": No such file or directory", true},
+           {{"--root", "root", "--script", "end.txt", "--png", "late.png", "--at", "1.5", "--duration", "2"}, 1,
+            "auroraribbon-sim: the run ended at 1 s, before the picture for \"late.png\" at 1.5 s\n", false}}) {
+    const auto result = sim(args);
+    EXPECT_EQ(result.status, status) << args.back() << ": " << result.err;
+    EXPECT_TRUE(part ? result.err.find(err) != std::string::npos : result.err == err) << result.err;
+  }
+  EXPECT_EQ(test::readFile(dir_ / kPrefs), "half a pli");  // nothing ran or wrote it
+  for (const char* file : {"t.jsonl", "a.png", "late.png", "g.gif"}) EXPECT_FALSE(std::filesystem::exists(dir_ / file)) << file;  // nor is half there
+  // A failing command keeps the trace up to it.
+  EXPECT_EQ(test::traceLines(scripted(test::readFile(dir_ / "send.txt")).out).at(0), "0 new p MTLumaDodgePillView [0,0,10,4]");
+}
+
+TEST_F(ProgramTest, AHeadlessRunLoadsTheLibrariesMeantForTheHostAndTracesTheDefaultPillsOrItsSettings) {
+  const std::string libraries = "root/Library/MobileSubstrate/DynamicLibraries/";
+  for (const auto& [name, key, value] : {std::tuple("Broken", "", ""), {"ForBundle", "Bundles", "com.example.other"}, {"ForExecutable", "Executables", "Other"}}) {
+    dir_.write(libraries + name + ".dylib", "not a library");
+    if (*key) {
+      dir_.write(libraries + name + ".plist", fmt::format("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Filter</key><dict><key>{}</key>"
+                                                          "<array><string>{}</string></array></dict></dict></plist>", key, value));
+    }
+  }
+  const auto result = sim({"--root", "root", "--trace", "-", "--duration", "1"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err.rfind("loader: cannot load /Library/MobileSubstrate/DynamicLibraries/Broken.dylib: ", 0), 0u) << result.err;
+  EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);  // reported and skipped; the others are not for this host
+  EXPECT_EQ(test::traceFormProblems(result.out), Lines{});
+  const Lines lines = test::traceLines(result.out);
+  EXPECT_EQ(grep(lines, " new "), (Lines{"0 new static MTStaticColorPillView [40,831,134,5]", "0 new luma MTLumaDodgePillView [216,831,134,5]"}));
+  // No add into the window, which is not traced, and no library loaded; each pill's grey and corner radius.
+  EXPECT_EQ(std::pair(grep(lines, " (add|load) ").size(), grep(lines, " set ").size()), std::pair(0ul, 4ul));
+  // Settings are written before start-up; the trace can go to a file.
+  const auto asBundle = sim({"--root", "root", "--duration", "0", "--bundle-id", "com.example.other", "--style", "Fade", "--set", "homeBarOpacity=0.5",
+                             "--without-class", "MTLumaDodgePillView", "--trace", "run.jsonl"});
+  EXPECT_TRUE(asBundle.err.find("ForBundle.dylib") != std::string::npos && asBundle.err.find("ForExecutable.dylib") == std::string::npos) << asBundle.err;
+  EXPECT_EQ(asBundle.out, "");
+  const std::string trace = test::readFile(dir_ / "run.jsonl");
+  EXPECT_EQ(test::traceFormProblems(trace), Lines{});
+  EXPECT_EQ(grep(test::traceLines(trace), " new ").size(), 1u);  // the class left out makes no pill
+  const auto prefs = NSDictionary::fromFile(dir_ / kPrefs);
+  ASSERT_TRUE(prefs);
+  EXPECT_EQ(std::pair(prefs->stringValue("style"), prefs->doubleValue("homeBarOpacity")), std::pair(std::optional<std::string>("Fade"), std::optional(0.5)));
+  const auto asExecutable = sim({"--root", "root", "--duration", "0", "--executable", "Other"}).err;
+  EXPECT_TRUE(asExecutable.find("ForBundle.dylib") == std::string::npos && asExecutable.find("ForExecutable.dylib") != std::string::npos) << asExecutable;
+}
+
+TEST_F(ProgramTest, AScriptsCommandsRunAtTheirInstantsBeforeOtherWorkToItsLastCommand) {
+  const auto trace = run("at 0 pill add p MTLumaDodgePillView 0 0 10 4\nat 0.5 pill frame p 0 0 20 8\nat 0.5 pill addview p 7\nat 1 pill layout p\n"
+                         "at 1 pill add q MTStaticColorPillView 40 831 134 5\nat 2 pill send q layoutSubviews\nat 2 pill addview q 8\nat 2 notify\n"
+                         "at 3 notify other.name\nat 12.5 pill remove p\n");
+  EXPECT_NE(trace.find("\n{\"t\":0,\"ev\":\"new\",\"id\":\"p\",\"class\":\"MTLumaDodgePillView\",\"frame\":[0,0,10,4]}\n"), std::string::npos);
+  EXPECT_EQ(test::traceLines(trace), (Lines{
+      "0 new p MTLumaDodgePillView [0,0,10,4]", "0 set p backgroundColor [0.85,0.85,0.85,1]", "0 set p layer.cornerRadius 2",
+      "0.5 set p frame [0,0,20,8]", "0.5 new v1 UIView [0,0,10,10]", "0.5 set v1 tag 7", "0.5 add p v1",
+      "0.5 set p layer.cornerRadius 4",  // the layout pass, after the commands
+      "1 set p layer.cornerRadius 4", "1 new q MTStaticColorPillView [40,831,134,5]", "1 set q backgroundColor [0.92,0.92,0.92,1]",
+      "1 set q layer.cornerRadius 2.5", "2 set q layer.cornerRadius 2.5", "2 new v2 UIView [0,0,10,10]",  // a pill uses up no generated id
+      "2 set v2 tag 8", "2 add q v2", "2 post com.quillmoren.auroraribbon.settingschanged", "2 set q layer.cornerRadius 2.5", "3 post other.name",
+      "12.5 remove p", "12.5 destroy p", "12.5 destroy v1"}));
+}
+
+TEST_F(ProgramTest, PrefsCommandsEditTheFileAndPostNothing) {
+  const auto raw = scripted("at 0 prefs raw \"junk\\n\"\nat 1 prefs set enabled bool true\n");
+  EXPECT_EQ(raw.status, 1);
+  EXPECT_NE(raw.err.find("s.txt:2: "), std::string::npos) << raw.err;
+  EXPECT_EQ(test::readFile(dir_ / kPrefs), "junk\n");  // raw bytes are kept from later edits
+  // Only a delete lets the edits after it work on the junk.
+  EXPECT_EQ(run("at 0 prefs delete\nat 0 prefs set enabled bool true\nat 1 prefs format binary\nat 1 prefs set speed real 0.5\n"
+                "at 1 prefs set style string Fade\nat 2 prefs unset enabled\n"), "{\"ev\":\"trace\",\"version\":1}\n");
+  EXPECT_EQ(test::readFile(dir_ / kPrefs).substr(0, 8), "bplist00");
+  const auto dictionary = NSDictionary::fromFile(dir_ / kPrefs);
+  ASSERT_TRUE(dictionary);
+  EXPECT_EQ(dictionary->count(), 2u);
+  EXPECT_EQ(std::pair(dictionary->stringValue("style"), dictionary->doubleValue("speed")), std::pair(std::optional<std::string>("Fade"), std::optional(0.5)));
+  run("at 0 prefs delete\n");
+  EXPECT_FALSE(std::filesystem::exists(dir_ / kPrefs));
+}
+
+TEST_F(ProgramTest, PicturesShowTheirInstantInTheirViewAndScaleAndAnEndStopsTheRunAndItsGif) {
+  const auto result = scripted("at 0 pill add a MTStaticColorPillView 40 831 134 5\nat 1 snapshot before.png\nat 1 pill frame a 40 831 10 5\nat 1.5 end\n",
+                               {"--gif", "g.gif", "--fps", "30", "--png", "at.png", "--at", "1", "--scale", "1"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "");  // no progress bar away from a terminal
+  EXPECT_EQ(grep(test::traceLines(result.out), " new ").size(), 1u);  // no default pills with a script
+  const Image before = test::readPng(dir_ / "before.png"), at = test::readPng(dir_ / "at.png");  // the full window by default
+  EXPECT_EQ(std::tuple(before.width(), before.height(), at.width(), at.height()), std::tuple(390, 844, 390, 844));
+  EXPECT_TRUE(test::near(before.pixel(105, 833), kStaticGrey, 1));  // a snapshot: the screen as it stands when it runs
+  EXPECT_FALSE(test::near(at.pixel(105, 833), kStaticGrey, 30));    // the PNG: after everything due then
+  EXPECT_TRUE(test::near(at.pixel(45, 833), kStaticGrey, 1));
+  int labelled = 0;  // the pill's class name above its middle, which moved
+  for (int y = 815; y < 828; ++y) for (int x = 90; x < 160; ++x) labelled += before.pixel(x, y) != at.pixel(x, y);
+  EXPECT_GT(labelled, 50);
+  const auto gif = test::readGif(dir_ / "g.gif");
+  ASSERT_TRUE(gif);
+  ASSERT_EQ(gif->frames.size(), 45u);  // 0 .. 1.47 s: the run ended at 1.5 s
+  EXPECT_EQ(std::tuple(gif->loopCount, gif->width, gif->height), std::tuple(std::optional(0), 390, 45));  // looping, the pills band by default
+  int total = 0;
+  for (const auto& frame : gif->frames) {
+    EXPECT_TRUE(frame.delay == 3 || frame.delay == 4) << frame.delay;
+    total += frame.delay;
+  }
+  EXPECT_EQ(total, 150);  // the delays add up to the exact length at any rate
+  const std::size_t middle = (833 - 799) * 390 + 105;
+  EXPECT_TRUE(test::near(unpackRgb(gif->frames[29].screen[middle]), kStaticGrey, 1));
+  EXPECT_FALSE(test::near(unpackRgb(gif->frames[30].screen[middle]), kStaticGrey, 30));  // the frame at 1 s shows what 1 s did
+
+  EXPECT_EQ(sim({"--root", "root", "--png", "band.png", "--view", "pills", "--scale", "2"}).status, 0);  // at the end of the run
+  const Image band = test::readPng(dir_ / "band.png");
+  EXPECT_EQ(std::pair(band.width(), band.height()), std::pair(780, 90));
+  const auto tour = sim({"--root", "root", "--demo", "--gif", "tour.gif", "--fps", "2", "--scale", "1"});
+  EXPECT_EQ(tour.out + tour.err, "auroraribbon-sim: the tour is in tour.gif\n");
+  const auto tourGif = test::readGif(dir_ / "tour.gif");
+  ASSERT_TRUE(tourGif);
+  ASSERT_EQ(tourGif->frames.size(), 40u);  // five styles, four seconds each, at 2 fps
+  EXPECT_FALSE(std::filesystem::exists(dir_ / kPrefs));  // the tour removes the file it made
+  int captioned = 0;  // the tour's caption in the top-left corner, over the same band
+  for (int y = 0; y < 15; ++y) {
+    for (int x = 0; x < 60; ++x) captioned += tourGif->frames[0].screen[y * 390 + x] != gif->frames[0].screen[y * 390 + x];
+  }
+  EXPECT_GT(captioned, 20);
+}
+
+TEST_F(ProgramTest, AWavesEndColumnsShowTheHuesThePaletteHasTurnedTo) {
+  installExtension();
+  const auto result = sim({"--root", "root", "--style", "Wave", "--png", "wave.png", "--at", "1.01", "--duration", "2", "--view", "pills"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  const Image png = test::readPng(dir_ / "wave.png");
+  // By 1.01 s the wave has turned its 361-hue palette 21 times to the right
+  // (once at start, then every 0.05 s): the gradient shows hues 340 .. 360, 0 .. 38.
+  const auto shown = [](int stop) { return UIColor::colorWithHue((340 + stop) % 361 / 360.0, 1, 1, 1)->components(); };
+  // The static pill's colour view spans x 40 .. 174; sample the pixels centred
+  // on its round caps' centres (42.5 and 171.5), where it is fully opaque.
+  const int row = (833 - 799) * 3 + 1;  // the pill's middle row in the band, at the default 3 pixels a point
+  for (const double x : {42.5, 171.5}) {
+    const double position = (x - 40) / 134 * 59;
+    const int i = static_cast<int>(position);
+    EXPECT_TRUE(test::near(png.pixel(static_cast<int>(x * 3), row), test::rgb(mix(shown(i), shown(i + 1), position - i)), 3)) << x;
+  }
+}
+
+TEST_F(ProgramTest, StaticPillRunsTheSpectrumFromItsCreatingPassOrNothingWithTheMasterSwitchOff) {
+  installExtension();
+  const auto trace = run("at 0 prefs set enabled bool true\nat 0 prefs set style string Spectrum\nat 0 prefs set homeBarOpacity real 0.5\n"
+                         "at 0 prefs set specturmAnimationSpeed real 0.1\nat 0 notify\nat 0.5 pill add p MTStaticColorPillView 40 831 134 5\nat 3 end\n");
+  const Lines lines = test::traceLines(trace);
+  const std::string notice = " com.quillmoren.auroraribbon.settingschanged";
+  EXPECT_EQ(Lines(lines.begin(), lines.begin() + 4), (Lines{"0 read /var/mobile/Library/Preferences/com.quillmoren.auroraribbonpref.plist true",
+                                                             "0 load /Library/MobileSubstrate/DynamicLibraries/AuroraRibbon.dylib", "0 post" + notice,
+                                                             "0 deliver" + notice}));
+  EXPECT_EQ(grep(lines, " v1 ").at(0), "0.5 new v1 ColorPillView [0,0,134,5]");
+  // The creating pass after construction, then the next pass (addSubview marked the pill) fits the view.
+  EXPECT_EQ(grep(lines, "^0\\.5 (set v1 (tag|layer\\.cornerRadius|backgroundColor|frame) |set p alpha |add )"),
+            (Lines{"0.5 set v1 tag 115", "0.5 set v1 layer.cornerRadius 2.5", "0.5 set v1 backgroundColor [1,0,0,1]", "0.5 add p v1", "0.5 set p alpha 0.5",
+                   "0.5 set v1 layer.cornerRadius 2.5", "0.5 set v1 frame [0,0,134,5]"}));
+  // One degree per animation, each 0.1 s read as a 32-bit float.
+  ASSERT_GE(grep(lines, " animate ").size(), 20u);
+  EXPECT_EQ(grep(lines, " animate ")[0], "0.5 animate a1 0.10000000149011612");
+  std::vector<nlohmann::ordered_json> hues;
+  for (const auto& e : test::traceEvents(trace)) if (e.contains("anim") && e.value("id", "") == "v1") hues.push_back(e["value"]);
+  ASSERT_GE(hues.size(), 2u);
+  EXPECT_EQ(hues[0].dump(), "[1,0,0,1]");
+  EXPECT_NEAR(double(hues[1][1]), 6.0 / 360.0, 1e-6);  // hue 1/360: green rises first
+  // With the master switch off the pill gets no colour view.
+  const Lines off = test::traceLines(run("at 0 prefs set enabled bool false\nat 0 notify\nat 0.1 pill add p MTStaticColorPillView 40 831 134 5\n"
+                                           "at 0.2 pill layout p\nat 1 end\n"));
+  EXPECT_TRUE(grep(off, " ColorPillView ").empty());
+  EXPECT_FALSE(grep(off, " p ").empty());
+}
+
+TEST_F(ProgramTest, LumaPillIsPinnedClippedAndCyclesBlueAndRedOnAnimateView) {
+  installExtension();
+  const Lines lines = test::traceLines(run("at 0 prefs set enabled bool true\nat 0 prefs set style string none\nat 0 notify\n"
+                                           "at 0.1 pill add l MTLumaDodgePillView 216 831 134 5\nat 0.2 pill frame l 216 831 100 9\n"
+                                           "at 1 pill send l animateView\nat 25 end\n", {"--png", "luma.png", "--at", "6", "--view", "pills", "--scale", "1"}));
+  EXPECT_EQ(grep(lines, " (constraints|set l clipsToBounds) "), (Lines{"0.1 set l clipsToBounds true", "0.1 constraints l H:|-0-[colorView]-0-| 2",
+                                                                       "0.1 constraints l V:|-0-[colorView]-0-| 2"}));
+  // The host's layout runs the base layout too, so the constraints hold when the pill changes size.
+  EXPECT_EQ(grep(lines, "^0\\.2 set (v1 frame|l layer\\.cornerRadius) "), (Lines{"0.2 set v1 frame [0,0,100,9]", "0.2 set l layer.cornerRadius 4.5"}));
+  EXPECT_EQ(grep(lines, " (animate|complete) |set v1 backgroundColor "),
+            (Lines{"1 animate a1 10", "1 set v1 backgroundColor [0,0,1,1] a1", "11 complete a1 true", "11 set v1 backgroundColor [0,0,1,1]",
+                   "11 animate a2 10", "11 set v1 backgroundColor [1,0,0,1] a2", "21 complete a2 true", "21 set v1 backgroundColor [1,0,0,1]",
+                   "21 animate a3 10", "21 set v1 backgroundColor [0,0,1,1] a3"}));
+  // Half way through the first animation (ease in and out) the picture shows half way from the view's first colour to blue.
+  EXPECT_TRUE(test::near(test::readPng(dir_ / "luma.png").pixel(260, 835 - 799), test::rgb(mix({0.9647, 0.1412, 0.349, 1}, {0, 0, 1, 1}, 0.5)), 1));
+}
+
+TEST_F(ProgramTest, AWaveStopsWithItsPillAndLeavesNothingRunning) {
+  installExtension();
+  const auto trace = run("at 0 prefs set enabled bool true\nat 0 prefs set style string Wave\nat 0 notify\n"
+                         "at 0.1 pill add p MTStaticColorPillView 40 831 134 5\nat 1 pill remove p\nat 3 end\n");
+  const Lines lines = test::traceLines(trace);
+  // One gradient at once (0.1 s), then every 0.05 s; at 1 s the removal runs first and the timer stops.
+  EXPECT_EQ(grep(lines, " (timer|schedule|invalidate) "), (Lines{"0.1 timer t1 0.05 true", "0.1 schedule t1 NSDefaultRunLoopMode", "1 invalidate t1"}));
+  EXPECT_EQ(grep(lines, " fire ").size(), 18u);
+  EXPECT_EQ(grep(lines, " fire ").back(), "0.95 fire t1");
+  EXPECT_EQ(grep(lines, " layer.colors ").size(), 18u);
+  for (const auto& e : test::traceEvents(trace)) EXPECT_TRUE(e.value("prop", "") != "layer.colors" || e["value"].size() == 60u) << e;
+  // The tracking mode holds the wave's timer back; `end` stops the run.
+  std::string fires;
+  for (const auto& line : grep(test::traceLines(run("at 0 prefs set enabled bool true\nat 0 prefs set style string Wave\nat 0 notify\n"
+                                                    "at 0.1 pill add p MTStaticColorPillView 40 831 134 5\nat 0.5 runloop mode tracking\n"
+                                                    "at 1 runloop mode default\nat 1.5 end\n")), " fire ")) {
+    fires += line.substr(0, line.find(' ') + 1);
+  }
+  EXPECT_EQ(fires, "0.1 0.15 0.2 0.25 0.3 0.35 0.4 0.45 1 1.05 1.1 1.15 1.2 1.25 1.3 1.35 1.4 1.45 1.5 ");
+}
+
+// The live view on a pseudo-terminal: it takes the screen, draws, and gives
+// the terminal back when `q` is typed or a signal ends it. Waits are bounded
+// and end as soon as the awaited output arrives.
+constexpr std::string_view kTakeScreen = "\x1b[?1049h\x1b[?25l\x1b[?7l", kGiveBack = "\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l";
+
+class LiveTerminalTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    if (terminal_ >= 0) ::close(terminal_);
+  }
+
+  // Starts the simulator on a 100 x 30 pseudo-terminal with the given environment.
+  void start(std::vector<std::string> environment) {
+    std::filesystem::create_directory(dir_ / "root");
+    winsize size{30, 100, 0, 0};
+    pid_ = ::forkpty(&terminal_, nullptr, nullptr, &size);
+    ASSERT_GE(pid_, 0);
+    if (pid_ == 0) {
+      std::vector<char*> env;
+      for (auto& e : environment) env.push_back(e.data());
+      env.push_back(nullptr);
+      ::execle(AURORA_SIM_BINARY, AURORA_SIM_BINARY, "--root", (dir_ / "root").c_str(), static_cast<char*>(nullptr), env.data());
+      ::_exit(127);
+    }
+  }
+
+  // Reads until `wanted` has been seen or the output ends; false on time-out.
+  bool readUntil(std::string_view wanted) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (output_.find(wanted) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+      pollfd readable{terminal_, POLLIN, 0};
+      if (::poll(&readable, 1, 100) <= 0) continue;
+      char buffer[4096];
+      const ssize_t n = ::read(terminal_, buffer, sizeof buffer);
+      if (n <= 0) break;  // the program ended
+      output_.append(buffer, static_cast<std::size_t>(n));
+    }
+    return output_.find(wanted) != std::string::npos;
+  }
+
+  // The exit status, or -1 when it did not exit.
+  int exitStatus() {
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  test::TempDir dir_;
+  pid_t pid_ = -1;
+  int terminal_ = -1;
+  std::string output_;
+};
+
+TEST_F(LiveTerminalTest, DrawsThePillsAndGivesTheTerminalBackOnQ) {
+  start({"TERM=xterm-256color", "COLORTERM=truecolor"});
+  ASSERT_TRUE(readUntil("q quits")) << output_;
+  EXPECT_EQ(output_.find(kTakeScreen), 0u);
+  const std::string text = std::regex_replace(output_, std::regex("\x1b\\[[0-9;?]*[A-Za-z]"), "");
+  for (const char* label : {"MTStaticColorPillView", "MTLumaDodgePillView"}) EXPECT_NE(text.find(label), std::string::npos) << label;
+  EXPECT_NE(output_.find("\xe2\x96\x80"), std::string::npos);  // half blocks
+  EXPECT_NE(output_.find("\x1b[0m\x1b[2J"), std::string::npos);
+  EXPECT_NE(output_.find("\x1b[30;1H"), std::string::npos);  // the status line is the last row
+  ASSERT_EQ(::write(terminal_, "q", 1), 1);
+  ASSERT_TRUE(readUntil(kGiveBack)) << output_.substr(output_.size() - 200);
+  EXPECT_EQ(exitStatus(), 0);
+}
+
+TEST_F(LiveTerminalTest, ASignalEndsItWithTheTerminalGivenBack) {
+  start({"TERM=xterm-256color", "COLORTERM=24bit"});
+  ASSERT_TRUE(readUntil("q quits")) << output_;
+  ::kill(pid_, SIGTERM);
+  ASSERT_TRUE(readUntil(kGiveBack));
+  EXPECT_EQ(exitStatus(), 128 + SIGTERM);
+}
+
+TEST_F(LiveTerminalTest, ATerminalWithoutColourGetsAMessageAndNothingElse) {
+  start({"TERM=dumb"});
+  ASSERT_TRUE(readUntil("TERM is dumb"));
+  EXPECT_EQ(exitStatus(), 1);
+  EXPECT_EQ(output_.find("\x1b["), std::string::npos);
+}
+
+}  // namespace
+}  // namespace sim
