@@ -1,12 +1,9 @@
 // The device root and the loader: device paths under the root, libraries in
 // name order, filter plists, and libraries that cannot load.
-#include <gtest/gtest.h>
-
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <sstream>
 
 #include "Foundation/NSDictionary.h"
@@ -19,56 +16,38 @@ namespace {
 
 using aurora::testing::TempDeviceRoot;
 namespace fs = std::filesystem;
+using Paths = std::vector<std::string>;
 
 const aurora::HostIdentity kSpringBoard{"com.apple.springboard", "SpringBoard"};
 
 std::string library(const std::string& name) { return std::string(aurora::kDynamicLibrariesDirectory) + "/" + name; }
-
 std::string filterPlist(const std::string& filterBody) {
   return "<plist version=\"1.0\"><dict><key>Filter</key><dict>" + filterBody + "</dict></dict></plist>";
 }
-
-std::string strings(const std::vector<std::string>& items) {
-  std::string out = "<array>";
+// <key>KEY</key> and an array of strings.
+std::string listed(const std::string& key, const Paths& items) {
+  std::string out = "<key>" + key + "</key><array>";
   for (const std::string& item : items) out += "<string>" + item + "</string>";
   return out + "</array>";
 }
-
-bool allows(const std::string& filterBody, const aurora::HostIdentity& host = kSpringBoard) {
-  auto plist = NSDictionary::fromBytes(filterPlist(filterBody));
-  EXPECT_NE(plist, nullptr) << filterBody;
-  return plist && aurora::filterAllows(*plist, host);
-}
-
 bool probeLoaded(const std::string& stem) { return objc_getClass(("AuroraProbe_" + stem).c_str()) != nullptr; }
 
-TEST(DeviceRoot, RootComesFromTheEnvironmentWithSlashAsDefault) {
+// The usual device path takes a short way; it must land where normalising would.
+TEST(DeviceRoot, DevicePathsLandUnderTheRootFromTheEnvironmentAndCannotClimbOut) {
   TempDeviceRoot root;
   EXPECT_EQ(aurora::deviceRoot(), root.path());
-  EXPECT_EQ(aurora::hostPath("/var/mobile/Library/x.plist"), root.path() / "var/mobile/Library/x.plist");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"/var/mobile/Library/x.plist", "var/mobile/Library/x.plist"}, {"/../../etc/passwd", "etc/passwd"},
+      {"/var/../../../x", "x"}, {"var/mobile", "var/mobile"}, {"/var/./mobile//x", "var/mobile/x"},
+      {"/var/.hidden/..x/...", "var/.hidden/..x/..."}, {"/var/x/", "var/x/"}};
+  for (const std::string slash : {"", "/"}) {
+    ::setenv(aurora::kDeviceRootVariable, (root.path().native() + slash).c_str(), 1);
+    for (const auto& [device, host] : cases) EXPECT_EQ(aurora::hostPath(device).native(), (root.path() / host).native()) << device;
+  }
   ::setenv(aurora::kDeviceRootVariable, "", 1);
-  EXPECT_EQ(aurora::deviceRoot(), fs::path("/"));
-  EXPECT_EQ(aurora::hostPath("/var/x"), fs::path("/var/x"));
+  EXPECT_EQ(std::tuple(aurora::deviceRoot(), aurora::hostPath("/var/x")), std::tuple(fs::path("/"), fs::path("/var/x")));
   ::unsetenv(aurora::kDeviceRootVariable);
   EXPECT_EQ(aurora::deviceRoot(), fs::path("/"));
-}
-
-TEST(DeviceRoot, DevicePathsCannotClimbOutOfTheRoot) {
-  TempDeviceRoot root;
-  EXPECT_EQ(aurora::hostPath("/../../etc/passwd"), root.path() / "etc/passwd");
-  EXPECT_EQ(aurora::hostPath("/var/../../../x"), root.path() / "x");
-  EXPECT_EQ(aurora::hostPath("var/mobile"), root.path() / "var/mobile");  // relative: from the device's "/"
-  EXPECT_EQ(aurora::hostPath("/var/./mobile//x"), root.path() / "var/mobile/x");
-}
-
-// The usual device path takes a short way; it must land where normalising would.
-TEST(DeviceRoot, PlainDevicePathsLandWhereNormalisingPutsThem) {
-  TempDeviceRoot root;
-  EXPECT_EQ(aurora::hostPath("/var/.hidden/..x/...").native(), (root.path() / "var/.hidden/..x/...").native());
-  EXPECT_EQ(aurora::hostPath("/var/x/").native(), (root.path() / "var/x/").native());
-  ::setenv(aurora::kDeviceRootVariable, (root.path().native() + "/").c_str(), 1);
-  EXPECT_EQ(aurora::hostPath("/var/x").native(), (root.path() / "var/x").native());
-  EXPECT_EQ(aurora::hostPath("/var/../x").native(), (root.path() / "x").native());
 }
 
 // A notification socket left behind by a killed process must not stop a copy.
@@ -77,14 +56,12 @@ TEST(DeviceRoot, CopyKeepsFilesFoldersAndLinksButNotSockets) {
   root.write("/var/mobile/Library/Preferences/p.plist", "bytes");
   fs::create_directories(root.path() / "var/run/notify");
   fs::create_symlink("Preferences/p.plist", root.path() / "var/mobile/Library/link");
-  const fs::path socketPath = root.path() / "var/run/notify/4242";
   const int sock = ::socket(AF_UNIX, SOCK_DGRAM, 0);
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  socketPath.native().copy(address.sun_path, sizeof address.sun_path - 1);
+  (root.path() / "var/run/notify/4242").native().copy(address.sun_path, sizeof address.sun_path - 1);
   ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   ::close(sock);
-
   TempDeviceRoot copy;
   aurora::copyDeviceRoot(root.path(), copy.path() / "root");
   const fs::path copied = copy.path() / "root";
@@ -95,45 +72,43 @@ TEST(DeviceRoot, CopyKeepsFilesFoldersAndLinksButNotSockets) {
   EXPECT_FALSE(fs::exists(fs::symlink_status(copied / "var/run/notify/4242")));
 }
 
-TEST(LoaderFilter, EachListedFilterMustMatchUnlessModeIsAny) {
-  EXPECT_TRUE(allows(""));  // a Filter listing nothing
-  EXPECT_TRUE(allows("<key>Bundles</key>" + strings({"com.apple.UIKit", "com.apple.springboard"})));
-  EXPECT_FALSE(allows("<key>Bundles</key>" + strings({"com.apple.mobilesafari"})));
-  EXPECT_TRUE(allows("<key>Executables</key>" + strings({"SpringBoard"})));
-  EXPECT_FALSE(allows("<key>Executables</key>" + strings({"springboard"})));  // exact, case-sensitive
-  EXPECT_TRUE(allows("<key>Classes</key>" + strings({"NoSuchClass", "NSObject"})));
-  EXPECT_FALSE(allows("<key>Classes</key>" + strings({"NoSuchClass"})));
-
-  const std::string oneMiss = "<key>Bundles</key>" + strings({"com.apple.springboard"}) + "<key>Executables</key>" +
-                              strings({"MobileSafari"});
-  EXPECT_FALSE(allows(oneMiss));
-  EXPECT_TRUE(allows(oneMiss + "<key>Mode</key><string>Any</string>"));
-  EXPECT_FALSE(allows(oneMiss + "<key>Mode</key><string>any</string>"));  // only "Any" relaxes
-  EXPECT_FALSE(allows("<key>Bundles</key>" + strings({"x"}) + "<key>Mode</key><string>Any</string>"));
-}
-
-TEST(LoaderFilter, CoreFoundationVersionIsAHalfOpenRange) {
-  const aurora::HostIdentity host{"b", "e", 1500.0};
-  auto range = [&](const std::string& items) { return allows("<key>CoreFoundationVersion</key><array>" + items + "</array>", host); };
-  EXPECT_TRUE(range("<real>1000</real>"));
-  EXPECT_TRUE(range("<real>1500</real>"));
-  EXPECT_FALSE(range("<real>1500.5</real>"));
-  EXPECT_TRUE(range("<integer>1000</integer><real>1500.5</real>"));
-  EXPECT_FALSE(range("<real>1000</real><real>1500</real>"));  // max excluded
-  EXPECT_FALSE(range(""));
-  EXPECT_FALSE(range("<real>1</real><real>2000</real><real>3000</real>"));
-  EXPECT_FALSE(allows("<key>CoreFoundationVersion</key><real>1000</real>", host));
-}
-
-TEST(LoaderFilter, MalformedFiltersMatchNothingAndNoFilterLoads) {
-  EXPECT_FALSE(allows("<key>Bundles</key><string>com.apple.springboard</string>"));
-  EXPECT_FALSE(allows("<key>Bundles</key><array><string>com.apple.springboard</string><integer>1</integer></array>"));
-  auto noFilter = NSDictionary::fromBytes("<plist version=\"1.0\"><dict><key>Other</key><true/></dict></plist>");
-  ASSERT_NE(noFilter, nullptr);
-  EXPECT_TRUE(aurora::filterAllows(*noFilter, kSpringBoard));
-  auto filterNotADict = NSDictionary::fromBytes("<plist version=\"1.0\"><dict><key>Filter</key><string>x</string></dict></plist>");
-  ASSERT_NE(filterNotADict, nullptr);
-  EXPECT_TRUE(aurora::filterAllows(*filterNotADict, kSpringBoard));
+// Each listed filter must match unless Mode is "Any"; one of the wrong shape
+// matches nothing; no Filter, or one that is not a dictionary, loads.
+TEST(LoaderFilter, FiltersFollowTheLoaderRules) {
+  const aurora::HostIdentity versioned{"b", "e", 1500.0};
+  const std::string oneMiss = listed("Bundles", {"com.apple.springboard"}) + listed("Executables", {"MobileSafari"});
+  const auto range = [](const std::string& items) { return "<key>CoreFoundationVersion</key><array>" + items + "</array>"; };
+  const std::vector<std::tuple<std::string, const aurora::HostIdentity*, bool>> cases = {
+      {filterPlist(""), &kSpringBoard, true},
+      {filterPlist(listed("Bundles", {"com.apple.UIKit", "com.apple.springboard"})), &kSpringBoard, true},
+      {filterPlist(listed("Bundles", {"com.apple.mobilesafari"})), &kSpringBoard, false},
+      {filterPlist(listed("Executables", {"SpringBoard"})), &kSpringBoard, true},
+      {filterPlist(listed("Executables", {"springboard"})), &kSpringBoard, false},  // exact, case-sensitive
+      {filterPlist(listed("Classes", {"NoSuchClass", "NSObject"})), &kSpringBoard, true},
+      {filterPlist(listed("Classes", {"NoSuchClass"})), &kSpringBoard, false},
+      {filterPlist(oneMiss), &kSpringBoard, false},
+      {filterPlist(oneMiss + "<key>Mode</key><string>Any</string>"), &kSpringBoard, true},
+      {filterPlist(oneMiss + "<key>Mode</key><string>any</string>"), &kSpringBoard, false},  // only "Any" relaxes
+      {filterPlist(listed("Bundles", {"x"}) + "<key>Mode</key><string>Any</string>"), &kSpringBoard, false},
+      {filterPlist(range("<real>1000</real>")), &versioned, true},
+      {filterPlist(range("<real>1500</real>")), &versioned, true},
+      {filterPlist(range("<real>1500.5</real>")), &versioned, false},
+      {filterPlist(range("<integer>1000</integer><real>1500.5</real>")), &versioned, true},
+      {filterPlist(range("<real>1000</real><real>1500</real>")), &versioned, false},  // max excluded
+      {filterPlist(range("")), &versioned, false},
+      {filterPlist(range("<real>1</real><real>2000</real><real>3000</real>")), &versioned, false},
+      {filterPlist("<key>CoreFoundationVersion</key><real>1000</real>"), &versioned, false},
+      {filterPlist("<key>Bundles</key><string>com.apple.springboard</string>"), &kSpringBoard, false},
+      {filterPlist("<key>Bundles</key><array><string>com.apple.springboard</string><integer>1</integer></array>"),
+       &kSpringBoard, false},
+      {"<plist version=\"1.0\"><dict><key>Other</key><true/></dict></plist>", &kSpringBoard, true},
+      {"<plist version=\"1.0\"><dict><key>Filter</key><string>x</string></dict></plist>", &kSpringBoard, true},
+  };
+  for (const auto& [plist, host, allowed] : cases) {
+    auto dict = NSDictionary::fromBytes(plist);
+    ASSERT_NE(dict, nullptr) << plist;
+    EXPECT_EQ(aurora::filterAllows(*dict, *host), allowed) << plist;
+  }
 }
 
 class LoaderTest : public aurora::testing::VirtualLoopTest {
@@ -155,48 +130,43 @@ class LoaderTest : public aurora::testing::VirtualLoopTest {
 
 TEST_F(LoaderTest, LoadsEveryLibraryInNameOrderAndReportsDevicePaths) {
   struct Loads : aurora::PlatformObserver {
-    std::vector<std::string> loaded;
+    Paths loaded;
     int reads = 0;
     void libraryLoaded(std::string_view path) override { loaded.emplace_back(path); }
     void dictionaryRead(std::string_view, bool) override { ++reads; }
   } observer;
   aurora::setPlatformObserver(&observer);
   install("OrderB");
-  install("OrderA", filterPlist("<key>Bundles</key>" + strings({"com.apple.springboard"})));
+  install("OrderA", filterPlist(listed("Bundles", {"com.apple.springboard"})));
   install("OrderC", "<plist version=\"1.0\"><dict/></plist>");
   root_.write(library("README.txt"), "not a library");
   root_.write(library("Lonely.plist"), filterPlist(""));
-
   const aurora::LoadReport report = load();
-
-  const std::vector<std::string> expected = {library("OrderA.dylib"), library("OrderB.dylib"), library("OrderC.dylib")};
-  EXPECT_EQ(report.loaded, expected);
-  EXPECT_EQ(observer.loaded, expected);
+  const Paths expected = {library("OrderA.dylib"), library("OrderB.dylib"), library("OrderC.dylib")};
+  EXPECT_EQ(std::tuple(report.loaded, observer.loaded, report.filteredOut, report.failed.size(), diagnostics_.str()),
+            std::tuple(expected, expected, Paths{}, 0u, ""));
   EXPECT_EQ(observer.reads, 0);  // filter plists are read untraced
-  EXPECT_TRUE(report.filteredOut.empty());
-  EXPECT_TRUE(report.failed.empty());
   EXPECT_TRUE(probeLoaded("OrderA") && probeLoaded("OrderB") && probeLoaded("OrderC"));
-  EXPECT_EQ(diagnostics_.str(), "");
 }
 
+// A class filter sees the classes of libraries loaded before it, not after;
+// an unreadable filter plist keeps its library out and says so.
 TEST_F(LoaderTest, FilteredLibrariesAreNotOpened) {
-  install("FilterWrongBundle", filterPlist("<key>Bundles</key>" + strings({"com.apple.mobilesafari"})));
-  install("FilterRightExecutable", filterPlist("<key>Executables</key>" + strings({"SpringBoard"})));
-  const aurora::LoadReport report = load();
-  EXPECT_EQ(report.loaded, (std::vector<std::string>{library("FilterRightExecutable.dylib")}));
-  EXPECT_EQ(report.filteredOut, (std::vector<std::string>{library("FilterWrongBundle.dylib")}));
-  EXPECT_FALSE(probeLoaded("FilterWrongBundle"));
-  EXPECT_TRUE(probeLoaded("FilterRightExecutable"));
-}
-
-TEST_F(LoaderTest, AClassFilterSeesClassesOfLibrariesLoadedBefore) {
   install("ClassesA");
-  install("ClassesB", filterPlist("<key>Classes</key>" + strings({"AuroraProbe_ClassesA"})));
-  install("ClassesC", filterPlist("<key>Classes</key>" + strings({"AuroraProbe_ClassesZ"})));
-  install("ClassesZ");  // loads after C: too late for C's filter
+  install("ClassesB", filterPlist(listed("Classes", {"AuroraProbe_ClassesA"})));
+  install("ClassesC", filterPlist(listed("Classes", {"AuroraProbe_ClassesZ"})));
+  install("ClassesZ");
+  install("CorruptFilter", "<plist><dict><key>Filter</key>");
+  install("FilterRightExecutable", filterPlist(listed("Executables", {"SpringBoard"})));
+  install("FilterWrongBundle", filterPlist(listed("Bundles", {"com.apple.mobilesafari"})));
   const aurora::LoadReport report = load();
-  EXPECT_EQ(report.loaded, (std::vector<std::string>{library("ClassesA.dylib"), library("ClassesB.dylib"), library("ClassesZ.dylib")}));
-  EXPECT_EQ(report.filteredOut, (std::vector<std::string>{library("ClassesC.dylib")}));
+  EXPECT_EQ(report.loaded, (Paths{library("ClassesA.dylib"), library("ClassesB.dylib"), library("ClassesZ.dylib"),
+                                  library("FilterRightExecutable.dylib")}));
+  EXPECT_EQ(report.filteredOut,
+            (Paths{library("ClassesC.dylib"), library("CorruptFilter.dylib"), library("FilterWrongBundle.dylib")}));
+  EXPECT_EQ(std::tuple(probeLoaded("FilterWrongBundle"), probeLoaded("CorruptFilter"), probeLoaded("FilterRightExecutable")),
+            std::tuple(false, false, true));
+  EXPECT_NE(diagnostics_.str().find("CorruptFilter.dylib"), std::string::npos);
 }
 
 TEST_F(LoaderTest, ABrokenLibraryIsReportedWithTheReasonAndSkipped) {
@@ -204,23 +174,14 @@ TEST_F(LoaderTest, ABrokenLibraryIsReportedWithTheReasonAndSkipped) {
   root_.write(library("Broken1.dylib"), "");
   install("BrokenAfter");
   const aurora::LoadReport report = load();
-  EXPECT_EQ(report.loaded, (std::vector<std::string>{library("BrokenAfter.dylib")}));
+  EXPECT_EQ(report.loaded, (Paths{library("BrokenAfter.dylib")}));
   ASSERT_EQ(report.failed.size(), 2u);
-  EXPECT_EQ(report.failed[0].devicePath, library("Broken0.dylib"));
-  EXPECT_EQ(report.failed[1].devicePath, library("Broken1.dylib"));
+  EXPECT_EQ(std::tuple(report.failed[0].devicePath, report.failed[1].devicePath),
+            std::tuple(library("Broken0.dylib"), library("Broken1.dylib")));
   EXPECT_FALSE(report.failed[0].reason.empty());
   const std::string text = diagnostics_.str();
   EXPECT_NE(text.find("cannot load " + library("Broken0.dylib") + ": " + report.failed[0].reason), std::string::npos) << text;
   EXPECT_NE(text.find("cannot load " + library("Broken1.dylib")), std::string::npos) << text;
-}
-
-TEST_F(LoaderTest, AnUnreadableFilterPlistKeepsTheLibraryOut) {
-  install("CorruptFilter", "<plist><dict><key>Filter</key>");
-  const aurora::LoadReport report = load();
-  EXPECT_TRUE(report.loaded.empty());
-  EXPECT_EQ(report.filteredOut, (std::vector<std::string>{library("CorruptFilter.dylib")}));
-  EXPECT_FALSE(probeLoaded("CorruptFilter"));
-  EXPECT_NE(diagnostics_.str().find("CorruptFilter.dylib"), std::string::npos);
 }
 
 TEST(Loader, NoLibraryDirectoryLoadsNothing) {

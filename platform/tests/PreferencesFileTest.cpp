@@ -6,11 +6,7 @@
 
 #include <cmath>
 #include <csignal>
-#include <cstdlib>
 #include <fstream>
-#include <iterator>
-#include <limits>
-#include <optional>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -21,13 +17,6 @@
 namespace aurora {
 namespace {
 
-using testing::TempDeviceRoot;
-
-std::string readBytes(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // The value under `key` when it is of type T.
 template <class T>
 std::optional<T> valueOf(const NSDictionary& dictionary, std::string_view key) {
@@ -36,116 +25,57 @@ std::optional<T> valueOf(const NSDictionary& dictionary, std::string_view key) {
   return typed != nullptr ? std::optional<T>(*typed) : std::nullopt;
 }
 
-// Sets a key too large for a file size limit of `limit` bytes; the exit status
-// says whether set refused with PreferencesError (0) or not (1).
-[[noreturn]] void setUnderFileSizeLimit(PreferencesFile& prefs, rlim_t limit) {
-  std::signal(SIGXFSZ, SIG_IGN);
-  const rlimit bound{limit, limit};
-  ::setrlimit(RLIMIT_FSIZE, &bound);
-  try {
-    prefs.set({{"padding", std::string(4096, 'p')}});
-  } catch (const PreferencesError&) {
-    std::exit(0);
-  }
-  std::exit(1);
-}
-
 class PreferencesFileTest : public ::testing::Test {
  protected:
   std::shared_ptr<const NSDictionary> read() const { return NSDictionary::fromFile(path_); }
-  std::string bytes() const { return readBytes(path_); }
+  std::string bytes() const {
+    std::ifstream in(path_, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
   std::vector<std::string> filesInFolder() const {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(path_.parent_path())) names.push_back(entry.path().filename());
     return names;
   }
 
-  TempDeviceRoot root_;
+  testing::TempDeviceRoot root_;
   std::filesystem::path path_ = root_.path() / "var/mobile/Library/Preferences/p.plist";
   PreferencesFile prefs_{path_};
 };
 
-// --- Values and formats -----------------------------------------------------
-
-TEST_F(PreferencesFileTest, WritesTypedValuesAsXmlMakingTheFileAndItsFolders) {
-  prefs_.set({{"enabled", true}, {"count", std::int64_t{-3}}, {"speed", 0.25}, {"style", std::string("Fade")}});
-  const auto dictionary = read();
-  ASSERT_TRUE(dictionary);
-  EXPECT_EQ(valueOf<bool>(*dictionary, "enabled"), true);
-  EXPECT_EQ(dictionary->integerValue("count"), -3);
-  EXPECT_EQ(dictionary->doubleValue("speed"), 0.25);
-  EXPECT_EQ(dictionary->stringValue("style"), "Fade");
-  EXPECT_EQ(bytes().substr(0, 5), "<?xml");
-  EXPECT_NE(bytes().find("<true/>"), std::string::npos);
-  EXPECT_EQ(filesInFolder(), std::vector<std::string>{"p.plist"});  // no temporary file left
-}
-
 class PreferencesRoundTripTest : public PreferencesFileTest, public ::testing::WithParamInterface<PlistFormat> {};
 
-TEST_P(PreferencesRoundTripTest, EveryValueReadsBackExactly) {
-  prefs_.setFormat(GetParam());
+TEST_P(PreferencesRoundTripTest, EveryValueReadsBackExactlyAsTheFilePreferencesBytesDescribes) {
   const double inf = std::numeric_limits<double>::infinity();
-  prefs_.set({{"yes", true}, {"no", false}, {"min", std::numeric_limits<std::int64_t>::min()},
-              {"max", std::numeric_limits<std::int64_t>::max()}, {"minusOne", std::int64_t{-1}}, {"tenth", 0.1},
-              {"tiny", 5e-324}, {"huge", 1e308}, {"inf", -inf}, {"nan", std::nan("")}, {"empty", std::string()},
-              {"text", std::string("caf\xc3\xa9 <&> \"quoted\"\n")}});
-  EXPECT_EQ(bytes().substr(0, 6), GetParam() == PlistFormat::Binary ? "bplist" : "<?xml ");
+  const std::vector<PreferenceEntry> entries{
+      {"yes", true}, {"no", false}, {"min", std::numeric_limits<std::int64_t>::min()},
+      {"max", std::numeric_limits<std::int64_t>::max()}, {"minusOne", std::int64_t{-1}}, {"tenth", 0.1}, {"tiny", 5e-324},
+      {"huge", 1e308}, {"inf", -inf}, {"nan", std::nan("")}, {"empty", std::string()},
+      {"text", std::string("caf\xc3\xa9 <&> \"quoted\"\n")}, {"twice", std::int64_t{1}}, {"twice", 3.5}};
+  if (GetParam() == PlistFormat::Binary) prefs_.setFormat(PlistFormat::Binary);  // XML unless told
+  prefs_.set(entries);  // to an empty folder, made with its parents
+  EXPECT_EQ(bytes(), preferencesBytes(entries, GetParam()));
+  EXPECT_EQ(bytes().substr(0, 8), GetParam() == PlistFormat::Binary ? "bplist00" : "<?xml ve");
+  EXPECT_EQ(filesInFolder(), std::vector<std::string>{"p.plist"});  // no temporary file left
   const auto d = read();
   ASSERT_TRUE(d);
-  EXPECT_EQ(d->count(), 12u);
-  EXPECT_EQ(valueOf<bool>(*d, "yes"), true);
-  EXPECT_EQ(valueOf<bool>(*d, "no"), false);
-  EXPECT_EQ(valueOf<std::int64_t>(*d, "min"), std::numeric_limits<std::int64_t>::min());
-  EXPECT_EQ(valueOf<std::int64_t>(*d, "max"), std::numeric_limits<std::int64_t>::max());
-  EXPECT_EQ(valueOf<std::int64_t>(*d, "minusOne"), -1);
-  EXPECT_EQ(valueOf<double>(*d, "tenth"), 0.1);
-  EXPECT_EQ(valueOf<double>(*d, "tiny"), 5e-324);
-  EXPECT_EQ(valueOf<double>(*d, "huge"), 1e308);
-  EXPECT_EQ(valueOf<double>(*d, "inf"), -inf);
+  EXPECT_EQ(d->count(), 13u);
+  EXPECT_EQ(std::tuple(valueOf<bool>(*d, "yes"), valueOf<bool>(*d, "no"), valueOf<std::int64_t>(*d, "min"),
+                       valueOf<std::int64_t>(*d, "max"), valueOf<std::int64_t>(*d, "minusOne")),
+            std::tuple(true, false, std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max(), -1));
+  EXPECT_EQ(std::tuple(valueOf<double>(*d, "tenth"), valueOf<double>(*d, "tiny"), valueOf<double>(*d, "huge"),
+                       valueOf<double>(*d, "inf"), valueOf<double>(*d, "twice")),
+            std::tuple(0.1, 5e-324, 1e308, -inf, 3.5));  // the later entry wins
   EXPECT_TRUE(std::isnan(valueOf<double>(*d, "nan").value_or(0)));
   EXPECT_EQ(valueOf<std::string>(*d, "empty"), "");
   EXPECT_EQ(valueOf<std::string>(*d, "text"), "caf\xc3\xa9 <&> \"quoted\"\n");
-}
-
-TEST_P(PreferencesRoundTripTest, PreferencesBytesAreTheFileSetWouldWriteToAnEmptyFolder) {
-  const std::vector<PreferenceEntry> entries{{"a", std::int64_t{1}}, {"b", std::string("two")}, {"a", 3.5}};
-  const std::string expected = preferencesBytes(entries, GetParam());
-  prefs_.setFormat(GetParam());
-  prefs_.set(entries);
-  EXPECT_EQ(bytes(), expected);
-  const auto d = NSDictionary::fromBytes(expected);
-  ASSERT_TRUE(d);
-  EXPECT_EQ(d->count(), 2u);
-  EXPECT_EQ(d->doubleValue("a"), 3.5);  // the later entry wins
+  EXPECT_EQ(bytes().find("<true/>") != std::string::npos, GetParam() == PlistFormat::Xml);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothFormats, PreferencesRoundTripTest, ::testing::Values(PlistFormat::Xml, PlistFormat::Binary),
                          [](const auto& info) { return info.param == PlistFormat::Xml ? "Xml" : "Binary"; });
 
-TEST_F(PreferencesFileTest, SwitchesFormatsBetweenWritesKeepingTheKeys) {
-  prefs_.set({{"a", std::int64_t{1}}});
-  prefs_.setFormat(PlistFormat::Binary);
-  prefs_.set({{"b", std::int64_t{2}}});
-  EXPECT_EQ(bytes().substr(0, 8), "bplist00");
-  prefs_.setFormat(PlistFormat::Xml);
-  prefs_.set({{"c", std::int64_t{3}}});
-  EXPECT_EQ(bytes().substr(0, 5), "<?xml");
-  EXPECT_EQ(read()->count(), 3u);
-}
-
-// --- Keeping what it was not asked to change ---------------------------------
-
-TEST_F(PreferencesFileTest, KeepsOtherKeysAndLetsTheLaterEntryWin) {
-  prefs_.set({{"a", std::int64_t{1}}, {"keep", std::string("me")}});
-  prefs_.set({{"a", 2.5}, {"b", false}, {"b", true}});
-  const auto dictionary = read();
-  EXPECT_EQ(dictionary->count(), 3u);
-  EXPECT_EQ(dictionary->doubleValue("a"), 2.5);
-  EXPECT_EQ(dictionary->boolValue("b"), true);
-  EXPECT_EQ(dictionary->stringValue("keep"), "me");
-}
-
-TEST_F(PreferencesFileTest, KeepsKeysOfEveryTypeThroughBothFormats) {
+TEST_F(PreferencesFileTest, KeepsOtherKeysOfEveryTypeThroughBothFormatsAndLetsTheLaterEntryWin) {
   prefs_.writeRaw(R"(<?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0"><dict>
   <key>list</key><array><string>x</string><integer>2</integer></array>
@@ -158,60 +88,47 @@ TEST_F(PreferencesFileTest, KeepsKeysOfEveryTypeThroughBothFormats) {
     const auto d = read();
     ASSERT_TRUE(d);
     const std::optional<PropertyListArray> list = valueOf<PropertyListArray>(*d, "list");
-    ASSERT_TRUE(list);
-    ASSERT_EQ(list->size(), 2u);
-    EXPECT_EQ((*list)[0].stringValue(), "x");
-    EXPECT_EQ((*list)[1].integerValue(), 2);
+    ASSERT_TRUE(list && list->size() == 2u);
+    EXPECT_EQ(std::tuple((*list)[0].stringValue(), (*list)[1].integerValue()), std::tuple("x", 2));
     ASSERT_TRUE(d->dictionaryValue("nested"));
     EXPECT_EQ(d->dictionaryValue("nested")->doubleValue("inner"), 1.5);
     EXPECT_EQ(valueOf<PropertyListDate>(*d, "when").value_or(PropertyListDate{0}).secondsSinceReferenceDate, 599627045.0);
     EXPECT_EQ(valueOf<PropertyListData>(*d, "blob").value_or(PropertyListData{}).bytes, (std::vector<std::uint8_t>{0, 1, 2}));
   };
   prefs_.setFormat(PlistFormat::Binary);
-  prefs_.set({{"style", std::string("Fade")}});
+  prefs_.set({{"style", std::string("Fade")}, {"a", std::int64_t{1}}});
   EXPECT_EQ(bytes().substr(0, 8), "bplist00");
   expectKept();
   prefs_.setFormat(PlistFormat::Xml);
+  prefs_.set({{"a", 2.5}, {"b", false}, {"b", true}});
+  EXPECT_EQ(bytes().substr(0, 5), "<?xml");
   EXPECT_TRUE(prefs_.unset("style"));
   expectKept();
-  EXPECT_FALSE(read()->containsKey("style"));
+  const auto d = read();
+  EXPECT_EQ(std::tuple(d->count(), d->containsKey("style"), d->doubleValue("a"), d->boolValue("b")),
+            std::tuple(6u, false, 2.5, true));
 }
 
-TEST_F(PreferencesFileTest, UnsetRemovesOneKeyAndRewritesOnlyWhenItWasThere) {
+TEST_F(PreferencesFileTest, UnsetRemoveWriteRawAndContentsTouchOnlyWhatIsThere) {
+  EXPECT_EQ(prefs_.contents(), nullptr);
   EXPECT_FALSE(prefs_.unset("anything"));  // no file: nothing to do, nothing made
+  EXPECT_FALSE(prefs_.remove());
   EXPECT_FALSE(std::filesystem::exists(path_));
   prefs_.setFormat(PlistFormat::Binary);
-  prefs_.set({{"a", true}, {"b", true}});
+  prefs_.set({{"a", true}, {"b", std::string("Static")}});
   prefs_.setFormat(PlistFormat::Xml);
   const std::string before = bytes();
   EXPECT_FALSE(prefs_.unset("missing"));
   EXPECT_EQ(bytes(), before);  // not even rewritten in the other format
   EXPECT_TRUE(prefs_.unset("a"));
-  EXPECT_EQ(read()->count(), 1u);
-  EXPECT_TRUE(read()->containsKey("b"));
-}
-
-TEST_F(PreferencesFileTest, RemoveDeletesTheFileWhateverItHolds) {
-  EXPECT_FALSE(prefs_.remove());
-  prefs_.writeRaw("junk");
-  EXPECT_TRUE(prefs_.remove());
-  EXPECT_FALSE(std::filesystem::exists(path_));
-}
-
-TEST_F(PreferencesFileTest, WritesRawBytesExactly) {
+  ASSERT_TRUE(prefs_.contents());
+  EXPECT_EQ(std::tuple(prefs_.contents()->count(), prefs_.contents()->stringValue("b")), std::tuple(1u, "Static"));
   const std::string raw("not a plist\n\0\xff", 14);
   prefs_.writeRaw(raw);
   EXPECT_EQ(bytes(), raw);
+  EXPECT_TRUE(prefs_.remove());  // whatever it holds
+  EXPECT_FALSE(std::filesystem::exists(path_));
 }
-
-TEST_F(PreferencesFileTest, ContentsAreNothingWithoutAFileAndTheDictionaryWithOne) {
-  EXPECT_EQ(prefs_.contents(), nullptr);
-  prefs_.set({{"style", std::string("Static")}});
-  ASSERT_TRUE(prefs_.contents());
-  EXPECT_EQ(prefs_.contents()->stringValue("style"), "Static");
-}
-
-// --- Refusals and failures ------------------------------------------------
 
 TEST_F(PreferencesFileTest, NeverOverwritesAFileTheDeviceCouldNotRead) {
   const std::string arrayRoot = "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><true/></array></plist>";
@@ -248,14 +165,11 @@ TEST_F(PreferencesFileTest, RefusesKeysAndTextWithNulCharactersLeavingTheFileAsI
   EXPECT_EQ(bytes(), before);
 }
 
-TEST_F(PreferencesFileTest, ReportsAFolderItCannotMake) {
+TEST_F(PreferencesFileTest, AFolderItCannotMakeOrAFailedRenameIsReportedLeavingNoTemporaryFile) {
   root_.write("/blocker", "a file where a folder should be");
   PreferencesFile blocked(root_.path() / "blocker/p.plist");
   EXPECT_THROW(blocked.set({{"a", true}}), PreferencesError);
   EXPECT_THROW(blocked.writeRaw("x"), PreferencesError);
-}
-
-TEST_F(PreferencesFileTest, AFailedRenameLeavesNoTemporaryFile) {
   std::filesystem::create_directories(path_ / "occupied");  // a folder that is not empty where the file goes
   EXPECT_THROW(prefs_.writeRaw("x"), PreferencesError);
   EXPECT_EQ(filesInFolder(), std::vector<std::string>{"p.plist"});
@@ -267,7 +181,18 @@ TEST_F(PreferencesFileTest, AFailedRenameLeavesNoTemporaryFile) {
 TEST_F(PreferencesFileTest, AWriteCutShortLeavesTheGoodFileAndNoTemporaryFile) {
   prefs_.set({{"style", std::string("Wave")}});
   const std::string good = bytes();
-  EXPECT_EXIT(setUnderFileSizeLimit(prefs_, good.size() + 16), ::testing::ExitedWithCode(0), "");
+  const auto setUnderFileSizeLimit = [&] {  // exits 0 when set refused with PreferencesError
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit bound{good.size() + 16, good.size() + 16};
+    ::setrlimit(RLIMIT_FSIZE, &bound);
+    try {
+      prefs_.set({{"padding", std::string(4096, 'p')}});
+    } catch (const PreferencesError&) {
+      std::exit(0);
+    }
+    std::exit(1);
+  };
+  EXPECT_EXIT(setUnderFileSizeLimit(), ::testing::ExitedWithCode(0), "");
   EXPECT_EQ(bytes(), good);
   EXPECT_EQ(filesInFolder(), std::vector<std::string>{"p.plist"});
 }

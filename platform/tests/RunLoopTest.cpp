@@ -1,24 +1,30 @@
-// The main run loop and the main queue: the order of an instant, turns, modes,
-// clocks, cross-thread posts and sources.
+// The main run loop, the main queue and timers: the order of an instant, modes,
+// clocks, cross-thread posts, sources, timers on a fixed grid without drift or
+// catch-up, and the census of what the loop holds.
 #include <future>
+#include <numeric>
 #include <thread>
 
 #include <unistd.h>
 
 #include "PlatformTestSupport.h"
 #include "UIKit/UIView.h"
+#include "aurora/Census.h"
 #include "aurora/MainThread.h"
 #include "dispatch/dispatch.h"
-#include "substrate.h"
 
 namespace {
 
 using namespace aurora::testing;
 using aurora::Nanoseconds;
+using Log = std::vector<std::string>;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
-std::vector<std::string> log;
-
-void recordingLayoutSubviews(id, SEL) { log.push_back("layout"); }
+Log log;
+void post(aurora::OnceClosure task) { dispatch_async(dispatch_get_main_queue(), std::move(task)); }
+void note(std::string entry) { post([entry] { log.push_back(entry); }); }
+// Logs "name@T", T the virtual time in microseconds.
+void stamp(const std::string& name) { log.push_back(name + "@" + std::to_string(NSRunLoop::mainRunLoop().now() / 1us)); }
 
 class RunLoopTest : public VirtualLoopTest {
  protected:
@@ -26,114 +32,89 @@ class RunLoopTest : public VirtualLoopTest {
     VirtualLoopTest::SetUp();
     log.clear();
   }
+  // A timer scheduled in `mode` that stamps `name` when it fires.
+  static std::shared_ptr<NSTimer> timer(std::string name, double seconds, NSRunLoopMode mode = NSDefaultRunLoopMode,
+                                        bool repeats = true) {
+    auto timer = NSTimer::timerWithTimeInterval(seconds, repeats, [name](NSTimer&) { stamp(name); });
+    loop().addTimer(timer, mode);
+    return timer;
+  }
 };
+using TimerTest = RunLoopTest;
 
-TEST_F(RunLoopTest, PostingNeverRunsSynchronouslyAndTasksRunInOrder) {
-  dispatch_async(dispatch_get_main_queue(), [] { log.push_back("a"); });
-  dispatch_async(dispatch_get_main_queue(), [] { log.push_back("b"); });
-  EXPECT_TRUE(log.empty());
-  loop().runFor(0ns);
-  EXPECT_EQ(log, (std::vector<std::string>{"a", "b"}));
-}
-
-TEST_F(RunLoopTest, TaskPostedDuringADrainRunsOnTheNextTurnAtTheSameInstant) {
-  dispatch_async(dispatch_get_main_queue(), [] {
+// Commands first, then turns of queue, timers, animations and layout until
+// none has work; what a turn posts waits for the next turn.
+TEST_F(RunLoopTest, AnInstantRunsCommandsThenQueueTimersAnimationsAndLayoutInTurns) {
+  static const Class pillClass = [] {
+    Class c = objc_registerClass("RunLoopOrderView", UIView::objcClass());
+    class_addMethod(c, sel_registerName("layoutSubviews"), +[](id, SEL) { log.push_back("layout"); }, "v@:");
+    return c;
+  }();
+  auto view = UIView::make(pillClass, CGRectMake(0, 0, 10, 10));
+  post([] {
     log.push_back("first");
-    dispatch_async(dispatch_get_main_queue(), [] { log.push_back("posted during drain"); });
+    note("posted during drain");
   });
-  dispatch_async(dispatch_get_main_queue(), [] { log.push_back("second"); });
+  note("second");
+  EXPECT_TRUE(log.empty());  // never at once
   loop().runFor(0ns);
-  EXPECT_EQ(log, (std::vector<std::string>{"first", "second", "posted during drain"}));
-  EXPECT_EQ(loop().now(), 0ns);
+  EXPECT_EQ(log, (Log{"first", "second", "layout", "posted during drain"}));
+  log.clear();
+  loop().addTimer(NSTimer::timerWithTimeInterval(1.0, false, [](NSTimer&) {
+    log.push_back("timer");
+    note("task from timer");
+  }), NSDefaultRunLoopMode);
+  loop().performAt(500ms, [] { UIView::animateWithDuration(0.5, nullptr, [](bool) { log.push_back("completion"); }); });
+  loop().performAt(1s, [view] {
+    log.push_back("command");
+    view->setNeedsLayout();
+    note("task");
+  });
+  loop().runFor(1s);
+  EXPECT_EQ(log, (Log{"command", "task", "timer", "completion", "layout", "task from timer"}));
+  EXPECT_EQ(loop().now(), 1s);
 }
 
 // The queue and the timers reuse their lists from one turn to the next; a run
 // of the loop inside a task or a timer's block must not disturb the outer one.
 TEST_F(RunLoopTest, ARunInsideATaskOrABlockLeavesTheOuterTurnWhole) {
-  dispatch_async(dispatch_get_main_queue(), [] {
+  post([] {
     log.push_back("a");
-    dispatch_async(dispatch_get_main_queue(), [] { log.push_back("c"); });
+    note("c");
     loop().runFor(0ns);
   });
-  dispatch_async(dispatch_get_main_queue(), [] { log.push_back("b"); });
-  auto outer = NSTimer::timerWithTimeInterval(1.0, true, [](NSTimer&) {
-    log.push_back("outer timer");
-    loop().runFor(0ns);
-  });
-  auto second = NSTimer::timerWithTimeInterval(1.0, true, [](NSTimer&) { log.push_back("second timer"); });
-  loop().addTimer(outer, NSDefaultRunLoopMode);
-  loop().addTimer(second, NSDefaultRunLoopMode);
-  loop().runFor(0ns);
-  loop().runFor(1s);
-  loop().runFor(1s);
-  EXPECT_EQ(log, (std::vector<std::string>{"a", "c", "b", "outer timer", "second timer", "outer timer", "second timer"}));
-  outer->invalidate();
-  second->invalidate();
+  note("b");
+  auto outer = timer("outer", 1.0);
+  loop().addTimer(NSTimer::timerWithTimeInterval(1.0, true, [](NSTimer&) { loop().runFor(0ns); }), NSDefaultRunLoopMode);
+  timer("second", 1.0);
+  loop().runFor(2s);
+  EXPECT_EQ(log, (Log{"a", "c", "b", "outer@1000000", "second@1000000", "outer@2000000", "second@2000000"}));
 }
 
-TEST_F(RunLoopTest, AnInstantRunsCommandsThenQueueTimersAnimationsAndLayoutInTurns) {
-  static const Class pillClass = [] {
-    Class c = objc_registerClass("RunLoopOrderView", UIView::objcClass());
-    class_addMethod(c, sel_registerName("layoutSubviews"), &recordingLayoutSubviews, "v@:");
-    return c;
-  }();
-  auto view = UIView::make(pillClass, CGRectMake(0, 0, 10, 10));
-  loop().runFor(0ns);  // the new view's first pass
-  log.clear();
-
-  auto timer = NSTimer::timerWithTimeInterval(1.0, false, [](NSTimer&) {
-    log.push_back("timer");
-    dispatch_async(dispatch_get_main_queue(), [] { log.push_back("task from timer"); });
+TEST_F(RunLoopTest, RunsEndAtTheirEndInstantOrAfterTheInstantThatStopsThemInEitherMode) {
+  loop().setMode(UITrackingRunLoopMode);  // the main queue drains in every mode
+  loop().performAt(1s, [] {
+    loop().stop();
+    note("same instant");
   });
-  loop().addTimer(timer, NSDefaultRunLoopMode);
-  loop().performAt(500ms, [] {
-    UIView::animateWithDuration(0.5, nullptr, [](bool) { log.push_back("completion"); });
-  });
-  loop().performAt(1s, [view] {
-    log.push_back("command");
-    view->setNeedsLayout();
-    dispatch_async(dispatch_get_main_queue(), [] { log.push_back("task"); });
-  });
-  loop().runFor(1s);
-  EXPECT_EQ(log, (std::vector<std::string>{"command", "task", "timer", "completion", "layout", "task from timer"}));
-}
-
-TEST_F(RunLoopTest, RunUntilIncludesTheEndInstantAndJumpsOnAVirtualClock) {
   loop().performAt(2s, [] { log.push_back("at end"); });
+  loop().runFor(10s);
+  EXPECT_EQ(log, (Log{"same instant"}));
+  EXPECT_EQ(loop().now(), 1s);
   loop().runUntil(2s);
-  EXPECT_EQ(log, (std::vector<std::string>{"at end"}));
+  EXPECT_EQ(log, (Log{"same instant", "at end"}));
   EXPECT_EQ(loop().now(), 2s);
   loop().runFor(3600s);  // nothing to do: one jump
   EXPECT_EQ(loop().now(), 3602s);
-}
-
-TEST_F(RunLoopTest, TheMainQueueDrainsInTheTrackingModeToo) {
-  loop().setMode(UITrackingRunLoopMode);
-  dispatch_async(dispatch_get_main_queue(), [] { log.push_back("ran"); });
-  loop().runFor(0ns);
-  EXPECT_EQ(log, (std::vector<std::string>{"ran"}));
   EXPECT_THROW(loop().setMode(NSRunLoopCommonModes), std::invalid_argument);
 }
 
-TEST_F(RunLoopTest, StopEndsTheRunAfterTheCurrentInstant) {
-  loop().performAt(1s, [] {
-    NSRunLoop::mainRunLoop().stop();
-    dispatch_async(dispatch_get_main_queue(), [] { log.push_back("same instant"); });
-  });
-  loop().performAt(2s, [] { log.push_back("later"); });
-  loop().runFor(10s);
-  EXPECT_EQ(log, (std::vector<std::string>{"same instant"}));
-  EXPECT_EQ(loop().now(), 1s);
-}
-
 TEST_F(RunLoopTest, ReadableSourceIsServedOnTheMainThread) {
-  int fds[2];
+  int fds[2], served = 0;
   ASSERT_EQ(::pipe(fds), 0);
-  int served = 0;
   loop().addSource(fds[0], [&] {
     char byte;
-    ASSERT_EQ(::read(fds[0], &byte, 1), 1);
-    EXPECT_TRUE(aurora::isMainThread());
+    EXPECT_EQ(std::tuple(::read(fds[0], &byte, 1), aurora::isMainThread()), std::tuple(1, true));
     ++served;
   });
   ASSERT_EQ(::write(fds[1], "x", 1), 1);
@@ -145,45 +126,159 @@ TEST_F(RunLoopTest, ReadableSourceIsServedOnTheMainThread) {
   ::close(fds[1]);
 }
 
-TEST(RealClockRunLoopTest, CrossThreadPostsWakeASleepingLoopAndRunInOrderOnTheMainThread) {
+// The worker posts only once the loop has drained everything and has nothing
+// left but to sleep: only its posts, then its stop, can wake the loop.
+TEST(RealClockRunLoopTest, CrossThreadPostsAndStopWakeASleepingLoopAndPostsRunInOrderOnTheMainThread) {
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
   loop.reset(std::make_unique<aurora::RealClock>());
-  std::promise<void> loopIsIdle;
-  std::vector<int> seen;
+  std::promise<void> idle, done;
+  std::vector<int> seen, expected(100);
   bool allOnMain = true;
-  // The worker starts posting only once the loop has drained everything and
-  // has nothing left but to sleep; nothing else would wake it.
-  dispatch_async(dispatch_get_main_queue(), [&] { loopIsIdle.set_value(); });
+  post([&] { idle.set_value(); });
   std::thread worker([&] {
-    loopIsIdle.get_future().wait();
+    idle.get_future().wait();
     for (int i = 0; i < 100; ++i) {
-      dispatch_async(dispatch_get_main_queue(), [&, i] {
+      post([&, i] {
         seen.push_back(i);
         allOnMain = allOnMain && aurora::isMainThread();
-        if (i == 99) NSRunLoop::mainRunLoop().stop();
+        if (i == 99) done.set_value();
       });
     }
+    done.get_future().wait();
+    NSRunLoop::mainRunLoop().stop();
   });
   loop.run();
   worker.join();
-  ASSERT_EQ(seen.size(), 100u);
-  for (int i = 0; i < 100; ++i) EXPECT_EQ(seen[i], i);
+  std::iota(expected.begin(), expected.end(), 0);
+  EXPECT_EQ(seen, expected);
   EXPECT_TRUE(allOnMain);
   loop.reset(std::make_unique<aurora::VirtualClock>());
 }
 
-TEST(RealClockRunLoopTest, StopFromAnotherThreadEndsAnIdleRun) {
-  NSRunLoop& loop = NSRunLoop::mainRunLoop();
-  loop.reset(std::make_unique<aurora::RealClock>());
-  std::promise<void> running;
-  dispatch_async(dispatch_get_main_queue(), [&] { running.set_value(); });
-  std::thread stopper([&] {
-    running.get_future().wait();
-    NSRunLoop::mainRunLoop().stop();
+TEST_F(RunLoopTest, TheCensusCountsEachKindWhileItLivesOrIsPendingAndAResetLoopHoldsNothing) {
+  using aurora::takeCensus;
+  using Counts = std::vector<std::size_t>;
+  const aurora::Census before = takeCensus();
+  const auto counts = [] { return Counts{takeCensus().timers, takeCensus().pendingTasks, takeCensus().animations}; };
+  {
+    auto parent = UIView::make(UIView::objcClass(), CGRectMake(0, 0, 10, 10));
+    parent->addSubview(UIView::make(UIView::objcClass(), CGRectMake(0, 0, 5, 5)));
+    EXPECT_EQ(std::tuple(takeCensus().views, takeCensus().layers), std::tuple(before.views + 2, before.layers + 2));
+  }
+  EXPECT_EQ(takeCensus(), before);
+  auto repeating = NSTimer::timerWithTimeInterval(1.0, true, [](NSTimer&) {});
+  EXPECT_EQ(takeCensus().timers, 0u);  // made, not yet on the run loop
+  loop().addTimer(repeating, NSDefaultRunLoopMode);
+  loop().addTimer(repeating, UITrackingRunLoopMode);
+  post([] {});
+  post([] {});
+  UIView::animateWithDuration(0.5, [] {});
+  UIView::animateWithDuration(kInfinity, [] {});
+  EXPECT_EQ(counts(), (Counts{1, 2, 2}));
+  loop().runFor(3s);
+  EXPECT_EQ(counts(), (Counts{1, 0, 1}));  // the endless animation stays
+  repeating->invalidate();
+  EXPECT_EQ(counts(), (Counts{0, 0, 1}));
+  auto view = UIView::make(UIView::objcClass(), CGRectMake(0, 0, 10, 10));
+  timer("t", 1.0);
+  post([] {});
+  loop().reset(std::make_unique<aurora::VirtualClock>());
+  EXPECT_EQ(counts(), (Counts{0, 0, 0}));
+  EXPECT_EQ(takeCensus().views, before.views + 1);  // `view` is still held here
+}
+
+// A timer keeps to the grid of its first fire date: a date missed while
+// another mode runs is made up once, not caught up; fire() runs the block at
+// once and leaves the grid alone; a timer scheduled late fires at once, then on
+// its grid; equal dates fire in creation order; a one-shot timer fires once
+// and is invalidated; a common-mode timer fires in every mode.
+TEST_F(TimerTest, TimersKeepToTheirGridInTheirModes) {
+  auto manual = timer("manual", 1.0, NSDefaultRunLoopMode, false);
+  manual->fire();
+  auto repeating = timer("repeating", 1.0);
+  auto once = timer("once", 1.0, NSDefaultRunLoopMode, false);
+  timer("common", 1.0, NSRunLoopCommonModes);
+  auto late = NSTimer::timerWithTimeInterval(1.0, true, [](NSTimer&) { stamp("late"); });
+  loop().performAt(500ms, [repeating] { repeating->fire(); });
+  loop().performAt(1500ms, [] { loop().setMode(UITrackingRunLoopMode); });
+  loop().performAt(3700ms, [] { loop().setMode(NSDefaultRunLoopMode); });
+  loop().performAt(4500ms, [late] { loop().addTimer(late, NSDefaultRunLoopMode); });
+  loop().runFor(5s);
+  EXPECT_EQ(log, (Log{"manual@0", "repeating@500000", "repeating@1000000", "once@1000000", "common@1000000",
+                      "common@2000000", "common@3000000", "repeating@3700000", "repeating@4000000", "common@4000000",
+                      "late@4500000", "repeating@5000000", "common@5000000", "late@5000000"}));
+  EXPECT_EQ(repeating->fireDate(), 6s);
+  EXPECT_EQ(std::tuple(manual->isValid(), once->isValid(), loop().scheduledTimerCount()), std::tuple(false, false, 3u));
+}
+
+TEST_F(TimerTest, IntervalsNotAboveATenthOfAMillisecondBecomeOneTenthAndHugeOnesNeverFireByThemselves) {
+  for (double seconds : {0.0, -5.0, 1e-9, std::numeric_limits<double>::quiet_NaN(), -kInfinity}) {
+    loop().reset(std::make_unique<aurora::VirtualClock>());
+    log.clear();
+    timer("t", seconds);
+    loop().runFor(1ms);
+    ASSERT_EQ(log.size(), 10u) << seconds;
+    EXPECT_EQ(std::tuple(log.front(), log.back()), std::tuple("t@100", "t@1000"));
+  }
+  loop().reset(std::make_unique<aurora::VirtualClock>());
+  for (double seconds : {kInfinity, 2e9}) {
+    log.clear();
+    auto huge = timer("huge", seconds);
+    EXPECT_FALSE(huge->fireDate().has_value());
+    loop().runFor(100000s);
+    EXPECT_TRUE(log.empty());
+    huge->fire();
+    EXPECT_EQ(log.size(), 1u);
+    huge->invalidate();
+  }
+}
+
+TEST_F(TimerTest, LongRunsFireOnExactMultiplesAndNeverSpin) {
+  // 0.05000000074505806 is 0.05 read as a 32-bit float and widened: 50,000,001 ns.
+  // Six minutes reach far past 32-bit nanoseconds and would show any drift.
+  const std::vector<std::pair<double, std::size_t>> cases = {{0.05, 7200}, {0.1, 3600}, {0.05000000074505806, 7199}};
+  for (auto [seconds, fires] : cases) {
+    loop().reset(std::make_unique<aurora::VirtualClock>());
+    std::vector<Nanoseconds> fired;
+    auto timer = NSTimer::timerWithTimeInterval(seconds, true, [&](NSTimer&) { fired.push_back(loop().now()); });
+    loop().addTimer(timer, NSDefaultRunLoopMode);
+    const Nanoseconds interval = *aurora::timerIntervalFromSeconds(seconds);
+    loop().runFor(360s);
+    ASSERT_EQ(fired.size(), fires) << seconds;
+    for (std::size_t k = 0; k < fired.size(); ++k) ASSERT_EQ(fired[k], interval * static_cast<long>(k + 1));
+    timer->invalidate();
+  }
+}
+
+TEST_F(TimerTest, InvalidatingFromItsOwnBlockStopsItAndReleasesTheBlockAfterwards) {
+  auto token = std::make_shared<int>(0);
+  std::weak_ptr<int> watch = token;
+  int count = 0;
+  auto timer = NSTimer::timerWithTimeInterval(1.0, true, [token, &count](NSTimer& self) {
+    if (++count < 2) return;
+    self.invalidate();
+    EXPECT_EQ(*token, 0);  // still alive while the block runs
   });
-  loop.run();
-  stopper.join();
-  loop.reset(std::make_unique<aurora::VirtualClock>());
+  token.reset();
+  loop().addTimer(timer, NSDefaultRunLoopMode);
+  loop().runFor(10s);
+  EXPECT_EQ(std::tuple(count, watch.expired(), loop().scheduledTimerCount()), std::tuple(2, true, 0u));
+  timer->fire();  // an invalid timer does nothing
+  EXPECT_EQ(count, 2);
+}
+
+TEST_F(TimerTest, TheRunLoopKeepsScheduledTimersAliveUntilInvalidatedAndEveryStepIsReported) {
+  RecordingObserver observer;
+  std::weak_ptr<NSTimer> watch = timer("t", 1.0);
+  loop().runFor(2s);
+  EXPECT_EQ(log.size(), 2u);
+  if (auto kept = watch.lock()) {
+    kept->fire();
+    kept->invalidate();
+    kept->invalidate();  // nothing more to report
+  }
+  EXPECT_TRUE(watch.expired());
+  EXPECT_EQ(observer.events, (Log{"timer", "schedule", "fire", "fire", "fire", "invalidate"}));
 }
 
 }  // namespace

@@ -1,217 +1,146 @@
-// The object runtime: classes, sending, adding and replacing methods.
+// The object runtime: classes, sends, adding and hooking methods, and the send
+// cache, which must pass every change on to the very next send.
 #include <gtest/gtest.h>
-
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "objc/runtime.h"
 #include "substrate.h"
 
 namespace {
 
-std::vector<std::string> calls;
+using aurora::objc::SignatureMismatch;
+using aurora::objc::UnrecognizedSelector;
+using Calls = std::vector<std::string>;
 
-Class makeClass(const std::string& name, Class superclass) {
-  return objc_registerClass(name.c_str(), superclass);
-}
-
+Calls calls;
 void baseGreet(id, SEL) { calls.push_back("base"); }
 void middleGreet(id, SEL) { calls.push_back("middle"); }
 NSInteger baseNumber(id, SEL, NSInteger n) { return n * 2; }
-
 void (*savedGreet)(id, SEL) = nullptr;
-void hookedGreet(id self, SEL sel) {
-  calls.push_back("hook");
-  savedGreet(self, sel);
-}
-
 void (*savedInnerGreet)(id, SEL) = nullptr;
-void innerHookedGreet(id self, SEL sel) {
-  calls.push_back("inner hook");
-  savedInnerGreet(self, sel);
-}
+void hookedGreet(id self, SEL sel) { calls.push_back("hook"); savedGreet(self, sel); }
+void innerHookedGreet(id self, SEL sel) { calls.push_back("inner hook"); savedInnerGreet(self, sel); }
+template <NSInteger N>
+NSInteger constant(id, SEL) { return N; }
 
+// Base <- Middle <- Leaf, fresh per test; Base answers greet and number:.
 class RuntimeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    calls.clear();
     const std::string suffix = std::to_string(++counter);
-    base = makeClass("Base" + suffix, NSObject::objcClass());
-    middle = makeClass("Middle" + suffix, base);
-    leaf = makeClass("Leaf" + suffix, middle);
+    base = objc_registerClass(("Base" + suffix).c_str(), NSObject::objcClass());
+    middle = objc_registerClass(("Middle" + suffix).c_str(), base);
+    leaf = objc_registerClass(("Leaf" + suffix).c_str(), middle);
     class_addMethod(base, greet, &baseGreet, "v@:");
     class_addMethod(base, number, &baseNumber, "q@:q");
+    object = class_createInstance(leaf);
+    calls.clear();
   }
+  void greetAs(Class cls) { objc_msgSend<void>(class_createInstance(cls).get(), greet); }
+  NSInteger numberOf(NSInteger n) { return objc_msgSend<NSInteger>(object.get(), number, n); }
+
   static inline int counter = 0;
   Class base, middle, leaf;
-  SEL greet = sel_registerName("greet");
-  SEL number = sel_registerName("number:");
+  SEL greet = sel_registerName("greet"), number = sel_registerName("number:"), fly = sel_registerName("fly");
+  std::shared_ptr<NSObject> object;
 };
 
-TEST_F(RuntimeTest, ClassesAreFoundByNameAndMissingOnesAreNil) {
-  EXPECT_EQ(objc_getClass(class_getName(middle)), middle);
-  EXPECT_EQ(class_getSuperclass(middle), base);
-  EXPECT_EQ(objc_getClass("NoSuchClass"), nullptr);
-  EXPECT_EQ(objc_getClass(nullptr), nullptr);
+TEST_F(RuntimeTest, ClassesAreFoundByNameAndTypeChecksUseThem) {
+  auto mid = class_createInstance(middle);
+  EXPECT_EQ(std::tuple(objc_getClass(class_getName(middle)), class_getSuperclass(middle), mid->isa()),
+            std::tuple(middle, base, middle));
+  EXPECT_EQ(std::tuple(objc_getClass("NoSuchClass"), objc_getClass(nullptr)), std::tuple(nullptr, nullptr));
   EXPECT_THROW(objc_registerClass(class_getName(base), nullptr), std::invalid_argument);
-}
-
-TEST_F(RuntimeTest, GivenNoClassAddingAndHookingDoNothing) {
+  EXPECT_EQ((std::vector<bool>{mid->isKindOfClass(base), mid->isKindOfClass(leaf), mid->respondsToSelector(greet),
+                               mid->respondsToSelector(fly)}),
+            (std::vector<bool>{true, false, true, false}));
+  EXPECT_EQ(std::tuple(objc_cast<NSObject>(mid.get()), objc_cast<NSObject>(nullptr)), std::tuple(mid.get(), nullptr));
+  // Given no class, adding and hooking do nothing.
   EXPECT_FALSE(class_addMethod(Class{nullptr}, greet, &middleGreet, "v@:"));
-  savedGreet = nullptr;
   MSHookMessageEx(Class{nullptr}, greet, &hookedGreet, &savedGreet);
   EXPECT_EQ(savedGreet, nullptr);
 }
 
-TEST_F(RuntimeTest, MessagesFindInheritedMethodsAndNilReceiversReturnZero) {
-  auto object = class_createInstance(leaf);
-  objc_msgSend<void>(object.get(), greet);
-  EXPECT_EQ(objc_msgSend<NSInteger>(object.get(), number, NSInteger{21}), 42);
+TEST_F(RuntimeTest, SendsFindInheritedMethodsAndAddingOverridesButNeverReplaces) {
+  greetAs(leaf);
+  EXPECT_EQ(numberOf(21), 42);
   EXPECT_EQ(objc_msgSend<NSInteger>(nullptr, number, NSInteger{21}), 0);
-  EXPECT_EQ(calls, (std::vector<std::string>{"base"}));
-}
-
-TEST_F(RuntimeTest, AddMethodRefusesOwnSelectorAndOverridesInheritedOne) {
   EXPECT_FALSE(class_addMethod(base, greet, &middleGreet, "v@:"));
   EXPECT_TRUE(class_addMethod(middle, greet, &middleGreet, "v@:"));
-  objc_msgSend<void>(class_createInstance(leaf).get(), greet);
-  objc_msgSend<void>(class_createInstance(base).get(), greet);
-  EXPECT_EQ(calls, (std::vector<std::string>{"middle", "base"}));
+  // Added after a send that found it inherited.
+  EXPECT_TRUE(class_addMethod(leaf, number, +[](id, SEL, NSInteger n) -> NSInteger { return n * 3; }, "q@:q"));
+  greetAs(leaf);
+  greetAs(base);
+  EXPECT_EQ(numberOf(7), 21);
+  EXPECT_EQ(calls, (Calls{"base", "middle", "base"}));
 }
 
-TEST_F(RuntimeTest, HookingOwnMethodSavesThePreviousImplementation) {
+TEST_F(RuntimeTest, HookingOwnMethodAfterASendSavesThePreviousImplementation) {
+  greetAs(leaf);
   MSHookMessageEx(base, greet, &hookedGreet, &savedGreet);
   ASSERT_EQ(savedGreet, &baseGreet);
-  objc_msgSend<void>(class_createInstance(leaf).get(), greet);
-  EXPECT_EQ(calls, (std::vector<std::string>{"hook", "base"}));
+  greetAs(leaf);
+  EXPECT_EQ(calls, (Calls{"base", "hook", "base"}));
 }
 
 TEST_F(RuntimeTest, HookingInheritedMethodCallsWhatTheSuperclassAnswersAtCallTime) {
   MSHookMessageEx(leaf, greet, &hookedGreet, &savedGreet);
-  auto object = class_createInstance(leaf);
-  objc_msgSend<void>(object.get(), greet);
-  // The superclass gains its own method later: the saved implementation follows it.
-  class_addMethod(middle, greet, &middleGreet, "v@:");
-  objc_msgSend<void>(object.get(), greet);
-  // The base class is untouched by the hook.
-  objc_msgSend<void>(class_createInstance(base).get(), greet);
-  EXPECT_EQ(calls, (std::vector<std::string>{"hook", "base", "hook", "middle", "base"}));
+  greetAs(leaf);
+  class_addMethod(middle, greet, &middleGreet, "v@:");  // the saved implementation follows it
+  greetAs(leaf);
+  greetAs(base);  // untouched by the hook
+  EXPECT_EQ(calls, (Calls{"hook", "base", "hook", "middle", "base"}));
 }
 
 TEST_F(RuntimeTest, HooksOfAnInheritedMethodAtTwoLevelsEachCallTheirOwnSuperclass) {
+  greetAs(leaf);
+  objc_msgSendSuper<void>(leaf, object.get(), greet);  // [super greet] inside leaf: looked up from middle
   MSHookMessageEx(middle, greet, &innerHookedGreet, &savedInnerGreet);
+  greetAs(leaf);
+  objc_msgSendSuper<void>(leaf, object.get(), greet);
   MSHookMessageEx(leaf, greet, &hookedGreet, &savedGreet);
-  objc_msgSend<void>(class_createInstance(leaf).get(), greet);
-  EXPECT_EQ(calls, (std::vector<std::string>{"hook", "inner hook", "base"}));
+  greetAs(leaf);
+  EXPECT_EQ(calls, (Calls{"base", "base", "inner hook", "base", "inner hook", "base", "hook", "inner hook", "base"}));
 }
 
 TEST_F(RuntimeTest, SignaturesAreCheckedWhenAddingHookingAndSending) {
-  auto object = class_createInstance(leaf);
-  EXPECT_THROW(class_addMethod(middle, greet, &middleGreet, "@@:"), aurora::objc::SignatureMismatch);
-  EXPECT_THROW(objc_msgSend<id>(object.get(), greet), aurora::objc::SignatureMismatch);
-  EXPECT_THROW(objc_msgSend<NSInteger>(object.get(), number, 21), aurora::objc::SignatureMismatch);  // int, not NSInteger
+  EXPECT_THROW(class_addMethod(middle, greet, &middleGreet, "@@:"), SignatureMismatch);
+  EXPECT_THROW(objc_msgSend<id>(object.get(), greet), SignatureMismatch);
+  EXPECT_THROW(objc_msgSend<NSInteger>(object.get(), number, 21), SignatureMismatch);  // int, not NSInteger
+  EXPECT_THROW(object->performSelector(number), SignatureMismatch);
   NSInteger (*saved)(id, SEL, NSInteger) = nullptr;
-  EXPECT_THROW(MSHookMessageEx(leaf, greet, &baseNumber, &saved), aurora::objc::SignatureMismatch);
+  EXPECT_THROW(MSHookMessageEx(leaf, greet, &baseNumber, &saved), SignatureMismatch);
   EXPECT_EQ(saved, nullptr);
   EXPECT_TRUE(calls.empty());
 }
 
-TEST_F(RuntimeTest, UnansweredMessageNamesClassAndSelector) {
-  auto object = class_createInstance(leaf);
+TEST_F(RuntimeTest, UnansweredMessagesNameClassAndSelectorUntilAMethodIsAdded) {
   try {
-    objc_msgSend<void>(object.get(), sel_registerName("fly"));
+    objc_msgSend<void>(object.get(), fly);
     FAIL() << "expected an exception";
-  } catch (const aurora::objc::UnrecognizedSelector& error) {
-    EXPECT_EQ(std::string(error.what()),
-              std::string("-[") + class_getName(leaf) + " fly]: unrecognized selector sent to instance");
+  } catch (const UnrecognizedSelector& error) {
+    EXPECT_EQ(std::string(error.what()), std::string("-[") + class_getName(leaf) + " fly]: unrecognized selector sent to instance");
   }
-}
-
-TEST_F(RuntimeTest, PerformSelectorRunsArgumentlessMethodsThroughTheRuntime) {
-  auto object = class_createInstance(leaf);
-  MSHookMessageEx(leaf, greet, &hookedGreet, &savedGreet);
-  EXPECT_EQ(object->performSelector(greet), nullptr);
-  EXPECT_EQ(calls, (std::vector<std::string>{"hook", "base"}));
-  EXPECT_THROW(object->performSelector(number), aurora::objc::SignatureMismatch);
-  EXPECT_THROW(object->performSelector(sel_registerName("fly")), aurora::objc::UnrecognizedSelector);
-}
-
-TEST_F(RuntimeTest, TypeChecksUseRuntimeClasses) {
-  auto object = class_createInstance(middle);
-  EXPECT_EQ(object->isa(), middle);
-  EXPECT_TRUE(object->isKindOfClass(base));
-  EXPECT_FALSE(object->isKindOfClass(leaf));
-  EXPECT_TRUE(object->respondsToSelector(greet));
-  EXPECT_FALSE(object->respondsToSelector(sel_registerName("fly")));
-  EXPECT_EQ(objc_cast<NSObject>(object.get()), object.get());
-  EXPECT_EQ(objc_cast<NSObject>(nullptr), nullptr);
-}
-
-// Sends remember what they found, per class: each change below must still
-// reach the very next send.
-
-NSInteger leafNumber(id, SEL, NSInteger n) { return n * 3; }
-NSInteger baseCount(Class, SEL) { return 1; }
-NSInteger leafCount(Class, SEL) { return 2; }
-template <NSInteger N>
-NSInteger constant(id, SEL) {
-  return N;
-}
-
-TEST_F(RuntimeTest, AMethodReplacedAfterASendIsWhatTheNextSendCalls) {
-  auto object = class_createInstance(leaf);
-  objc_msgSend<void>(object.get(), greet);
-  MSHookMessageEx(base, greet, &hookedGreet, &savedGreet);
-  objc_msgSend<void>(object.get(), greet);
-  EXPECT_EQ(calls, (std::vector<std::string>{"base", "hook", "base"}));
-}
-
-TEST_F(RuntimeTest, AMethodAddedAfterASendOverridesWhatTheSendFoundInherited) {
-  auto object = class_createInstance(leaf);
-  EXPECT_EQ(objc_msgSend<NSInteger>(object.get(), number, NSInteger{7}), 14);
-  EXPECT_TRUE(class_addMethod(leaf, number, &leafNumber, "q@:q"));
-  EXPECT_EQ(objc_msgSend<NSInteger>(object.get(), number, NSInteger{7}), 21);
-}
-
-TEST_F(RuntimeTest, HookingAnInheritedMethodAfterSendsIsSeenByTheNextSends) {
-  auto object = class_createInstance(leaf);
-  objc_msgSend<void>(object.get(), greet);
-  objc_msgSendSuper<void>(leaf, object.get(), greet);  // [super greet] inside leaf: looked up from middle
-  MSHookMessageEx(middle, greet, &innerHookedGreet, &savedInnerGreet);
-  objc_msgSend<void>(object.get(), greet);
-  objc_msgSendSuper<void>(leaf, object.get(), greet);
-  EXPECT_EQ(calls, (std::vector<std::string>{"base", "base", "inner hook", "base", "inner hook", "base"}));
-}
-
-TEST_F(RuntimeTest, AMethodAddedAfterAnUnansweredSendIsFound) {
-  auto object = class_createInstance(leaf);
-  const SEL fly = sel_registerName("fly");
-  EXPECT_THROW(objc_msgSend<void>(object.get(), fly), aurora::objc::UnrecognizedSelector);
+  EXPECT_THROW(object->performSelector(fly), UnrecognizedSelector);
   EXPECT_TRUE(class_addMethod(base, fly, &middleGreet, "v@:"));
   objc_msgSend<void>(object.get(), fly);
-  EXPECT_EQ(calls, (std::vector<std::string>{"middle"}));
+  MSHookMessageEx(leaf, greet, &hookedGreet, &savedGreet);
+  EXPECT_EQ(object->performSelector(greet), nullptr);  // sent through the runtime: hooked
+  EXPECT_EQ(calls, (Calls{"middle", "hook", "base"}));
 }
 
-TEST_F(RuntimeTest, AClassMethodAddedAfterAClassSendOverridesTheInheritedOne) {
+TEST_F(RuntimeTest, ClassMethodsAndManySelectorsOfOneClassEachFindTheirOwn) {
   const SEL count = sel_registerName("count");
-  EXPECT_TRUE(class_addClassMethod(base, count, &baseCount));
+  EXPECT_TRUE(class_addClassMethod(base, count, +[](Class, SEL) -> NSInteger { return 1; }));
   EXPECT_EQ(objc_msgSendClass<NSInteger>(leaf, count), 1);
-  EXPECT_TRUE(class_addClassMethod(leaf, count, &leafCount));
+  EXPECT_TRUE(class_addClassMethod(leaf, count, +[](Class, SEL) -> NSInteger { return 2; }));
   EXPECT_EQ(objc_msgSendClass<NSInteger>(leaf, count), 2);
-}
-
-TEST_F(RuntimeTest, EachOfManySelectorsSentToOneClassFindsItsOwnMethod) {
-  auto object = class_createInstance(leaf);
   std::vector<SEL> selectors;
   [&]<NSInteger... N>(std::integer_sequence<NSInteger, N...>) {
     (selectors.push_back(sel_registerName("constant" + std::to_string(N))), ...);
     (class_addMethod(base, selectors[N], &constant<N>, "q@:"), ...);
   }(std::make_integer_sequence<NSInteger, 40>{});
   for (int round = 0; round < 2; ++round) {
-    for (std::size_t i = 0; i < selectors.size(); ++i) {
-      EXPECT_EQ(objc_msgSend<NSInteger>(object.get(), selectors[i]), static_cast<NSInteger>(i));
-    }
+    for (std::size_t i = 0; i < selectors.size(); ++i) EXPECT_EQ(objc_msgSend<NSInteger>(object.get(), selectors[i]), NSInteger(i));
   }
 }
 

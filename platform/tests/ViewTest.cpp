@@ -1,35 +1,47 @@
-// Views and layers: the view tree, tags, layer classes, backgrounds, and the
-// layout machinery sending layoutSubviews through the runtime.
+// Views and layers: the view tree, tags, layer classes, backgrounds, layout
+// sending layoutSubviews through the runtime, constraints, and block
+// animations with their durations that must not spin.
+#include "../src/AnimationEngine.h"
 #include "PlatformTestSupport.h"
 #include "QuartzCore/CAGradientLayer.h"
+#include "UIKit/NSLayoutConstraint.h"
 #include "UIKit/UIView.h"
+#include "aurora/MainThread.h"
 #include "dispatch/dispatch.h"
 #include "substrate.h"
 
 namespace {
 
 using namespace aurora::testing;
+using aurora::AnimationEngine;
+using aurora::Nanoseconds;
+using Log = std::vector<std::string>;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+const RGBA kRed{1, 0, 0, 1}, kBlue{0, 0, 1, 1}, kGreen{0, 1, 0, 1};
 
-std::vector<std::string> log;
-
-// A view class that logs its passes under its tag.
-void loggingLayoutSubviews(id self, SEL) { log.push_back("layout " + std::to_string(static_cast<UIView*>(self)->tag())); }
-
-Class loggingViewClass() {
-  static const Class cls = [] {
-    Class c = objc_registerClass("LoggingView", UIView::objcClass());
-    class_addMethod(c, sel_registerName("layoutSubviews"), &loggingLayoutSubviews, "v@:");
-    return c;
-  }();
-  return cls;
+Log log;
+void loggingLayout(id self, SEL) { log.push_back("layout " + std::to_string(static_cast<UIView*>(self)->tag())); }
+// Resizes its first subview and posts a task.
+void resizingLayout(id self, SEL) {
+  log.push_back("layout parent");
+  auto& child = static_cast<UIView*>(self)->subviews().front();
+  child->setFrame(CGRectMake(0, 0, child->frame().size.width + 1, 10));
+  dispatch_async(dispatch_get_main_queue(), [] { log.push_back("task"); });
 }
+void (*savedLayout)(id, SEL) = nullptr;
+void hookedLayout(id self, SEL sel) {
+  savedLayout(self, sel);
+  log.push_back("hooked");
+}
+id (*savedInit)(id, SEL, CGRect) = nullptr;
 
-Class gradientViewClass() {
-  static const Class cls = [] {
-    Class c = objc_registerClass("GradientView", UIView::objcClass());
-    class_addClassMethod(c, sel_registerName("layerClass"), +[](Class, SEL) { return CAGradientLayer::objcClass(); });
-    return c;
-  }();
+Class viewClass(const char* name, void (*layout)(id, SEL), Class super = UIView::objcClass()) {
+  Class c = objc_registerClass(name, super);
+  if (layout != nullptr) class_addMethod(c, sel_registerName("layoutSubviews"), layout, "v@:");
+  return c;
+}
+Class loggingViewClass() {
+  static const Class cls = viewClass("LoggingView", &loggingLayout);
   return cls;
 }
 
@@ -46,183 +58,305 @@ class ViewTest : public VirtualLoopTest {
   }
 };
 
-TEST_F(ViewTest, ViewWithTagLooksAtTheReceiverThenDepthFirstInOrder) {
-  auto root = makeView(1);
-  auto a = makeView(2), a1 = makeView(7), b = makeView(7), c = makeView(1);
+TEST_F(ViewTest, TheTreeOwnsDownwardsFindsTagsDepthFirstAndMovesAReaddedViewToTheFront) {
+  auto root = makeView(1), a = makeView(2), a1 = makeView(7), b = makeView(7), c = makeView(1), other = makeView(3);
   root->addSubview(a);
   a->addSubview(a1);
   root->addSubview(b);
   b->addSubview(c);
-  EXPECT_EQ(root->viewWithTag(1), root.get());
-  EXPECT_EQ(root->viewWithTag(7), a1.get());  // inside the first subview before the second subview
-  EXPECT_EQ(b->viewWithTag(1), c.get());
-  EXPECT_EQ(root->viewWithTag(99), nullptr);
-}
-
-TEST_F(ViewTest, ParentsOwnSubviewsAndSuperviewsAreWeak) {
-  auto parent = makeView(0);
-  std::weak_ptr<UIView> child;
-  {
-    auto view = makeView(1);
-    parent->addSubview(view);
-    child = view;
-  }
-  ASSERT_FALSE(child.expired());
-  EXPECT_EQ(child.lock()->superview(), parent);
+  EXPECT_EQ(std::tuple(root->viewWithTag(1), root->viewWithTag(7), b->viewWithTag(1), root->viewWithTag(99)),
+            std::tuple(root.get(), a1.get(), c.get(), nullptr));  // the receiver, then inside the first subview first
+  root->addSubview(makeView(4));
+  std::weak_ptr<UIView> child = root->subviews().back();
+  EXPECT_EQ(child.lock()->superview(), root);
   child.lock()->removeFromSuperview();
   EXPECT_TRUE(child.expired());
-  EXPECT_TRUE(parent->subviews().empty());
-
-  auto kept = makeView(2);
-  parent->addSubview(kept);
-  std::weak_ptr<UIView> watchParent = parent;
-  parent.reset();
-  EXPECT_TRUE(watchParent.expired());
-  EXPECT_EQ(kept->superview(), nullptr);
-}
-
-TEST_F(ViewTest, AddingMovesAViewToTheFrontAndRefusesCycles) {
-  auto parent = makeView(0), a = makeView(1), b = makeView(2), other = makeView(3);
-  parent->addSubview(a);
-  parent->addSubview(b);
-  parent->addSubview(a);
-  ASSERT_EQ(parent->subviews().size(), 2u);
-  EXPECT_EQ(parent->subviews().back(), a);
+  root->addSubview(a);
+  EXPECT_EQ(root->subviews(), (std::vector{b, a}));
   other->addSubview(a);  // leaves its old parent
-  EXPECT_EQ(parent->subviews().size(), 1u);
+  EXPECT_EQ(root->subviews(), (std::vector{b}));
   EXPECT_THROW(a->addSubview(other), std::invalid_argument);
   EXPECT_THROW(a->addSubview(a), std::invalid_argument);
+  std::weak_ptr<UIView> watchRoot = root;
+  root.reset();
+  EXPECT_TRUE(watchRoot.expired());  // superviews are weak
+  EXPECT_EQ(b->superview(), nullptr);
 }
 
-TEST_F(ViewTest, EachClassGetsTheLayerItsClassAnswers) {
-  auto plain = makeView(0);
-  auto gradient = makeView(0, gradientViewClass());
+TEST_F(ViewTest, EachClassGetsTheLayerItsClassAnswersAndAGradientCopiesItsColours) {
+  static const Class gradientClass = [] {
+    Class c = viewClass("GradientView", nullptr);
+    class_addClassMethod(c, sel_registerName("layerClass"), +[](Class, SEL) { return CAGradientLayer::objcClass(); });
+    return c;
+  }();
+  auto plain = makeView(0), gradient = makeView(0, gradientClass);
   EXPECT_EQ(object_getClass(plain->layer()), CALayer::objcClass());
+  EXPECT_EQ(objc_cast<CAGradientLayer>(plain->layer()), nullptr);
   auto* layer = objc_cast<CAGradientLayer>(gradient->layer());
   ASSERT_NE(layer, nullptr);
-  EXPECT_EQ(objc_cast<CAGradientLayer>(plain->layer()), nullptr);
-  EXPECT_EQ(layer->startPoint(), CGPointMake(0.5, 0.0));
-  EXPECT_EQ(layer->endPoint(), CGPointMake(0.5, 1.0));
-}
-
-TEST_F(ViewTest, GradientKeepsItsOwnCopyOfTheColours) {
-  auto gradient = makeView(0, gradientViewClass());
-  auto* layer = objc_cast<CAGradientLayer>(gradient->layer());
+  EXPECT_EQ(std::tuple(layer->startPoint(), layer->endPoint()), std::tuple(CGPointMake(0.5, 0.0), CGPointMake(0.5, 1.0)));
   std::vector<CGColorRef> colors{UIColor::redColor()->CGColor(), UIColor::blueColor()->CGColor()};
   layer->setColors(colors);
   colors.clear();
   ASSERT_EQ(layer->colors().size(), 2u);
-  EXPECT_EQ(layer->colors()[1]->components(), (RGBA{0, 0, 1, 1}));
+  EXPECT_EQ(layer->colors()[1]->components(), kBlue);
 }
 
-TEST_F(ViewTest, ViewAndLayerBackgroundsAreOneValueReportedAsTheCallMade) {
-  RecordingObserver observer;
-  auto view = makeView(0);
-  observer.events.clear();
-  view->setBackgroundColor(UIColor::blueColor());
-  EXPECT_EQ(view->layer()->backgroundColor()->components(), (RGBA{0, 0, 1, 1}));
-  view->layer()->setBackgroundColor(UIColor::redColor()->CGColor());
-  EXPECT_EQ(view->backgroundColor()->components(), (RGBA{1, 0, 0, 1}));
-  EXPECT_EQ(view->layer()->presentationBackgroundColor(), (RGBA{1, 0, 0, 1}));
-  EXPECT_EQ(observer.events, (std::vector<std::string>{"set backgroundColor", "set layer.backgroundColor"}));
-}
-
-TEST_F(ViewTest, TreeChangesAndSettersAreReportedEvenWhenUnchanged) {
+TEST_F(ViewTest, TreeChangesAndSettersAreReportedAsTheCallMadeEvenWhenUnchanged) {
   RecordingObserver observer;
   {
-    auto parent = makeView(0);
-    auto child = makeView(0);
+    auto parent = makeView(0), child = makeView(0);
     parent->addSubview(child);
     child->setAlpha(1.0);
     child->setFrame(child->frame());
+    child->setBackgroundColor(UIColor::blueColor());  // view and layer backgrounds are one value
+    EXPECT_EQ(child->layer()->backgroundColor()->components(), kBlue);
+    child->layer()->setBackgroundColor(UIColor::redColor()->CGColor());
+    EXPECT_EQ(std::tuple(child->backgroundColor()->components(), child->layer()->presentationBackgroundColor()),
+              std::tuple(kRed, kRed));
     child->removeFromSuperview();
   }
-  EXPECT_EQ(observer.events, (std::vector<std::string>{"new", "set tag", "new", "set tag", "add", "set alpha",
-                                                       "set frame", "remove", "destroy", "destroy"}));
+  EXPECT_EQ(observer.events, (Log{"new", "set tag", "new", "set tag", "add", "set alpha", "set frame", "set backgroundColor",
+                                  "set layer.backgroundColor", "remove", "destroy", "destroy"}));
 }
 
-TEST_F(ViewTest, NewViewsAreLaidOutAtTheNextTurnParentsFirst) {
-  auto parent = makeView(1, loggingViewClass());
-  auto child = makeView(2, loggingViewClass());
+// New views are laid out at the next turn, parents first; later only when
+// marked or resized. A view marked during a pass waits for the next turn,
+// after the tasks of this one.
+TEST_F(ViewTest, LayoutRunsAtTheNextTurnParentsFirstWhenMarkedOrResized) {
+  static const Class resizing = viewClass("ResizingView", &resizingLayout);
+  auto child = makeView(2, loggingViewClass()), parent = makeView(1, resizing);
   parent->addSubview(child);
   EXPECT_TRUE(log.empty());
   loop().runFor(0ns);
-  EXPECT_EQ(log, (std::vector<std::string>{"layout 1", "layout 2"}));
-  loop().runFor(1s);
-  EXPECT_EQ(log.size(), 2u);  // nothing marked, nothing laid out
-}
-
-TEST_F(ViewTest, OnlySizeChangesMarkAViewForLayout) {
-  auto view = makeView(1, loggingViewClass());
-  loop().runFor(0ns);
-  log.clear();
-  view->setFrame(CGRectMake(5, 5, 10, 10));
-  loop().runFor(0ns);
-  EXPECT_TRUE(log.empty());
-  view->setFrame(CGRectMake(5, 5, 20, 10));
-  loop().runFor(0ns);
-  EXPECT_EQ(log, (std::vector<std::string>{"layout 1"}));
-}
-
-// A parent whose pass resizes its child and posts a task: the child, marked
-// during the pass, is laid out at the next turn, after that task.
-void resizingLayoutSubviews(id self, SEL) {
-  auto* view = static_cast<UIView*>(self);
-  log.push_back("layout parent");
-  auto& child = view->subviews().front();
-  child->setFrame(CGRectMake(0, 0, child->frame().size.width + 1, 10));
-  dispatch_async(dispatch_get_main_queue(), [] { log.push_back("task"); });
-}
-
-TEST_F(ViewTest, AViewMarkedDuringAPassWaitsForTheNextTurn) {
-  static const Class resizing = [] {
-    Class c = objc_registerClass("ResizingView", UIView::objcClass());
-    class_addMethod(c, sel_registerName("layoutSubviews"), &resizingLayoutSubviews, "v@:");
-    return c;
-  }();
-  auto parent = makeView(1, resizing);
-  auto child = makeView(2, loggingViewClass());
-  parent->addSubview(child);
-  loop().runFor(0ns);
-  log.clear();
+  EXPECT_EQ(log, (Log{"layout parent", "layout 2", "task"}));
   parent->setNeedsLayout();
   loop().runFor(0ns);
-  EXPECT_EQ(log, (std::vector<std::string>{"layout parent", "task", "layout 2"}));
+  EXPECT_EQ(log, (Log{"layout parent", "layout 2", "task", "layout parent", "task", "layout 2"}));
   EXPECT_EQ(loop().now(), 0ns);
+  log.clear();
+  child->setFrame(CGRect{CGPointMake(5, 5), child->frame().size});  // moved, not resized
+  loop().runFor(1s);
+  EXPECT_TRUE(log.empty());
+  child->setFrame(CGRectMake(5, 5, 20, 10));
+  loop().runFor(0ns);
+  EXPECT_EQ(log, (Log{"layout 2"}));
 }
 
-void (*savedLoggingLayout)(id, SEL) = nullptr;
-void hookedLayout(id self, SEL sel) {
-  savedLoggingLayout(self, sel);
-  log.push_back("hooked");
-}
-
-TEST_F(ViewTest, HookedLayoutSubviewsIsWhatTheLayoutMachineryCalls) {
+TEST_F(ViewTest, HookedLayoutSubviewsIsWhatTheLayoutMachineryCallsAndANilInitialiserMakesNoView) {
   static const Class hostPill = [] {
-    Class c = objc_registerClass("HookedHostPill", loggingViewClass());
-    MSHookMessageEx(c, sel_registerName("layoutSubviews"), &hookedLayout, &savedLoggingLayout);
+    Class c = viewClass("HookedHostPill", nullptr, loggingViewClass());
+    MSHookMessageEx(c, sel_registerName("layoutSubviews"), &hookedLayout, &savedLayout);
     return c;
   }();
+  static const Class refusing = viewClass("RefusingView", nullptr);
+  MSHookMessageEx(refusing, sel_registerName("initWithFrame:"), +[](id, SEL, CGRect) -> id { return nullptr; }, &savedInit);
   auto pill = makeView(5, hostPill);
   loop().runFor(0ns);
   pill->setNeedsLayout();
   pill->layoutIfNeeded();  // at once, not at the next turn
-  EXPECT_EQ(log, (std::vector<std::string>{"layout 5", "hooked", "layout 5", "hooked"}));
-}
-
-id (*savedInit)(id, SEL, CGRect) = nullptr;
-id refusingInit(id, SEL, CGRect) { return nullptr; }
-
-TEST_F(ViewTest, AnInitialiserThatReturnsNilMakesNoView) {
-  static const Class refusing = [] {
-    Class c = objc_registerClass("RefusingView", UIView::objcClass());
-    MSHookMessageEx(c, sel_registerName("initWithFrame:"), &refusingInit, &savedInit);
-    return c;
-  }();
+  EXPECT_EQ(log, (Log{"layout 5", "hooked", "layout 5", "hooked"}));
   RecordingObserver observer;
   EXPECT_EQ(UIView::make(refusing, CGRectMake(0, 0, 1, 1)), nullptr);
   EXPECT_TRUE(observer.events.empty());  // never initialised: neither made nor destroyed as a view
   EXPECT_THROW(UIView::make(CALayer::objcClass(), CGRect{}), std::invalid_argument);
+}
+
+// The constraint subset: visual formats and bindings, applied by the base layout pass.
+class LayoutConstraintTest : public VirtualLoopTest {
+ protected:
+  void SetUp() override {
+    VirtualLoopTest::SetUp();
+    pill = UIView::make(UIView::objcClass(), CGRectMake(40, 831, 134, 5));
+    inner = UIView::make(UIView::objcClass(), CGRectMake(0, 0, 10, 10));
+    pill->addSubview(inner);
+    views = _NSDictionaryOfVariableBindings("colorView", {inner.get()});
+  }
+  NSLayoutConstraintList constraints(std::string_view format) {
+    return NSLayoutConstraint::constraintsWithVisualFormat(format, 0, nullptr, views);
+  }
+  std::shared_ptr<UIView> pill, inner;
+  NSLayoutViewBindings views;
+};
+
+TEST_F(LayoutConstraintTest, PinnedEdgesFollowTheSuperviewFromTheNextPassOnThroughTheOrdinarySetter) {
+  struct Observer : RecordingObserver {
+    std::vector<std::pair<std::string, std::size_t>> added;
+    void constraintsAdded(const UIView&, std::string_view format, std::size_t count) override { added.emplace_back(format, count); }
+  } observer;
+  auto vertical = constraints("V:|-0-[colorView]-0-|");
+  ASSERT_EQ(vertical.size(), 2u);
+  EXPECT_EQ(std::tuple(vertical[0]->attribute(), vertical[1]->attribute()), std::tuple(NSLayoutAttribute::Top, NSLayoutAttribute::Bottom));
+  pill->addConstraints(constraints("H:|-0-[colorView]-0-|"));
+  pill->addConstraints(vertical);
+  EXPECT_EQ(observer.added, (decltype(observer.added){{"H:|-0-[colorView]-0-|", 2}, {"V:|-0-[colorView]-0-|", 2}}));
+  EXPECT_EQ(inner->frame(), CGRectMake(0, 0, 10, 10));  // not before the pass
+  loop().runFor(0ns);
+  EXPECT_EQ(inner->frame(), CGRectMake(0, 0, 134, 5));
+  EXPECT_EQ(observer.events.back(), "set frame");
+  pill->setFrame(CGRectMake(40, 800, 200, 30));
+  loop().runFor(0ns);
+  EXPECT_EQ(inner->frame(), CGRectMake(0, 0, 200, 30));
+}
+
+TEST_F(LayoutConstraintTest, GapsAndTheShortFormsPlaceTheEdgesAndAnythingElseIsRefused) {
+  pill->addConstraints(constraints("|-4-[colorView]-10-|"));
+  pill->addConstraints(constraints("V:|[colorView]-1.5-|"));
+  pill->layoutIfNeeded();
+  EXPECT_EQ(inner->frame(), CGRectMake(4, 0, 120, 3.5));
+  for (std::string_view format : {"", "H:|-0-[colorView]", "H:[colorView]-0-|", "H:|-[colorView]-|", "H:|-0-[other]-0-|",
+                                  "H:|-0-[colorView]-0-|junk", "X:|-0-[colorView]-0-|", "H:|-0-[colorView(>=5)]-0-|",
+                                  "H:|--1-[colorView]-0-|", "H:|-0-[colorView]-0-[colorView]-0-|"}) {
+    EXPECT_THROW(constraints(format), std::invalid_argument) << format;
+  }
+  EXPECT_THROW(NSLayoutConstraint::constraintsWithVisualFormat("H:|-0-[colorView]-0-|", 1, nullptr, views), std::invalid_argument);
+  EXPECT_THROW(_NSDictionaryOfVariableBindings("a, b", {inner.get()}), std::invalid_argument);
+}
+
+TEST_F(LayoutConstraintTest, ConstraintsDoNotKeepTheirViewAliveNorPlaceAViewThatLeft) {
+  pill->addConstraints(constraints("H:|-0-[colorView]-0-|"));
+  std::weak_ptr<UIView> watch = inner;
+  views.clear();
+  inner->removeFromSuperview();
+  inner.reset();
+  EXPECT_TRUE(watch.expired());
+  pill->setNeedsLayout();
+  pill->layoutIfNeeded();  // nothing left to place: no crash
+}
+
+class AnimationTest : public VirtualLoopTest {
+ protected:
+  void SetUp() override {
+    VirtualLoopTest::SetUp();
+    view = UIView::make(UIView::objcClass(), CGRectMake(0, 0, 10, 10));
+    view->layer()->setBackgroundColor(CGColorCreate(kRed));
+  }
+  // Animates the view's layer to `to` and records each completion, which must run on the main thread.
+  void animateTo(const RGBA& to, double seconds) {
+    CALayer* layer = view->layer();
+    UIView::animateWithDuration(
+        seconds, [layer, to] { layer->setBackgroundColor(CGColorCreate(to)); },
+        [this](bool finished) { completions.push_back({loop().now(), finished && aurora::isMainThread()}); });
+  }
+  RGBA shown() const { return view->layer()->presentationBackgroundColor(); }
+  void expectShown(const RGBA& want) {
+    for (double RGBA::*c : {&RGBA::red, &RGBA::green, &RGBA::blue, &RGBA::alpha}) EXPECT_NEAR(shown().*c, want.*c, 1e-9);
+  }
+
+  std::shared_ptr<UIView> view;
+  using Completions = std::vector<std::pair<Nanoseconds, bool>>;
+  Completions completions;
+};
+
+TEST_F(AnimationTest, ModelChangesAtOncePresentationEasesFromTheCurrentValueAndTheCompletionRunsOnceAtTheEnd) {
+  animateTo(kBlue, 1.0);
+  EXPECT_EQ(view->layer()->backgroundColor()->components(), kBlue);
+  EXPECT_EQ(shown(), kRed);
+  loop().runFor(250ms);
+  const double eased = AnimationEngine::easeInOut(0.25);
+  EXPECT_NEAR(eased, 0.1291, 1e-3);  // the ease-in-out curve starts slowly
+  EXPECT_EQ(shown(), mix(kRed, kBlue, eased));
+  loop().runFor(250ms);
+  expectShown(mix(kRed, kBlue, 0.5));
+  EXPECT_TRUE(completions.empty());
+  loop().runFor(500ms);
+  EXPECT_EQ(shown(), kBlue);
+  loop().runFor(10s);
+  EXPECT_EQ(completions, (Completions{{1s, true}}));
+  double previous = 0;  // symmetric and monotonic
+  for (int i = 0; i <= 100; ++i) {
+    const double y = AnimationEngine::easeInOut(i / 100.0);
+    EXPECT_GE(y, previous);
+    EXPECT_NEAR(y + AnimationEngine::easeInOut(1 - i / 100.0), 1.0, 1e-9);
+    previous = y;
+  }
+}
+
+// Zero or less shows at once, NaN takes a tenth of a millisecond, infinity
+// never ends; none completes inside the call or sooner than a frame later.
+TEST_F(AnimationTest, DurationsOfZeroOrLessNanAndInfinity) {
+  animateTo(kBlue, 0.0);
+  EXPECT_EQ(shown(), kBlue);
+  animateTo(kGreen, -3.0);
+  EXPECT_EQ(shown(), kGreen);
+  animateTo(kBlue, std::numeric_limits<double>::quiet_NaN());
+  EXPECT_TRUE(completions.empty());
+  loop().runFor(1ms);
+  EXPECT_EQ(shown(), kBlue);
+  animateTo(kGreen, kInfinity);
+  loop().runFor(100000s);
+  EXPECT_EQ(shown(), kBlue);  // an endless change never leaves where it started
+  EXPECT_EQ(view->layer()->backgroundColor()->components(), kGreen);
+  const std::pair<Nanoseconds, bool> frame{aurora::kDisplayFrame, true};
+  EXPECT_EQ(completions, (Completions{frame, frame, frame}));
+}
+
+TEST_F(AnimationTest, AChainOfZeroDurationStepsAdvancesVirtualTime) {
+  int steps = 0;
+  std::function<void()> step = [&] {
+    UIView::animateWithDuration(0.0, nullptr, [&](bool) {
+      ++steps;
+      step();
+    });
+  };
+  step();
+  loop().runFor(1s);
+  EXPECT_EQ(steps, 59);  // one per display frame: 59 whole frames fit in a second
+  EXPECT_EQ(loop().now(), 1s);
+}
+
+TEST_F(AnimationTest, NewerAnimationTakesOverTheEarlierStillCompletesAtItsOwnTime) {
+  animateTo(kBlue, 1.0);
+  loop().runFor(500ms);
+  const RGBA halfway = shown();
+  animateTo(kGreen, 1.0);
+  EXPECT_EQ(shown(), halfway);
+  loop().runFor(500ms);
+  expectShown(mix(halfway, kGreen, 0.5));
+  loop().runFor(1s);
+  EXPECT_EQ(shown(), kGreen);
+  EXPECT_EQ(completions, (Completions{{1s, true}, {1500ms, true}}));
+}
+
+// A finite animation of a destroyed layer ends at its time, unfinished; an
+// endless one goes with its layer, its completion released, never run; an
+// endless one that changed no layer stays.
+TEST_F(AnimationTest, DestroyedLayerEndsAtItsTimeWithFinishedFalseAndTakesEndlessAnimationsAlong) {
+  auto captured = std::make_shared<int>(0);
+  std::weak_ptr<int> watchCompletion = captured;
+  CALayer* layer = view->layer();
+  animateTo(kBlue, 1.0);
+  UIView::animateWithDuration(
+      kInfinity, [layer] { layer->setBackgroundColor(CGColorCreate(kGreen)); },
+      [captured = std::move(captured)](bool) { ++*captured; });
+  UIView::animateWithDuration(kInfinity, [] {});
+  AnimationEngine& engine = loop().animations();
+  loop().runFor(500ms);
+  EXPECT_EQ(engine.activeCount(), 3u);
+  std::weak_ptr<UIView> watch = view;
+  view.reset();
+  ASSERT_TRUE(watch.expired());
+  loop().runFor(0s);
+  EXPECT_EQ(std::tuple(engine.activeCount(), watchCompletion.expired()), std::tuple(2u, true));
+  loop().runFor(2s);
+  EXPECT_EQ(completions, (Completions{{1s, false}}));
+  EXPECT_EQ(engine.activeCount(), 1u);
+}
+
+TEST_F(AnimationTest, OnlyTheBackgroundAnimatesAndIsReportedOnceWithItsAnimation) {
+  RecordingObserver observer;
+  auto target = view;
+  CALayer* layer = view->layer();
+  UIView::animateWithDuration(1.0, [layer] { layer->setCornerRadius(4); });
+  EXPECT_EQ(layer->cornerRadius(), 4);
+  EXPECT_EQ(shown(), kRed);
+  UIView::animateWithDuration(1.0, [target] { target->setBackgroundColor(UIColor::blueColor()); });
+  view->setBackgroundColor(UIColor::redColor());
+  EXPECT_EQ(observer.events, (Log{"animate 1", "set layer.cornerRadius", "animate 2", "set backgroundColor anim",
+                                  "set backgroundColor"}));
+  EXPECT_EQ(shown(), kRed);  // the change outside the block shows at once
+  loop().runFor(2s);
+  EXPECT_EQ(observer.events.back(), "complete 2 1");
 }
 
 }  // namespace

@@ -1,0 +1,217 @@
+// Plain values: colours and colour strings, the list, and OnceFunction.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
+
+#include "Foundation/NSMutableArray.h"
+#include "UIKit/UIColor.h"
+#include "aurora/OnceFunction.h"
+#include "libcolorpicker.h"
+
+namespace {
+
+RGBA hsb(double h, double s = 1, double b = 1, double a = 1) { return UIColor::colorWithHue(h, s, b, a)->components(); }
+
+TEST(ColorTest, HueSectorsFollowTheHsvFormulaAndHuesWrap) {
+  const std::vector<std::pair<RGBA, RGBA>> cases = {
+      {hsb(0), {1, 0, 0, 1}},     {hsb(1.0 / 6), {1, 1, 0, 1}},  {hsb(2.0 / 6), {0, 1, 0, 1}},
+      {hsb(0.5), {0, 1, 1, 1}},   {hsb(4.0 / 6), {0, 0, 1, 1}},  {hsb(5.0 / 6), {1, 0, 1, 1}},
+      {hsb(1.0 / 12), {1, 0.5, 0, 1}}, {hsb(0.25, 0.5, 0.8, 0.3), {0.6, 0.8, 0.4, 0.3}},
+      {hsb(1.0), {1, 0, 0, 1}},   {hsb(1.25), hsb(0.25)},        {hsb(-0.75), hsb(0.25)},
+      {hsb(std::numeric_limits<double>::quiet_NaN()), {1, 0, 0, 1}},
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const auto& [got, want] = cases[i];
+    EXPECT_DOUBLE_EQ(got.red, want.red) << i;
+    EXPECT_DOUBLE_EQ(got.green, want.green) << i;
+    EXPECT_DOUBLE_EQ(got.blue, want.blue) << i;
+    EXPECT_DOUBLE_EQ(got.alpha, want.alpha) << i;
+    if (i >= 8) {
+      EXPECT_EQ(got, want) << i;  // wrapping is exact
+    }
+  }
+  // Just below 1.0 the sextant index can round up to 6; it must stay (almost) red, not turn magenta.
+  for (double h = std::nextafter(1.0, 0.0), n = 0; n < 8; h = std::nextafter(h, 0.0), ++n) {
+    EXPECT_EQ(hsb(h).red, 1.0);
+    EXPECT_EQ(hsb(h).green, 0.0);
+    EXPECT_NEAR(hsb(h).blue, 0.0, 1e-12);
+  }
+}
+
+TEST(ColorTest, PresetsExtendedRangeAlphaReplacementAndMix) {
+  EXPECT_EQ(UIColor::redColor()->components(), (RGBA{1, 0, 0, 1}));
+  EXPECT_EQ(UIColor::blueColor()->CGColor()->components(), (RGBA{0, 0, 1, 1}));
+  EXPECT_EQ(UIColor::colorWithRed(1.5, -0.25, 0, 2)->components(), (RGBA{1.5, -0.25, 0, 2}));
+  auto teal = UIColor::colorWithRed(0.1, 0.7, 0.6, 0.9);
+  const auto alpha = [&](double a) { return teal->colorWithAlphaComponent(a)->components().alpha; };
+  EXPECT_EQ(teal->colorWithAlphaComponent(0.0)->components(), (RGBA{0.1, 0.7, 0.6, 0.0}));
+  EXPECT_EQ((std::vector{alpha(3.0), alpha(-1.0), alpha(std::nan("")), teal->components().alpha}),
+            (std::vector{1.0, 0.0, 0.0, 0.9}));
+  EXPECT_EQ(mix(RGBA{0, 0, 1, 1}, RGBA{1, 0, 0, 0}, 0.25), (RGBA{0.25, 0, 0.75, 0.75}));
+}
+
+RGBA parse(std::string_view text, std::string_view fallback = "#000000") {
+  return LCPParseColorString(text, fallback)->components();
+}
+
+TEST(ColorStringTest, HexDigitsInEitherCaseAndThreeDigitsRepeatEachDigit) {
+  EXPECT_EQ(parse("#F62459"), (RGBA{246 / 255.0, 36 / 255.0, 89 / 255.0, 1}));
+  EXPECT_EQ(parse("#bf55ec"), (RGBA{191 / 255.0, 85 / 255.0, 236 / 255.0, 1}));
+  EXPECT_EQ(parse("#2aBB9b"), (RGBA{42 / 255.0, 187 / 255.0, 155 / 255.0, 1}));
+  EXPECT_EQ(parse("#000000", "#FFFFFF"), (RGBA{0, 0, 0, 1}));
+  EXPECT_EQ(parse("#F0a"), (RGBA{1, 0, 170 / 255.0, 1}));
+  EXPECT_EQ(parse("#123"), parse("#112233"));
+}
+
+TEST(ColorStringTest, AlphaSuffixIsAPlainDecimalClampedToUnitRange) {
+  const std::vector<std::pair<std::string, double>> cases = {
+      {"#FFFFFF:0.75", 0.75}, {"#FFFFFF:1", 1.0},  {"#FFFFFF:0", 0.0},    {"#FFFFFF:.5", 0.5},
+      {"#FFFFFF:5.", 1.0},    {"#FFFFFF:2", 1.0},  {"#FFFFFF:-0.5", 0.0}, {"#FFFFFF:+0.25", 0.25},
+      {"#ABC:0.5", 0.5},      {"#FFFFFF:0.001", 0.001},
+      {"#FFFFFF:0." + std::string(400, '0') + "1", 0.0}, {"#FFFFFF:1" + std::string(400, '0'), 1.0},
+  };
+  for (const auto& [text, alpha] : cases) {
+    const RGBA color = parse(text, "#000000:0.125");
+    EXPECT_EQ(color.alpha, alpha) << text;
+    EXPECT_EQ(color.red, text.rfind("#ABC", 0) == 0 ? 170 / 255.0 : 1.0) << text;
+  }
+}
+
+TEST(ColorStringTest, MalformedStringsGiveTheFallbackAndAMalformedFallbackOpaqueBlack) {
+  const RGBA fallback{42 / 255.0, 187 / 255.0, 155 / 255.0, 1};
+  for (const std::string text : {"", "#", "F62459", "#F6245", "#F624599", "#GG0000", "#F62459 ", " #F62459", "#F62459:",
+                                 "#F62459:abc", "#F62459:1e-1", "#F62459:nan", "#F62459:inf", "#F62459:0.5.5", "#F62459:0.5x",
+                                 "#F62459::0.5", "#F62459: 0.5", "#F62459:.", "#F62459:-", "##F62459", "#-12345",
+                                 "#\xC3\xBF\xC3\xBF\xC3", "rgb(1,2,3)", "#1234"}) {
+    EXPECT_EQ(parse(text, "#2ABB9B"), fallback) << '"' << text << '"';
+  }
+  EXPECT_EQ(parse(std::string("#F6\0" "459", 7), "#2ABB9B"), fallback);  // an embedded NUL
+  EXPECT_EQ(parse("bad", "#FFFFFF:0.5"), (RGBA{1, 1, 1, 0.5}));
+  EXPECT_EQ(parse("bad", "also bad"), (RGBA{0, 0, 0, 1}));
+  EXPECT_EQ(parse("", ""), (RGBA{0, 0, 0, 1}));
+  // Only the view it is given is read.
+  const std::string_view buffer = "#FFFFFF:0.5junk";
+  EXPECT_EQ(parse(buffer.substr(0, 7)), (RGBA{1, 1, 1, 1}));
+  EXPECT_EQ(parse(buffer.substr(0, 11)), (RGBA{1, 1, 1, 0.5}));
+  EXPECT_EQ(parse(buffer.substr(0, 4)), (RGBA{1, 1, 1, 1}));  // "#FFF"
+}
+
+// NSMutableArray is a ring: the cases below cross its seams.
+using Item = std::shared_ptr<int>;
+std::vector<int> contents(const NSMutableArray<Item>& list) {
+  std::vector<int> out;
+  for (std::size_t i = 0; i < list.count(); ++i) out.push_back(*list.objectAtIndex(i));
+  return out;
+}
+std::shared_ptr<NSMutableArray<Item>> listOf(int n) {
+  auto list = NSMutableArray<Item>::array();
+  for (int i = 0; i < n; ++i) list->addObject(std::make_shared<int>(i));
+  return list;
+}
+
+TEST(ListTest, EndsRangesAndErrors) {
+  auto list = listOf(0);
+  EXPECT_EQ(std::tuple(list->count(), list->firstObject(), list->lastObject()), std::tuple(0u, nullptr, nullptr));
+  list->removeLastObject();  // nothing to remove: no effect
+  list = listOf(20);
+  auto middle = list->subarrayWithRange(5, 3);
+  ASSERT_EQ(middle.size(), 3u);
+  EXPECT_EQ((std::vector{*list->firstObject(), *list->lastObject(), *middle[0], *middle[2]}), (std::vector{0, 19, 5, 7}));
+  EXPECT_TRUE(list->subarrayWithRange(20, 0).empty());
+  list = listOf(3);
+  EXPECT_THROW(list->objectAtIndex(3), std::out_of_range);
+  EXPECT_THROW(list->removeObjectAtIndex(3), std::out_of_range);
+  EXPECT_THROW(list->insertObject(std::make_shared<int>(1), 4), std::out_of_range);
+  EXPECT_THROW(list->subarrayWithRange(2, 2), std::out_of_range);
+  EXPECT_THROW(list->insertObject(nullptr, 0), std::invalid_argument);
+  EXPECT_EQ(contents(*list), (std::vector{0, 1, 2}));
+  std::weak_ptr<int> last = list->lastObject();
+  list->removeLastObject();
+  EXPECT_TRUE(last.expired());  // released when removed
+}
+
+TEST(ListTest, RotatingBothWaysInsertingAndRemovingAcrossTheSeam) {
+  auto list = listOf(361);
+  for (int k = 0; k < 361; ++k) {  // take the last, remove it, insert it first
+    Item last = list->lastObject();
+    list->removeLastObject();
+    list->insertObject(last, 0);
+    if (k == 0) {
+      EXPECT_EQ(*list->firstObject(), 360);
+    }
+  }
+  EXPECT_EQ(contents(*list), contents(*listOf(361)));
+  for (int k = 0; k < 3; ++k) {  // take the first, remove it, append it
+    Item first = list->firstObject();
+    list->removeObjectAtIndex(0);
+    list->addObject(first);
+  }
+  const std::vector<int> turned = contents(*list);
+  EXPECT_EQ(std::tuple(turned.front(), turned.back(), turned.size()), std::tuple(3, 2, 361u));
+  list = listOf(7);                                   // a ring of 8 with one free slot
+  list->insertObject(std::make_shared<int>(-1), 0);   // head wraps to the ring's end
+  list->insertObject(std::make_shared<int>(100), 4);  // full: grows with a wrapped head
+  list->removeObjectAtIndex(2);
+  EXPECT_EQ(contents(*list), (std::vector{-1, 0, 2, 100, 3, 4, 5, 6}));
+}
+
+// OnceFunction runs once, then is empty; what it captured goes as soon as it
+// has run, also when it throws, whether kept inside (Small) or on the heap (Large).
+struct Small {
+  std::shared_ptr<int> held;
+};
+struct Large {
+  std::shared_ptr<int> held;
+  std::array<char, 256> padding{};
+};
+template <class Capture>
+class OnceFunctionTest : public ::testing::Test {};
+using Captures = ::testing::Types<Small, Large>;
+TYPED_TEST_SUITE(OnceFunctionTest, Captures);
+
+TYPED_TEST(OnceFunctionTest, RunsOnceAndReleasesItsCaptureRightAfterAlsoWhenItThrowsOrNeverRuns) {
+  auto counter = std::make_shared<int>(0), thrower = std::make_shared<int>(0), never = std::make_shared<int>(0);
+  std::weak_ptr<int> watch = counter, watchThrower = thrower, watchNever = never;
+  aurora::OnceFunction<int(int)> add = [capture = TypeParam{std::move(counter)}](int n) { return *capture.held += n; };
+  ASSERT_TRUE(add);
+  EXPECT_EQ(std::move(add)(5), 5);
+  EXPECT_FALSE(add);
+  EXPECT_TRUE(watch.expired());
+  aurora::OnceClosure fails = [capture = TypeParam{std::move(thrower)}] { throw std::runtime_error("no"); };
+  EXPECT_THROW(std::move(fails)(), std::runtime_error);
+  EXPECT_FALSE(fails);
+  EXPECT_TRUE(watchThrower.expired());
+  { aurora::OnceClosure unused = [capture = TypeParam{std::move(never)}] { ++*capture.held; }; }
+  EXPECT_TRUE(watchNever.expired());
+}
+
+TYPED_TEST(OnceFunctionTest, MovingHandsTheCallableOverAndAssigningReleasesTheOldOne) {
+  auto first = std::make_shared<int>(1), second = std::make_shared<int>(2);
+  std::weak_ptr<int> watchFirst = first, watchSecond = second;
+  aurora::OnceFunction<int()> a = [capture = TypeParam{std::move(first)}] { return *capture.held; };
+  aurora::OnceFunction<int()> b = [capture = TypeParam{std::move(second)}] { return *capture.held; };
+  aurora::OnceFunction<int()> moved = std::move(a);
+  EXPECT_FALSE(a);
+  b = std::move(moved);
+  EXPECT_TRUE(watchSecond.expired());
+  EXPECT_FALSE(watchFirst.expired());
+  EXPECT_EQ(std::move(b)(), 1);
+  EXPECT_TRUE(watchFirst.expired());
+}
+
+TYPED_TEST(OnceFunctionTest, TheCallMayRefillTheFunctionThatHeldIt) {
+  auto counter = std::make_shared<int>(0);
+  aurora::OnceClosure slot;
+  slot = [&slot, capture = TypeParam{counter}] {
+    slot = [capture] { *capture.held += 10; };
+    *capture.held += 1;
+  };
+  std::move(slot)();
+  ASSERT_TRUE(slot);
+  std::move(slot)();
+  EXPECT_EQ(*counter, 11);
+}
+
+}  // namespace
