@@ -59,13 +59,17 @@ std::set<std::string> filesIn(const fs::path& directory) {
   for (const auto& entry : fs::directory_iterator(directory)) names.insert(entry.path().filename());
   return names;
 }
-// A datagram socket bound at `path`, standing in for another process.
-int bindPeer(const fs::path& path) {
-  const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+sockaddr_un addressOf(const fs::path& path) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << path;
+  return address;
+}
+// A datagram socket bound at `path`, standing in for another process.
+int bindPeer(const fs::path& path) {
+  const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  const sockaddr_un address = addressOf(path);
+  EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << path;
   return fd;
 }
 // Runs the helper process and returns its exit status.
@@ -118,7 +122,10 @@ TEST_F(NotificationCenterTest, EachPostGivesEachObserverOneCallbackInPostingOrde
   observe(b, &first);
   loop().runFor(1500ms);
   for (const std::string& name : {a, b, a}) post(name);
-  std::thread poster([&] { post(a), post(b); });
+  std::thread poster([&] {
+    post(a);
+    post(b);
+  });
   poster.join();
   EXPECT_TRUE(gDeliveries.empty());  // never synchronously
   // Long enough for the run loop to poll its own socket too: a post must not
@@ -157,19 +164,25 @@ TEST_F(NotificationCenterTest, IgnoredCallsReportNothingAndAPostIsReportedThenEa
   EXPECT_EQ(log.events, (Names{"post " + x, "post " + n, "deliver " + n, "callback " + n, "deliver " + n, "callback " + n}));
 }
 
+// Its socket is read by the run loop, on the virtual clock too; a post removes
+// the sockets of processes that went away and leaves other files alone.
 TEST_F(NotificationCenterTest, AnObservingProcessKeepsOneSocketInTheCurrentRootsRunDirectoryAndRemovesDeadOnes) {
-  const std::string pid = std::to_string(::getpid());
-  fs::create_directories(notifyDirectory());
-  ::close(bindPeer(notifyDirectory() / "999999999"));  // bound, then its "process" went away
-  root_.write("/var/run/notify/notes", "x");
-  observe(uniqueName("a"));
+  const std::string pid = std::to_string(::getpid()), a = uniqueName("a");
+  observe(a);
   observe(uniqueName("b"));
-  EXPECT_TRUE(fs::is_socket(notifyDirectory() / pid));
+  root_.write("/var/run/notify/notes", "x");
+  const int peer = bindPeer(notifyDirectory() / "999999999");
+  const sockaddr_un own = addressOf(notifyDirectory() / pid);
+  ASSERT_EQ(::sendto(peer, a.data(), a.size(), 0, reinterpret_cast<const sockaddr*>(&own), sizeof own), ssize_t(a.size()));
+  loop().runFor(1ms);
+  ASSERT_EQ(deliveredNames(), (Names{a}));
+  EXPECT_TRUE(gDeliveries[0].onMainThread);
+  ::close(peer);  // its "process" went away
   post(uniqueName("n"));
   EXPECT_EQ(filesIn(notifyDirectory()), (std::set<std::string>{pid, "notes"}));
   // Observing again, even the same name, after the root changed moves the socket.
   TempDeviceRoot next;
-  observe(uniqueName("a"));
+  observe(a);
   EXPECT_EQ(filesIn(notifyDirectory()), (std::set<std::string>{"notes"}));
   EXPECT_EQ(filesIn(next.path() / "var/run/notify"), (std::set<std::string>{pid}));
 }

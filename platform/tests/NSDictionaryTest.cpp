@@ -2,7 +2,6 @@
 // rules, and files that must read as no dictionary without harming the process.
 #include <cfloat>
 #include <cmath>
-#include <random>
 
 #include <plist/plist.h>
 #include <sys/stat.h>
@@ -57,29 +56,19 @@ std::string arrayObject(const std::vector<std::uint32_t>& children) {
   return object;
 }
 const std::string kKeyToArray = "\xD1" "\x00\x00\x00\x01\x00\x00\x00\x02"s;  // {object 1: object 2}
+// {"k": an array} and `levels` arrays below it, each holding the next `fanout` times.
+std::string arrayChain(std::uint32_t levels, std::size_t fanout) {
+  std::vector<std::string> objects = {kKeyToArray, "\x51k"};
+  for (std::uint32_t i = 2; i < levels; ++i) objects.push_back(arrayObject(std::vector<std::uint32_t>(fanout, i + 1)));
+  objects.push_back(arrayObject({}));
+  return binaryPlist(objects);
+}
 
 const std::string kMixedBody =
     "<key>enabled</key><true/>\n<key>style</key><string>Fade</string>\n<key>speed</key><real>0.2</real>\n"
     "<key>count</key><integer>-42</integer>\n<key>bundles</key><array><string>a</string><string>b</string></array>\n"
     "<key>nested</key><dict><key>inner</key><string>x</string></dict>\n<key>when</key><date>2024-01-02T03:04:05Z</date>\n"
     "<key>blob</key><data>AAEC</data>\n";
-
-TEST(NSDictionaryFormats, XmlAndBinaryReadTheSameValues) {
-  for (const std::string& bytes : {xmlDict(kMixedBody), toBinary(xmlDict(kMixedBody))}) {
-    auto dict = NSDictionary::fromBytes(bytes);
-    ASSERT_NE(dict, nullptr);
-    EXPECT_EQ(std::tuple(dict->count(), dict->boolValue("enabled"), dict->stringValue("style"), dict->doubleValue("speed"),
-                         dict->integerValue("count")),
-              std::tuple(8u, true, "Fade", 0.2, -42));
-    EXPECT_EQ(dict->stringArray("bundles"), (std::vector<std::string>{"a", "b"}));
-    ASSERT_NE(dict->dictionaryValue("nested"), nullptr);
-    EXPECT_EQ(dict->dictionaryValue("nested")->stringValue("inner"), "x");
-    const auto* blob = std::get_if<PropertyListData>(&dict->objectForKey("blob")->storage);
-    ASSERT_NE(blob, nullptr);
-    EXPECT_EQ(blob->bytes, (std::vector<std::uint8_t>{0, 1, 2}));
-    EXPECT_TRUE(std::holds_alternative<PropertyListDate>(dict->objectForKey("when")->storage));
-  }
-}
 
 // Each row: the value element under key "k", and what one getter reads from it.
 template <class T, class Get>
@@ -156,6 +145,8 @@ TEST(NSDictionaryReading, MissingKeysAndOtherTypesReadAsAbsent) {
               std::tuple(std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt)) << key;
   }
   for (const char* key : {"style", "absent", "mixed"}) EXPECT_EQ(dict->stringArray(key), std::nullopt) << key;
+  EXPECT_EQ(dict->stringArray("bundles"), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(dict->dictionaryValue("nested")->stringValue("inner"), "x");
   EXPECT_EQ(dict->dictionaryValue("style"), nullptr);
   EXPECT_EQ(dict->dictionaryValue("absent"), nullptr);
 }
@@ -208,18 +199,11 @@ TEST_F(NSDictionaryFiles, OneMebibyteIsTheLimit) {
   EXPECT_EQ(NSDictionary::fromBytes(padded(NSDictionary::kMaxFileSize + 1)), nullptr);
 }
 
-TEST(NSDictionaryHostileInput, DeepBinaryNestingIsRefusedWithoutOverflowingTheStack) {
-  std::vector<std::string> objects = {kKeyToArray, "\x51k"};  // then 100000 arrays, each holding the next: under 1 MiB
-  for (std::uint32_t i = 2; i < 100000; ++i) objects.push_back(arrayObject({i + 1}));
-  objects.push_back(arrayObject({}));
-  EXPECT_EQ(NSDictionary::fromBytes(binaryPlist(objects)), nullptr);
-}
-
-TEST(NSDictionaryHostileInput, SharedReferencesCannotExpandWithoutBound) {
-  std::vector<std::string> objects = {kKeyToArray, "\x51k"};  // each array holds the next twice: 2^40 values
-  for (std::uint32_t i = 2; i < 40; ++i) objects.push_back(arrayObject({i + 1, i + 1}));
-  objects.push_back(arrayObject({}));
-  EXPECT_EQ(NSDictionary::fromBytes(binaryPlist(objects)), nullptr);
+// libplist would overflow its stack on deep nesting, or expand shared
+// references without bound: such files are refused first.
+TEST(NSDictionaryHostileInput, DeepBinaryNestingAndSharedReferencesThatExpandWithoutBoundAreRefused) {
+  EXPECT_EQ(NSDictionary::fromBytes(arrayChain(100000, 1)), nullptr);  // under 1 MiB
+  EXPECT_EQ(NSDictionary::fromBytes(arrayChain(40, 2)), nullptr);      // 2^40 values from a few hundred bytes
 }
 
 TEST(NSDictionaryHostileInput, ModestSharingAndNestingStillReadButDeepXmlNestingIsRefused) {
@@ -245,27 +229,6 @@ TEST(NSDictionaryHostileInput, KeysAndStringsHoldingNulAreRefusedNotFatal) {
   EXPECT_NE(NSDictionary::fromBytes(binaryPlist({kKeyToArray, "\x51k", "\x61\x00\x41"s})), nullptr);
   EXPECT_EQ(NSDictionary::fromBytes(xmlDict("<key>a\0b</key><string>x</string>\n"s)), nullptr);
   EXPECT_EQ(NSDictionary::fromBytes(xmlDict("<key>k</key><string>a\0b</string>\n"s)), nullptr);
-}
-
-TEST(NSDictionaryHostileInput, MutatedFilesNeverHarmTheProcess) {
-  // Deterministic mutations of valid XML and binary files: each must parse or
-  // be refused, never crash, hang or leak (the sanitizer build checks the latter).
-  std::mt19937 random(20240601);
-  for (const std::string& seed : {xmlDict(kMixedBody), toBinary(xmlDict(kMixedBody))}) {
-    for (int round = 0; round < 3000; ++round) {
-      std::string bytes = seed;
-      for (int e = 0, edits = 1 + static_cast<int>(random() % 4); e < edits; ++e) {
-        const std::size_t at = random() % bytes.size();
-        switch (random() % 3) {
-          case 0: bytes[at] = static_cast<char>(random()); break;
-          case 1: bytes.erase(at, 1 + random() % 8); break;
-          default: bytes.insert(at, 1, static_cast<char>(random())); break;
-        }
-        if (bytes.empty()) bytes = "x";
-      }
-      if (auto dict = NSDictionary::fromBytes(bytes)) (void)dict->stringValue("style");
-    }
-  }
 }
 
 }  // namespace

@@ -17,8 +17,10 @@ void middleGreet(id, SEL) { calls.push_back("middle"); }
 NSInteger baseNumber(id, SEL, NSInteger n) { return n * 2; }
 void (*savedGreet)(id, SEL) = nullptr;
 void (*savedInnerGreet)(id, SEL) = nullptr;
+void (*savedOwnGreet)(id, SEL) = nullptr;
 void hookedGreet(id self, SEL sel) { calls.push_back("hook"); savedGreet(self, sel); }
 void innerHookedGreet(id self, SEL sel) { calls.push_back("inner hook"); savedInnerGreet(self, sel); }
+void ownHookedGreet(id self, SEL sel) { calls.push_back("own hook"); savedOwnGreet(self, sel); }
 template <NSInteger N>
 NSInteger constant(id, SEL) { return N; }
 
@@ -46,13 +48,13 @@ class RuntimeTest : public ::testing::Test {
 
 TEST_F(RuntimeTest, ClassesAreFoundByNameAndTypeChecksUseThem) {
   auto mid = class_createInstance(middle);
-  EXPECT_EQ(std::tuple(objc_getClass(class_getName(middle)), class_getSuperclass(middle), mid->isa()),
-            std::tuple(middle, base, middle));
-  EXPECT_EQ(std::tuple(objc_getClass("NoSuchClass"), objc_getClass(nullptr)), std::tuple(nullptr, nullptr));
+  EXPECT_EQ(std::tuple(objc_getClass(class_getName(middle)), class_getSuperclass(middle), mid->isa(),
+                       objc_getClass("NoSuchClass"), objc_getClass(nullptr)),
+            std::tuple(middle, base, middle, nullptr, nullptr));
   EXPECT_THROW(objc_registerClass(class_getName(base), nullptr), std::invalid_argument);
-  EXPECT_EQ((std::vector<bool>{mid->isKindOfClass(base), mid->isKindOfClass(leaf), mid->respondsToSelector(greet),
-                               mid->respondsToSelector(fly)}),
-            (std::vector<bool>{true, false, true, false}));
+  EXPECT_EQ((std::vector{mid->isKindOfClass(base), mid->isKindOfClass(leaf), mid->respondsToSelector(greet),
+                         mid->respondsToSelector(fly)}),
+            (std::vector{true, false, true, false}));
   EXPECT_EQ(std::tuple(objc_cast<NSObject>(mid.get()), objc_cast<NSObject>(nullptr)), std::tuple(mid.get(), nullptr));
   // Given no class, adding and hooking do nothing.
   EXPECT_FALSE(class_addMethod(Class{nullptr}, greet, &middleGreet, "v@:"));
@@ -61,80 +63,16 @@ TEST_F(RuntimeTest, ClassesAreFoundByNameAndTypeChecksUseThem) {
 }
 
 TEST_F(RuntimeTest, SendsFindInheritedMethodsAndAddingOverridesButNeverReplaces) {
-  greetAs(leaf);
-  EXPECT_EQ(numberOf(21), 42);
-  EXPECT_EQ(objc_msgSend<NSInteger>(nullptr, number, NSInteger{21}), 0);
-  EXPECT_FALSE(class_addMethod(base, greet, &middleGreet, "v@:"));
-  EXPECT_TRUE(class_addMethod(middle, greet, &middleGreet, "v@:"));
-  // Added after a send that found it inherited.
+  EXPECT_EQ(std::tuple(numberOf(21), objc_msgSend<NSInteger>(nullptr, number, NSInteger{21})), std::tuple(42, 0));
+  EXPECT_FALSE(class_addMethod(base, number, +[](id, SEL, NSInteger) -> NSInteger { return 0; }, "q@:q"));
   EXPECT_TRUE(class_addMethod(leaf, number, +[](id, SEL, NSInteger n) -> NSInteger { return n * 3; }, "q@:q"));
-  greetAs(leaf);
-  greetAs(base);
-  EXPECT_EQ(numberOf(7), 21);
-  EXPECT_EQ(calls, (Calls{"base", "middle", "base"}));
-}
-
-TEST_F(RuntimeTest, HookingOwnMethodAfterASendSavesThePreviousImplementation) {
-  greetAs(leaf);
-  MSHookMessageEx(base, greet, &hookedGreet, &savedGreet);
-  ASSERT_EQ(savedGreet, &baseGreet);
-  greetAs(leaf);
-  EXPECT_EQ(calls, (Calls{"base", "hook", "base"}));
-}
-
-TEST_F(RuntimeTest, HookingInheritedMethodCallsWhatTheSuperclassAnswersAtCallTime) {
-  MSHookMessageEx(leaf, greet, &hookedGreet, &savedGreet);
-  greetAs(leaf);
-  class_addMethod(middle, greet, &middleGreet, "v@:");  // the saved implementation follows it
-  greetAs(leaf);
-  greetAs(base);  // untouched by the hook
-  EXPECT_EQ(calls, (Calls{"hook", "base", "hook", "middle", "base"}));
-}
-
-TEST_F(RuntimeTest, HooksOfAnInheritedMethodAtTwoLevelsEachCallTheirOwnSuperclass) {
-  greetAs(leaf);
-  objc_msgSendSuper<void>(leaf, object.get(), greet);  // [super greet] inside leaf: looked up from middle
-  MSHookMessageEx(middle, greet, &innerHookedGreet, &savedInnerGreet);
-  greetAs(leaf);
-  objc_msgSendSuper<void>(leaf, object.get(), greet);
-  MSHookMessageEx(leaf, greet, &hookedGreet, &savedGreet);
-  greetAs(leaf);
-  EXPECT_EQ(calls, (Calls{"base", "base", "inner hook", "base", "inner hook", "base", "hook", "inner hook", "base"}));
-}
-
-TEST_F(RuntimeTest, SignaturesAreCheckedWhenAddingHookingAndSending) {
-  EXPECT_THROW(class_addMethod(middle, greet, &middleGreet, "@@:"), SignatureMismatch);
-  EXPECT_THROW(objc_msgSend<id>(object.get(), greet), SignatureMismatch);
-  EXPECT_THROW(objc_msgSend<NSInteger>(object.get(), number, 21), SignatureMismatch);  // int, not NSInteger
-  EXPECT_THROW(object->performSelector(number), SignatureMismatch);
-  NSInteger (*saved)(id, SEL, NSInteger) = nullptr;
-  EXPECT_THROW(MSHookMessageEx(leaf, greet, &baseNumber, &saved), SignatureMismatch);
-  EXPECT_EQ(saved, nullptr);
-  EXPECT_TRUE(calls.empty());
-}
-
-TEST_F(RuntimeTest, UnansweredMessagesNameClassAndSelectorUntilAMethodIsAdded) {
-  try {
-    objc_msgSend<void>(object.get(), fly);
-    FAIL() << "expected an exception";
-  } catch (const UnrecognizedSelector& error) {
-    EXPECT_EQ(std::string(error.what()), std::string("-[") + class_getName(leaf) + " fly]: unrecognized selector sent to instance");
-  }
-  EXPECT_THROW(object->performSelector(fly), UnrecognizedSelector);
-  EXPECT_TRUE(class_addMethod(base, fly, &middleGreet, "v@:"));
-  objc_msgSend<void>(object.get(), fly);
-  MSHookMessageEx(leaf, greet, &hookedGreet, &savedGreet);
-  EXPECT_EQ(object->performSelector(greet), nullptr);  // sent through the runtime: hooked
-  EXPECT_EQ(calls, (Calls{"middle", "hook", "base"}));
-}
-
-TEST_F(RuntimeTest, ClassMethodsAndManySelectorsOfOneClassEachFindTheirOwn) {
+  EXPECT_EQ(numberOf(7), 21);  // added after a send that found it inherited
   const SEL count = sel_registerName("count");
   EXPECT_TRUE(class_addClassMethod(base, count, +[](Class, SEL) -> NSInteger { return 1; }));
   EXPECT_EQ(objc_msgSendClass<NSInteger>(leaf, count), 1);
   EXPECT_TRUE(class_addClassMethod(leaf, count, +[](Class, SEL) -> NSInteger { return 2; }));
   EXPECT_EQ(objc_msgSendClass<NSInteger>(leaf, count), 2);
-  std::vector<SEL> selectors;
+  std::vector<SEL> selectors;  // many selectors sent to one class each find their own method
   [&]<NSInteger... N>(std::integer_sequence<NSInteger, N...>) {
     (selectors.push_back(sel_registerName("constant" + std::to_string(N))), ...);
     (class_addMethod(base, selectors[N], &constant<N>, "q@:"), ...);
@@ -144,9 +82,47 @@ TEST_F(RuntimeTest, ClassMethodsAndManySelectorsOfOneClassEachFindTheirOwn) {
   }
 }
 
+// A hook of an inherited method calls what the superclass answers at call
+// time, at each level; a hook of an own method saves the previous
+// implementation; each change reaches the very next send, [super greet] too.
+TEST_F(RuntimeTest, HooksAreWhatTheNextSendCalls) {
+  greetAs(leaf);
+  objc_msgSendSuper<void>(leaf, object.get(), greet);  // [super greet] inside leaf: looked up from middle
+  MSHookMessageEx(leaf, greet, &hookedGreet, &savedGreet);
+  greetAs(leaf);
+  MSHookMessageEx(middle, greet, &innerHookedGreet, &savedInnerGreet);
+  greetAs(leaf);
+  objc_msgSendSuper<void>(leaf, object.get(), greet);
+  greetAs(base);
+  MSHookMessageEx(base, greet, &ownHookedGreet, &savedOwnGreet);
+  ASSERT_EQ(savedOwnGreet, &baseGreet);
+  EXPECT_EQ(object->performSelector(greet), nullptr);  // through the runtime too
+  EXPECT_EQ(calls, (Calls{"base", "base", "hook", "base", "hook", "inner hook", "base", "inner hook", "base", "base", "hook",
+                          "inner hook", "own hook", "base"}));
+}
+
+TEST_F(RuntimeTest, SignaturesAreCheckedAndUnansweredMessagesNameClassAndSelectorUntilAMethodIsAdded) {
+  EXPECT_THROW(class_addMethod(middle, greet, &middleGreet, "@@:"), SignatureMismatch);
+  EXPECT_THROW(objc_msgSend<id>(object.get(), greet), SignatureMismatch);
+  EXPECT_THROW(objc_msgSend<NSInteger>(object.get(), number, 21), SignatureMismatch);  // int, not NSInteger
+  EXPECT_THROW(object->performSelector(number), SignatureMismatch);
+  NSInteger (*saved)(id, SEL, NSInteger) = nullptr;
+  EXPECT_THROW(MSHookMessageEx(leaf, greet, &baseNumber, &saved), SignatureMismatch);
+  EXPECT_EQ(saved, nullptr);
+  try {
+    objc_msgSend<void>(object.get(), fly);
+    FAIL() << "expected an exception";
+  } catch (const UnrecognizedSelector& error) {
+    EXPECT_EQ(std::string(error.what()), std::string("-[") + class_getName(leaf) + " fly]: unrecognized selector sent to instance");
+  }
+  EXPECT_THROW(object->performSelector(fly), UnrecognizedSelector);
+  EXPECT_TRUE(class_addMethod(base, fly, &middleGreet, "v@:"));
+  objc_msgSend<void>(object.get(), fly);
+  EXPECT_EQ(calls, (Calls{"middle"}));
+}
+
 TEST(RuntimeEncodingTest, EncodingsAreDerivedFromTheCppSignature) {
   using aurora::objc::methodEncoding;
-  EXPECT_STREQ((methodEncoding<void, id>()), "v@:");
   EXPECT_STREQ((methodEncoding<id, id, CGRect>()), "@@:{CGRect={CGPoint=dd}{CGSize=dd}}");
   EXPECT_STREQ((methodEncoding<void, id, NSUInteger>()), "v@:Q");
   EXPECT_STREQ((methodEncoding<void, id, id, bool>()), "v@:@B");
