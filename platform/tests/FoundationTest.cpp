@@ -1,4 +1,6 @@
-// Plain values: colours and colour strings, the list, and OnceFunction.
+// Foundation: the object runtime (classes, sends, adding and hooking methods,
+// the send cache that must pass every change on to the next send), colours and
+// colour strings, the list, and OnceFunction.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -8,8 +10,125 @@
 #include "UIKit/UIColor.h"
 #include "aurora/OnceFunction.h"
 #include "libcolorpicker.h"
+#include "objc/runtime.h"
+#include "substrate.h"
 
 namespace {
+
+using aurora::objc::SignatureMismatch;
+using aurora::objc::UnrecognizedSelector;
+using Calls = std::vector<std::string>;
+
+Calls calls;
+void baseGreet(id, SEL) { calls.push_back("base"); }
+void middleGreet(id, SEL) { calls.push_back("middle"); }
+NSInteger baseNumber(id, SEL, NSInteger n) { return n * 2; }
+void (*savedGreet)(id, SEL) = nullptr;
+void (*savedInnerGreet)(id, SEL) = nullptr;
+void (*savedOwnGreet)(id, SEL) = nullptr;
+void hookedGreet(id self, SEL sel) { calls.push_back("hook"); savedGreet(self, sel); }
+void innerHookedGreet(id self, SEL sel) { calls.push_back("inner hook"); savedInnerGreet(self, sel); }
+void ownHookedGreet(id self, SEL sel) { calls.push_back("own hook"); savedOwnGreet(self, sel); }
+template <NSInteger N>
+NSInteger constant(id, SEL) { return N; }
+
+// Base <- Middle <- Leaf, fresh per test; Base answers greet and number:.
+class RuntimeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string suffix = std::to_string(++counter);
+    base = objc_registerClass(("Base" + suffix).c_str(), NSObject::objcClass());
+    middle = objc_registerClass(("Middle" + suffix).c_str(), base);
+    leaf = objc_registerClass(("Leaf" + suffix).c_str(), middle);
+    class_addMethod(base, greet, &baseGreet, "v@:");
+    class_addMethod(base, number, &baseNumber, "q@:q");
+    object = class_createInstance(leaf);
+    calls.clear();
+  }
+  void greetAs(Class cls) { objc_msgSend<void>(class_createInstance(cls).get(), greet); }
+  NSInteger numberOf(NSInteger n) { return objc_msgSend<NSInteger>(object.get(), number, n); }
+
+  static inline int counter = 0;
+  Class base, middle, leaf;
+  SEL greet = sel_registerName("greet"), number = sel_registerName("number:"), fly = sel_registerName("fly");
+  std::shared_ptr<NSObject> object;
+};
+
+TEST_F(RuntimeTest, ClassesAreFoundByNameAndTypeChecksUseThem) {
+  auto mid = class_createInstance(middle);
+  EXPECT_EQ(std::tuple(objc_getClass(class_getName(middle)), class_getSuperclass(middle), mid->isa(),
+                       objc_getClass("NoSuchClass"), objc_getClass(nullptr)),
+            std::tuple(middle, base, middle, nullptr, nullptr));
+  EXPECT_THROW(objc_registerClass(class_getName(base), nullptr), std::invalid_argument);
+  EXPECT_EQ((std::vector{mid->isKindOfClass(base), mid->isKindOfClass(leaf), mid->respondsToSelector(greet),
+                         mid->respondsToSelector(fly)}),
+            (std::vector{true, false, true, false}));
+  EXPECT_EQ(std::tuple(objc_cast<NSObject>(mid.get()), objc_cast<NSObject>(nullptr)), std::tuple(mid.get(), nullptr));
+  // Given no class, adding and hooking do nothing.
+  EXPECT_FALSE(class_addMethod(Class{nullptr}, greet, &middleGreet, "v@:"));
+  MSHookMessageEx(Class{nullptr}, greet, &hookedGreet, &savedGreet);
+  EXPECT_EQ(savedGreet, nullptr);
+}
+
+TEST_F(RuntimeTest, SendsFindInheritedMethodsAndAddingOverridesButNeverReplaces) {
+  EXPECT_EQ(std::tuple(numberOf(21), objc_msgSend<NSInteger>(nullptr, number, NSInteger{21})), std::tuple(42, 0));
+  EXPECT_FALSE(class_addMethod(base, number, +[](id, SEL, NSInteger) -> NSInteger { return 0; }, "q@:q"));
+  EXPECT_TRUE(class_addMethod(leaf, number, +[](id, SEL, NSInteger n) -> NSInteger { return n * 3; }, "q@:q"));
+  EXPECT_EQ(numberOf(7), 21);  // added after a send that found it inherited
+  const SEL count = sel_registerName("count");
+  EXPECT_TRUE(class_addClassMethod(base, count, +[](Class, SEL) -> NSInteger { return 1; }));
+  EXPECT_EQ(objc_msgSendClass<NSInteger>(leaf, count), 1);
+  EXPECT_TRUE(class_addClassMethod(leaf, count, +[](Class, SEL) -> NSInteger { return 2; }));
+  EXPECT_EQ(objc_msgSendClass<NSInteger>(leaf, count), 2);
+  std::vector<SEL> selectors;  // many selectors sent to one class each find their own method
+  [&]<NSInteger... N>(std::integer_sequence<NSInteger, N...>) {
+    (selectors.push_back(sel_registerName("constant" + std::to_string(N))), ...);
+    (class_addMethod(base, selectors[N], &constant<N>, "q@:"), ...);
+  }(std::make_integer_sequence<NSInteger, 40>{});
+  for (int round = 0; round < 2; ++round) {
+    for (std::size_t i = 0; i < selectors.size(); ++i) EXPECT_EQ(objc_msgSend<NSInteger>(object.get(), selectors[i]), NSInteger(i));
+  }
+}
+
+// A hook of an inherited method calls what the superclass answers at call
+// time, at each level; a hook of an own method saves the previous
+// implementation; each change reaches the very next send, [super greet] too.
+TEST_F(RuntimeTest, HooksAreWhatTheNextSendCalls) {
+  greetAs(leaf);
+  objc_msgSendSuper<void>(leaf, object.get(), greet);  // [super greet] inside leaf: looked up from middle
+  MSHookMessageEx(leaf, greet, &hookedGreet, &savedGreet);
+  greetAs(leaf);
+  MSHookMessageEx(middle, greet, &innerHookedGreet, &savedInnerGreet);
+  greetAs(leaf);
+  objc_msgSendSuper<void>(leaf, object.get(), greet);
+  greetAs(base);
+  MSHookMessageEx(base, greet, &ownHookedGreet, &savedOwnGreet);
+  ASSERT_EQ(savedOwnGreet, &baseGreet);
+  EXPECT_EQ(object->performSelector(greet), nullptr);  // through the runtime too
+  EXPECT_EQ(calls, (Calls{"base", "base", "hook", "base", "hook", "inner hook", "base", "inner hook", "base", "base", "hook",
+                          "inner hook", "own hook", "base"}));
+}
+
+TEST_F(RuntimeTest, SignaturesAreCheckedAndUnansweredMessagesNameClassAndSelectorUntilAMethodIsAdded) {
+  EXPECT_THROW(class_addMethod(middle, greet, &middleGreet, "@@:"), SignatureMismatch);
+  EXPECT_THROW(objc_msgSend<id>(object.get(), greet), SignatureMismatch);
+  EXPECT_THROW(objc_msgSend<NSInteger>(object.get(), number, 21), SignatureMismatch);  // int, not NSInteger
+  EXPECT_THROW(object->performSelector(number), SignatureMismatch);
+  NSInteger (*saved)(id, SEL, NSInteger) = nullptr;
+  EXPECT_THROW(MSHookMessageEx(leaf, greet, &baseNumber, &saved), SignatureMismatch);
+  EXPECT_EQ(saved, nullptr);
+  try {
+    objc_msgSend<void>(object.get(), fly);
+    FAIL() << "expected an exception";
+  } catch (const UnrecognizedSelector& error) {
+    EXPECT_EQ(std::string(error.what()), std::string("-[") + class_getName(leaf) + " fly]: unrecognized selector sent to instance");
+  }
+  EXPECT_THROW(object->performSelector(fly), UnrecognizedSelector);
+  EXPECT_TRUE(class_addMethod(base, fly, &middleGreet, "v@:"));
+  objc_msgSend<void>(object.get(), fly);
+  EXPECT_EQ(calls, (Calls{"middle"}));
+}
+
 
 RGBA hsb(double h, double s = 1, double b = 1, double a = 1) { return UIColor::colorWithHue(h, s, b, a)->components(); }
 
@@ -153,42 +272,30 @@ class OnceFunctionTest : public ::testing::Test {};
 using Captures = ::testing::Types<Small, Large>;
 TYPED_TEST_SUITE(OnceFunctionTest, Captures);
 
-TYPED_TEST(OnceFunctionTest, RunsOnceAndReleasesItsCaptureRightAfterAlsoWhenItThrowsOrNeverRuns) {
-  auto counter = std::make_shared<int>(0), thrower = std::make_shared<int>(0), never = std::make_shared<int>(0);
-  std::weak_ptr<int> watch = counter, watchThrower = thrower, watchNever = never;
+TYPED_TEST(OnceFunctionTest, RunsOnceReleasingItsCaptureRightAfterAlsoWhenItThrowsMovesAndMayRefillItsHolder) {
+  auto counter = std::make_shared<int>(0), other = std::make_shared<int>(0), thrower = std::make_shared<int>(0), never = thrower;
+  std::weak_ptr<int> watch = counter, watchOther = other, watchThrower = thrower;
   aurora::OnceFunction<int(int)> add = [capture = TypeParam{std::move(counter)}](int n) { return *capture.held += n; };
-  ASSERT_TRUE(add);
-  EXPECT_EQ(std::move(add)(5), 5);
+  aurora::OnceFunction<int(int)> replaced = [capture = TypeParam{std::move(other)}](int n) { return n; };
+  aurora::OnceFunction<int(int)> moved = std::move(add);
+  replaced = std::move(moved);  // releases what it held
+  EXPECT_EQ((std::vector{bool(add), watchOther.expired(), watch.expired()}), (std::vector{false, true, false}));
+  EXPECT_EQ(std::move(replaced)(5), 5);
   aurora::OnceClosure fails = [capture = TypeParam{std::move(thrower)}] { throw std::runtime_error("no"); };
   EXPECT_THROW(std::move(fails)(), std::runtime_error);
   { aurora::OnceClosure unused = [capture = TypeParam{std::move(never)}] { ++*capture.held; }; }
-  EXPECT_EQ((std::vector{bool(add), bool(fails), watch.expired(), watchThrower.expired(), watchNever.expired()}),
-            (std::vector{false, false, true, true, true}));
-}
-
-TYPED_TEST(OnceFunctionTest, MovingHandsTheCallableOverAndAssigningReleasesTheOldOne) {
-  auto first = std::make_shared<int>(1), second = std::make_shared<int>(2);
-  std::weak_ptr<int> watchFirst = first, watchSecond = second;
-  aurora::OnceFunction<int()> a = [capture = TypeParam{std::move(first)}] { return *capture.held; };
-  aurora::OnceFunction<int()> b = [capture = TypeParam{std::move(second)}] { return *capture.held; };
-  aurora::OnceFunction<int()> moved = std::move(a);
-  b = std::move(moved);
-  EXPECT_EQ((std::vector{bool(a), watchSecond.expired(), watchFirst.expired()}), (std::vector{false, true, false}));
-  EXPECT_EQ(std::move(b)(), 1);
-  EXPECT_TRUE(watchFirst.expired());
-}
-
-TYPED_TEST(OnceFunctionTest, TheCallMayRefillTheFunctionThatHeldIt) {
-  auto counter = std::make_shared<int>(0);
+  EXPECT_EQ((std::vector{bool(replaced), bool(fails), watch.expired(), watchThrower.expired()}),
+            (std::vector{false, false, true, true}));
+  auto refills = std::make_shared<int>(0);  // the call may refill the function that held it
   aurora::OnceClosure slot;
-  slot = [&slot, capture = TypeParam{counter}] {
+  slot = [&slot, capture = TypeParam{refills}] {
     slot = [capture] { *capture.held += 10; };
     *capture.held += 1;
   };
   std::move(slot)();
   ASSERT_TRUE(slot);
   std::move(slot)();
-  EXPECT_EQ(*counter, 11);
+  EXPECT_EQ(*refills, 11);
 }
 
 }  // namespace

@@ -1,11 +1,16 @@
-// Views and layers: the view tree, tags, layer classes, backgrounds, layout
-// sending layoutSubviews through the runtime, constraints, and block
-// animations with their durations that must not spin.
+// The main run loop and what runs on it: the order of an instant, the main
+// queue, modes, clocks, cross-thread posts, timers on a fixed grid without
+// drift or catch-up, the census; views and layers, layout sent through the
+// runtime, constraints, and block animations with durations that must not spin.
+#include <future>
+#include <thread>
+
 #include "../src/AnimationEngine.h"
 #include "PlatformTestSupport.h"
 #include "QuartzCore/CAGradientLayer.h"
 #include "UIKit/NSLayoutConstraint.h"
 #include "UIKit/UIView.h"
+#include "aurora/Census.h"
 #include "aurora/MainThread.h"
 #include "dispatch/dispatch.h"
 #include "substrate.h"
@@ -20,6 +25,10 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 const RGBA kRed{1, 0, 0, 1}, kBlue{0, 0, 1, 1}, kGreen{0, 1, 0, 1};
 
 Log log;
+void post(aurora::OnceClosure task) { dispatch_async(dispatch_get_main_queue(), std::move(task)); }
+void note(std::string entry) { post([entry] { log.push_back(entry); }); }
+// Logs "name@T", T the virtual time in microseconds.
+void stamp(const std::string& name) { log.push_back(name + "@" + std::to_string(NSRunLoop::mainRunLoop().now() / 1us)); }
 void (*savedLayout)(id, SEL) = nullptr;
 id (*savedInit)(id, SEL, CGRect) = nullptr;
 
@@ -41,13 +50,237 @@ std::shared_ptr<UIView> makeView(NSInteger tag, Class cls = UIView::objcClass())
   return view;
 }
 
-class ViewTest : public VirtualLoopTest {
+class RunLoopTest : public VirtualLoopTest {
  protected:
   void SetUp() override {
     VirtualLoopTest::SetUp();
     log.clear();
   }
+  // A timer scheduled in `mode` that stamps `name` when it fires.
+  static std::shared_ptr<NSTimer> timer(std::string name, double seconds, NSRunLoopMode mode = NSDefaultRunLoopMode,
+                                        bool repeats = true) {
+    auto timer = NSTimer::timerWithTimeInterval(seconds, repeats, [name](NSTimer&) { stamp(name); });
+    loop().addTimer(timer, mode);
+    return timer;
+  }
 };
+using TimerTest = RunLoopTest;
+using ViewTest = RunLoopTest;
+
+// Commands first, then turns of queue, timers, animations and layout until
+// none has work; what a turn posts waits for the next turn.
+TEST_F(RunLoopTest, AnInstantRunsCommandsThenQueueTimersAnimationsAndLayoutInTurns) {
+  static const Class pillClass = [] {
+    Class c = objc_registerClass("RunLoopOrderView", UIView::objcClass());
+    class_addMethod(c, sel_registerName("layoutSubviews"), +[](id, SEL) { log.push_back("layout"); }, "v@:");
+    return c;
+  }();
+  auto view = UIView::make(pillClass, CGRectMake(0, 0, 10, 10));
+  post([] {
+    log.push_back("first");
+    note("posted during drain");
+  });
+  note("second");
+  EXPECT_TRUE(log.empty());  // never at once
+  loop().runFor(0ns);
+  EXPECT_EQ(log, (Log{"first", "second", "layout", "posted during drain"}));
+  log.clear();
+  loop().addTimer(NSTimer::timerWithTimeInterval(1.0, false, [](NSTimer&) {
+    log.push_back("timer");
+    note("task from timer");
+  }), NSDefaultRunLoopMode);
+  loop().performAt(500ms, [] { UIView::animateWithDuration(0.5, nullptr, [](bool) { log.push_back("completion"); }); });
+  loop().performAt(1s, [view] {
+    log.push_back("command");
+    view->setNeedsLayout();
+    note("task");
+  });
+  loop().runFor(1s);
+  EXPECT_EQ(log, (Log{"command", "task", "timer", "completion", "layout", "task from timer"}));
+  EXPECT_EQ(loop().now(), 1s);
+}
+
+// The queue and the timers reuse their lists from one turn to the next; a run
+// of the loop inside a task or a timer's block must not disturb the outer one.
+TEST_F(RunLoopTest, ARunInsideATaskOrABlockLeavesTheOuterTurnWhole) {
+  post([] {
+    log.push_back("a");
+    note("c");
+    loop().runFor(0ns);
+  });
+  note("b");
+  auto outer = timer("outer", 1.0);
+  loop().addTimer(NSTimer::timerWithTimeInterval(1.0, true, [](NSTimer&) { loop().runFor(0ns); }), NSDefaultRunLoopMode);
+  timer("second", 1.0);
+  loop().runFor(2s);
+  EXPECT_EQ(log, (Log{"a", "c", "b", "outer@1000000", "second@1000000", "outer@2000000", "second@2000000"}));
+}
+
+TEST_F(RunLoopTest, RunsEndAtTheirEndInstantOrAfterTheInstantThatStopsThemInEitherMode) {
+  loop().setMode(UITrackingRunLoopMode);  // the main queue drains in every mode
+  loop().performAt(1s, [] {
+    loop().stop();
+    note("same instant");
+  });
+  loop().performAt(2s, [] { log.push_back("at end"); });
+  loop().runFor(10s);
+  EXPECT_EQ(log, (Log{"same instant"}));
+  EXPECT_EQ(loop().now(), 1s);
+  loop().runUntil(2s);
+  EXPECT_EQ(log, (Log{"same instant", "at end"}));
+  EXPECT_EQ(loop().now(), 2s);
+  loop().runFor(3600s);  // nothing to do: one jump
+  EXPECT_EQ(loop().now(), 3602s);
+  EXPECT_THROW(loop().setMode(NSRunLoopCommonModes), std::invalid_argument);
+}
+
+// The worker posts only once the loop has drained everything and has nothing
+// left but to sleep: only its posts, then its stop, can wake the loop.
+TEST(RealClockRunLoopTest, CrossThreadPostsAndStopWakeASleepingLoopAndPostsRunInOrderOnTheMainThread) {
+  NSRunLoop& loop = NSRunLoop::mainRunLoop();
+  loop.reset(std::make_unique<aurora::RealClock>());
+  std::promise<void> idle, done;
+  int next = 0;
+  bool inOrderOnMain = true;
+  post([&] { idle.set_value(); });
+  std::thread worker([&] {
+    idle.get_future().wait();
+    for (int i = 0; i < 100; ++i) {
+      post([&, i] {
+        inOrderOnMain = inOrderOnMain && i == next++ && aurora::isMainThread();
+        if (i == 99) done.set_value();
+      });
+    }
+    done.get_future().wait();
+    NSRunLoop::mainRunLoop().stop();
+  });
+  loop.run();
+  worker.join();
+  EXPECT_EQ(std::tuple(next, inOrderOnMain), std::tuple(100, true));
+  loop.reset(std::make_unique<aurora::VirtualClock>());
+}
+
+TEST_F(RunLoopTest, TheCensusCountsEachKindWhileItLivesOrIsPendingAndAResetLoopHoldsNothing) {
+  const aurora::Census before = aurora::takeCensus();
+  const auto expectCensus = [&](std::size_t views, std::size_t timers, std::size_t tasks, std::size_t animations) {
+    EXPECT_EQ(aurora::takeCensus(), (aurora::Census{before.views + views, before.layers + views, timers, tasks, animations}));
+  };
+  auto view = UIView::make(UIView::objcClass(), CGRectMake(0, 0, 10, 10));
+  view->addSubview(UIView::make(UIView::objcClass(), CGRectMake(0, 0, 5, 5)));
+  auto repeating = NSTimer::timerWithTimeInterval(1.0, true, [](NSTimer&) {});
+  expectCensus(2, 0, 0, 0);  // the timer made, not yet on the run loop
+  loop().addTimer(repeating, NSDefaultRunLoopMode);
+  loop().addTimer(repeating, UITrackingRunLoopMode);
+  post([] {});
+  post([] {});
+  UIView::animateWithDuration(0.5, [] {});
+  UIView::animateWithDuration(kInfinity, [] {});
+  expectCensus(2, 1, 2, 2);
+  loop().runFor(3s);
+  expectCensus(2, 1, 0, 1);  // the endless animation stays
+  repeating->invalidate();
+  timer("t", 1.0);
+  post([] {});
+  expectCensus(2, 1, 1, 1);
+  loop().reset(std::make_unique<aurora::VirtualClock>());
+  expectCensus(2, 0, 0, 0);
+  view.reset();
+  expectCensus(0, 0, 0, 0);
+}
+
+// A timer keeps to the grid of its first fire date: a date missed while
+// another mode runs is made up once, not caught up; fire() runs the block at
+// once and leaves the grid alone; a timer scheduled late fires at once, then on
+// its grid; equal dates fire in creation order; a one-shot timer fires once
+// and is invalidated; a common-mode timer fires in every mode.
+TEST_F(TimerTest, TimersKeepToTheirGridInTheirModes) {
+  auto manual = timer("manual", 1.0, NSDefaultRunLoopMode, false);
+  manual->fire();
+  auto repeating = timer("repeating", 1.0);
+  auto once = timer("once", 1.0, NSDefaultRunLoopMode, false);
+  timer("common", 1.0, NSRunLoopCommonModes);
+  auto late = NSTimer::timerWithTimeInterval(1.0, true, [](NSTimer&) { stamp("late"); });
+  loop().performAt(500ms, [repeating] { repeating->fire(); });
+  loop().performAt(1500ms, [] { loop().setMode(UITrackingRunLoopMode); });
+  loop().performAt(3700ms, [] { loop().setMode(NSDefaultRunLoopMode); });
+  loop().performAt(4500ms, [late] { loop().addTimer(late, NSDefaultRunLoopMode); });
+  loop().runFor(5s);
+  EXPECT_EQ(log, (Log{"manual@0", "repeating@500000", "repeating@1000000", "once@1000000", "common@1000000",
+                      "common@2000000", "common@3000000", "repeating@3700000", "repeating@4000000", "common@4000000",
+                      "late@4500000", "repeating@5000000", "common@5000000", "late@5000000"}));
+  EXPECT_EQ(repeating->fireDate(), 6s);
+  EXPECT_EQ(std::tuple(manual->isValid(), once->isValid(), loop().scheduledTimerCount()), std::tuple(false, false, 3u));
+}
+
+TEST_F(TimerTest, IntervalsNotAboveATenthOfAMillisecondBecomeOneTenthAndHugeOnesNeverFireByThemselves) {
+  for (double seconds : {0.0, -5.0, 1e-9, std::numeric_limits<double>::quiet_NaN(), -kInfinity}) {
+    loop().reset(std::make_unique<aurora::VirtualClock>());
+    log.clear();
+    timer("t", seconds);
+    loop().runFor(1ms);
+    ASSERT_EQ(log.size(), 10u) << seconds;
+    EXPECT_EQ(std::tuple(log.front(), log.back()), std::tuple("t@100", "t@1000"));
+  }
+  loop().reset(std::make_unique<aurora::VirtualClock>());
+  for (double seconds : {kInfinity, 2e9}) {
+    log.clear();
+    auto huge = timer("huge", seconds);
+    EXPECT_FALSE(huge->fireDate().has_value());
+    loop().runFor(100000s);
+    EXPECT_TRUE(log.empty());
+    huge->fire();
+    EXPECT_EQ(log.size(), 1u);
+    huge->invalidate();
+  }
+}
+
+TEST_F(TimerTest, LongRunsFireOnExactMultiplesAndNeverSpin) {
+  // 0.05000000074505806 is 0.05 read as a 32-bit float and widened: 50,000,001 ns.
+  // Six minutes reach far past 32-bit nanoseconds and would show any drift.
+  const std::vector<std::pair<double, std::size_t>> cases = {{0.05, 7200}, {0.1, 3600}, {0.05000000074505806, 7199}};
+  for (auto [seconds, fires] : cases) {
+    loop().reset(std::make_unique<aurora::VirtualClock>());
+    std::vector<Nanoseconds> fired;
+    auto timer = NSTimer::timerWithTimeInterval(seconds, true, [&](NSTimer&) { fired.push_back(loop().now()); });
+    loop().addTimer(timer, NSDefaultRunLoopMode);
+    const Nanoseconds interval = *aurora::timerIntervalFromSeconds(seconds);
+    loop().runFor(360s);
+    ASSERT_EQ(fired.size(), fires) << seconds;
+    for (std::size_t k = 0; k < fired.size(); ++k) ASSERT_EQ(fired[k], interval * static_cast<long>(k + 1));
+    timer->invalidate();
+  }
+}
+
+TEST_F(TimerTest, InvalidatingFromItsOwnBlockStopsItAndReleasesTheBlockAfterwards) {
+  auto token = std::make_shared<int>(0);
+  std::weak_ptr<int> watch = token;
+  int count = 0;
+  auto timer = NSTimer::timerWithTimeInterval(1.0, true, [token, &count](NSTimer& self) {
+    if (++count < 2) return;
+    self.invalidate();
+    EXPECT_EQ(*token, 0);  // still alive while the block runs
+  });
+  token.reset();
+  loop().addTimer(timer, NSDefaultRunLoopMode);
+  loop().runFor(10s);
+  EXPECT_EQ(std::tuple(count, watch.expired(), loop().scheduledTimerCount()), std::tuple(2, true, 0u));
+  timer->fire();  // an invalid timer does nothing
+  EXPECT_EQ(count, 2);
+}
+
+TEST_F(TimerTest, TheRunLoopKeepsScheduledTimersAliveUntilInvalidatedAndEveryStepIsReported) {
+  RecordingObserver observer;
+  std::weak_ptr<NSTimer> watch = timer("t", 1.0);
+  loop().runFor(2s);
+  EXPECT_EQ(log.size(), 2u);
+  if (auto kept = watch.lock()) {
+    kept->fire();
+    kept->invalidate();
+    kept->invalidate();  // nothing more to report
+  }
+  EXPECT_TRUE(watch.expired());
+  EXPECT_EQ(observer.events, (Log{"timer", "schedule", "fire", "fire", "fire", "invalidate"}));
+}
 
 // Parents own their subviews and find tags in themselves, then depth first;
 // adding again brings a view to the front; every change and set is reported
