@@ -32,7 +32,7 @@ void ownHookedGreet(id self, SEL sel) { calls.push_back("own hook"); savedOwnGre
 template <NSInteger N>
 NSInteger constant(id, SEL) { return N; }
 
-// Base <- Middle <- Leaf, fresh per test; Base answers greet and number:.
+// Base <- Middle <- Leaf, fresh per test.
 class RuntimeTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -64,7 +64,6 @@ TEST_F(RuntimeTest, ClassesAreFoundByNameAndTypeChecksUseThem) {
                          mid->respondsToSelector(fly)}),
             (std::vector{true, false, true, false}));
   EXPECT_EQ(std::tuple(objc_cast<NSObject>(mid.get()), objc_cast<NSObject>(nullptr)), std::tuple(mid.get(), nullptr));
-  // Given no class, adding and hooking do nothing.
   EXPECT_FALSE(class_addMethod(Class{nullptr}, greet, &middleGreet, "v@:"));
   MSHookMessageEx(Class{nullptr}, greet, &hookedGreet, &savedGreet);
   EXPECT_EQ(savedGreet, nullptr);
@@ -90,9 +89,7 @@ TEST_F(RuntimeTest, SendsFindInheritedMethodsAndAddingOverridesButNeverReplaces)
   }
 }
 
-// A hook of an inherited method calls what the superclass answers at call
-// time, at each level; a hook of an own method saves the previous
-// implementation; each change reaches the very next send, [super greet] too.
+// A hook of an inherited method calls what the superclass answers at call time, at each level.
 TEST_F(RuntimeTest, HooksAreWhatTheNextSendCalls) {
   greetAs(leaf);
   objc_msgSendSuper<void>(leaf, object.get(), greet);  // [super greet] inside leaf: looked up from middle
@@ -201,7 +198,6 @@ TEST(ColorStringTest, MalformedStringsGiveTheFallbackAndAMalformedFallbackOpaque
             std::tuple(RGBA{1, 1, 1, 1}, RGBA{1, 1, 1, 0.5}, RGBA{1, 1, 1, 1}));
 }
 
-// NSMutableArray is a ring: the cases below cross its seams.
 using Item = std::shared_ptr<int>;
 std::vector<int> contents(const NSMutableArray<Item>& list) {
   std::vector<int> out;
@@ -258,8 +254,7 @@ TEST(ListTest, RotatingBothWaysInsertingAndRemovingAcrossTheSeam) {
   EXPECT_EQ(contents(*list), (std::vector{-1, 0, 2, 100, 3, 4, 5, 6}));
 }
 
-// OnceFunction runs once, then is empty; what it captured goes as soon as it
-// has run, also when it throws, whether kept inside (Small) or on the heap (Large).
+// Captures kept inside the function (Small) and on the heap (Large).
 struct Small {
   std::shared_ptr<int> held;
 };

@@ -205,8 +205,7 @@ TEST_F(NSDictionaryFiles, OneMebibyteIsTheLimit) {
   EXPECT_EQ(NSDictionary::fromBytes(padded(NSDictionary::kMaxFileSize + 1)), nullptr);
 }
 
-// libplist would overflow its stack on deep nesting, or expand shared
-// references without bound: such files are refused first.
+// libplist would overflow its stack, or expand shared references without bound.
 TEST(NSDictionaryHostileInput, DeepBinaryNestingAndSharedReferencesThatExpandWithoutBoundAreRefused) {
   EXPECT_EQ(NSDictionary::fromBytes(arrayChain(100000, 1)), nullptr);  // under 1 MiB
   EXPECT_EQ(NSDictionary::fromBytes(arrayChain(40, 2)), nullptr);      // 2^40 values from a few hundred bytes
@@ -238,7 +237,6 @@ TEST(NSDictionaryHostileInput, KeysAndStringsHoldingNulAreRefusedNotFatal) {
 }
 
 
-// The value under `key` when it is of type T.
 template <class T>
 std::optional<T> valueOf(const NSDictionary& dictionary, std::string_view key) {
   const PropertyListValue* value = dictionary.objectForKey(key);
@@ -397,8 +395,7 @@ TEST_F(PreferencesFileTest, AFolderItCannotMakeOrAFailedRenameIsReportedLeavingN
   EXPECT_TRUE(std::filesystem::is_directory(path_ / "occupied"));
 }
 
-// A write cut short (here by a file size limit, as a full disk would) never
-// replaces the good file: the temporary file is dropped instead.
+// Cut short by a file size limit, as by a full disk.
 TEST_F(PreferencesFileTest, AWriteCutShortLeavesTheGoodFileAndNoTemporaryFile) {
   prefs_.set({{"style", std::string("Wave")}});
   const std::string good = bytes();
