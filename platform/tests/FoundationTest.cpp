@@ -44,6 +44,7 @@ class RuntimeTest : public ::testing::Test {
     class_addMethod(base, number, &baseNumber, "q@:q");
     object = class_createInstance(leaf);
     calls.clear();
+    savedGreet = savedInnerGreet = savedOwnGreet = nullptr;
   }
   void greetAs(Class cls) { objc_msgSend<void>(class_createInstance(cls).get(), greet); }
   NSInteger numberOf(NSInteger n) { return objc_msgSend<NSInteger>(object.get(), number, n); }
