@@ -187,7 +187,8 @@ TEST_F(NotificationCenterTest, PostsFromAnotherProcessAllArriveInOrderAlsoUnderA
   EXPECT_FALSE(fs::exists(longRoot.path() / "var/run/notify"));
   bool found = false;  // our socket went to /tmp/aurora-notify-HASH; clean that up too
   for (const auto& entry : fs::directory_iterator("/tmp")) {
-    if (entry.path().filename().string().starts_with("aurora-notify-") && fs::is_socket(entry.path() / std::to_string(::getpid()))) {
+    const bool ours = fs::is_socket(entry.path() / std::to_string(::getpid()));
+    if (entry.path().filename().string().starts_with("aurora-notify-") && ours) {
       found = true;
       fs::remove_all(entry.path());
     }
@@ -224,7 +225,9 @@ TEST(DeviceRoot, DevicePathsLandUnderTheRootFromTheEnvironmentAndCannotClimbOut)
       {"/var/.hidden/..x/...", "var/.hidden/..x/..."}, {"/var/x/", "var/x/"}};
   for (const std::string slash : {"", "/"}) {
     ::setenv(aurora::kDeviceRootVariable, (root.path().native() + slash).c_str(), 1);
-    for (const auto& [device, host] : cases) EXPECT_EQ(aurora::hostPath(device).native(), (root.path() / host).native()) << device;
+    for (const auto& [device, host] : cases) {
+      EXPECT_EQ(aurora::hostPath(device).native(), (root.path() / host).native()) << device;
+    }
   }
   ::setenv(aurora::kDeviceRootVariable, "", 1);
   EXPECT_EQ(std::tuple(aurora::deviceRoot(), aurora::hostPath("/var/x")), std::tuple(fs::path("/"), fs::path("/var/x")));
@@ -275,7 +278,8 @@ TEST(LoaderFilter, FiltersFollowTheLoaderRules) {
     EXPECT_EQ(aurora::filterAllows(*NSDictionary::fromBytes(filterPlist(filter)), host), allowed) << filter;
   }
   for (const char* noFilter : {"<key>Other</key><true/>", "<key>Filter</key><string>x</string>"}) {
-    EXPECT_TRUE(aurora::filterAllows(*NSDictionary::fromBytes("<plist version=\"1.0\"><dict>" + std::string(noFilter) + "</dict></plist>"), kSpringBoard));
+    const std::string plist = "<plist version=\"1.0\"><dict>" + std::string(noFilter) + "</dict></plist>";
+    EXPECT_TRUE(aurora::filterAllows(*NSDictionary::fromBytes(plist), kSpringBoard)) << plist;
   }
 }
 

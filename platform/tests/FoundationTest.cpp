@@ -86,7 +86,9 @@ TEST_F(RuntimeTest, SendsFindInheritedMethodsAndAddingOverridesButNeverReplaces)
     (class_addMethod(base, selectors[N], &constant<N>, "q@:"), ...);
   }(std::make_integer_sequence<NSInteger, 40>{});
   for (int round = 0; round < 2; ++round) {
-    for (std::size_t i = 0; i < selectors.size(); ++i) EXPECT_EQ(objc_msgSend<NSInteger>(object.get(), selectors[i]), NSInteger(i));
+    for (std::size_t i = 0; i < selectors.size(); ++i) {
+      EXPECT_EQ(objc_msgSend<NSInteger>(object.get(), selectors[i]), NSInteger(i));
+    }
   }
 }
 
@@ -119,7 +121,8 @@ TEST_F(RuntimeTest, SignaturesAreCheckedAndUnansweredMessagesNameClassAndSelecto
     objc_msgSend<void>(object.get(), fly);
     FAIL() << "expected an exception";
   } catch (const UnrecognizedSelector& error) {
-    EXPECT_EQ(std::string(error.what()), std::string("-[") + class_getName(leaf) + " fly]: unrecognized selector sent to instance");
+    EXPECT_EQ(std::string(error.what()),
+              std::string("-[") + class_getName(leaf) + " fly]: unrecognized selector sent to instance");
   }
   EXPECT_THROW(object->performSelector(fly), UnrecognizedSelector);
   EXPECT_TRUE(class_addMethod(base, fly, &middleGreet, "v@:"));
@@ -185,12 +188,12 @@ TEST(ColorStringTest, HexDigitsInEitherCaseThreeDigitsRepeatAndTheAlphaSuffixIsA
 
 TEST(ColorStringTest, MalformedStringsGiveTheFallbackAndAMalformedFallbackOpaqueBlack) {
   const RGBA fallback{42 / 255.0, 187 / 255.0, 155 / 255.0, 1};
-  for (const std::string& text : std::vector<std::string>{"", "#", "F62459", "#F6245", "#F624599", "#GG0000", "#F62459 ", " #F62459", "#F62459:",
-                                 "#F62459:abc", "#F62459:1e-1", "#F62459:nan", "#F62459:inf", "#F62459:0.5.5", "#F62459:0.5x",
-                                 "#F62459::0.5", "#F62459: 0.5", "#F62459:.", "#F62459:-", "##F62459", "#-12345",
-                                 "#\xC3\xBF\xC3\xBF\xC3", "rgb(1,2,3)", "#1234", std::string("#F6\0" "459", 7)}) {
-    EXPECT_EQ(parse(text, "#2ABB9B"), fallback) << '"' << text << '"';
-  }
+  const std::vector<std::string> malformed = {
+      "", "#", "F62459", "#F6245", "#F624599", "#GG0000", "#F62459 ", " #F62459", "#F62459:", "#F62459:abc",
+      "#F62459:1e-1", "#F62459:nan", "#F62459:inf", "#F62459:0.5.5", "#F62459:0.5x", "#F62459::0.5", "#F62459: 0.5",
+      "#F62459:.", "#F62459:-", "##F62459", "#-12345", "#\xC3\xBF\xC3\xBF\xC3", "rgb(1,2,3)", "#1234",
+      std::string("#F6\0" "459", 7)};  // the last with a NUL inside
+  for (const std::string& text : malformed) EXPECT_EQ(parse(text, "#2ABB9B"), fallback) << '"' << text << '"';
   EXPECT_EQ(parse("bad", "#FFFFFF:0.5"), (RGBA{1, 1, 1, 0.5}));
   EXPECT_EQ(parse("bad", "also bad"), (RGBA{0, 0, 0, 1}));
   EXPECT_EQ(parse("", ""), (RGBA{0, 0, 0, 1}));

@@ -380,11 +380,12 @@ class LayoutConstraintTest : public VirtualLoopTest {
 TEST_F(LayoutConstraintTest, PinnedEdgesFollowTheSuperviewFromTheNextPassOnThroughTheOrdinarySetter) {
   struct Observer : RecordingObserver {
     std::vector<std::pair<std::string, std::size_t>> added;
-    void constraintsAdded(const UIView&, std::string_view format, std::size_t count) override { added.emplace_back(format, count); }
+    void constraintsAdded(const UIView&, std::string_view format, std::size_t n) override { added.emplace_back(format, n); }
   } observer;
   auto vertical = constraints("V:|-0-[colorView]-0-|");
   ASSERT_EQ(vertical.size(), 2u);
-  EXPECT_EQ(std::tuple(vertical[0]->attribute(), vertical[1]->attribute()), std::tuple(NSLayoutAttribute::Top, NSLayoutAttribute::Bottom));
+  EXPECT_EQ(std::tuple(vertical[0]->attribute(), vertical[1]->attribute()),
+            std::tuple(NSLayoutAttribute::Top, NSLayoutAttribute::Bottom));
   pill->addConstraints(constraints("H:|-0-[colorView]-0-|"));
   pill->addConstraints(vertical);
   EXPECT_EQ(observer.added, (decltype(observer.added){{"H:|-0-[colorView]-0-|", 2}, {"V:|-0-[colorView]-0-|", 2}}));
@@ -406,7 +407,8 @@ TEST_F(LayoutConstraintTest, GapsAndShortFormsPlaceTheEdgesAnythingElseIsRefused
                                   "H:|--1-[colorView]-0-|", "H:|-0-[colorView]-0-[colorView]-0-|"}) {
     EXPECT_THROW(constraints(format), std::invalid_argument) << format;
   }
-  EXPECT_THROW(NSLayoutConstraint::constraintsWithVisualFormat("H:|-0-[colorView]-0-|", 1, nullptr, views), std::invalid_argument);
+  EXPECT_THROW(NSLayoutConstraint::constraintsWithVisualFormat("H:|-0-[colorView]-0-|", 1, nullptr, views),
+               std::invalid_argument);
   EXPECT_THROW(_NSDictionaryOfVariableBindings("a, b", {inner.get()}), std::invalid_argument);
   std::weak_ptr<UIView> watch = inner;
   views.clear();

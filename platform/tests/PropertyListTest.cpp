@@ -53,7 +53,8 @@ std::string binaryPlist(const std::vector<std::string>& objects) {
     table += bigEndian(out.size(), 4);
     out += object;
   }
-  return out + table + std::string(6, '\0') + "\x04\x04" + bigEndian(objects.size(), 8) + bigEndian(0, 8) + bigEndian(out.size(), 8);
+  return out + table + std::string(6, '\0') + "\x04\x04" + bigEndian(objects.size(), 8) + bigEndian(0, 8) +
+         bigEndian(out.size(), 8);
 }
 // An array object (marker 0xA_) holding references to `children`.
 std::string arrayObject(const std::vector<std::uint32_t>& children) {
@@ -141,7 +142,8 @@ TEST(NSDictionaryReading, UnsignedAboveInt64MaxKeepsItsValueInXmlAndBinary) {
 }
 
 TEST(NSDictionaryReading, MissingKeysAndOtherTypesReadAsAbsent) {
-  auto dict = NSDictionary::fromBytes(xmlDict(kMixedBody + "<key>mixed</key><array><string>x</string><integer>1</integer></array>\n"));
+  const std::string mixed = "<key>mixed</key><array><string>x</string><integer>1</integer></array>\n";
+  auto dict = NSDictionary::fromBytes(xmlDict(kMixedBody + mixed));
   ASSERT_NE(dict, nullptr);
   EXPECT_TRUE(dict->containsKey("when"));
   EXPECT_FALSE(dict->containsKey("absent"));
@@ -187,7 +189,8 @@ TEST_F(NSDictionaryFiles, BadFilesReadAsNoDictionary) {
   EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile("/dir"), nullptr);
   ASSERT_EQ(::mkfifo(aurora::hostPath("/fifo.plist").c_str(), 0600), 0);
   EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile("/fifo.plist"), nullptr);  // does not block
-  for (const std::string& bytes : {""s, "\x01\x02 not a plist \xFF"s, "<plist version=\"1.0\"><array><string>a</string></array></plist>"s,
+  for (const std::string& bytes : {""s, "\x01\x02 not a plist \xFF"s,
+                                   "<plist version=\"1.0\"><array><string>a</string></array></plist>"s,
                                    "<plist version=\"1.0\"><string>a</string></plist>"s, xmlDict(kMixedBody).substr(0, 120),
                                    toBinary(xmlDict(kMixedBody)).substr(0, 60), "bplist00"s}) {
     EXPECT_EQ(write("/bad.plist", bytes), nullptr) << bytes;
