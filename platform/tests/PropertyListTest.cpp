@@ -1,0 +1,422 @@
+// Property lists: reading XML and binary dictionaries, the value-reading rules,
+// files that must read as no dictionary without harming the process; writing
+// preferences files in both formats, keeping what was not asked to change,
+// replacing atomically, and refusing files the device could not read.
+#include <cfloat>
+#include <cmath>
+#include <csignal>
+
+#include <plist/plist.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include "Foundation/NSDictionary.h"
+#include "PlatformTestSupport.h"
+#include "TempDeviceRoot.h"
+#include "aurora/PreferencesFile.h"
+
+namespace aurora {
+namespace {
+
+using namespace std::string_literals;
+constexpr auto kInf = std::numeric_limits<double>::infinity();
+constexpr auto kMax = std::numeric_limits<std::int64_t>::max(), kMin = std::numeric_limits<std::int64_t>::min();
+
+std::string xmlDict(const std::string& body) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n" + body + "</dict>\n</plist>\n";
+}
+std::string str(const std::string& text) { return "<string>" + text + "</string>"; }
+
+// The same document, converted to a binary plist by libplist's own writer.
+std::string toBinary(const std::string& xml) {
+  plist_t root = nullptr;
+  plist_from_xml(xml.data(), static_cast<std::uint32_t>(xml.size()), &root);
+  char* bytes = nullptr;
+  std::uint32_t length = 0;
+  plist_to_bin(root, &bytes, &length);
+  std::string binary(bytes, length);
+  std::free(bytes);
+  plist_free(root);
+  return binary;
+}
+
+std::string bigEndian(std::uint64_t value, int width) {
+  std::string out;
+  for (int i = width - 1; i >= 0; --i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+  return out;
+}
+// A hand-made binary plist: each object is its marker bytes; references and
+// offsets are 4 bytes wide; the top object is object 0.
+std::string binaryPlist(const std::vector<std::string>& objects) {
+  std::string out = "bplist00", table;
+  for (const std::string& object : objects) {
+    table += bigEndian(out.size(), 4);
+    out += object;
+  }
+  return out + table + std::string(6, '\0') + "\x04\x04" + bigEndian(objects.size(), 8) + bigEndian(0, 8) +
+         bigEndian(out.size(), 8);
+}
+// An array object (marker 0xA_) holding references to `children`.
+std::string arrayObject(const std::vector<std::uint32_t>& children) {
+  std::string object(1, static_cast<char>(0xA0 | children.size()));
+  for (std::uint32_t child : children) object += bigEndian(child, 4);
+  return object;
+}
+const std::string kKeyToArray = "\xD1" "\x00\x00\x00\x01\x00\x00\x00\x02"s;  // {object 1: object 2}
+// {"k": an array} and `levels` arrays below it, each holding the next `fanout` times.
+std::string arrayChain(std::uint32_t levels, std::size_t fanout) {
+  std::vector<std::string> objects = {kKeyToArray, "\x51k"};
+  for (std::uint32_t i = 2; i < levels; ++i) objects.push_back(arrayObject(std::vector<std::uint32_t>(fanout, i + 1)));
+  objects.push_back(arrayObject({}));
+  return binaryPlist(objects);
+}
+
+const std::string kMixedBody =
+    "<key>enabled</key><true/>\n<key>style</key><string>Fade</string>\n<key>speed</key><real>0.2</real>\n"
+    "<key>count</key><integer>-42</integer>\n<key>bundles</key><array><string>a</string><string>b</string></array>\n"
+    "<key>nested</key><dict><key>inner</key><string>x</string></dict>\n<key>when</key><date>2024-01-02T03:04:05Z</date>\n"
+    "<key>blob</key><data>AAEC</data>\n";
+
+// Each row: the value element under key "k", and what one getter reads from it.
+template <class T, class Get>
+void expectReads(const std::vector<std::pair<std::string, T>>& rows, Get get) {
+  for (const auto& [element, expected] : rows) {
+    auto dict = NSDictionary::fromBytes(xmlDict("<key>k</key>" + element + "\n"));
+    ASSERT_NE(dict, nullptr) << element;
+    EXPECT_EQ(get(*dict), expected) << element;
+  }
+}
+
+TEST(NSDictionaryReading, BoolsStringsAndIntegersFollowThePlatformRules) {
+  expectReads<bool>({{str("YES"), true}, {str("yes"), true}, {str("true"), true}, {str("T"), true}, {str("1"), true},
+                     {str("9 lives"), true}, {str("  +0001"), true}, {str("-5"), true}, {str("\t\n y"), true},
+                     {str("NO"), false}, {str("false"), false}, {str("0"), false}, {str(""), false}, {str("  -000"), false},
+                     {str("0x1"), false}, {str("abc"), false}, {str("\xC3\xBF" "es"), false}, {str("+"), false},
+                     {"<integer>0</integer>", false}, {"<integer>2</integer>", true}, {"<integer>-1</integer>", true},
+                     {"<real>0.0</real>", false}, {"<real>1e-300</real>", true}, {"<real>nan</real>", true},
+                     {"<false/>", false}},
+                    [](const NSDictionary& d) { return d.boolValue("k"); });
+  expectReads<std::string>({{"<integer>42</integer>", "42"}, {"<integer>-7</integer>", "-7"},
+                            {"<integer>-9223372036854775808</integer>", "-9223372036854775808"},
+                            {"<real>0.1</real>", "0.1"}, {"<real>0.33333333333333331</real>", "0.3333333333333333"},
+                            {"<real>1e300</real>", "1e+300"}, {"<real>3.0</real>", "3"}, {"<true/>", "1"}, {"<false/>", "0"},
+                            {str("Gr\xC3\xBCn \xE2\x9C\x93"), "Gr\xC3\xBCn \xE2\x9C\x93"}},
+                           [](const NSDictionary& d) { return d.stringValue("k"); });
+  expectReads<std::int64_t>({{str("  -12abc"), -12}, {str("99999999999999999999"), kMax}, {str("-99999999999999999999"), kMin},
+                             {str("9223372036854775807"), kMax}, {str("-9223372036854775808"), kMin},
+                             {str("9223372036854775808"), kMax}, {"<real>2.9</real>", 2}, {"<real>-2.9</real>", -2},
+                             {"<real>1e300</real>", kMax}, {"<real>-1e300</real>", kMin}, {"<real>nan</real>", 0},
+                             {"<true/>", 1}},
+                            [](const NSDictionary& d) { return d.integerValue("k"); });
+}
+
+TEST(NSDictionaryReading, DoublesReadTheLongestDecimalPrefixAndFloatsSaturate) {
+  expectReads<double>({{str(" 12.5abc"), 12.5}, {str("\t-3e2x"), -300.0}, {str("1e"), 1.0}, {str("2e+"), 2.0},
+                       {str(".5"), 0.5}, {str("5."), 5.0}, {str("abc"), 0.0}, {str(""), 0.0}, {str("0x10"), 0.0},
+                       {str("1,5"), 1.0}, {str("inf"), 0.0}, {str("nan"), 0.0}, {str("-.25e1"), -2.5}, {str("+7"), 7.0},
+                       {str("- 1"), 0.0}, {str("1e-400"), 0.0}, {str("1e400"), kInf}, {str("-1e400"), -kInf},
+                       {str("1" + std::string(400, '0')), kInf}},
+                      [](const NSDictionary& d) { return d.doubleValue("k"); });
+  const float inf = std::numeric_limits<float>::infinity();
+  expectReads<float>({{str("1" + std::string(400, '0')), inf}, {"<real>1e300</real>", inf}, {"<real>-1e300</real>", -inf},
+                      {"<real>3.4028234663852886e38</real>", FLT_MAX},
+                      {"<real>3.4028235e38</real>", FLT_MAX},  // rounds to FLT_MAX, as IEEE does
+                      {"<real>3.4028236e38</real>", inf}, {"<real>0.1</real>", 0.1f}, {"<real>1e-50</real>", 0.0f},
+                      {str("1e39"), inf}},
+                     [](const NSDictionary& d) { return d.floatValue("k"); });
+  auto dict = NSDictionary::fromBytes(xmlDict("<key>nan</key><real>nan</real><key>tenth</key><real>0.1</real>\n"));
+  ASSERT_TRUE(dict && dict->floatValue("nan").has_value());
+  EXPECT_TRUE(std::isnan(*dict->floatValue("nan")));
+  EXPECT_EQ(static_cast<double>(*dict->floatValue("tenth")), 0.10000000149011612);
+}
+
+TEST(NSDictionaryReading, UnsignedAboveInt64MaxKeepsItsValueInXmlAndBinary) {
+  const std::string xml = xmlDict("<key>u</key><integer>18446744073709551615</integer><key>m</key><integer>-1</integer>\n");
+  for (const std::string& bytes : {xml, toBinary(xml)}) {
+    auto dict = NSDictionary::fromBytes(bytes);
+    ASSERT_NE(dict, nullptr);
+    EXPECT_EQ(std::tuple(dict->stringValue("u"), dict->integerValue("u"), dict->doubleValue("u"), dict->boolValue("u")),
+              std::tuple("18446744073709551615", kMax, 18446744073709551615.0, true));
+    EXPECT_EQ(std::tuple(dict->stringValue("m"), dict->integerValue("m")), std::tuple("-1", -1));
+  }
+}
+
+TEST(NSDictionaryReading, MissingKeysAndOtherTypesReadAsAbsent) {
+  const std::string mixed = "<key>mixed</key><array><string>x</string><integer>1</integer></array>\n";
+  auto dict = NSDictionary::fromBytes(xmlDict(kMixedBody + mixed));
+  ASSERT_NE(dict, nullptr);
+  EXPECT_TRUE(dict->containsKey("when"));
+  EXPECT_FALSE(dict->containsKey("absent"));
+  for (const char* key : {"absent", "when", "blob", "bundles", "nested"}) {
+    EXPECT_EQ(std::tuple(dict->boolValue(key), dict->stringValue(key), dict->floatValue(key), dict->doubleValue(key),
+                         dict->integerValue(key)),
+              std::tuple(std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt)) << key;
+  }
+  for (const char* key : {"style", "absent", "mixed"}) EXPECT_EQ(dict->stringArray(key), std::nullopt) << key;
+  EXPECT_EQ(dict->stringArray("bundles"), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(dict->dictionaryValue("nested")->stringValue("inner"), "x");
+  EXPECT_EQ(dict->dictionaryValue("style"), nullptr);
+  EXPECT_EQ(dict->dictionaryValue("absent"), nullptr);
+}
+
+class NSDictionaryFiles : public aurora::testing::VirtualLoopTest {
+ protected:
+  std::shared_ptr<const NSDictionary> write(const std::string& path, const std::string& bytes) {
+    root_.write(path, bytes);
+    return NSDictionary::dictionaryWithContentsOfFile(path);
+  }
+  aurora::testing::TempDeviceRoot root_;
+};
+
+TEST_F(NSDictionaryFiles, TracedReadResolvesUnderTheRootAndReportsTheDevicePath) {
+  struct Reads : aurora::PlatformObserver {
+    std::vector<std::pair<std::string, bool>> seen;
+    void dictionaryRead(std::string_view path, bool ok) override { seen.emplace_back(path, ok); }
+  } reads;
+  aurora::setPlatformObserver(&reads);
+  const std::string path = "/var/mobile/Library/Preferences/test.plist";
+  auto dict = write(path, xmlDict("<key>style</key><string>Wave</string>\n"));
+  ASSERT_NE(dict, nullptr);
+  EXPECT_EQ(dict->stringValue("style"), "Wave");
+  EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile("/var/mobile/missing.plist"), nullptr);
+  EXPECT_NE(NSDictionary::fromFile(aurora::hostPath(path)), nullptr);  // untraced
+  EXPECT_EQ(reads.seen, (std::vector<std::pair<std::string, bool>>{{path, true}, {"/var/mobile/missing.plist", false}}));
+}
+
+TEST_F(NSDictionaryFiles, BadFilesReadAsNoDictionary) {
+  EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile("/nowhere.plist"), nullptr);
+  root_.write("/dir/inside", "");
+  EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile("/dir"), nullptr);
+  ASSERT_EQ(::mkfifo(aurora::hostPath("/fifo.plist").c_str(), 0600), 0);
+  EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile("/fifo.plist"), nullptr);  // does not block
+  for (const std::string& bytes : {""s, "\x01\x02 not a plist \xFF"s,
+                                   "<plist version=\"1.0\"><array><string>a</string></array></plist>"s,
+                                   "<plist version=\"1.0\"><string>a</string></plist>"s, xmlDict(kMixedBody).substr(0, 120),
+                                   toBinary(xmlDict(kMixedBody)).substr(0, 60), "bplist00"s}) {
+    EXPECT_EQ(write("/bad.plist", bytes), nullptr) << bytes;
+  }
+}
+
+TEST_F(NSDictionaryFiles, OneMebibyteIsTheLimit) {
+  // White space before the closing tag pads a valid file to an exact size.
+  const std::string shell = xmlDict("<key>k</key><string>v</string>\n");
+  auto padded = [&](std::size_t size) {
+    return std::string(shell).insert(shell.size() - "</plist>\n"s.size(), std::string(size - shell.size(), ' '));
+  };
+  EXPECT_NE(write("/exact.plist", padded(NSDictionary::kMaxFileSize)), nullptr);
+  EXPECT_EQ(write("/over.plist", padded(NSDictionary::kMaxFileSize + 1)), nullptr);
+  EXPECT_EQ(NSDictionary::fromBytes(padded(NSDictionary::kMaxFileSize + 1)), nullptr);
+}
+
+// libplist would overflow its stack, or expand shared references without bound.
+TEST(NSDictionaryHostileInput, DeepBinaryNestingAndSharedReferencesThatExpandWithoutBoundAreRefused) {
+  EXPECT_EQ(NSDictionary::fromBytes(arrayChain(100000, 1)), nullptr);  // under 1 MiB
+  EXPECT_EQ(NSDictionary::fromBytes(arrayChain(40, 2)), nullptr);      // 2^40 values from a few hundred bytes
+}
+
+TEST(NSDictionaryHostileInput, ModestSharingAndNestingStillReadButDeepXmlNestingIsRefused) {
+  std::string body, nested = "<string>x</string>", deep;  // a shared string under many keys, arrays 200 deep
+  for (int i = 0; i < 50; ++i) body += "<key>k" + std::to_string(i) + "</key><string>same</string>";
+  for (int i = 0; i < 200; ++i) nested = "<array>" + nested + "</array>";
+  const std::string xml = xmlDict(body + "<key>deep</key>" + nested + "\n");
+  for (const std::string& bytes : {xml, toBinary(xml)}) {
+    auto dict = NSDictionary::fromBytes(bytes);
+    ASSERT_NE(dict, nullptr);
+    EXPECT_EQ(dict->stringValue("k49"), "same");
+  }
+  for (int i = 0; i < 60000; ++i) deep += "<array>";
+  for (int i = 0; i < 60000; ++i) deep += "</array>";
+  EXPECT_EQ(NSDictionary::fromBytes(xmlDict("<key>deep</key>" + deep + "\n")), nullptr);
+}
+
+TEST(NSDictionaryHostileInput, KeysAndStringsHoldingNulAreRefusedNotFatal) {
+  // libplist asserts, aborting the process, when it reads a UTF-16 key holding U+0000.
+  EXPECT_EQ(NSDictionary::fromBytes(binaryPlist({kKeyToArray, "\x62\x00\x61\x00\x00"s, "\x51x"})), nullptr);
+  EXPECT_EQ(NSDictionary::fromBytes(binaryPlist({kKeyToArray, "\x53" "a\0b"s, "\x51x"})), nullptr);
+  EXPECT_EQ(NSDictionary::fromBytes(binaryPlist({kKeyToArray, "\x51k", "\x61\x00\x00"s})), nullptr);
+  EXPECT_NE(NSDictionary::fromBytes(binaryPlist({kKeyToArray, "\x51k", "\x61\x00\x41"s})), nullptr);
+  EXPECT_EQ(NSDictionary::fromBytes(xmlDict("<key>a\0b</key><string>x</string>\n"s)), nullptr);
+  EXPECT_EQ(NSDictionary::fromBytes(xmlDict("<key>k</key><string>a\0b</string>\n"s)), nullptr);
+}
+
+
+template <class T>
+std::optional<T> valueOf(const NSDictionary& dictionary, std::string_view key) {
+  const PropertyListValue* value = dictionary.objectForKey(key);
+  const T* typed = value != nullptr ? std::get_if<T>(&value->storage) : nullptr;
+  return typed != nullptr ? std::optional<T>(*typed) : std::nullopt;
+}
+
+class PreferencesFileTest : public ::testing::Test {
+ protected:
+  std::shared_ptr<const NSDictionary> read() const { return NSDictionary::fromFile(path_); }
+  std::string bytes() const {
+    std::ifstream in(path_, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  std::vector<std::string> filesInFolder() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path_.parent_path())) names.push_back(entry.path().filename());
+    return names;
+  }
+
+  aurora::testing::TempDeviceRoot root_;
+  std::filesystem::path path_ = root_.path() / "var/mobile/Library/Preferences/p.plist";
+  PreferencesFile prefs_{path_};
+};
+
+class PreferencesRoundTripTest : public PreferencesFileTest, public ::testing::WithParamInterface<PlistFormat> {};
+
+TEST_P(PreferencesRoundTripTest, EveryValueReadsBackExactlyAsTheFilePreferencesBytesDescribes) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::vector<PreferenceEntry> entries{
+      {"yes", true}, {"no", false}, {"min", std::numeric_limits<std::int64_t>::min()},
+      {"max", std::numeric_limits<std::int64_t>::max()}, {"minusOne", std::int64_t{-1}}, {"tenth", 0.1}, {"tiny", 5e-324},
+      {"huge", 1e308}, {"inf", -inf}, {"nan", std::nan("")}, {"empty", std::string()},
+      {"text", std::string("caf\xc3\xa9 <&> \"quoted\"\n")}, {"twice", std::int64_t{1}}, {"twice", 3.5}};
+  if (GetParam() == PlistFormat::Binary) prefs_.setFormat(PlistFormat::Binary);  // XML unless told
+  prefs_.set(entries);  // to an empty folder, made with its parents
+  EXPECT_EQ(bytes(), preferencesBytes(entries, GetParam()));
+  EXPECT_EQ(bytes().substr(0, 8), GetParam() == PlistFormat::Binary ? "bplist00" : "<?xml ve");
+  EXPECT_EQ(filesInFolder(), std::vector<std::string>{"p.plist"});  // no temporary file left
+  const auto d = read();
+  ASSERT_TRUE(d);
+  EXPECT_EQ(d->count(), 13u);
+  EXPECT_EQ(std::tuple(valueOf<bool>(*d, "yes"), valueOf<bool>(*d, "no"), valueOf<std::int64_t>(*d, "min"),
+                       valueOf<std::int64_t>(*d, "max"), valueOf<std::int64_t>(*d, "minusOne")),
+            std::tuple(true, false, std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max(), -1));
+  EXPECT_EQ(std::tuple(valueOf<double>(*d, "tenth"), valueOf<double>(*d, "tiny"), valueOf<double>(*d, "huge"),
+                       valueOf<double>(*d, "inf"), valueOf<double>(*d, "twice")),
+            std::tuple(0.1, 5e-324, 1e308, -inf, 3.5));  // the later entry wins
+  EXPECT_TRUE(std::isnan(valueOf<double>(*d, "nan").value_or(0)));
+  EXPECT_EQ(valueOf<std::string>(*d, "empty"), "");
+  EXPECT_EQ(valueOf<std::string>(*d, "text"), "caf\xc3\xa9 <&> \"quoted\"\n");
+  EXPECT_EQ(bytes().find("<true/>") != std::string::npos, GetParam() == PlistFormat::Xml);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFormats, PreferencesRoundTripTest, ::testing::Values(PlistFormat::Xml, PlistFormat::Binary),
+                         [](const auto& info) { return info.param == PlistFormat::Xml ? "Xml" : "Binary"; });
+
+TEST_F(PreferencesFileTest, KeepsOtherKeysOfEveryTypeThroughBothFormatsAndLetsTheLaterEntryWin) {
+  prefs_.writeRaw(R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+  <key>list</key><array><string>x</string><integer>2</integer></array>
+  <key>nested</key><dict><key>inner</key><real>1.5</real></dict>
+  <key>when</key><date>2020-01-02T03:04:05Z</date>
+  <key>blob</key><data>AAEC</data>
+  <key>style</key><string>Wave</string>
+</dict></plist>)");
+  const auto expectKept = [&] {
+    const auto d = read();
+    ASSERT_TRUE(d);
+    const std::optional<PropertyListArray> list = valueOf<PropertyListArray>(*d, "list");
+    ASSERT_TRUE(list && list->size() == 2u);
+    EXPECT_EQ(std::tuple((*list)[0].stringValue(), (*list)[1].integerValue()), std::tuple("x", 2));
+    ASSERT_TRUE(d->dictionaryValue("nested"));
+    EXPECT_EQ(d->dictionaryValue("nested")->doubleValue("inner"), 1.5);
+    EXPECT_EQ(valueOf<PropertyListDate>(*d, "when").value_or(PropertyListDate{0}).secondsSinceReferenceDate, 599627045.0);
+    EXPECT_EQ(valueOf<PropertyListData>(*d, "blob").value_or(PropertyListData{}).bytes, (std::vector<std::uint8_t>{0, 1, 2}));
+  };
+  prefs_.setFormat(PlistFormat::Binary);
+  prefs_.set({{"style", std::string("Fade")}, {"a", std::int64_t{1}}});
+  EXPECT_EQ(bytes().substr(0, 8), "bplist00");
+  expectKept();
+  prefs_.setFormat(PlistFormat::Xml);
+  prefs_.set({{"a", 2.5}, {"b", false}, {"b", true}});
+  EXPECT_EQ(bytes().substr(0, 5), "<?xml");
+  EXPECT_TRUE(prefs_.unset("style"));
+  expectKept();
+  const auto d = read();
+  EXPECT_EQ(std::tuple(d->count(), d->containsKey("style"), d->doubleValue("a"), d->boolValue("b")),
+            std::tuple(6u, false, 2.5, true));
+}
+
+TEST_F(PreferencesFileTest, UnsetRemoveWriteRawAndContentsTouchOnlyWhatIsThere) {
+  EXPECT_EQ(prefs_.contents(), nullptr);
+  EXPECT_FALSE(prefs_.unset("anything"));  // no file: nothing to do, nothing made
+  EXPECT_FALSE(prefs_.remove());
+  EXPECT_FALSE(std::filesystem::exists(path_));
+  prefs_.setFormat(PlistFormat::Binary);
+  prefs_.set({{"a", true}, {"b", std::string("Static")}});
+  prefs_.setFormat(PlistFormat::Xml);
+  const std::string before = bytes();
+  EXPECT_FALSE(prefs_.unset("missing"));
+  EXPECT_EQ(bytes(), before);  // not even rewritten in the other format
+  EXPECT_TRUE(prefs_.unset("a"));
+  ASSERT_TRUE(prefs_.contents());
+  EXPECT_EQ(std::tuple(prefs_.contents()->count(), prefs_.contents()->stringValue("b")), std::tuple(1u, "Static"));
+  const std::string raw("not a plist\n\0\xff", 14);
+  prefs_.writeRaw(raw);
+  EXPECT_EQ(bytes(), raw);
+  EXPECT_TRUE(prefs_.remove());  // whatever it holds
+  EXPECT_FALSE(std::filesystem::exists(path_));
+}
+
+TEST_F(PreferencesFileTest, NeverOverwritesAFileTheDeviceCouldNotRead) {
+  const std::string arrayRoot = "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><true/></array></plist>";
+  const std::string oversized = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>k</key><string>" +
+                                std::string(NSDictionary::kMaxFileSize, 'x') + "</string></dict></plist>";
+  for (const std::string& raw : {std::string("junk"), std::string(), arrayRoot, oversized}) {
+    prefs_.writeRaw(raw);
+    EXPECT_THROW(prefs_.set({{"enabled", true}}), PreferencesError);
+    EXPECT_THROW(prefs_.unset("enabled"), PreferencesError);
+    EXPECT_THROW(prefs_.contents(), PreferencesError);
+    EXPECT_TRUE(bytes() == raw) << "changed: " << raw.substr(0, 40);
+  }
+}
+
+TEST_F(PreferencesFileTest, RefusesSomethingThatIsNotARegularFileWithoutReadingIt) {
+  std::filesystem::create_directories(path_.parent_path());
+  ASSERT_EQ(::mkfifo(path_.c_str(), 0644), 0);  // reading it would block
+  try {
+    prefs_.set({{"enabled", true}});
+    FAIL() << "a FIFO was overwritten";
+  } catch (const PreferencesError& error) {
+    EXPECT_NE(std::string(error.what()).find("is not a preferences dictionary the device could read; leaving it untouched"),
+              std::string::npos);
+  }
+  EXPECT_TRUE(std::filesystem::is_fifo(path_));
+}
+
+TEST_F(PreferencesFileTest, RefusesKeysAndTextWithNulCharactersLeavingTheFileAsItWas) {
+  prefs_.set({{"a", true}});
+  const std::string before = bytes();
+  EXPECT_THROW(prefs_.set({{std::string("k\0y", 3), true}}), PreferencesError);
+  EXPECT_THROW(prefs_.set({{"k", std::string("v\0", 2)}}), PreferencesError);
+  EXPECT_THROW(preferencesBytes({{"k", std::string("v\0", 2)}}, PlistFormat::Xml), PreferencesError);
+  EXPECT_EQ(bytes(), before);
+}
+
+TEST_F(PreferencesFileTest, AFolderItCannotMakeOrAFailedRenameIsReportedLeavingNoTemporaryFile) {
+  root_.write("/blocker", "a file where a folder should be");
+  PreferencesFile blocked(root_.path() / "blocker/p.plist");
+  EXPECT_THROW(blocked.set({{"a", true}}), PreferencesError);
+  EXPECT_THROW(blocked.writeRaw("x"), PreferencesError);
+  std::filesystem::create_directories(path_ / "occupied");  // a folder that is not empty where the file goes
+  EXPECT_THROW(prefs_.writeRaw("x"), PreferencesError);
+  EXPECT_EQ(filesInFolder(), std::vector<std::string>{"p.plist"});
+  EXPECT_TRUE(std::filesystem::is_directory(path_ / "occupied"));
+}
+
+// Cut short by a file size limit, as by a full disk.
+TEST_F(PreferencesFileTest, AWriteCutShortLeavesTheGoodFileAndNoTemporaryFile) {
+  prefs_.set({{"style", std::string("Wave")}});
+  const std::string good = bytes();
+  const auto setUnderFileSizeLimit = [&] {  // exits 0 when set refused with PreferencesError
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit bound{good.size() + 16, good.size() + 16};
+    ::setrlimit(RLIMIT_FSIZE, &bound);
+    try {
+      prefs_.set({{"padding", std::string(4096, 'p')}});
+    } catch (const PreferencesError&) {
+      std::exit(0);
+    }
+    std::exit(1);
+  };
+  EXPECT_EXIT(setUnderFileSizeLimit(), ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(bytes(), good);
+  EXPECT_EQ(filesInFolder(), std::vector<std::string>{"p.plist"});
+}
+
+}  // namespace
+}  // namespace aurora
