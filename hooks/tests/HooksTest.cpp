@@ -56,8 +56,9 @@ void installAndLoad(const TempDeviceRoot& root) {
 }
 
 // Writes the preferences file (these entries and nothing else) and posts, as the settings pane does.
-void applyPreferences(const std::vector<aurora::PreferenceEntry>& entries) {
+void applyPreferences(const std::vector<aurora::PreferenceEntry>& entries, bool post = true) {
   aurora::PreferencesFile(aurora::hostPath(kPreferencesFile)).writeRaw(aurora::preferencesBytes(entries, aurora::PlistFormat::Xml));
+  if (!post) return;
   CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
                                        "com.quillmoren.auroraribbon.settingschanged", nullptr, nullptr, true);
   NSRunLoop::mainRunLoop().runFor(0ns);
@@ -265,6 +266,12 @@ TEST_F(PillHooksTest, AnUnknownStyleRunsNothingAndSettingsReachOnlyLaterColourVi
   loop().runFor(0ns);
   EXPECT_EQ(later->alpha(), static_cast<double>(0.1f));  // read as a 32-bit float
   EXPECT_EQ(colorViewOf(*later)->layer()->backgroundColor()->components(), (RGBA{246 / 255.0, 36 / 255.0, 89 / 255.0, 1}));
+
+  // A new colour view reads the file itself, whether or not a change was posted.
+  applyPreferences({{"enabled", true}, {"style", std::string("Static")}, {"homeBarOpacity", 0.5}}, false);
+  auto unposted = makePill("MTStaticColorPillView");
+  loop().runFor(0ns);
+  EXPECT_EQ(unposted->alpha(), 0.5);
 }
 
 TEST_F(PillHooksTest, LumaAnimateViewCyclesBlueAndRedTenSecondsEachUntilThePillGoes) {
