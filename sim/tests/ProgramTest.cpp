@@ -121,7 +121,7 @@ TEST_F(ProgramTest, AHeadlessRunLoadsTheLibrariesMeantForTheHostAndTracesTheDefa
   EXPECT_EQ(asBundle.out, "");
   const std::string trace = test::readFile(dir_ / "run.jsonl");
   EXPECT_EQ(test::traceFormProblems(trace), Lines{});
-  EXPECT_EQ(grep(test::traceLines(trace), " new ").size(), 1u);  // the class left out makes no pill
+  EXPECT_EQ(grep(test::traceLines(trace), " new "), Lines{"0 new static MTStaticColorPillView [40,831,134,5]"});  // the class left out makes no pill
   const auto prefs = NSDictionary::fromFile(dir_ / kPrefs);
   ASSERT_TRUE(prefs);
   EXPECT_EQ(std::pair(prefs->stringValue("style"), prefs->doubleValue("homeBarOpacity")), std::pair(std::optional<std::string>("Fade"), std::optional(0.5)));
@@ -210,6 +210,7 @@ TEST_F(ProgramTest, AWavesEndColumnsShowTheHuesThePaletteHasTurnedTo) {
   const auto result = sim({"--root", "root", "--style", "Wave", "--png", "wave.png", "--at", "1.01", "--duration", "2", "--view", "pills"});
   ASSERT_EQ(result.status, 0) << result.err;
   const Image png = test::readPng(dir_ / "wave.png");
+  EXPECT_EQ(std::pair(png.width(), png.height()), std::pair(1170, 135));  // the pills band at 3 pixels a point by default
   // By 1.01 s the wave has turned its 361-hue palette 21 times to the right
   // (once at start, then every 0.05 s): the gradient shows hues 340 .. 360, 0 .. 38.
   const auto shown = [](int stop) { return UIColor::colorWithHue((340 + stop) % 361 / 360.0, 1, 1, 1)->components(); };
