@@ -60,16 +60,16 @@ class ProgramTest : public ::testing::Test {
 TEST_F(ProgramTest, HelpAndEveryRefusalHaveTheirExitStatus) {
   const auto help = sim({"--help"});
   EXPECT_EQ(help.status, 0);
-  for (const char* part : {"--root DIR", "--trace FILE|-", "Exit status", "--style", "--set", "--without-class", "--script", "--clock", "--virtual",
+  for (const char* option : {"--root DIR", "--trace FILE|-", "Exit status", "--style", "--set", "--without-class", "--script", "--clock", "--virtual",
                            "--duration", "--png", "--at", "--gif", "--fps", "--scale", "--view", "--demo", "--bundle-id", "--executable", "COLORTERM"})
-    EXPECT_NE(help.out.find(part), std::string::npos) << part;
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
   dir_.write(kPrefs, "half a pli");
   dir_.write("bad.txt", "at 0 notify\n\nat 1 pill layout ghost\n");
   dir_.write("send.txt", "at 0 pill add p MTLumaDodgePillView 0 0 10 4\nat 1 pill send p frobnicate\n");
   dir_.write("shot.txt", "at 1 snapshot missing/shot.png\n");
   dir_.write("end.txt", "at 1 end\n");
-  // The arguments, the exit status, and the whole of standard error or (true) a part of it.
-  for (const auto& [args, status, err, part] : std::vector<std::tuple<Lines, int, std::string, bool>>{
+  // The arguments, the exit status, and the whole of standard error or (true) some of it.
+  for (const auto& [args, status, err, within] : std::vector<std::tuple<Lines, int, std::string, bool>>{
            {{"--colour", "red"}, 2, "Usage: auroraribbon-sim", true},
            {{"--root", "nowhere"}, 1, "auroraribbon-sim: the device root \"nowhere\" is not a directory\n", false},
            {{"--root", "root", "--script", "bad.txt", "--set", "enabled=true", "--trace", "t.jsonl"}, 2, "bad.txt:3: the pill 'ghost' is used before it is added\n", false},
@@ -88,7 +88,7 @@ TEST_F(ProgramTest, HelpAndEveryRefusalHaveTheirExitStatus) {
             "auroraribbon-sim: the run ended at 1 s, before the picture for \"late.png\" at 1.5 s\n", false}}) {
     const auto result = sim(args);
     EXPECT_EQ(result.status, status) << args.back() << ": " << result.err;
-    EXPECT_TRUE(part ? result.err.find(err) != std::string::npos : result.err == err) << result.err;
+    EXPECT_TRUE(within ? result.err.find(err) != std::string::npos : result.err == err) << result.err;
   }
   EXPECT_EQ(test::readFile(dir_ / kPrefs), "half a pli");  // nothing ran or wrote it
   for (const char* file : {"t.jsonl", "a.png", "late.png", "g.gif"}) EXPECT_FALSE(std::filesystem::exists(dir_ / file)) << file;  // nor is half there
