@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
 #include <thread>
 
 #include <nlohmann/json.hpp>
@@ -17,15 +16,13 @@
 #include "Foundation/NSDictionary.h"
 #include "Program.h"
 #include "TempDeviceRoot.h"
+#include "TempDir.h"
 
 namespace {
 
 constexpr const char* kPrefsDevicePath = "/var/mobile/Library/Preferences/com.quillmoren.auroraribbonpref.plist";
 
-std::string readFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using sim::test::readFile;
 
 // Whether the trace shows a read of the preferences; with `afterPost`, one after
 // the settings-changed notification was delivered. A line still being written is left for the next look.
