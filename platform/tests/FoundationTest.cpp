@@ -235,23 +235,9 @@ TEST(ListTest, EndsRangesAndErrors) {
   EXPECT_TRUE(last.expired());  // released when removed
 }
 
-TEST(ListTest, RotatingBothWaysInsertingAndRemovingAcrossTheSeam) {
-  auto list = listOf(361);
-  for (int k = 0; k < 361; ++k) {  // take the last, remove it, insert it first
-    Item last = list->lastObject();
-    list->removeLastObject();
-    list->insertObject(last, 0);
-    EXPECT_EQ(*list->firstObject(), 360 - k);
-  }
-  EXPECT_EQ(contents(*list), contents(*listOf(361)));
-  for (int k = 0; k < 3; ++k) {  // take the first, remove it, append it
-    Item first = list->firstObject();
-    list->removeObjectAtIndex(0);
-    list->addObject(first);
-  }
-  const std::vector<int> turned = contents(*list);
-  EXPECT_EQ(std::tuple(turned.front(), turned.back(), turned.size()), std::tuple(3, 2, 361u));
-  list = listOf(7);                                   // a ring of 8 with one free slot
+// The palette turns by taking an end off and putting it on the other: across the ring's seam.
+TEST(ListTest, InsertingAndRemovingAcrossTheSeam) {
+  auto list = listOf(7);                              // a ring of 8 with one free slot
   list->insertObject(std::make_shared<int>(-1), 0);   // head wraps to the ring's end
   list->insertObject(std::make_shared<int>(100), 4);  // full: grows with a wrapped head
   list->removeObjectAtIndex(2);

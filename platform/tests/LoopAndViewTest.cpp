@@ -1,6 +1,6 @@
 // The main run loop and what runs on it: the order of an instant, the main
 // queue, modes, clocks, cross-thread posts, timers on a fixed grid without
-// drift or catch-up, the census; views and layers, layout sent through the
+// drift or catch-up; views and layers, layout sent through the
 // runtime, constraints, and block animations with durations that must not spin.
 #include <future>
 #include <thread>
@@ -10,7 +10,6 @@
 #include "QuartzCore/CAGradientLayer.h"
 #include "UIKit/NSLayoutConstraint.h"
 #include "UIKit/UIView.h"
-#include "aurora/Census.h"
 #include "aurora/MainThread.h"
 #include "dispatch/dispatch.h"
 #include "substrate.h"
@@ -150,28 +149,6 @@ TEST(RealClockRunLoopTest, CrossThreadPostsAndStopWakeASleepingLoopAndPostsRunIn
   worker.join();
   EXPECT_EQ(std::tuple(next, inOrderOnMain), std::tuple(100, true));
   loop.reset(std::make_unique<aurora::VirtualClock>());
-}
-
-TEST_F(RunLoopTest, TheCensusCountsEachKindWhileItLivesOrIsPendingAndAResetLoopHoldsNothing) {
-  const aurora::Census before = aurora::takeCensus();
-  const auto expectCensus = [&](std::size_t views, std::size_t timers, std::size_t tasks, std::size_t animations) {
-    EXPECT_EQ(aurora::takeCensus(), (aurora::Census{before.views + views, before.layers + views, timers, tasks, animations}));
-  };
-  auto view = UIView::make(UIView::objcClass(), CGRectMake(0, 0, 10, 10));
-  view->addSubview(UIView::make(UIView::objcClass(), CGRectMake(0, 0, 5, 5)));
-  auto repeating = NSTimer::timerWithTimeInterval(1.0, true, [](NSTimer&) {});
-  expectCensus(2, 0, 0, 0);  // the timer made, not yet on the run loop
-  loop().addTimer(repeating, NSDefaultRunLoopMode);
-  loop().addTimer(repeating, UITrackingRunLoopMode);
-  post([] {});
-  post([] {});
-  UIView::animateWithDuration(0.5, [] {});
-  UIView::animateWithDuration(kInfinity, [] {});
-  expectCensus(2, 1, 2, 2);  // a timer in two modes counts once, an endless animation too
-  loop().reset(std::make_unique<aurora::VirtualClock>());
-  expectCensus(2, 0, 0, 0);
-  view.reset();
-  expectCensus(0, 0, 0, 0);
 }
 
 // Dates missed in another mode are made up once, not caught up; fire() leaves the grid alone;

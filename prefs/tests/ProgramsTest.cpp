@@ -45,6 +45,8 @@ TEST(PrefsProgramTest, ExitsWithThePanesStatusAndARunningSimulatorReadsWhatItWri
     return sim::test::runProgram(args, root.path());
   };
   EXPECT_EQ(prefs({"--colour", "red", "read"}).status, 2);
+  const sim::test::ProgramResult help = prefs({"--help"});
+  EXPECT_TRUE(help.status == 0 && help.out.find("Usage: auroraribbon-prefs") != std::string::npos) << help.out;
   const sim::test::ProgramResult refused = prefs({"write", "enabled", "-string", "on"});
   EXPECT_EQ(refused.status, 2);
   EXPECT_EQ(refused.err, "auroraribbon-prefs: enabled takes -bool, not -string; nothing was written\n");

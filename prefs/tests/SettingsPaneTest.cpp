@@ -101,15 +101,6 @@ TEST_F(SettingsPaneTest, WritesTypedValuesKeepsEveryOtherKeyWarnsOfUnknownKeysAn
   EXPECT_EQ(pane({"read", "fadeSpeed"}).out, "-3\n");
 }
 
-TEST_F(SettingsPaneTest, HelpListsTheCommandsTypesAndKeys) {
-  const PaneRun help = pane({"--help"});
-  EXPECT_EQ(help.status, 0);
-  for (const char* text : {"read", "write", "delete", "--binary", "--root", "-float", "fadeColor1", "#RRGGBB", "specturmOpacity", "Exit status"}) {
-    EXPECT_NE(help.out.find(text), std::string::npos) << text;
-  }
-  EXPECT_EQ(pane({"write", "--help"}).status, 0);
-}
-
 TEST_F(SettingsPaneTest, MakesTheFileAsXmlUnlessAskedForBinaryAndDeletesOneKeyOrTheFile) {
   EXPECT_EQ(pane({"write", "enabled", "-bool", "YES"}).status, 0);
   EXPECT_EQ(bytes().substr(0, 5), "<?xml");

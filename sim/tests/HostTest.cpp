@@ -358,17 +358,6 @@ TEST(GifFile, WritesEveryFrameLoopingWithItsOwnPaletteAndChangedRectangle) {
   EXPECT_EQ(std::tuple(gifFrameCount(2s, 25), gifFrameCount(1010ms, 25), gifFrameCount(0s, 25)), std::tuple(50u, 25u, 1u));
 }
 
-TEST(MedianCut, KeepsEveryColourOfAFrameWithFewEnough) {
-  std::vector<std::uint32_t> pixels;
-  for (std::uint32_t i = 0; i < 256; ++i) pixels.push_back(i * 0x010101u);  // 256 greys
-  pixels.push_back(0);  // a repeat
-  const IndexedPixels indexed = quantise(pixels, 257, {0, 0, 257, 1});
-  EXPECT_EQ(indexed.palette.size(), 256u);
-  ASSERT_EQ(indexed.indices.size(), 257u);
-  for (std::size_t i = 0; i < pixels.size(); ++i) EXPECT_EQ(packRgb(indexed.palette[indexed.indices[i]]), pixels[i]) << i;
-  EXPECT_TRUE(quantise(pixels, 257, {0, 0, 0, 0}).palette.empty());
-}
-
 TEST(MedianCut, GivesAClosePaletteOfAtMost256ForMoreColours) {
   std::vector<std::uint32_t> pixels;  // a smooth two-way ramp: 64 x 64 distinct colours
   for (std::uint32_t y = 0; y < 64; ++y) {
