@@ -130,17 +130,6 @@ TEST(NSDictionaryReading, DoublesReadTheLongestDecimalPrefixAndFloatsSaturate) {
   EXPECT_EQ(static_cast<double>(*dict->floatValue("tenth")), 0.10000000149011612);
 }
 
-TEST(NSDictionaryReading, UnsignedAboveInt64MaxKeepsItsValueInXmlAndBinary) {
-  const std::string xml = xmlDict("<key>u</key><integer>18446744073709551615</integer><key>m</key><integer>-1</integer>\n");
-  for (const std::string& bytes : {xml, toBinary(xml)}) {
-    auto dict = NSDictionary::fromBytes(bytes);
-    ASSERT_NE(dict, nullptr);
-    EXPECT_EQ(std::tuple(dict->stringValue("u"), dict->integerValue("u"), dict->doubleValue("u"), dict->boolValue("u")),
-              std::tuple("18446744073709551615", kMax, 18446744073709551615.0, true));
-    EXPECT_EQ(std::tuple(dict->stringValue("m"), dict->integerValue("m")), std::tuple("-1", -1));
-  }
-}
-
 TEST(NSDictionaryReading, MissingKeysAndOtherTypesReadAsAbsent) {
   const std::string mixed = "<key>mixed</key><array><string>x</string><integer>1</integer></array>\n";
   auto dict = NSDictionary::fromBytes(xmlDict(kMixedBody + mixed));
@@ -167,21 +156,6 @@ class NSDictionaryFiles : public aurora::testing::VirtualLoopTest {
   }
   aurora::testing::TempDeviceRoot root_;
 };
-
-TEST_F(NSDictionaryFiles, TracedReadResolvesUnderTheRootAndReportsTheDevicePath) {
-  struct Reads : aurora::PlatformObserver {
-    std::vector<std::pair<std::string, bool>> seen;
-    void dictionaryRead(std::string_view path, bool ok) override { seen.emplace_back(path, ok); }
-  } reads;
-  aurora::setPlatformObserver(&reads);
-  const std::string path = "/var/mobile/Library/Preferences/test.plist";
-  auto dict = write(path, xmlDict("<key>style</key><string>Wave</string>\n"));
-  ASSERT_NE(dict, nullptr);
-  EXPECT_EQ(dict->stringValue("style"), "Wave");
-  EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile("/var/mobile/missing.plist"), nullptr);
-  EXPECT_NE(NSDictionary::fromFile(aurora::hostPath(path)), nullptr);  // untraced
-  EXPECT_EQ(reads.seen, (std::vector<std::pair<std::string, bool>>{{path, true}, {"/var/mobile/missing.plist", false}}));
-}
 
 TEST_F(NSDictionaryFiles, BadFilesReadAsNoDictionary) {
   EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile("/nowhere.plist"), nullptr);

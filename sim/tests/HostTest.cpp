@@ -14,7 +14,6 @@
 #include "Framing.h"
 #include "GifFile.h"
 #include "LiveView.h"
-#include "ProgressBar.h"
 #include "QuartzCore/CAGradientLayer.h"
 #include "Recorder.h"
 #include "Scene.h"
@@ -86,10 +85,6 @@ TEST_F(HostTest, TheTourShowsEachStyleOnFreshPillsAndPutsThePreferencesBack) {
     EXPECT_EQ(tour.caption(), "");
     tour.start();
     std::vector<std::string> seen{shown(tour)};
-    const auto written = NSDictionary::fromFile(path);
-    EXPECT_EQ(std::tuple(written->boolValue("enabled"), written->doubleValue("fadeSpeed"), written->doubleValue("breathingSpeed")),
-              std::tuple(std::optional(true), std::optional(1.5), std::optional(1.5)));
-    EXPECT_EQ(written->doubleValue("specturmAnimationSpeed"), 0.01);
     const UIView* firstPill = &scene_.pill("static");
     for (auto t = Tour::kSegment; t <= Tour::kLength; t += Tour::kSegment) {
       NSRunLoop::mainRunLoop().runUntil(t);
@@ -193,15 +188,6 @@ TEST(CellPainter, PaintsTwoPixelsACellWithTextOverThemSendingOnlyWhatChanged) {
   CellGrid block(1, 1);
   block.drawImage(Image(1, 2));
   EXPECT_NE(painter.paint(block).find("\xe2\x96\x80"), std::string::npos);  // the half block in UTF-8
-}
-
-TEST(ProgressBar, RedrawsItsLineWhenTheWholePercentageChanges) {
-  std::ostringstream out;
-  ProgressBar bar(&out, "rendering a.gif", 400);
-  for (const std::size_t done : {0, 1, 100, 400}) bar.update(done);  // 1: 0% still, nothing new
-  bar.finish();
-  EXPECT_EQ(out.str(), "\rrendering a.gif [--------------------]   0%  0/400\rrendering a.gif [#####---------------]  25%  100/400"
-                       "\rrendering a.gif [####################] 100%  400/400\n");
 }
 
 // A UIView subclass whose layer is a gradient layer, as the extension's colour view has.
@@ -319,11 +305,8 @@ TEST_F(HostTest, FramingThePillsBandAndTerminalsStretchingThePills) {
   const CGPoint pillTop = toPixels(terminal, {40, 831});
   EXPECT_DOUBLE_EQ(pillTop.x, 8);
   EXPECT_TRUE(pillTop.y > 20 && pillTop.y + 4 < 46) << pillTop.y;
-  const RenderOptions wide = frameTerminal(scene.window(), ViewKind::Pills, 1560, 46);
-  EXPECT_EQ(std::pair(wide.scaleX, wide.scaleY), std::pair(4.0, 4.0));  // wide enough: no stretch
   scene.addPill("high", objc_getClass("MTStaticColorPillView"), CGRectMake(10, 400, 50, 5));
   EXPECT_EQ(pillsBand(scene.window()), CGRectMake(0, 368, 390, 476));
-  EXPECT_EQ(viewKindNamed("Pills"), std::nullopt);
 }
 
 // A 6 x 4 picture of one colour with one pixel of another.
