@@ -191,9 +191,6 @@ bool probeLoaded(const std::string& stem) { return objc_getClass(("AuroraProbe_"
 TEST(DeviceRoot, DevicePathsLandUnderTheRootFromTheEnvironmentAndCannotClimbOut) {
   TempDeviceRoot root;
   EXPECT_EQ(aurora::deviceRoot(), root.path());
-  std::ostringstream diagnostics;  // no library folder: nothing loads, nothing to say
-  const aurora::LoadReport none = aurora::loadDynamicLibraries(kSpringBoard, diagnostics);
-  EXPECT_EQ(std::tuple(none.loaded.size() + none.filteredOut.size() + none.failed.size(), diagnostics.str()), std::tuple(0u, ""));
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"/var/mobile/Library/x.plist", "var/mobile/Library/x.plist"}, {"/../../etc/passwd", "etc/passwd"},
       {"/var/../../../x", "x"}, {"var/mobile", "var/mobile"}, {"/var/./mobile//x", "var/mobile/x"},
