@@ -10,7 +10,7 @@
 
 #include <fmt/format.h>
 
-#include "PreferenceKeys.h"
+#include "prefs/PreferenceKeys.h"
 
 namespace hardening {
 namespace {

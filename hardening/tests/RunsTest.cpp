@@ -9,7 +9,7 @@
 #include "BadInputRun.h"
 #include "DeviceRootCopy.h"
 #include "Foundation/NSDictionary.h"
-#include "PreferenceKeys.h"
+#include "prefs/PreferenceKeys.h"
 #include "Soak.h"
 #include "Storm.h"
 #include "TornWrites.h"

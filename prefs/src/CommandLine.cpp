@@ -7,18 +7,10 @@
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
 
-#include "PreferenceKeys.h"
 #include "aurora/DeviceRoot.h"
 
 namespace prefs {
 namespace {
-
-constexpr std::array<std::pair<ValueType, std::string_view>, 4> kTypeFlags{{
-    {ValueType::Bool, "-bool"},
-    {ValueType::Int, "-int"},
-    {ValueType::Float, "-float"},
-    {ValueType::String, "-string"},
-}};
 
 constexpr const char* kValueTypes = R"(Value types:
   -bool    true, false, yes, no (any case), 1 or 0
@@ -51,8 +43,8 @@ std::string footer() {
 }
 
 ValueType valueType(const std::string& flag) {
-  for (const auto& [type, name] : kTypeFlags) {
-    if (name == flag) return type;
+  for (const ValueType type : {ValueType::Bool, ValueType::Int, ValueType::Float, ValueType::String}) {
+    if (typeFlag(type) == flag) return type;
   }
   throw std::invalid_argument(fmt::format("expected -bool, -int, -float or -string, got '{}'", flag));
 }
@@ -75,13 +67,6 @@ std::vector<WriteItem> writeItems(const std::vector<std::string>& words) {
 }
 
 }  // namespace
-
-std::string_view typeFlag(ValueType type) {
-  for (const auto& [known, name] : kTypeFlags) {
-    if (known == type) return name;
-  }
-  return "?";
-}
 
 std::variant<Invocation, int> parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
   CLI::App app{"Reads and writes AuroraRibbon's preferences file on a simulated device, and tells running "

@@ -5,7 +5,7 @@
 //   auroraribbon-prefs [--root DIR] [--binary] delete [KEY]
 //
 // Parsing only checks the shape of the command line; whether a value fits its
-// key is decided later (PreferenceKeys.h). Pure apart from writing help and
+// key is decided later (prefs/PreferenceKeys.h). Pure apart from writing help and
 // errors to the streams it is given; main thread.
 #pragma once
 
@@ -18,19 +18,9 @@
 #include <vector>
 
 #include "aurora/PreferencesFile.h"
+#include "prefs/PreferenceKeys.h"
 
 namespace prefs {
-
-// The type flag written before a value: -bool, -int, -float or -string.
-enum class ValueType { Bool, Int, Float, String };
-std::string_view typeFlag(ValueType type);
-
-struct WriteItem {
-  std::string key;
-  ValueType type;
-  std::string text;
-  friend bool operator==(const WriteItem&, const WriteItem&) = default;
-};
 
 struct ReadCommand {
   std::optional<std::string> key;  // nothing: the whole dictionary

@@ -1,4 +1,4 @@
-#include "Describe.h"
+#include "prefs/Describe.h"
 
 #include <cmath>
 #include <ctime>

@@ -1,4 +1,4 @@
-#include "PreferenceKeys.h"
+#include "prefs/PreferenceKeys.h"
 
 #include <algorithm>
 #include <array>
@@ -14,10 +14,10 @@ namespace {
 constexpr std::array kKnownKeys{
     KnownKey{"enabled", KeyKind::Flag},
     KnownKey{"style", KeyKind::StyleName},
-    KnownKey{"fadeColor1", KeyKind::Colour},
-    KnownKey{"fadeColor2", KeyKind::Colour},
-    KnownKey{"breathingColor", KeyKind::Colour},
-    KnownKey{"staticColor", KeyKind::Colour},
+    KnownKey{"fadeColor1", KeyKind::Colour, "#F62459"},
+    KnownKey{"fadeColor2", KeyKind::Colour, "#BF55EC"},
+    KnownKey{"breathingColor", KeyKind::Colour, "#2ABB9B"},
+    KnownKey{"staticColor", KeyKind::Colour, "#F62459"},
     KnownKey{"waveAnimationSpeed", KeyKind::Number},
     KnownKey{"waveOpacity", KeyKind::Number},
     KnownKey{"specturmAnimationSpeed", KeyKind::Number},
@@ -82,6 +82,17 @@ bool textFits(KeyKind kind, const std::string& text) {
 }  // namespace
 
 std::span<const KnownKey> knownKeys() { return kKnownKeys; }
+
+std::string_view typeFlag(ValueType type) {
+  constexpr std::array<std::string_view, 4> kFlags{"-bool", "-int", "-float", "-string"};
+  return kFlags[static_cast<std::size_t>(type)];
+}
+
+std::span<const std::string_view> choicesOf(KeyKind kind) {
+  if (kind == KeyKind::StyleName) return kStyleNames;
+  if (kind == KeyKind::Direction) return kDirections;
+  return {};
+}
 
 bool isKnownKey(std::string_view key) {
   return std::any_of(kKnownKeys.begin(), kKnownKeys.end(), [&](const KnownKey& known) { return known.name == key; });

@@ -6,8 +6,8 @@
 #include <fmt/format.h>
 
 #include "CoreFoundation/CFNotificationCenter.h"
-#include "Describe.h"
-#include "PreferenceKeys.h"
+#include "prefs/Describe.h"
+#include "prefs/PreferenceKeys.h"
 #include "aurora/DeviceRoot.h"
 #include "aurora/PreferencesFile.h"
 

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "Describe.h"
-#include "PreferenceKeys.h"
+#include "prefs/Describe.h"
+#include "prefs/PreferenceKeys.h"
 #include "ValueText.h"
 
 namespace prefs {

@@ -1,0 +1,178 @@
+#include "SettingsApi.h"
+
+#include <charconv>
+#include <cmath>
+#include <fstream>
+
+#include "Foundation/NSDictionary.h"
+#include "aurora/PreferencesFile.h"
+#include "libcolorpicker.h"
+#include "prefs/Describe.h"
+#include "prefs/PreferenceKeys.h"
+
+namespace studio {
+namespace {
+
+using Json = nlohmann::json;
+
+ApiResult refused(int status, const std::string& why) { return {status, Json{{"error", why}}}; }
+
+Json number(double value) {
+  if (std::isfinite(value)) return value;
+  return std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf";  // JSON has no word for them
+}
+
+// A file value as JSON: flags, numbers and strings as they are, anything else
+// in the readable form the settings pane prints.
+Json fileValue(const PropertyListValue& value) {
+  return std::visit(
+      [&](const auto& v) -> Json {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, std::int64_t> || std::is_same_v<T, std::uint64_t> ||
+                      std::is_same_v<T, std::string>) {
+          return v;
+        } else if constexpr (std::is_same_v<T, double>) {
+          return number(v);
+        } else {
+          return prefs::describe(value);
+        }
+      },
+      value.storage);
+}
+
+const char* kindName(prefs::KeyKind kind) {
+  switch (kind) {
+    case prefs::KeyKind::Flag: return "flag";
+    case prefs::KeyKind::StyleName: return "style";
+    case prefs::KeyKind::Direction: return "direction";
+    case prefs::KeyKind::Colour: return "colour";
+    case prefs::KeyKind::Number: return "number";
+  }
+  return "?";
+}
+
+// What the extension takes from `dictionary` for `key`: null where it keeps
+// what it had; a colour is always one, the file's or the fallback.
+Json readsFor(const prefs::KnownKey& key, const NSDictionary* dictionary) {
+  switch (key.kind) {
+    case prefs::KeyKind::Flag:
+      if (auto flag = dictionary ? dictionary->boolValue(key.name) : std::nullopt) return *flag;
+      return nullptr;
+    case prefs::KeyKind::StyleName:
+    case prefs::KeyKind::Direction:
+      if (auto text = dictionary ? dictionary->stringValue(key.name) : std::nullopt) return *text;
+      return nullptr;
+    case prefs::KeyKind::Number:
+      if (auto value = dictionary ? dictionary->floatValue(key.name) : std::nullopt) return number(*value);
+      return nullptr;
+    case prefs::KeyKind::Colour: {
+      auto text = dictionary ? dictionary->stringValue(key.name) : std::nullopt;
+      return text && aurora::parseColorString(*text) ? *text : std::string(key.fallback);
+    }
+  }
+  return nullptr;
+}
+
+Json describeKey(const prefs::KnownKey& key, const NSDictionary* dictionary) {
+  Json entry{{"key", key.name}, {"kind", kindName(key.kind)}};
+  if (auto choices = prefs::choicesOf(key.kind); !choices.empty()) entry["choices"] = Json(choices.begin(), choices.end());
+  const PropertyListValue* value = dictionary ? dictionary->objectForKey(key.name) : nullptr;
+  entry["file"] = value ? fileValue(*value) : Json(nullptr);
+  entry["reads"] = readsFor(key, dictionary);
+  if (!key.fallback.empty()) entry["fallback"] = key.fallback;
+  return entry;
+}
+
+// A JSON value as the pane's `KEY -TYPE TEXT`, so that one validation serves both.
+prefs::WriteItem writeItem(const std::string& key, const Json& value) {
+  if (value.is_boolean()) return {key, prefs::ValueType::Bool, value.get<bool>() ? "true" : "false"};
+  if (value.is_number_integer()) return {key, prefs::ValueType::Int, value.dump()};
+  if (value.is_number_float()) {  // finite: the parser refuses 1e999 and has no word for NaN
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value.get<double>()).ptr;  // shortest, reads back exactly
+    return {key, prefs::ValueType::Float, std::string(text, end)};
+  }
+  if (value.is_string()) return {key, prefs::ValueType::String, value.get<std::string>()};
+  throw prefs::RefusedValue(key + ": a value must be true, false, a number or a string");
+}
+
+std::vector<aurora::PreferenceEntry> checkedEntries(const Json& body) {
+  if (!body.is_object()) throw prefs::RefusedValue("the body must be a JSON object of keys and values");
+  std::vector<aurora::PreferenceEntry> entries;
+  for (const auto& [key, value] : body.items()) {
+    if (!prefs::isKnownKey(key)) throw prefs::RefusedValue("'" + key + "' is not a key AuroraRibbon reads");
+    entries.push_back(prefs::checkedEntry(writeItem(key, value)));
+  }
+  return entries;
+}
+
+// Writes keep the file's format; a new file is XML, as the pane makes it.
+aurora::PlistFormat formatOf(const std::filesystem::path& file) {
+  char magic[8] = {};
+  std::ifstream(file, std::ios::binary).read(magic, sizeof magic);
+  return std::string_view(magic, sizeof magic) == "bplist00" ? aurora::PlistFormat::Binary : aurora::PlistFormat::Xml;
+}
+
+}  // namespace
+
+SettingsApi::SettingsApi(std::filesystem::path file, std::function<void()> changed)
+    : file_(std::move(file)), changed_(std::move(changed)) {}
+
+ApiResult SettingsApi::read(std::uint64_t version) const {
+  const std::lock_guard lock(mutex_);
+  std::shared_ptr<const NSDictionary> dictionary;
+  bool readable = true;
+  try {
+    dictionary = aurora::PreferencesFile(file_).contents();
+  } catch (const aurora::PreferencesError&) {
+    readable = false;
+  }
+  Json keys = Json::array(), other = Json::object();
+  for (const prefs::KnownKey& key : prefs::knownKeys()) keys.push_back(describeKey(key, dictionary.get()));
+  if (dictionary) {
+    for (const auto& [key, value] : dictionary->entries()) {
+      if (!prefs::isKnownKey(key)) other[key] = fileValue(value);
+    }
+  }
+  const bool exists = dictionary || !readable;
+  return {200, Json{{"exists", exists}, {"readable", readable}, {"version", version}, {"keys", keys}, {"other", other}}};
+}
+
+ApiResult SettingsApi::write(std::string_view body, std::uint64_t version) {
+  const Json parsed = Json::parse(body, nullptr, false);
+  if (parsed.is_discarded()) return refused(400, "the body is not JSON");
+  std::vector<aurora::PreferenceEntry> entries;
+  try {
+    entries = checkedEntries(parsed);
+  } catch (const prefs::RefusedValue& why) {
+    return refused(400, why.what());
+  }
+  {
+    const std::lock_guard lock(mutex_);
+    if (!entries.empty()) {
+      try {
+        aurora::PreferencesFile(file_, formatOf(file_)).set(entries);
+      } catch (const aurora::PreferencesError& why) {
+        return refused(409, why.what());
+      }
+    }
+  }
+  if (!entries.empty()) changed_();
+  return read(version);
+}
+
+ApiResult SettingsApi::remove() {
+  bool removed = false;
+  {
+    const std::lock_guard lock(mutex_);
+    try {
+      removed = aurora::PreferencesFile(file_).remove();
+    } catch (const aurora::PreferencesError& why) {
+      return refused(500, why.what());
+    }
+  }
+  if (removed) changed_();
+  return {200, Json{{"removed", removed}}};
+}
+
+}  // namespace studio

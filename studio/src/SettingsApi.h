@@ -1,0 +1,47 @@
+// The studio's view of the preferences file, and the page's changes to it, as
+// JSON (the README's HTTP interface: GET, PUT and DELETE /api/settings).
+//
+// A change is validated key by key exactly as `auroraribbon-prefs write`
+// validates (prefs/PreferenceKeys.h), all or nothing, and written through the
+// one preferences writer (aurora/PreferencesFile.h): atomically, keeping every
+// other key, in the file's own format. After a write `changed` runs (the
+// studio posts the settings-changed notification there); a refused change
+// leaves the file byte for byte.
+//
+// The object owns the file's path and nothing else. Any thread: calls are
+// serialised, as the writer needs.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+namespace studio {
+
+struct ApiResult {
+  int status;
+  nlohmann::json body;  // on failure {"error": "..."}
+};
+
+class SettingsApi {
+ public:
+  SettingsApi(std::filesystem::path file, std::function<void()> changed);
+
+  // The file's keys and values, and what the extension reads for each;
+  // `version` counts the settings changes seen so far.
+  ApiResult read(std::uint64_t version) const;
+  // `body`: a JSON object of keys and values.
+  ApiResult write(std::string_view body, std::uint64_t version);
+  ApiResult remove();
+
+ private:
+  std::filesystem::path file_;
+  std::function<void()> changed_;
+  mutable std::mutex mutex_;
+};
+
+}  // namespace studio

@@ -1,0 +1,39 @@
+#include "StopSignals.h"
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include <pthread.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include "Foundation/NSRunLoop.h"
+
+namespace studio {
+
+StopSignals::StopSignals() {
+  sigset_t stopping;
+  sigemptyset(&stopping);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stopping, signal);
+  ::pthread_sigmask(SIG_BLOCK, &stopping, &saved_);
+  fd_ = ::signalfd(-1, &stopping, SFD_NONBLOCK | SFD_CLOEXEC);
+  if (fd_ < 0) {
+    ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+    throw std::runtime_error(std::string("cannot read signals: ") + std::strerror(errno));
+  }
+  NSRunLoop::mainRunLoop().addSource(fd_, [this] {
+    signalfd_siginfo info{};
+    while (::read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) received_ = static_cast<int>(info.ssi_signo);
+    if (received_ != 0) NSRunLoop::mainRunLoop().stop();
+  });
+}
+
+StopSignals::~StopSignals() {
+  NSRunLoop::mainRunLoop().removeSource(fd_);
+  ::close(fd_);
+  ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+}
+
+}  // namespace studio

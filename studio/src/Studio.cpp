@@ -1,0 +1,98 @@
+#include "Studio.h"
+
+#include <atomic>
+#include <thread>
+
+#include <fmt/format.h>
+
+#include "CoreFoundation/CFNotificationCenter.h"
+#include "Foundation/NSRunLoop.h"
+#include "Preview.h"
+#include "StopSignals.h"
+#include "StudioServer.h"
+#include "aurora/DeviceRoot.h"
+#include "aurora/Loader.h"
+#include "dispatch/dispatch.h"
+#include "host/DeviceRoot.h"
+#include "host/HostPillClasses.h"
+#include "host/PrefsFile.h"
+#include "host/Scene.h"
+#include "host/SceneWatcher.h"
+
+namespace studio {
+namespace {
+
+// What the page hears of, counted; the notification's callback runs on the main thread.
+struct Counters {
+  EventHub& events;
+  std::atomic<std::uint64_t> settingsVersion{0};
+  std::atomic<std::uint64_t> resprings{0};
+};
+
+void settingsChanged(CFNotificationCenterRef, void* observer, CFStringRef, const void*, CFDictionaryRef) {
+  auto& counters = *static_cast<Counters*>(observer);
+  counters.events.publish("settings", fmt::format("{{\"version\":{}}}", ++counters.settingsVersion));
+}
+
+void post() {
+  CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), sim::kSettingsChangedNotification, nullptr, nullptr,
+                                       true);
+}
+
+}  // namespace
+
+int runStudio(const StudioOptions& options, std::ostream& out, std::ostream& err) {
+  sim::useDeviceRoot(options.root);
+  NSRunLoop& loop = NSRunLoop::mainRunLoop();
+  loop.reset(std::make_unique<aurora::RealClock>());
+  const StopSignals signals;  // before any other thread starts
+
+  sim::Scene scene;
+  FrameHub frames;
+  EventHub events;
+  Preview preview(scene.window(), options.view, frames, events);
+  sim::SceneWatcher watcher(nullptr, preview);
+  aurora::setPlatformObserver(&watcher);
+  sim::registerHostPillClasses({});
+  aurora::loadDynamicLibraries({"com.apple.springboard", "SpringBoard"}, err);
+  scene.addDefaultPills();
+
+  Counters counters{events};
+  CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), &counters, &settingsChanged,
+                                  sim::kSettingsChangedNotification, nullptr, CFNotificationSuspensionBehaviorCoalesce);
+  SettingsApi api(aurora::hostPath(sim::kPrefsDevicePath), &post);
+
+  HostRequests host;
+  host.settingsVersion = [&] { return counters.settingsVersion.load(); };
+  host.respring = [&] {
+    const std::uint64_t number = ++counters.resprings;
+    dispatch_async(dispatch_get_main_queue(), [&scene, &events, number] {
+      scene.removeAllPills();
+      scene.addDefaultPills();
+      events.publish("respring", fmt::format("{{\"respring\":{}}}", number));
+    });
+    return number;
+  };
+  host.wantFrame = [&] { dispatch_async(dispatch_get_main_queue(), [&preview] { preview.wanted(); }); };
+  StudioServer server(std::move(host), api, frames, events);
+  const std::uint16_t port = server.bind(options.bind, options.port);
+  const RequestGuard guard(options.bind, port, freshToken());
+  server.guard(guard);
+  if (options.bind != kLoopback) {
+    err << fmt::format("auroraribbon-studio: warning: serving on {}, so other machines that can reach it can open the page; "
+                       "changes still need the page's token\n",
+                       options.bind);
+  }
+  out << "auroraribbon-studio: serving " << guard.pageAddress() << " (Ctrl-C stops)" << std::endl;
+
+  std::thread serving([&] { server.serve(); });
+  loop.run();
+  frames.close();
+  events.close();
+  server.stop();
+  serving.join();
+  aurora::setPlatformObserver(nullptr);
+  return 0;
+}
+
+}  // namespace studio

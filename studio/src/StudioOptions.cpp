@@ -1,0 +1,66 @@
+#include "StudioOptions.h"
+
+#include <CLI/CLI.hpp>
+
+#ifndef AURORA_DEMO_ROOT
+#error "AURORA_DEMO_ROOT must name the demo root the build prepares"
+#endif
+
+namespace studio {
+namespace {
+
+constexpr const char* kFooter = R"(It runs the home-screen host as auroraribbon-sim does (the device root's
+extensions loaded, the two default pills, the real clock) and serves the
+settings pane as a web page with the pills live beside it. Every change takes
+the device's road: the preferences file is rewritten, the settings-changed
+notification is posted, the extension reads the file again.
+
+It answers only requests addressed to the address it serves, and changes
+settings only for its own page. Ctrl-C or SIGTERM stops it.
+
+Exit status: 0 stopped by Ctrl-C or SIGTERM; 1 a failure (a port in use, a
+missing device root); 2 a bad command line.)";
+
+}  // namespace
+
+std::variant<StudioOptions, int> parseStudioCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  CLI::App app{"Serves AuroraRibbon's settings as a local web page, with the home-indicator pills live beside them.",
+               "auroraribbon-studio"};
+  app.footer(kFooter);
+
+  std::string root = AURORA_DEMO_ROOT;
+  StudioOptions options;
+  std::string clock = "real";
+  std::string view = "pills";
+  app.add_option("--root", root, "The simulated device root (default: the demo root the build prepares)")
+      ->type_name("DIR")
+      ->capture_default_str();
+  app.add_option("--port", options.port, "The TCP port to serve on; 0 takes any free port")
+      ->type_name("N")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 65535));
+  app.add_option("--bind", options.bind, "The address to serve on; anything but 127.0.0.1 opens the studio to other machines")
+      ->type_name("ADDR")
+      ->capture_default_str();
+  app.add_option("--clock", clock, "The run loop's clock: the studio shows the pills as they run, so only real")
+      ->type_name("CLOCK")
+      ->check(CLI::IsMember({"real"}));
+  app.add_option("--view", view, "What the preview shows: pills (the band of the pills) or full (the 390 x 844 window)")
+      ->type_name("VIEW")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"pills", "full"}));
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& done) {
+    return app.exit(done, out, err);
+  } catch (const CLI::ParseError& error) {
+    err << "auroraribbon-studio: " << error.what() << "\n\n" << app.help();
+    return 2;
+  }
+  options.root = root;
+  options.view = *sim::viewKindNamed(view);
+  return options;
+}
+
+}  // namespace studio

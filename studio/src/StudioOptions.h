@@ -1,0 +1,32 @@
+// The studio's command line, read with CLI11:
+//
+//   auroraribbon-studio [--root DIR] [--port N] [--bind ADDR] [--clock real] [--view pills|full]
+//
+// --help prints the help on `out` and asks for status 0; a bad command line
+// prints the reason and the usage on `err` and asks for status 2. Main thread;
+// once, at start-up.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <variant>
+
+#include "picture/PictureLook.h"
+
+namespace studio {
+
+inline constexpr std::uint16_t kDefaultPort = 8765;
+inline constexpr const char* kLoopback = "127.0.0.1";
+
+struct StudioOptions {
+  std::filesystem::path root;
+  std::uint16_t port = kDefaultPort;  // 0: any free port
+  std::string bind = kLoopback;
+  sim::ViewKind view = sim::ViewKind::Pills;
+};
+
+std::variant<StudioOptions, int> parseStudioCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+
+}  // namespace studio
