@@ -25,9 +25,10 @@
 #include <string_view>
 
 #include "CellPainter.h"
-#include "PictureLook.h"
 #include "UIKit/UIView.h"
 #include "aurora/Time.h"
+#include "host/SceneListener.h"
+#include "picture/PictureLook.h"
 
 namespace sim {
 
@@ -44,7 +45,7 @@ class TerminalScreen {
   virtual void write(std::string_view bytes) = 0;
 };
 
-class LiveView {
+class LiveView final : public SceneListener {
  public:
   // At most this often.
   static constexpr aurora::Nanoseconds kFrameInterval{33'333'334};
@@ -52,9 +53,9 @@ class LiveView {
   LiveView(const UIView& window, TerminalScreen& screen, ViewKind view, std::function<std::string()> status);
 
   // Something visible may have changed: draw soon.
-  void sceneChanged();
-  void animationBegan();
-  void animationEnded();
+  void sceneChanged() override;
+  void animationBegan() override;
+  void animationEnded() override;
   // The terminal changed size and lost what it showed: draw everything soon.
   void resized();
 
