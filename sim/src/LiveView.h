@@ -3,10 +3,10 @@
 // they fit) and a status line at the bottom, and sent to the terminal as only
 // the cells that changed.
 //
-// It draws when told something visible changed (SceneWatcher tells it), never
-// more often than 30 times a second, and keeps drawing every thirtieth of a
-// second only while a block animation runs (the presentation moves with no
-// setter being called). Frames are host commands on the main run loop
+// It draws when told something visible changed (it is the SceneWatcher's
+// SceneListener), never more often than 30 times a second, and keeps drawing
+// every thirtieth of a second only while a block animation runs (the
+// presentation moves with no setter being called). Frames are host commands on the main run loop
 // (performAt), so they make no timers and leave no trace. When nothing
 // changes and nothing animates, nothing is scheduled and the run loop sleeps.
 //
