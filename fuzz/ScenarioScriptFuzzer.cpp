@@ -7,7 +7,7 @@
 #include <variant>
 
 #include "FuzzCheck.h"
-#include "ScriptParser.h"
+#include "host/ScriptParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -18,10 +18,10 @@
 
 #include "BenchDevice.h"
 #include "Foundation/NSRunLoop.h"
-#include "Framing.h"
-#include "GifFile.h"
 #include "Operations.h"
 #include "TenPillScene.h"
+#include "picture/Framing.h"
+#include "picture/GifFile.h"
 
 namespace bench {
 namespace {

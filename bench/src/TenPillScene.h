@@ -4,7 +4,7 @@
 // Main thread only.
 #pragma once
 
-#include "Scene.h"
+#include "host/Scene.h"
 
 namespace bench {
 

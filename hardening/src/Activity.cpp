@@ -2,8 +2,8 @@
 
 #include <fmt/format.h>
 
-#include "PrefsFile.h"
 #include "aurora/MainThread.h"
+#include "host/PrefsFile.h"
 
 namespace hardening {
 

@@ -3,12 +3,12 @@
 #include <fmt/format.h>
 
 #include "CensusJson.h"
-#include "DeviceRoot.h"
 #include "DeviceRootCopy.h"
 #include "Foundation/NSRunLoop.h"
 #include "Host.h"
 #include "SoakScript.h"
 #include "aurora/DeviceRoot.h"
+#include "host/DeviceRoot.h"
 
 namespace hardening {
 namespace {

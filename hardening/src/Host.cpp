@@ -4,11 +4,11 @@
 #include <stdexcept>
 
 #include "CoreFoundation/CFNotificationCenter.h"
-#include "DeviceRoot.h"
 #include "Foundation/NSRunLoop.h"
-#include "HostPillClasses.h"
 #include "aurora/DeviceRoot.h"
 #include "aurora/Loader.h"
+#include "host/DeviceRoot.h"
+#include "host/HostPillClasses.h"
 
 namespace hardening {
 namespace {

@@ -17,9 +17,9 @@
 #include <memory>
 #include <string>
 
-#include "PrefsFile.h"
-#include "Scene.h"
 #include "aurora/Clock.h"
+#include "host/PrefsFile.h"
+#include "host/Scene.h"
 
 namespace hardening {
 

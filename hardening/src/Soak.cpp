@@ -7,8 +7,8 @@
 #include "Foundation/NSRunLoop.h"
 #include "Host.h"
 #include "Rss.h"
-#include "ScenarioRunner.h"
-#include "ScriptParser.h"
+#include "host/ScenarioRunner.h"
+#include "host/ScriptParser.h"
 
 namespace hardening {
 namespace {

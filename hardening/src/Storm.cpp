@@ -7,11 +7,11 @@
 
 #include "Activity.h"
 #include "BadInput.h"
-#include "DeviceRoot.h"
 #include "DeviceRootCopy.h"
 #include "Foundation/NSRunLoop.h"
 #include "Host.h"
 #include "aurora/DeviceRoot.h"
+#include "host/DeviceRoot.h"
 
 namespace hardening {
 namespace {

@@ -2,10 +2,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "DeviceRoot.h"
 #include "DeviceRootCopy.h"
 #include "Foundation/NSDictionary.h"
-#include "PrefsFile.h"
+#include "host/DeviceRoot.h"
+#include "host/PrefsFile.h"
 
 namespace hardening {
 namespace {

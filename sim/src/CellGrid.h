@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Image.h"
+#include "picture/Image.h"
 
 namespace sim {
 

@@ -3,9 +3,9 @@
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
 
-#include "GifFile.h"
-#include "HostPillClasses.h"
-#include "Numbers.h"
+#include "host/HostPillClasses.h"
+#include "host/Numbers.h"
+#include "picture/GifFile.h"
 
 #ifndef AURORA_DEMO_ROOT
 #error "AURORA_DEMO_ROOT must name the demo root the build prepares"

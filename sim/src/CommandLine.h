@@ -18,9 +18,9 @@
 #include <variant>
 #include <vector>
 
-#include "PictureLook.h"
-#include "PrefValue.h"
 #include "aurora/Time.h"
+#include "host/PrefValue.h"
+#include "picture/PictureLook.h"
 
 namespace sim {
 

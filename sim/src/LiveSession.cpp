@@ -6,8 +6,8 @@
 
 #include "Foundation/NSRunLoop.h"
 #include "LiveView.h"
-#include "SceneWatcher.h"
 #include "TerminalSession.h"
+#include "host/SceneWatcher.h"
 
 namespace sim {
 namespace {

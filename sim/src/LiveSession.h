@@ -15,10 +15,10 @@
 #include <optional>
 #include <string>
 
-#include "PictureLook.h"
-#include "Scene.h"
 #include "aurora/PlatformObserver.h"
 #include "aurora/Time.h"
+#include "host/Scene.h"
+#include "picture/PictureLook.h"
 
 namespace sim {
 

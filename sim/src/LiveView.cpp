@@ -5,8 +5,8 @@
 
 #include "CellGrid.h"
 #include "Foundation/NSRunLoop.h"
-#include "Framing.h"
-#include "Renderer.h"
+#include "picture/Framing.h"
+#include "picture/Renderer.h"
 
 namespace sim {
 namespace {

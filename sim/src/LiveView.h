@@ -3,10 +3,10 @@
 // they fit) and a status line at the bottom, and sent to the terminal as only
 // the cells that changed.
 //
-// It draws when told something visible changed (SceneWatcher tells it), never
-// more often than 30 times a second, and keeps drawing every thirtieth of a
-// second only while a block animation runs (the presentation moves with no
-// setter being called). Frames are host commands on the main run loop
+// It draws when told something visible changed (it is the SceneWatcher's
+// SceneListener), never more often than 30 times a second, and keeps drawing
+// every thirtieth of a second only while a block animation runs (the
+// presentation moves with no setter being called). Frames are host commands on the main run loop
 // (performAt), so they make no timers and leave no trace. When nothing
 // changes and nothing animates, nothing is scheduled and the run loop sleeps.
 //
@@ -25,9 +25,10 @@
 #include <string_view>
 
 #include "CellPainter.h"
-#include "PictureLook.h"
 #include "UIKit/UIView.h"
 #include "aurora/Time.h"
+#include "host/SceneListener.h"
+#include "picture/PictureLook.h"
 
 namespace sim {
 
@@ -44,7 +45,7 @@ class TerminalScreen {
   virtual void write(std::string_view bytes) = 0;
 };
 
-class LiveView {
+class LiveView final : public SceneListener {
  public:
   // At most this often.
   static constexpr aurora::Nanoseconds kFrameInterval{33'333'334};
@@ -52,9 +53,9 @@ class LiveView {
   LiveView(const UIView& window, TerminalScreen& screen, ViewKind view, std::function<std::string()> status);
 
   // Something visible may have changed: draw soon.
-  void sceneChanged();
-  void animationBegan();
-  void animationEnded();
+  void sceneChanged() override;
+  void animationBegan() override;
+  void animationEnded() override;
   // The terminal changed size and lost what it showed: draw everything soon.
   void resized();
 

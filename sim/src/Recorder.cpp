@@ -1,17 +1,16 @@
 #include "Recorder.h"
 
 #include <algorithm>
-#include <cmath>
 #include <stdexcept>
 
 #include <fmt/format.h>
 #include <fmt/std.h>
 
 #include "Foundation/NSRunLoop.h"
-#include "Framing.h"
-#include "GifFile.h"
-#include "PngFile.h"
 #include "ProgressBar.h"
+#include "picture/Framing.h"
+#include "picture/GifFile.h"
+#include "picture/PngFile.h"
 
 namespace sim {
 namespace {
@@ -62,11 +61,6 @@ class GifRecording {
 };
 
 }  // namespace
-
-std::size_t gifFrameCount(aurora::Nanoseconds duration, int fps) {
-  const auto frames = std::llround(static_cast<double>(duration.count()) * fps / kNanosecondsPerSecond);
-  return static_cast<std::size_t>(std::max<long long>(frames, 1));
-}
 
 void record(const UIView& window, const RecordingPlan& plan, const RecordingHooks& hooks) {
   NSRunLoop& loop = NSRunLoop::mainRunLoop();

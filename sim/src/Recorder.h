@@ -21,9 +21,9 @@
 #include <ostream>
 #include <string>
 
-#include "PictureLook.h"
 #include "UIKit/UIView.h"
 #include "aurora/Time.h"
+#include "picture/PictureLook.h"
 
 namespace sim {
 
@@ -53,9 +53,6 @@ struct RecordingHooks {
   // Where a GIF's progress bar goes; none when null.
   std::ostream* progress = nullptr;
 };
-
-// The number of frames a GIF of `duration` at `fps` has.
-std::size_t gifFrameCount(aurora::Nanoseconds duration, int fps);
 
 void record(const UIView& window, const RecordingPlan& plan, const RecordingHooks& hooks);
 

@@ -9,20 +9,20 @@
 
 #include <fmt/format.h>
 
-#include "DeviceRoot.h"
 #include "Foundation/NSRunLoop.h"
-#include "HostPillClasses.h"
 #include "LiveSession.h"
-#include "PrefsFile.h"
 #include "Recorder.h"
-#include "ScenarioRunner.h"
-#include "Scene.h"
-#include "ScriptParser.h"
 #include "TerminalColour.h"
 #include "Tour.h"
-#include "TraceWriter.h"
 #include "aurora/DeviceRoot.h"
 #include "aurora/Loader.h"
+#include "host/DeviceRoot.h"
+#include "host/HostPillClasses.h"
+#include "host/PrefsFile.h"
+#include "host/ScenarioRunner.h"
+#include "host/Scene.h"
+#include "host/ScriptParser.h"
+#include "host/TraceWriter.h"
 
 #ifndef AURORA_TOUR_GIF
 #error "AURORA_TOUR_GIF must name where a headless tour writes its GIF"

@@ -26,9 +26,9 @@
 #include <string>
 #include <string_view>
 
-#include "PrefsFile.h"
-#include "Scene.h"
 #include "aurora/Time.h"
+#include "host/PrefsFile.h"
+#include "host/Scene.h"
 
 namespace sim {
 

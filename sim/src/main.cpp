@@ -3,8 +3,8 @@
 #include <iostream>
 
 #include "CommandLine.h"
-#include "ScriptParser.h"
 #include "Simulator.h"
+#include "host/ScriptParser.h"
 
 int main(int argc, char** argv) {
   auto parsed = sim::parseCommandLine(argc, argv, std::cout, std::cerr);

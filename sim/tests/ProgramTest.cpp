@@ -13,8 +13,8 @@
 #include <gtest/gtest.h>
 
 #include "Foundation/NSDictionary.h"
+#include "HostTestSupport.h"
 #include "Program.h"
-#include "SimTestSupport.h"
 #include "TempDir.h"
 #include "UIKit/UIColor.h"
 #include "aurora/DeviceRoot.h"

@@ -1,0 +1,40 @@
+#include "picture/Image.h"
+
+#include <stdexcept>
+
+#include <fmt/format.h>
+
+namespace sim {
+
+Image::Image(int width, int height)
+    : surface_(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height)), width_(width), height_(height) {
+  const cairo_status_t status = cairo_surface_status(surface_.get());
+  if (status != CAIRO_STATUS_SUCCESS || width <= 0 || height <= 0) {
+    throw std::runtime_error(fmt::format("cannot make a {} x {} pixel image: {}", width, height, cairo_status_to_string(status)));
+  }
+}
+
+namespace {
+
+const std::uint32_t* row(cairo_surface_t* surface, int y) {
+  return reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface));
+}
+
+}  // namespace
+
+Rgb Image::pixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) throw std::out_of_range(fmt::format("no pixel ({}, {})", x, y));
+  return unpackRgb(row(surface_.get(), y)[x] & 0xFFFFFFu);
+}
+
+std::vector<std::uint32_t> Image::packedPixels() const {
+  std::vector<std::uint32_t> pixels;
+  pixels.reserve(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_));
+  for (int y = 0; y < height_; ++y) {
+    const std::uint32_t* line = row(surface_.get(), y);
+    for (int x = 0; x < width_; ++x) pixels.push_back(line[x] & 0xFFFFFFu);
+  }
+  return pixels;
+}
+
+}  // namespace sim

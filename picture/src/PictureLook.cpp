@@ -1,0 +1,11 @@
+#include "picture/PictureLook.h"
+
+namespace sim {
+
+std::optional<ViewKind> viewKindNamed(std::string_view name) {
+  if (name == "full") return ViewKind::Full;
+  if (name == "pills") return ViewKind::Pills;
+  return std::nullopt;
+}
+
+}  // namespace sim

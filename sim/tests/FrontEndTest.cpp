@@ -1,0 +1,200 @@
+// The front-end's pieces in-process: the command line, the terminal's word for
+// 24-bit colour, the tour, and the live view on a stand-in terminal.
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "CellGrid.h"
+#include "CellPainter.h"
+#include "CommandLine.h"
+#include "Foundation/NSDictionary.h"
+#include "Foundation/NSTimer.h"
+#include "HostTestSupport.h"
+#include "LiveView.h"
+#include "TempDir.h"
+#include "TerminalColour.h"
+#include "Tour.h"
+#include "UIKit/UIColor.h"
+#include "host/SceneWatcher.h"
+
+namespace sim {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The options, or the status to exit with; and what was said on standard error.
+std::pair<std::variant<SimOptions, int>, std::string> parse(std::vector<const char*> args) {
+  args.insert(args.begin(), "auroraribbon-sim");
+  std::ostringstream out, err;
+  auto result = parseCommandLine(static_cast<int>(args.size()), args.data(), out, err);
+  return {std::move(result), err.str()};
+}
+
+SimOptions options(std::vector<const char*> args) { return std::get<SimOptions>(parse(std::move(args)).first); }
+
+// The options a run of the program shows the effect of are left to those runs.
+TEST(CommandLine, DefaultsTypedSettingsAndClocks) {
+  const SimOptions d = options({});
+  EXPECT_EQ(d.root.filename(), "demo-root");
+  EXPECT_FALSE(d.clock || d.duration || d.png || d.at || d.gif || d.view || d.demo || d.trace || d.script || !d.prefsEdits.empty());
+  EXPECT_EQ(std::tuple(d.fps, d.scale, d.bundleIdentifier, d.executableName), std::tuple(25, 3.0, "com.apple.springboard", "SpringBoard"));
+  // --style first, then each --set in order, its value typed as it reads.
+  EXPECT_EQ(options({"--style", "Fade", "--set", "homeBarOpacity=0.5", "--set", "style=Wave", "--set", "enabled=true", "--set", "waveDirection=r2l",
+                     "--set", "n=3", "--set", "e=", "--set", "a=b=c", "--set", "f=false", "--set", "c=#FF0000", "--set", "t=True", "--set", "x=nan"}).prefsEdits,
+            (std::vector<PrefEntry>{{"style", std::string("Fade")}, {"homeBarOpacity", 0.5}, {"style", std::string("Wave")}, {"enabled", true},
+                                    {"waveDirection", std::string("r2l")}, {"n", std::int64_t{3}}, {"e", std::string()}, {"a", std::string("b=c")},
+                                    {"f", false}, {"c", std::string("#FF0000")}, {"t", std::string("True")}, {"x", std::string("nan")}}));
+  EXPECT_EQ(options({"--virtual"}).clock, ClockKind::Virtual);
+  EXPECT_EQ(options({"--png", "a.png", "--view", "full"}).view, ViewKind::Full);
+  EXPECT_EQ(options({"--png", "a.png", "--at", "1.5", "--scale", "1.5"}).scale, 1.5);
+}
+
+TEST(CommandLine, RefusesBadCommandLinesWithStatus2AndUsage) {
+  for (const auto& args : std::vector<std::vector<const char*>>{
+           {"--bogus"}, {"extra"}, {"--set", "novalue"}, {"--set", "=x"}, {"--without-class", "UIView"}, {"--clock", "fast"},
+           {"--virtual", "--clock", "real"}, {"--duration", "soon"}, {"--duration", "-1"}, {"--bundle-id", ""}, {"--executable", ""},
+           {"--root"}, {"--at", "1"}, {"--png", "a.png", "--at", "-1"}, {"--gif", "a.gif", "--fps", "0"}, {"--gif", "a.gif", "--fps", "51"},
+           {"--gif", "a.gif", "--fps", "ten"}, {"--gif", "a.gif", "--fps", "2.5"}, {"--fps", "10"}, {"--scale", "0"}, {"--png", "a.png", "--scale", "9"},
+           {"--scale", "8.5"}, {"--scale", "nan"}, {"--view", "all"}, {"--png", "a.png", "--view", "Pills"}, {"--gif", "a.gif", "--clock", "real"},
+           {"--png", "a.png", "--clock", "real"}, {"--demo", "--script", "s.txt"}}) {
+    const auto [result, err] = parse(args);
+    EXPECT_EQ(std::holds_alternative<int>(result) ? std::get<int>(result) : -1, 2) << args.front();
+    EXPECT_TRUE(err.rfind("auroraribbon-sim: ", 0) == 0 && err.find("Usage: auroraribbon-sim") != std::string::npos) << err;
+  }
+  EXPECT_NE(parse({"--bogus"}).second.find("--bogus"), std::string::npos);
+}
+
+TEST(TerminalColour, TheLiveViewNeedsATerminalThatSaysItHas24BitColour) {
+  for (const auto& [term, colorterm, tmux, allowed] : std::vector<std::tuple<const char*, const char*, const char*, bool>>{
+           {"xterm-256color", "truecolor", nullptr, true}, {"xterm-256color", "24bit", nullptr, true}, {"tmux-256color", nullptr, "/tmp/tmux-0/default,1,0", true},
+           {"xterm-direct", nullptr, nullptr, true}, {"konsole-truecolor", "", nullptr, true}, {"xterm-256color", nullptr, nullptr, false},
+           {"linux", "yes", nullptr, false}, {"screen", "", "", false}, {nullptr, "truecolor", nullptr, false}, {"", "truecolor", nullptr, false},
+           {"dumb", "truecolor", nullptr, false}}) {
+    const auto why = liveViewRefusal({term, colorterm, tmux});
+    EXPECT_EQ(!why, allowed) << (term ? term : "(unset)") << " " << (colorterm ? colorterm : "");
+    const bool dumb = !term || !*term || std::string(term) == "dumb";
+    EXPECT_TRUE(!dumb || why.value_or("").find("--png FILE or --gif FILE") != std::string::npos) << why.value_or("");
+  }
+  EXPECT_NE(liveViewRefusal({nullptr, nullptr, nullptr})->find("TERM is not set"), std::string::npos);
+  EXPECT_NE(liveViewRefusal({"dumb", nullptr, nullptr})->find("TERM is dumb"), std::string::npos);
+  EXPECT_NE(liveViewRefusal({"xterm", nullptr, nullptr})->find("COLORTERM=truecolor"), std::string::npos);
+}
+
+TEST_F(HostTest, TheTourShowsEachStyleOnFreshPillsAndPutsThePreferencesBack) {
+  test::TempDir dir;
+  const std::string original = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict/></plist>";
+  const auto path = dir.write("prefs.plist", original);
+  PrefsFile prefs(path);
+  const auto shown = [&](const Tour& tour) { return NSDictionary::fromFile(path)->stringValue("style").value_or("?") + " " + tour.caption(); };
+  {
+    Tour tour(scene_, prefs);
+    EXPECT_EQ(tour.caption(), "");
+    tour.start();
+    std::vector<std::string> seen{shown(tour)};
+    const UIView* firstPill = &scene_.pill("static");
+    for (auto t = Tour::kSegment; t <= Tour::kLength; t += Tour::kSegment) {
+      NSRunLoop::mainRunLoop().runUntil(t);
+      seen.push_back(shown(tour));
+      EXPECT_EQ(scene_.window().subviews().size(), 2u);
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"Wave Wave (1/5)", "Spectrum Spectrum (2/5)", "Fade Fade (3/5)", "Breathing Breathing (4/5)",
+                                              "Static Static (5/5)", "Wave Wave (1/5)"}));  // and round again
+    EXPECT_NE(&scene_.pill("static"), firstPill);  // made afresh
+  }
+  EXPECT_EQ(test::readFile(path), original);
+}
+
+// A stand-in terminal.
+struct FakeScreen final : TerminalScreen {
+  TerminalSize size() const override { return size_; }
+  void write(std::string_view bytes) override { writes.emplace_back(bytes); }
+  TerminalSize size_{80, 24};
+  std::vector<std::string> writes;
+};
+
+TEST_F(HostTest, TheLiveViewDrawsWhatChangedAtMostThirtyTimesASecondThenSleeps) {
+  FakeScreen screen;
+  LiveView view{scene_.window(), screen, ViewKind::Pills, [] { return std::string(" status here"); }};
+  SceneWatcher watcher{nullptr, view};
+  aurora::setPlatformObserver(&watcher);
+  // Runs to `t` since the start; the frames drawn and the writes sent meanwhile.
+  const auto runTo = [&](aurora::Nanoseconds t) {
+    const std::size_t frames = view.framesDrawn(), writes = screen.writes.size();
+    NSRunLoop::mainRunLoop().runUntil(t);
+    return std::pair(view.framesDrawn() - frames, screen.writes.size() - writes);
+  };
+  scene_.addDefaultPills();
+  const auto [first, sent] = runTo(1s);
+  EXPECT_TRUE(first >= 1 && first <= 3 && sent >= 1) << first;  // the pills, then their first layout's rounding
+  EXPECT_EQ(screen.writes.front().substr(0, 8), "\x1b[0m\x1b[2J");
+  EXPECT_EQ(runTo(60s), std::pair(0ul, 0ul));             // nothing changed, so nothing woke it
+  scene_.pill("static").setTag(7);
+  EXPECT_EQ(runTo(61s), std::pair(1ul, 0ul));  // a change nobody can see: a frame, but nothing sent
+  UIView::animateWithDuration(1.0, [&] { scene_.pill("static").setBackgroundColor(UIColor::redColor()); });
+  const std::size_t during = runTo(62s + 100ms).first;
+  EXPECT_TRUE(during >= 30 && during <= 33) << during;  // thirty a second while an animation runs
+  EXPECT_EQ(runTo(70s).first, 0u);                      // and none once it has ended
+  bool red = false;
+  auto flicker = NSTimer::timerWithTimeInterval(0.001, true, [&](NSTimer&) { scene_.pill("luma").setBackgroundColor((red = !red) ? UIColor::redColor() : UIColor::blueColor()); });
+  NSRunLoop::mainRunLoop().addTimer(flicker, NSDefaultRunLoopMode);
+  const std::size_t busy = runTo(71s).first;
+  flicker->invalidate();
+  EXPECT_TRUE(busy >= 29 && busy <= 31) << busy;  // many changes, still at most thirty a second
+  screen.size_ = {120, 30};
+  view.resized();
+  runTo(72s);
+  EXPECT_EQ(screen.writes.back().substr(0, 8), "\x1b[0m\x1b[2J");  // everything again, at the new size
+  EXPECT_NE(screen.writes.back().find("\x1b[30;1H"), std::string::npos);
+  screen.size_ = {80, 1};
+  view.resized();
+  EXPECT_EQ(runTo(73s), std::pair(1ul, 0ul));  // too small: a frame, but nothing sent
+  {
+    LiveView gone(scene_.window(), screen, ViewKind::Full, [] { return std::string(); });
+    gone.sceneChanged();
+  }
+  EXPECT_EQ(runTo(74s), std::pair(0ul, 0ul));  // a frame due after its view is gone does nothing
+}
+
+CellGrid filled(int columns, int rows, Rgb background) {
+  CellGrid g(columns, rows);
+  for (int row = 0; row < rows; ++row) g.putText(0, row, std::string(static_cast<std::size_t>(columns), ' '), {}, background);
+  return g;
+}
+
+// Cells from pictures and text, and what of them reaches the terminal: everything
+// the first time, then only the cells that changed, and nothing when nothing did.
+TEST(CellPainter, PaintsTwoPixelsACellWithTextOverThemSendingOnlyWhatChanged) {
+  CellGrid grid(4, 3);
+  EXPECT_EQ(grid.at(1, 0), (Cell{U' ', {}, {}}));  // blank to start with
+  grid.drawImage(test::paintedImage(3, 3, [](int x, int y) { return Rgb{static_cast<std::uint8_t>(10 * x), static_cast<std::uint8_t>(10 * y), 0}; }));
+  EXPECT_EQ(grid.at(0, 0), (Cell{kUpperHalfBlock, {0, 0, 0}, {0, 10, 0}}));  // the upper pixel in front
+  EXPECT_EQ(grid.at(2, 0), (Cell{kUpperHalfBlock, {20, 0, 0}, {20, 10, 0}}));
+  EXPECT_EQ(grid.at(1, 1), (Cell{kUpperHalfBlock, {10, 20, 0}, {0, 0, 0}}));  // the odd last row: black below
+  EXPECT_EQ(std::pair(grid.at(3, 0), grid.at(0, 2)), std::pair(Cell{}, Cell{}));  // beyond the picture
+  grid.putTextOverPicture(2, 0, "Z", {200, 200, 200});
+  EXPECT_EQ(grid.at(2, 0), (Cell{U'Z', {200, 200, 200}, {20, 5, 0}}));  // over the mean of the cell's two pixels
+  grid.putText(-1, 2, "ab\x01\xc3xyz", {1, 2, 3}, {4, 5, 6});  // clipped to the grid, other bytes as '?'
+  EXPECT_EQ(grid.at(0, 2), (Cell{U'b', {1, 2, 3}, {4, 5, 6}}));
+  EXPECT_EQ(std::u32string({grid.at(1, 2).glyph, grid.at(2, 2).glyph, grid.at(3, 2).glyph}), U"??x");
+  const CellGrid before = grid;
+  grid.putText(0, 3, "off the grid", {}, {});
+  EXPECT_EQ(grid, before);
+  CellPainter painter;
+  EXPECT_EQ(painter.paint(filled(3, 2, {1, 2, 3})), "\x1b[0m\x1b[2J\x1b[1;1H\x1b[38;2;0;0;0m\x1b[48;2;1;2;3m   \x1b[2;1H   ");
+  CellGrid next = filled(40, 10, {9, 9, 9});
+  EXPECT_EQ(painter.paint(next).substr(0, 8), "\x1b[0m\x1b[2J");  // another size: everything again
+  EXPECT_EQ(painter.paint(next) + painter.paint(filled(40, 10, {9, 9, 9})), "");
+  next.putText(5, 3, "hi", {255, 255, 255}, {9, 9, 9});
+  next.putText(0, 7, "\x7f", {0, 0, 0}, {0, 0, 0});
+  EXPECT_EQ(painter.paint(next), "\x1b[4;6H\x1b[38;2;255;255;255m\x1b[48;2;9;9;9mhi\x1b[8;1H\x1b[38;2;0;0;0m\x1b[48;2;0;0;0m?");
+  painter.forget();
+  const std::string again = painter.paint(next);
+  EXPECT_EQ(again.substr(0, 8), "\x1b[0m\x1b[2J");
+  EXPECT_EQ(std::count(again.begin(), again.end(), ' '), 397);
+  CellGrid block(1, 1);
+  block.drawImage(Image(1, 2));
+  EXPECT_NE(painter.paint(block).find("\xe2\x96\x80"), std::string::npos);  // the half block in UTF-8
+}
+
+}  // namespace
+}  // namespace sim
