@@ -1,6 +1,7 @@
 # The two commands of the README, and the steps under them.
 #   make demo  - install what is missing, build, run the simulator tour
 #   make test  - install what is missing, build, run every test
+#   make studio - the settings pane as a local web page, the pills live beside it (demo root)
 # Hardening:
 #   make fuzz        - build the libFuzzer targets (clang) and run each for FUZZ_SECONDS
 #   make soak        - a day of virtual time in a host, with a census per hour
@@ -14,7 +15,7 @@ PRESET ?= dev
 JOBS   ?= 2
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test asan tsan demo clean fuzz soak robustness bench-build bench callgrind throughput idle
+.PHONY: all deps build test asan tsan demo studio clean fuzz soak robustness bench-build bench callgrind throughput idle
 
 all: build
 
@@ -44,6 +45,10 @@ fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz -j $(JOBS)
 	./fuzz/run build/fuzz $(FUZZ_SECONDS) $(JOBS)
+
+# Serves http://127.0.0.1:8765/ until Ctrl-C.
+studio: build
+	./build/$(PRESET)/studio/auroraribbon-studio --root build/$(PRESET)/demo-root
 
 soak: deps
 	cmake --preset $(PRESET)

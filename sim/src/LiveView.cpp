@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "CellGrid.h"
-#include "Foundation/NSRunLoop.h"
 #include "picture/Framing.h"
 #include "picture/Renderer.h"
 
@@ -34,36 +33,12 @@ void labelPills(CellGrid& grid, const UIView& window, const RenderOptions& frami
 LiveView::LiveView(const UIView& window, TerminalScreen& screen, ViewKind view, std::function<std::string()> status)
     : window_(window), screen_(screen), view_(view), status_(std::move(status)) {}
 
-void LiveView::sceneChanged() { requestFrame(); }
-
-void LiveView::animationBegan() {
-  ++animations_;
-  requestFrame();
-}
-
-void LiveView::animationEnded() {
-  animations_ = std::max(animations_ - 1, 0);
-  requestFrame();
-}
-
 void LiveView::resized() {
   painter_.forget();
-  requestFrame();
-}
-
-void LiveView::requestFrame() {
-  if (framePending_) return;
-  framePending_ = true;
-  NSRunLoop& loop = NSRunLoop::mainRunLoop();
-  loop.performAt(std::max(loop.now(), lastFrame_ + kFrameInterval), [weak = std::weak_ptr<LiveView*>(self_)] {
-    if (auto self = weak.lock()) (*self)->drawFrame();
-  });
+  pacer_.requestFrame();
 }
 
 void LiveView::drawFrame() {
-  framePending_ = false;
-  lastFrame_ = NSRunLoop::mainRunLoop().now();
-  ++framesDrawn_;
   const TerminalSize size = screen_.size();
   if (size.columns >= 1 && size.rows >= 2) {
     const int pictureRows = size.rows - 1;
@@ -76,7 +51,6 @@ void LiveView::drawFrame() {
     grid.putText(0, size.rows - 1, status, kStatusText, kStatusBackground);
     if (std::string bytes = painter_.paint(grid); !bytes.empty()) screen_.write(bytes);
   }
-  if (animations_ > 0) requestFrame();
 }
 
 }  // namespace sim

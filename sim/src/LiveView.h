@@ -3,12 +3,10 @@
 // they fit) and a status line at the bottom, and sent to the terminal as only
 // the cells that changed.
 //
-// It draws when told something visible changed (it is the SceneWatcher's
-// SceneListener), never more often than 30 times a second, and keeps drawing
-// every thirtieth of a second only while a block animation runs (the
-// presentation moves with no setter being called). Frames are host commands on the main run loop
-// (performAt), so they make no timers and leave no trace. When nothing
-// changes and nothing animates, nothing is scheduled and the run loop sleeps.
+// It is the SceneWatcher's SceneListener and draws when its FramePacer says
+// (host/FramePacer.h): soon after something visible changed, at most 30 times
+// a second, on while a block animation runs, and not at all while nothing
+// changes.
 //
 //   LiveView view(scene.window(), session, ViewKind::Pills, [] { return "q quits"; });
 //   view.sceneChanged();
@@ -26,8 +24,7 @@
 
 #include "CellPainter.h"
 #include "UIKit/UIView.h"
-#include "aurora/Time.h"
-#include "host/SceneListener.h"
+#include "host/FramePacer.h"
 #include "picture/PictureLook.h"
 
 namespace sim {
@@ -47,23 +44,19 @@ class TerminalScreen {
 
 class LiveView final : public SceneListener {
  public:
-  // At most this often.
-  static constexpr aurora::Nanoseconds kFrameInterval{33'333'334};
-
   LiveView(const UIView& window, TerminalScreen& screen, ViewKind view, std::function<std::string()> status);
 
   // Something visible may have changed: draw soon.
-  void sceneChanged() override;
-  void animationBegan() override;
-  void animationEnded() override;
+  void sceneChanged() override { pacer_.sceneChanged(); }
+  void animationBegan() override { pacer_.animationBegan(); }
+  void animationEnded() override { pacer_.animationEnded(); }
   // The terminal changed size and lost what it showed: draw everything soon.
   void resized();
 
   // Frames drawn so far, including those that found nothing to send.
-  std::size_t framesDrawn() const { return framesDrawn_; }
+  std::size_t framesDrawn() const { return pacer_.framesDrawn(); }
 
  private:
-  void requestFrame();
   void drawFrame();
 
   const UIView& window_;
@@ -71,11 +64,7 @@ class LiveView final : public SceneListener {
   ViewKind view_;
   std::function<std::string()> status_;
   CellPainter painter_;
-  int animations_ = 0;
-  bool framePending_ = false;
-  aurora::Nanoseconds lastFrame_ = aurora::Nanoseconds::min() / 2;
-  std::size_t framesDrawn_ = 0;
-  std::shared_ptr<LiveView*> self_ = std::make_shared<LiveView*>(this);
+  FramePacer pacer_{[this] { drawFrame(); }};
 };
 
 }  // namespace sim

@@ -1,13 +1,16 @@
-// Writing an Image as a PNG file (cairo's writer). Throws std::runtime_error
-// naming the file when it cannot be written. Main thread only.
+// An Image as PNG (cairo's writer): to a file, or as bytes to send. writePng
+// throws std::runtime_error naming the file when it cannot be written. Main
+// thread only.
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 #include "picture/Image.h"
 
 namespace sim {
 
 void writePng(const Image& image, const std::filesystem::path& file);
+std::string pngBytes(const Image& image);
 
 }  // namespace sim
