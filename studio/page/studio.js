@@ -52,10 +52,12 @@
     return entry.file === entry.reads;
   }
 
+  // What the extension takes when that is not simply the file's value; quiet when only unset.
   function readingNote(entry) {
-    if (sameReading(entry)) return entry.file === null ? 'not set: the extension keeps what it had' : '';
-    if (entry.reads === null) return 'the extension cannot use this value and keeps what it had';
-    return `${entry.file === null ? 'not set: ' : ''}the extension reads ${shown(entry.reads)}`;
+    if (entry.file === null) return { text: entry.reads === null ? 'not set' : `not set: the extension reads ${shown(entry.reads)}`, quiet: true };
+    if (sameReading(entry)) return { text: '', quiet: true };
+    if (entry.reads === null) return { text: 'the extension cannot use this value and keeps what it had', quiet: false };
+    return { text: `the extension reads ${shown(entry.reads)}`, quiet: false };
   }
 
   function setControl(row, entry) {
@@ -110,7 +112,10 @@
     for (const entry of data.keys) {
       const row = rows.get(entry.key);
       if (!row) continue;
-      row.querySelector('.reads').textContent = readingNote(entry);
+      const note = readingNote(entry);
+      const reads = row.querySelector('.reads');
+      reads.textContent = note.text;
+      reads.classList.toggle('quiet', note.quiet);
       if (!editing.has(entry.key)) setControl(row, entry);
     }
   }
@@ -162,6 +167,7 @@
 
   for (const [key, row] of rows) {
     const control = row.querySelector(`[name="${key}"]`);
+    row.querySelector('label').title = key;
     row.addEventListener('input', () => editing.add(key));
     // Left without a change: the control may follow the file again.
     row.addEventListener('focusout', () => {
@@ -219,10 +225,12 @@
     await refresh();
   });
 
-  // A broken stream (the studio restarted) is opened again.
+  // A broken stream (the studio restarted, or too many viewers) is opened again.
   preview.addEventListener('error', () => {
-    setTimeout(() => { preview.src = `/api/preview?${Date.now()}`; }, 1000);
+    setTimeout(() => { preview.src = `/api/preview?${Date.now()}`; }, 2000);
   });
+  // Started after the page's load: the endless stream would otherwise hold the load open.
+  window.addEventListener('load', () => { preview.src = '/api/preview'; });
 
   const events = new EventSource('/api/events');
   events.addEventListener('settings', () => refresh());
