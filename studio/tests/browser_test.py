@@ -1,0 +1,234 @@
+#!/usr/bin/python3
+"""The studio's page in headless Chromium, each scenario going the whole way:
+page -> server -> preferences file -> notification -> extension -> preview pixels.
+
+    browser_test.py --studio BIN --prefs PREFSBIN --demo-root DIR [--screenshot PNG]
+"""
+import argparse
+import os
+import plistlib
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import Select
+
+PREFS_FILE = "var/mobile/Library/Preferences/com.quillmoren.auroraribbonpref.plist"
+BAND = (780, 90)  # the pills band, 2 pixels a point
+STATIC_MIDDLE = (214, 69)  # middle of the static pill's colour view
+LUMA_MIDDLE = (566, 69)
+RED, BLUE = (255, 0, 0), (0, 0, 255)
+STATIC_GREY, LUMA_GREY = (235, 235, 235), (217, 217, 217)
+BOUND = 15.0
+
+# Draws the preview <img> as the page shows it into a canvas and reads one pixel.
+READ_PIXEL_JS = """
+const img = document.getElementById('preview');
+if (!img || !img.complete || !img.naturalWidth) return null;
+const canvas = document.createElement('canvas');
+canvas.width = img.naturalWidth;
+canvas.height = img.naturalHeight;
+const context = canvas.getContext('2d');
+context.drawImage(img, 0, 0);
+return [img.naturalWidth, img.naturalHeight, ...context.getImageData(arguments[0], arguments[1], 1, 1).data];
+"""
+
+
+class Failure(Exception):
+    pass
+
+
+def wait_for(what, read, ok, bound=BOUND, every=0.05):
+    """Polls read() until ok(value); returns (value, seconds taken) or fails after bound seconds."""
+    start = time.monotonic()
+    while True:
+        value = read()
+        if ok(value):
+            return value, time.monotonic() - start
+        if time.monotonic() - start > bound:
+            raise Failure(f"{what}: not within {bound:g} s (last seen: {value!r})")
+        time.sleep(every)
+
+
+def near(rgb, target, tolerance):
+    return rgb is not None and all(abs(a - b) <= tolerance for a, b in zip(rgb, target))
+
+
+class Studio:
+    def __init__(self, binary, root, log):
+        self.log = log
+        self.process = subprocess.Popen([binary, "--root", root, "--port", "0", "--view", "pills"],
+                                        stdout=subprocess.PIPE, stderr=log, text=True)
+        ready, _, _ = select.select([self.process.stdout], [], [], 30)
+        line = self.process.stdout.readline() if ready else ""
+        match = re.search(r"serving (http://\S+/)", line)
+        if not match:
+            raise Failure(f"studio printed no address line within 30 s (got {line!r})")
+        self.url = match.group(1)
+        # Keeps reading so a chatty server never blocks on a full pipe.
+        threading.Thread(target=self.process.stdout.read, daemon=True).start()
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+        try:
+            return self.process.wait(timeout=15)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+            raise Failure("studio did not stop within 15 s of SIGTERM")
+
+
+class Page:
+    def __init__(self, url):
+        options = webdriver.ChromeOptions()
+        options.binary_location = "/usr/bin/chromium"
+        for flag in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1280,800"):
+            options.add_argument(flag)
+        self.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+        self.driver.set_page_load_timeout(60)
+        self.driver.get(url)
+
+    def control(self, key):
+        return self.driver.find_element(By.NAME, key)
+
+    def type_into(self, key, text):
+        field = self.control(key)
+        field.click()
+        field.send_keys(Keys.CONTROL, "a")
+        field.send_keys(text, Keys.ENTER)
+
+    def slide(self, key, value):
+        # A range input has no keystroke for "go to 1": set it and fire what a drag fires.
+        self.driver.execute_script(
+            "const s = arguments[0]; s.value = arguments[1];"
+            "s.dispatchEvent(new Event('input', {bubbles: true}));"
+            "s.dispatchEvent(new Event('change', {bubbles: true}));",
+            self.control(key), str(value))
+
+    def respring(self):
+        self.driver.find_element(By.ID, "respring").click()
+
+    def message(self):
+        element = self.driver.find_element(By.ID, "message")
+        return element.text if element.is_displayed() else ""
+
+    def pixel(self, x, y):
+        values = self.driver.execute_script(READ_PIXEL_JS, x, y)
+        if values is None:
+            return None
+        if tuple(values[:2]) != BAND:
+            raise Failure(f"preview is {values[0]} x {values[1]}, not the {BAND[0]} x {BAND[1]} pills band")
+        return tuple(values[2:5])
+
+    def quit(self):
+        self.driver.quit()
+
+
+def read_prefs(path):
+    try:
+        with open(path, "rb") as handle:
+            return plistlib.load(handle)
+    except (OSError, plistlib.InvalidFileException):
+        return None
+
+
+def scenarios(page, prefs_path, prefs_binary, root):
+    wait_for("enabled checkbox checked from the demo root's file", lambda: page.control("enabled").is_selected(), bool)
+    print("PASS 1 open: the enabled checkbox is checked, as the file says")
+
+    Select(page.control("style")).select_by_value("Fade")
+    page.type_into("fadeColor1", "#FF0000")
+    page.type_into("fadeColor2", "#0000FF")
+    page.slide("fadeSpeed", 1)
+    wanted = {"style": "Fade", "fadeColor1": "#FF0000", "fadeColor2": "#0000FF", "fadeSpeed": 1}
+    wait_for("file holding the Fade settings", lambda: read_prefs(prefs_path),
+             lambda d: d is not None and all(d.get(k) == v for k, v in wanted.items()))
+    page.respring()
+    _, to_red = wait_for("static pill red", lambda: page.pixel(*STATIC_MIDDLE), lambda p: near(p, RED, 40))
+    _, to_blue = wait_for("static pill blue after red", lambda: page.pixel(*STATIC_MIDDLE), lambda p: near(p, BLUE, 40))
+    print(f"PASS 2 Fade #FF0000 -> #0000FF, 1 s, respring: file holds them; pill red after {to_red:.2f} s, "
+          f"then blue after {to_blue:.2f} s")
+
+    page.control("enabled").click()
+    wait_for("file with enabled false", lambda: read_prefs(prefs_path),
+             lambda d: d is not None and d.get("enabled") is False)
+    page.respring()
+    wait_for("static pill its own grey", lambda: page.pixel(*STATIC_MIDDLE), lambda p: near(p, STATIC_GREY, 12))
+    wait_for("luma pill its own grey", lambda: page.pixel(*LUMA_MIDDLE), lambda p: near(p, LUMA_GREY, 12))
+    print("PASS 3 master switch off, respring: both pills show their own grey")
+
+    with open(prefs_path, "rb") as handle:
+        before = handle.read()
+    page.type_into("fadeColor1", "#12")
+    shown, _ = wait_for("message naming fadeColor1", page.message, lambda text: "fadeColor1" in text)
+    with open(prefs_path, "rb") as handle:
+        if handle.read() != before:
+            raise Failure("the refused colour changed the file")
+    wait_for("fadeColor1 restored from the file", lambda: page.control("fadeColor1").get_attribute("value"),
+             lambda value: value == "#FF0000")
+    print(f"PASS 4 '#12' refused: page says {shown!r}; file unchanged; control restored")
+
+    if Select(page.control("style")).first_selected_option.get_attribute("value") == "Static":
+        raise Failure("style already shows Static before the other program writes it")
+    subprocess.run([prefs_binary, "--root", root, "write", "style", "-string", "Static"], check=True, timeout=30)
+    _, latency = wait_for("style control following the other program's write",
+                          lambda: Select(page.control("style")).first_selected_option.get_attribute("value"),
+                          lambda value: value == "Static", bound=5.0, every=0.01)
+    print(f"PASS 5 auroraribbon-prefs writes style Static: the page shows it {latency * 1000:.0f} ms later")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--studio", required=True)
+    parser.add_argument("--prefs", required=True)
+    parser.add_argument("--demo-root", required=True)
+    parser.add_argument("--screenshot", help="save the page as a PNG at the end")
+    args = parser.parse_args()
+
+    with tempfile.TemporaryDirectory(prefix="studio-browser-") as temp:
+        root = os.path.join(temp, "root")
+        shutil.copytree(args.demo_root, root, symlinks=True)
+        log_path = os.path.join(temp, "studio.log")
+        studio = page = None
+        try:
+            with open(log_path, "w") as log:
+                studio = Studio(args.studio, root, log)
+                page = Page(studio.url)
+                scenarios(page, os.path.join(root, PREFS_FILE), args.prefs, root)
+                if args.screenshot:
+                    page.driver.save_screenshot(args.screenshot)
+                page.quit()
+                page = None
+                status = studio.stop()
+                studio = None
+                if status != 0:
+                    raise Failure(f"studio exited with status {status} after SIGTERM")
+                print("PASS studio stopped by SIGTERM with status 0")
+        except (Failure, subprocess.CalledProcessError, subprocess.TimeoutExpired) as failure:
+            print(f"FAIL {failure}", file=sys.stderr)
+            with open(log_path) as log:
+                tail = log.read()[-2000:]
+            if tail:
+                print(f"studio's standard error ends:\n{tail}", file=sys.stderr)
+            return 1
+        finally:
+            if page is not None:
+                page.quit()
+            if studio is not None:
+                studio.stop()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
