@@ -75,7 +75,7 @@ Json readsFor(const prefs::KnownKey& key, const NSDictionary* dictionary) {
 
 Json describeKey(const prefs::KnownKey& key, const NSDictionary* dictionary) {
   Json entry{{"key", key.name}, {"kind", kindName(key.kind)}};
-  if (auto choices = prefs::choicesOf(key.kind); !choices.empty()) entry["choices"] = Json(choices.begin(), choices.end());
+  if (auto choices = prefs::choicesOf(key.kind); !choices.empty()) entry["choices"] = std::vector<std::string>(choices.begin(), choices.end());
   const PropertyListValue* value = dictionary ? dictionary->objectForKey(key.name) : nullptr;
   entry["file"] = value ? fileValue(*value) : Json(nullptr);
   entry["reads"] = readsFor(key, dictionary);

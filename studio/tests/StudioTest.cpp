@@ -150,9 +150,9 @@ TEST(HubsTest, AReaderThatIsSlowOrGoneCostsNeitherMemoryNorWaiting) {
   frames.publish("first");
   const std::weak_ptr<const std::string> first = frames.latest().png;
   for (int i = 0; i < 1000; ++i) frames.publish(std::to_string(i));
-  EXPECT_EQ(std::tuple(frames.latest().number, frames.drawings(), first.expired()), std::tuple(1001u, 1001u, true));
+  EXPECT_EQ(std::tuple(frames.latest().number, frames.drawings(), first.expired()), std::tuple(1001ul, 1001ul, true));
   frames.publish("999");  // the same picture again: drawn, but no new frame
-  EXPECT_EQ(std::pair(frames.latest().number, frames.drawings()), std::pair(1001u, 1002u));
+  EXPECT_EQ(std::pair(frames.latest().number, frames.drawings()), std::pair(1001ul, 1002ul));
   EventHub events;
   for (int i = 0; i < 1000; ++i) events.publish("frame", std::to_string(i));
   const auto kept = events.waitAfter(0, 0ms);
