@@ -48,13 +48,16 @@ class Failure(Exception):
     pass
 
 
-def wait_for(what, read, ok, bound=BOUND, every=0.05):
-    """Polls read() until ok(value); returns (value, seconds taken) or fails after bound seconds."""
+def wait_for(what, read, ok, bound=BOUND, every=0.05, never=None):
+    """Polls read() until ok(value); returns (value, seconds taken) or fails after bound seconds,
+    or at once on a value for which never(value) holds."""
     start = time.monotonic()
     while True:
         value = read()
         if ok(value):
             return value, time.monotonic() - start
+        if never is not None and never(value):
+            raise Failure(f"{what}: saw {value!r}")
         if time.monotonic() - start > bound:
             raise Failure(f"{what}: not within {bound:g} s (last seen: {value!r})")
         time.sleep(every)
@@ -62,6 +65,12 @@ def wait_for(what, read, ok, bound=BOUND, every=0.05):
 
 def near(rgb, target, tolerance):
     return rgb is not None and all(abs(a - b) <= tolerance for a, b in zip(rgb, target))
+
+
+def off_red_blue_fade(rgb):
+    # A fade from red to blue mixes the two: no green, red + blue about 255. A hue cycle
+    # (the Wave style, left running when a respring is lost) passes magenta or green.
+    return rgb is not None and (rgb[1] > 40 or abs(rgb[0] + rgb[2] - 255) > 40)
 
 
 class Studio:
@@ -117,7 +126,12 @@ class Page:
             self.control(key), str(value))
 
     def respring(self):
+        status = self.driver.find_element(By.ID, "status")
+        before = status.text
         self.driver.find_element(By.ID, "respring").click()
+        # Sampling starts once the server has made the new pills, not while the old ones run on.
+        wait_for("page reporting the respring", lambda: status.text,
+                 lambda text: text != before and text.startswith("Respring"))
 
     def message(self):
         element = self.driver.find_element(By.ID, "message")
@@ -156,7 +170,8 @@ def scenarios(page, prefs_path, prefs_binary, root):
              lambda d: d is not None and all(d.get(k) == v for k, v in wanted.items()))
     page.respring()
     _, to_red = wait_for("static pill red", lambda: page.pixel(*STATIC_MIDDLE), lambda p: near(p, RED, 40))
-    _, to_blue = wait_for("static pill blue after red", lambda: page.pixel(*STATIC_MIDDLE), lambda p: near(p, BLUE, 40))
+    _, to_blue = wait_for("static pill fading from red to blue", lambda: page.pixel(*STATIC_MIDDLE),
+                          lambda p: near(p, BLUE, 40), never=off_red_blue_fade)
     print(f"PASS 2 Fade #FF0000 -> #0000FF, 1 s, respring: file holds them; pill red after {to_red:.2f} s, "
           f"then blue after {to_blue:.2f} s")
 
