@@ -1,7 +1,7 @@
 # Writes OUTPUT, a C++ file that defines studio::pageFile() over the page's
 # files as byte arrays. Run with cmake -P, given PAGE_DIR and OUTPUT.
 set(files index.html studio.js studio.css)
-set(types "text/html; charset=utf-8" "text/javascript; charset=utf-8" "text/css; charset=utf-8")
+set(types text/html text/javascript text/css)  # each with "; charset=utf-8", added below: a list cannot hold ";"
 set(paths "/" "/studio.js" "/studio.css")
 set(arrays "")
 set(lookups "")
@@ -12,7 +12,7 @@ foreach(i RANGE 2)
   file(READ "${PAGE_DIR}/${file}" hex HEX)
   string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
   string(APPEND arrays "constexpr unsigned char kFile${i}[] = {${bytes}};\n")
-  string(APPEND lookups "  if (path == \"${path}\") return PageFile{\"${type}\", bytes(kFile${i})};\n")
+  string(APPEND lookups "  if (path == \"${path}\") return PageFile{\"${type}; charset=utf-8\", bytes(kFile${i})};\n")
 endforeach()
 file(WRITE "${OUTPUT}.new" "// Generated from studio/page/ by studio/cmake/EmbedPage.cmake.
 #include \"Page.h\"

@@ -26,9 +26,9 @@ void json(httplib::Response& response, const ApiResult& result) {
 
 void refuse(httplib::Response& response, int status, const std::string& why) { json(response, {status, {{"error", why}}}); }
 
-std::string pngPart(const std::string& png) {
-  return fmt::format("--frame\r\nContent-Type: image/png\r\nContent-Length: {}\r\n\r\n", png.size()) + png + "\r\n";
-}
+// A browser shows a part once the next part's header has come, so each
+// picture is sent with the header of the one after it.
+constexpr std::string_view kPartHeader = "\r\n--frame\r\nContent-Type: image/png\r\n\r\n";
 
 bool send(httplib::DataSink& sink, const std::string& bytes) { return sink.is_writable() && sink.write(bytes.data(), bytes.size()); }
 
@@ -103,12 +103,13 @@ void StudioServer::route() {
     response.set_header("Cache-Control", "no-store");
     auto held = std::make_shared<FrameHub::StreamPlace>(std::move(*place));
     response.set_chunked_content_provider(
-        "multipart/x-mixed-replace; boundary=frame", [this, held, shown = std::uint64_t{0}](std::size_t, httplib::DataSink& sink) mutable {
+        "multipart/x-mixed-replace; boundary=frame", [this, held, shown = std::uint64_t{0}, opened = false](std::size_t, httplib::DataSink& sink) mutable {
+          if (!std::exchange(opened, true) && !send(sink, std::string(kPartHeader))) return false;
           const FrameHub::Frame frame = frames_.waitAfter(shown, kStreamPatience);
           if (frames_.closed()) return false;
           if (frame.number == shown) return sink.is_writable();  // nothing new: still there?
           shown = frame.number;
-          return send(sink, pngPart(*frame.png));
+          return send(sink, *frame.png + std::string(kPartHeader));
         });
   });
 
