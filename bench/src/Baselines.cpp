@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "Operations.h"
-#include "PillHooks.h"
 #include "StyledPill.h"
 #include "UIKit/UIColor.h"
 #include "aurora/Time.h"

@@ -4,7 +4,6 @@
 
 #include "BenchDevice.h"
 #include "Foundation/NSRunLoop.h"
-#include "PillHooks.h"
 
 namespace bench {
 

@@ -1,6 +1,6 @@
 // The methods the extension puts into the host's two pill classes, their
-// saved implementations, and what the two share: the colour view's tag and
-// the style dispatch.
+// saved implementations, and what the two share: the style dispatch (the
+// colour view's tag is the colour view's own: pillview/ColorPillView.h).
 //
 // The replacements run on the main thread, called by the host's layout
 // machinery; the saved implementations are filled once, at load, before any
@@ -8,14 +8,10 @@
 #pragma once
 
 #include "objc/runtime.h"
-
-class ColorPillView;
+#include "pillview/ColorPillView.h"
 
 using InitWithFrameIMP = id (*)(id, SEL, CGRect);
 using LayoutSubviewsIMP = void (*)(id, SEL);
-
-// The colour view is found again on every pass by this tag.
-inline constexpr NSInteger colorViewTag = 115;
 
 // Sends the colour view the style method that `style` names, if any.
 void startStyle(ColorPillView* colorView);

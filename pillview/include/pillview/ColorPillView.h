@@ -44,6 +44,9 @@
 #include "UIKit/UIView.h"
 #include "objc/runtime.h"
 
+// The pill hooks find a pill's colour view again on every pass by this tag.
+inline constexpr NSInteger colorViewTag = 115;
+
 class ColorPillView : public UIView {
  public:
   using Palette = NSMutableArray<CGColorRef>;
