@@ -431,6 +431,13 @@ TEST_F(AnimationTest, ModelChangesAtOnceAndThePresentationEasesFromWhereItIs) {
   loop().runFor(10s);
   EXPECT_EQ(shown(), kGreen);
   EXPECT_EQ(completions, (Completions{{1s, true}, {1500ms, true}}));
+  double previous = 0;  // symmetric and monotonic, from 0 to 1
+  for (int i = 0; i <= 100; ++i) {
+    const double y = AnimationEngine::easeInOut(i / 100.0);
+    EXPECT_GE(y, previous);
+    EXPECT_NEAR(y + AnimationEngine::easeInOut(1 - i / 100.0), 1.0, 1e-9);
+    previous = y;
+  }
 }
 
 // None completes inside the call or sooner than a frame later (chains of them: the pill view tests).
