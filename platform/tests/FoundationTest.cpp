@@ -162,7 +162,7 @@ TEST(ColorStringTest, HexDigitsInEitherCaseThreeDigitsRepeatAndTheAlphaSuffixIsA
   const std::vector<std::pair<std::string, double>> cases = {
       {"#FFFFFF:0.75", 0.75}, {"#FFFFFF:1", 1.0},  {"#FFFFFF:0", 0.0},    {"#FFFFFF:.5", 0.5},
       {"#FFFFFF:5.", 1.0},    {"#FFFFFF:2", 1.0},  {"#FFFFFF:-0.5", 0.0}, {"#FFFFFF:+0.25", 0.25},
-      {"#ABC:0.5", 0.5},      {"#FFFFFF:0.001", 0.001},
+      {"#ABC:0.5", 0.5},      {"#FFFFFF:0.001", 0.001}, {"#FFFFFF:+1", 1.0},
       {"#FFFFFF:0." + std::string(400, '0') + "1", 0.0}, {"#FFFFFF:1" + std::string(400, '0'), 1.0},
   };
   for (const auto& [text, alpha] : cases) {

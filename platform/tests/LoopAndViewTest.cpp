@@ -91,6 +91,9 @@ TEST_F(RunLoopTest, AnInstantRunsCommandsThenQueueTimersAnimationsAndLayoutInTur
   loop().runFor(1s);
   EXPECT_EQ(log, (Log{"command", "task", "timer", "completion", "layout", "task from timer"}));
   EXPECT_EQ(loop().now(), 1s);
+  post([] { post([] { stamp("posted while draining"); }); });  // due now, not at the run's end
+  loop().runFor(1s);
+  EXPECT_EQ(log.back(), "posted while draining@1000000");
 }
 
 // The queue and the timers reuse their lists from one turn to the next.
@@ -149,6 +152,8 @@ TEST(RealClockRunLoopTest, CrossThreadPostsAndStopWakeASleepingLoopAndPostsRunIn
   worker.join();
   EXPECT_EQ(std::tuple(next, inOrderOnMain), std::tuple(100, true));
   loop.reset(std::make_unique<aurora::VirtualClock>());
+  EXPECT_DEATH(std::thread([&] { loop.reset(std::make_unique<aurora::VirtualClock>()); }).join(),
+               "-\\[NSRunLoop reset\\] called off the main thread");
 }
 
 // Dates missed in another mode are made up once, not caught up; fire() leaves the grid alone;
@@ -373,6 +378,7 @@ TEST_F(LayoutConstraintTest, GapsAndShortFormsPlaceTheEdgesAnythingElseIsRefused
   pill->addConstraints(constraints("V:|[colorView]-1.5-|"));
   pill->layoutIfNeeded();
   EXPECT_EQ(inner->frame(), CGRectMake(4, 0, 120, 3.5));
+  EXPECT_EQ(constraints("H:|-1000000000-[colorView]-0-|").size(), 2u);  // the widest gap taken
   for (std::string_view format : {"", "H:|-0-[colorView]", "H:[colorView]-0-|", "H:|-[colorView]-|", "H:|-0-[other]-0-|",
                                   "H:|-0-[colorView]-0-|junk", "X:|-0-[colorView]-0-|", "H:|-0-[colorView(>=5)]-0-|",
                                   "H:|--1-[colorView]-0-|", "H:|-0-[colorView]-0-[colorView]-0-|"}) {
@@ -431,6 +437,13 @@ TEST_F(AnimationTest, ModelChangesAtOnceAndThePresentationEasesFromWhereItIs) {
   loop().runFor(10s);
   EXPECT_EQ(shown(), kGreen);
   EXPECT_EQ(completions, (Completions{{1s, true}, {1500ms, true}}));
+  double previous = 0;  // symmetric and monotonic, from 0 to 1
+  for (int i = 0; i <= 100; ++i) {
+    const double y = AnimationEngine::easeInOut(i / 100.0);
+    EXPECT_GE(y, previous);
+    EXPECT_NEAR(y + AnimationEngine::easeInOut(1 - i / 100.0), 1.0, 1e-9);
+    previous = y;
+  }
 }
 
 // None completes inside the call or sooner than a frame later (chains of them: the pill view tests).

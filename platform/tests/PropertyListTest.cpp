@@ -164,6 +164,8 @@ TEST_F(NSDictionaryFiles, BadFilesReadAsNoDictionary) {
   EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile("/dir"), nullptr);
   ASSERT_EQ(::mkfifo(aurora::hostPath("/fifo.plist").c_str(), 0600), 0);
   EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile("/fifo.plist"), nullptr);  // does not block
+  std::filesystem::create_symlink("/proc/self/smaps", aurora::hostPath("/kernel.plist"));  // no size, much more than a read
+  EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile("/kernel.plist"), nullptr);
   for (const std::string& bytes : {""s, "\x01\x02 not a plist \xFF"s,
                                    "<plist version=\"1.0\"><array><string>a</string></array></plist>"s,
                                    "<plist version=\"1.0\"><string>a</string></plist>"s, xmlDict(kMixedBody).substr(0, 120),
