@@ -11,11 +11,12 @@
 #   make callgrind   - instructions per wave update, spectrum step and layout pass
 #   make throughput  - one hour of virtual time with ten pills, timed
 #   make idle        - the live view's CPU time and wake-ups with the Static and Wave styles
+#   make studio-cost - the studio's preview rate and CPU share, and its PUT-to-re-read latency
 PRESET ?= dev
 JOBS   ?= 2
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test asan tsan demo studio clean fuzz soak robustness bench-build bench callgrind throughput idle
+.PHONY: all deps build test asan tsan demo studio clean fuzz soak robustness bench-build bench callgrind throughput idle studio-cost
 
 all: build
 
@@ -64,7 +65,7 @@ robustness: deps
 
 bench-build: deps
 	cmake --preset release
-	cmake --build --preset release -j $(JOBS) --target auroraribbon-bench auroraribbon-opcount auroraribbon-sim
+	cmake --build --preset release -j $(JOBS) --target auroraribbon-bench auroraribbon-opcount auroraribbon-sim auroraribbon-studio
 
 bench: bench-build
 	./bench/ratios build/release
@@ -74,6 +75,9 @@ callgrind: bench-build
 
 throughput: bench-build
 	./bench/throughput build/release
+
+studio-cost: bench-build
+	./bench/studio-cost build/release
 
 idle: bench-build
 	./bench/idle-cost build/release Static 10
