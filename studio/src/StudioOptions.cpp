@@ -18,8 +18,8 @@ notification is posted, the extension reads the file again.
 It answers only requests addressed to the address it serves, and changes
 settings only for its own page. Ctrl-C or SIGTERM stops it.
 
-Exit status: 0 stopped by Ctrl-C or SIGTERM; 1 a failure (a port in use, a
-missing device root); 2 a bad command line.)";
+Exit status: 0 stopped by Ctrl-C or SIGTERM; 1 a bad command line, a port in
+use, a missing device root or another failure.)";
 
 }  // namespace
 
@@ -56,7 +56,7 @@ std::variant<StudioOptions, int> parseStudioCommandLine(int argc, const char* co
     return app.exit(done, out, err);
   } catch (const CLI::ParseError& error) {
     err << "auroraribbon-studio: " << error.what() << "\n\n" << app.help();
-    return 2;
+    return 1;
   }
   options.root = root;
   options.view = *sim::viewKindNamed(view);

@@ -3,7 +3,8 @@
 //   auroraribbon-studio [--root DIR] [--port N] [--bind ADDR] [--clock real] [--view pills|full]
 //
 // --help prints the help on `out` and asks for status 0; a bad command line
-// prints the reason and the usage on `err` and asks for status 2. Main thread;
+// prints the reason and the usage on `err` and asks for status 1, as every
+// other failure to start does. Main thread;
 // once, at start-up.
 #pragma once
 
