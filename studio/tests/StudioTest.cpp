@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include <httplib.h>
@@ -18,6 +19,7 @@
 #include "Hubs.h"
 #include "RequestGuard.h"
 #include "SettingsApi.h"
+#include "StudioOptions.h"
 #include "StudioServer.h"
 #include "TempDeviceRoot.h"
 #include "prefs/PreferenceKeys.h"
@@ -140,6 +142,10 @@ TEST(RequestGuardTest, OnlyItsOwnAddressAndChangesOnlyFromItsOwnPage) {
         << row.method << " " << row.host << " " << row.origin << " " << row.token;
   }
   EXPECT_EQ(loopback.pageAddress(), "http://127.0.0.1:8765/");
+  std::ostringstream out, err;
+  const char* bare[] = {"auroraribbon-studio"};
+  const auto options = std::get<StudioOptions>(parseStudioCommandLine(1, bare, out, err));
+  EXPECT_EQ(std::pair(options.bind, options.port), std::pair(std::string("127.0.0.1"), std::uint16_t{8765}));  // the loopback unless told
   const std::string token = freshToken();
   EXPECT_EQ(token.size(), 32u);
   EXPECT_NE(token, freshToken());
