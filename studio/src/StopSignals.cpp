@@ -25,8 +25,9 @@ StopSignals::StopSignals() {
   }
   NSRunLoop::mainRunLoop().addSource(fd_, [this] {
     signalfd_siginfo info{};
-    while (::read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) received_ = static_cast<int>(info.ssi_signo);
-    if (received_ != 0) NSRunLoop::mainRunLoop().stop();
+    bool received = false;
+    while (::read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) received = true;
+    if (received) NSRunLoop::mainRunLoop().stop();
   });
 }
 

@@ -20,12 +20,8 @@ class StopSignals {
   StopSignals(const StopSignals&) = delete;
   StopSignals& operator=(const StopSignals&) = delete;
 
-  // The signal that stopped the run loop, or 0.
-  int received() const { return received_; }
-
  private:
   int fd_ = -1;
-  int received_ = 0;
   sigset_t saved_{};
 };
 
