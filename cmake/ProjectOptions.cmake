@@ -30,6 +30,15 @@ if(AURORA_SANITIZE)
   target_link_options(aurora_options INTERFACE -fsanitize=${AURORA_SANITIZE})
 endif()
 
+# The extension's object libraries (settings/, pillview/, hooks/): compiled as
+# the device builds them, file by file, since the load-time functions' order
+# follows the files; position-independent for the module; and hidden, so that
+# the extension exports nothing a host could bind to by accident.
+function(aurora_extension_objects name)
+  set_target_properties(${name} PROPERTIES
+    UNITY_BUILD OFF POSITION_INDEPENDENT_CODE ON CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+endfunction()
+
 # GoogleTest's header is most of each test file's compile time: it is
 # precompiled once, here, and every test binary uses that one. (The macros
 # the binaries define on top do not occur in it, so it stays valid for all.)
@@ -38,7 +47,8 @@ function(aurora_test_pch)
     return()
   endif()
   set(source "${CMAKE_BINARY_DIR}/aurora_test_pch.cpp")
-  file(WRITE "${source}" "// The precompiled GoogleTest header's own translation unit.\n")
+  # Written only when it differs, so that a reconfigure leaves the header built.
+  file(CONFIGURE OUTPUT "${source}" CONTENT "// The precompiled GoogleTest header's own translation unit.\n")
   add_library(aurora_test_pch OBJECT "${source}")
   target_link_libraries(aurora_test_pch PRIVATE GTest::gtest aurora::options)
   target_precompile_headers(aurora_test_pch PRIVATE <gtest/gtest.h>)

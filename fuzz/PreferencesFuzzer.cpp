@@ -10,26 +10,20 @@
 
 #include "FuzzCheck.h"
 #include "aurora/DeviceRoot.h"
+#include "aurora/TemporaryDirectory.h"
 #include "settings/Settings.h"
 
 namespace {
 
-std::filesystem::path gRoot;
 std::filesystem::path gPreferences;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "aurora-fuzz-root-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-  gRoot = pattern;
-  ::setenv(aurora::kDeviceRootVariable, gRoot.c_str(), 1);
+  static const aurora::TemporaryDirectory root("aurora-fuzz-root-");
+  ::setenv(aurora::kDeviceRootVariable, root.path().c_str(), 1);
   gPreferences = aurora::hostPath(settings::kPreferencesPath);
   std::filesystem::create_directories(gPreferences.parent_path());
-  std::atexit([] {
-    std::error_code ignored;
-    std::filesystem::remove_all(gRoot, ignored);
-  });
   settings::assignInitialValues();
   return 0;
 }

@@ -11,19 +11,19 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  static const sim::PillClasses classes{{"MTStaticColorPillView"}, {"MTLumaDodgePillView"}};
-  sim::Script script;
+  static const host::PillClasses classes{{"MTStaticColorPillView"}, {"MTLumaDodgePillView"}};
+  host::Script script;
   try {
-    script = sim::parseScript("fuzz.aurora", text, classes);
-  } catch (const sim::ScriptError& error) {
+    script = host::parseScript("fuzz.aurora", text, classes);
+  } catch (const host::ScriptError& error) {
     FUZZ_CHECK(std::string_view(error.what()).starts_with("fuzz.aurora:"));
     return 0;
   }
   for (std::size_t i = 0; i < script.lines.size(); ++i) {
-    const sim::ScriptLine& line = script.lines[i];
+    const host::ScriptLine& line = script.lines[i];
     FUZZ_CHECK(line.number >= 1 && line.at.count() >= 0);
     if (i > 0) FUZZ_CHECK(line.number > script.lines[i - 1].number && line.at >= script.lines[i - 1].at);
-    if (std::holds_alternative<sim::command::End>(line.command)) FUZZ_CHECK(i + 1 == script.lines.size());
+    if (std::holds_alternative<host::command::End>(line.command)) FUZZ_CHECK(i + 1 == script.lines.size());
   }
   return 0;
 }

@@ -9,6 +9,7 @@
 #include "Foundation/NSRunLoop.h"
 #include "UIKit/UIView.h"
 #include "aurora/DeviceRoot.h"
+#include "aurora/TemporaryDirectory.h"
 #include "settings/Settings.h"
 
 namespace bench {
@@ -33,22 +34,15 @@ void registerHostPillClass() {
 
 // Made on first use, by the load-time function below: a global with a
 // constructor would be initialised after it and lose the value.
-std::filesystem::path& root() {
-  static std::filesystem::path path;
-  return path;
+const aurora::TemporaryDirectory& root() {
+  static const aurora::TemporaryDirectory directory("auroraribbon-bench-");
+  return directory;
 }
 
 // Before the extension's installation step (priority 103), as a host is
 // ready before the loader runs; see BenchDevice.h.
 [[gnu::constructor(101)]] void prepareDevice() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "auroraribbon-bench-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make the benchmarks' device root");
-  root() = pattern;
-  ::setenv(aurora::kDeviceRootVariable, root().c_str(), 1);
-  std::atexit([] {
-    std::error_code ignored;
-    std::filesystem::remove_all(root(), ignored);
-  });
+  ::setenv(aurora::kDeviceRootVariable, root().path().c_str(), 1);
   aurora::PreferencesFile(preferencesPath()).set({{"enabled", true}});
   registerHostPillClass<0>();
   registerHostPillClass<1>();

@@ -28,11 +28,11 @@ namespace {
 
 constexpr int kFps = 25;
 
-sim::RenderOptions gifFraming(const sim::Scene& scene) {
-  return sim::framePicture(scene.window(), sim::PictureLook{sim::ViewKind::Pills, 3.0});
+picture::RenderOptions gifFraming(const host::Scene& scene) {
+  return picture::framePicture(scene.window(), picture::PictureLook{picture::ViewKind::Pills, 3.0});
 }
 
-const sim::Scene& filled(sim::Scene& scene) {
+const host::Scene& filled(host::Scene& scene) {
   fillTenPillScene(scene);
   return scene;
 }
@@ -47,11 +47,11 @@ class RenderFrame final : public Operation {
     fillTenPillScene(scene_);
     options_ = gifFraming(scene_);
   }
-  void run() override { sim::renderWindow(scene_.window(), options_); }
+  void run() override { picture::renderWindow(scene_.window(), options_); }
 
  private:
-  sim::Scene scene_;
-  sim::RenderOptions options_;
+  host::Scene scene_;
+  picture::RenderOptions options_;
 };
 
 class FilledShapes final : public Operation {
@@ -62,7 +62,7 @@ class FilledShapes final : public Operation {
     for (const auto& pill : scene_.window().subviews()) frames_.push_back(pill->frame());
   }
   void run() override {
-    sim::Image image(options_.width, options_.height);
+    picture::Image image(options_.width, options_.height);
     cairo_t* cr = cairo_create(image.surface());
     cairo_set_source_rgb(cr, 0.1, 0.1, 0.2);
     cairo_paint(cr);
@@ -82,22 +82,22 @@ class FilledShapes final : public Operation {
   }
 
  private:
-  sim::Scene scene_;
-  sim::RenderOptions options_;
+  host::Scene scene_;
+  picture::RenderOptions options_;
   std::vector<CGRect> frames_;
 };
 
 // Two consecutive frames of the animation, added in turn, so that every
 // frame differs from the one before as a running GIF's do.
 struct TwoFrames {
-  explicit TwoFrames(const sim::Scene& scene) : options(gifFraming(scene)) {
+  explicit TwoFrames(const host::Scene& scene) : options(gifFraming(scene)) {
     NSRunLoop& loop = NSRunLoop::mainRunLoop();
-    frames[0] = sim::renderWindow(scene.window(), options);
+    frames[0] = picture::renderWindow(scene.window(), options);
     loop.runFor(std::chrono::nanoseconds(1'000'000'000 / kFps));
-    frames[1] = sim::renderWindow(scene.window(), options);
+    frames[1] = picture::renderWindow(scene.window(), options);
   }
-  sim::RenderOptions options;
-  std::array<std::optional<sim::Image>, 2> frames;
+  picture::RenderOptions options;
+  std::array<std::optional<picture::Image>, 2> frames;
 };
 
 class GifFrame final : public Operation {
@@ -106,9 +106,9 @@ class GifFrame final : public Operation {
   void run() override { gif_.addFrame(*frames_.frames[next_ ^= 1]); }
 
  private:
-  sim::Scene scene_;
+  host::Scene scene_;
   TwoFrames frames_;
-  sim::GifFile gif_;
+  picture::GifFile gif_;
   std::size_t next_ = 0;
 };
 
@@ -134,7 +134,7 @@ class FixedPaletteGif final : public Operation {
     GifFreeMapObject(map_);
   }
   void run() override {
-    const sim::Image& frame = *frames_.frames[next_ ^= 1];
+    const picture::Image& frame = *frames_.frames[next_ ^= 1];
     const int width = frame.width(), height = frame.height();
     check(EGifPutImageDesc(gif_, 0, 0, width, height, false, nullptr), "a frame");
     const unsigned char* data = cairo_image_surface_get_data(frame.surface());
@@ -150,7 +150,7 @@ class FixedPaletteGif final : public Operation {
   }
 
  private:
-  sim::Scene scene_;
+  host::Scene scene_;
   TwoFrames frames_;
   GifFileType* gif_ = nullptr;
   ColorMapObject* map_ = nullptr;

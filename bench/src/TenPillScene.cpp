@@ -8,7 +8,7 @@
 
 namespace bench {
 
-void fillTenPillScene(sim::Scene& scene) {
+void fillTenPillScene(host::Scene& scene) {
   static constexpr std::array kStyles = {"Wave", "Spectrum", "Fade", "Breathing", "Static"};
   resetRunLoop();
   NSRunLoop& loop = NSRunLoop::mainRunLoop();

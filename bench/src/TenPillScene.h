@@ -9,6 +9,6 @@
 namespace bench {
 
 // Starts the run loop over first.
-void fillTenPillScene(sim::Scene& scene);
+void fillTenPillScene(host::Scene& scene);
 
 }  // namespace bench

@@ -18,7 +18,7 @@ Activity ActivityCounter::counts() const {
 }
 
 void ActivityCounter::dictionaryRead(std::string_view devicePath, bool) {
-  if (devicePath != sim::kPrefsDevicePath) return;
+  if (devicePath != settings::kPreferencesPath) return;
   ++counts_.preferenceReads;
   if (!aurora::isMainThread()) ++counts_.readsOffMainThread;
 }

@@ -23,8 +23,8 @@ aurora::Census beyond(const aurora::Census& now, const aurora::Census& base) {
 
 // The host's side of a row; returns its findings as JSON text.
 std::string hostRow(const BadInputRow& row, const RowPlan& plan, const std::filesystem::path& root) {
-  sim::useDeviceRoot(root);
-  const std::filesystem::path prefs = aurora::hostPath(sim::kPrefsDevicePath);
+  host::useDeviceRoot(root);
+  const std::filesystem::path prefs = aurora::hostPath(settings::kPreferencesPath);
   replaceFile(prefs, aurora::preferencesBytes(saneSettings("Wave"), aurora::PlistFormat::Xml));
   Host host(root, std::make_unique<aurora::VirtualClock>());
   ActivityCounter counter;

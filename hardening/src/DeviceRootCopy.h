@@ -9,6 +9,8 @@
 
 #include <filesystem>
 
+#include "aurora/TemporaryDirectory.h"
+
 namespace hardening {
 
 // The demo root this build prepares (sim/: extension, filter plist, preferences).
@@ -17,14 +19,11 @@ std::filesystem::path demoRoot();
 class DeviceRootCopy {
  public:
   explicit DeviceRootCopy(const std::filesystem::path& source = demoRoot());
-  ~DeviceRootCopy();
-  DeviceRootCopy(const DeviceRootCopy&) = delete;
-  DeviceRootCopy& operator=(const DeviceRootCopy&) = delete;
 
-  const std::filesystem::path& path() const { return path_; }
+  const std::filesystem::path& path() const { return directory_.path(); }
 
  private:
-  std::filesystem::path path_;
+  aurora::TemporaryDirectory directory_;
 };
 
 }  // namespace hardening

@@ -33,14 +33,14 @@ class Host {
   // Throws std::runtime_error when the extension does not load.
   Host(const std::filesystem::path& root, std::unique_ptr<aurora::Clock> clock);
 
-  sim::Scene& scene() { return *scene_; }
-  sim::PrefsFile& prefs() { return prefs_; }
+  host::Scene& scene() { return *scene_; }
+  host::PrefsFile& prefs() { return prefs_; }
   // The settings-changed notification, as the settings pane posts it.
   static void postSettingsChanged();
 
  private:
-  sim::PrefsFile prefs_;
-  std::unique_ptr<sim::Scene> scene_;
+  host::PrefsFile prefs_;
+  std::unique_ptr<host::Scene> scene_;
 };
 
 }  // namespace hardening

@@ -67,10 +67,10 @@ SoakReport runSoak(const SoakPlan& plan, const std::filesystem::path& root,
     if (onSample) onSample(s);
   };
   sample();
-  const sim::PillClasses classes{{kStaticPillClass, kLumaPillClass}, {}};
+  const host::PillClasses classes{{kStaticPillClass, kLumaPillClass}, {}};
   for (std::int64_t period = 0; period < plan.periods(); ++period) {
-    const sim::Script script = sim::parseScript(fmt::format("soak period {}", period), soakPeriodScript(plan, period), classes);
-    sim::ScenarioRunner runner(script, host.scene(), host.prefs());
+    const host::Script script = host::parseScript(fmt::format("soak period {}", period), soakPeriodScript(plan, period), classes);
+    host::ScenarioRunner runner(script, host.scene(), host.prefs());
     runner.schedule();
     loop.runUntil(plan.samplePeriod * (period + 1));
     report.pillsChurned += plan.pillsPerPeriod();

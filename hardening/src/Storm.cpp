@@ -69,8 +69,8 @@ std::string poster(Gate& go, int posts) {
 }
 
 std::string hostStorm(const StormPlan& plan, const std::filesystem::path& root) {
-  sim::useDeviceRoot(root);
-  const std::filesystem::path prefs = aurora::hostPath(sim::kPrefsDevicePath);
+  host::useDeviceRoot(root);
+  const std::filesystem::path prefs = aurora::hostPath(settings::kPreferencesPath);
   Gate go;
   ChildProcess posting([&] { return poster(go, plan.posts); });
 

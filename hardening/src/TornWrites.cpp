@@ -39,13 +39,13 @@ std::optional<std::int64_t> wholeVersion(const NSDictionary* read, const TornPla
 }
 
 std::string reader(Gate& go, const TornPlan& plan, const std::filesystem::path& root) {
-  sim::useDeviceRoot(root);
+  host::useDeviceRoot(root);
   if (!go.waitOpen()) return "{}";
   const Clock::time_point deadline = Clock::now() + plan.wallLimit;
   ReaderFigures figures;
   std::int64_t last = -1;
   while (last < plan.writes && Clock::now() < deadline) {
-    const std::shared_ptr<const NSDictionary> read = NSDictionary::dictionaryWithContentsOfFile(sim::kPrefsDevicePath);
+    const std::shared_ptr<const NSDictionary> read = NSDictionary::dictionaryWithContentsOfFile(settings::kPreferencesPath);
     ++figures.reads;
     const std::optional<std::int64_t> version = wholeVersion(read.get(), plan);
     if (!version) {
@@ -64,7 +64,7 @@ std::string reader(Gate& go, const TornPlan& plan, const std::filesystem::path& 
 
 TornReport runTornWrites(const TornPlan& plan, const std::filesystem::path& sourceRoot) {
   DeviceRootCopy root(sourceRoot);
-  const std::filesystem::path file = root.path() / std::filesystem::path(sim::kPrefsDevicePath).relative_path();
+  const std::filesystem::path file = root.path() / std::filesystem::path(settings::kPreferencesPath).relative_path();
   aurora::PreferencesFile(file, plan.format).set(versionEntries(0, plan.paddingBytes));
 
   Gate go;

@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr const char* kSettingsChanged = "com.quillmoren.auroraribbon.settingschanged";
-
 void PreferencesChangedCallback(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) {
   settings::refreshPrefs();
 }
@@ -22,7 +20,8 @@ void PreferencesChangedCallback(CFNotificationCenterRef, void*, CFStringRef, con
 
 [[gnu::constructor(103)]] void libraryConstructor() {
   CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, &PreferencesChangedCallback,
-                                  kSettingsChanged, nullptr, CFNotificationSuspensionBehaviorCoalesce);
+                                  settings::kSettingsChangedNotification, nullptr,
+                                  CFNotificationSuspensionBehaviorCoalesce);
   settings::refreshPrefs();
 }
 

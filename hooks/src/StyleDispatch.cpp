@@ -9,8 +9,9 @@ void startStyle(ColorPillView* colorView) {
   // Compared in this order; the first equal name wins.
   using aurora::objc::selector;
   static constexpr std::pair<std::string_view, SEL (*)()> styles[] = {
-      {"Wave", &selector<"waveView">}, {"Spectrum", &selector<"specturmView">}, {"Fade", &selector<"fadeView">},
-      {"Breathing", &selector<"breathingView">}, {"Static", &selector<"staticView">},
+      {settings::kWave, &selector<"waveView">},           {settings::kSpectrum, &selector<"specturmView">},
+      {settings::kFade, &selector<"fadeView">},           {settings::kBreathing, &selector<"breathingView">},
+      {settings::kStatic, &selector<"staticView">},
   };
   for (const auto& [name, method] : styles) {
     if (settings::style == name) {

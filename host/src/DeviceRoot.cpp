@@ -7,7 +7,7 @@
 
 #include "aurora/DeviceRoot.h"
 
-namespace sim {
+namespace host {
 
 std::filesystem::path useDeviceRoot(const std::filesystem::path& directory) {
   std::error_code error;
@@ -20,4 +20,4 @@ std::filesystem::path useDeviceRoot(const std::filesystem::path& directory) {
   return root;
 }
 
-}  // namespace sim
+}  // namespace host

@@ -4,7 +4,7 @@
 
 #include "Foundation/NSRunLoop.h"
 
-namespace sim {
+namespace host {
 
 void FramePacer::animationBegan() {
   ++animations_;
@@ -33,4 +33,4 @@ void FramePacer::drawFrame() {
   if (animations_ > 0) requestFrame();
 }
 
-}  // namespace sim
+}  // namespace host

@@ -7,7 +7,7 @@
 #include "UIKit/UIView.h"
 #include "objc/runtime.h"
 
-namespace sim {
+namespace host {
 namespace {
 
 // Per class: its grey. The static pill is a touch lighter than the luma-dodge one.
@@ -55,4 +55,4 @@ std::vector<std::string> registerHostPillClasses(const std::vector<std::string>&
   return registerAll(leftOut, std::make_index_sequence<kHostPillClassNames.size()>{});
 }
 
-}  // namespace sim
+}  // namespace host

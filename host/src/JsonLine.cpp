@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-namespace sim {
+namespace host {
 namespace {
 
 void append(std::string& out, const nlohmann::ordered_json& value);
@@ -58,4 +58,4 @@ std::string jsonLine(const nlohmann::ordered_json& value) {
   return out;
 }
 
-}  // namespace sim
+}  // namespace host

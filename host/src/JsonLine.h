@@ -12,7 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
-namespace sim {
+namespace host {
 
 // The shortest round-trip text of `value`, or "null" when it is not finite.
 std::string jsonNumber(double value);
@@ -20,4 +20,4 @@ std::string jsonNumber(double value);
 // `value` as compact JSON, without a newline.
 std::string jsonLine(const nlohmann::ordered_json& value);
 
-}  // namespace sim
+}  // namespace host

@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-namespace sim {
+namespace host {
 namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -79,4 +79,4 @@ std::optional<double> parseDecimalReal(std::string_view text) {
   return parseReal(text);
 }
 
-}  // namespace sim
+}  // namespace host

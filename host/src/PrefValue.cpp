@@ -2,7 +2,7 @@
 
 #include "host/Numbers.h"
 
-namespace sim {
+namespace host {
 
 PrefValue inferPrefValue(std::string_view text) {
   if (text == "true") return true;
@@ -12,4 +12,4 @@ PrefValue inferPrefValue(std::string_view text) {
   return std::string(text);
 }
 
-}  // namespace sim
+}  // namespace host

@@ -8,7 +8,7 @@
 #include "picture/Framing.h"
 #include "picture/PngFile.h"
 
-namespace sim {
+namespace host {
 
 void ScenarioRunner::schedule() {
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
@@ -33,7 +33,7 @@ void ScenarioRunner::perform(const command::PrefsFormat& c) { prefs_.setFormat(c
 
 void ScenarioRunner::perform(const command::Notify& c) {
   CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
-                                       c.name ? c.name->c_str() : kSettingsChangedNotification, nullptr, nullptr, true);
+                                       c.name ? c.name->c_str() : settings::kSettingsChangedNotification, nullptr, nullptr, true);
 }
 
 void ScenarioRunner::perform(const command::PillAdd& c) {
@@ -72,4 +72,4 @@ void ScenarioRunner::perform(const command::End&) {
   NSRunLoop::mainRunLoop().stop();
 }
 
-}  // namespace sim
+}  // namespace host

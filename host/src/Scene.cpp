@@ -4,7 +4,7 @@
 
 #include <fmt/format.h>
 
-namespace sim {
+namespace host {
 
 Scene::Scene() : window_(UIView::make(UIView::objcClass(), kWindowFrame)) {}
 
@@ -62,4 +62,4 @@ void Scene::addDefaultPills() {
   }
 }
 
-}  // namespace sim
+}  // namespace host

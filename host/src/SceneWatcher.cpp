@@ -1,6 +1,6 @@
 #include "host/SceneWatcher.h"
 
-namespace sim {
+namespace host {
 
 void SceneWatcher::libraryLoaded(std::string_view devicePath) {
   if (next_) next_->libraryLoaded(devicePath);
@@ -73,4 +73,4 @@ void SceneWatcher::constraintsAdded(const UIView& view, std::string_view format,
   if (next_) next_->constraintsAdded(view, format, count);
 }
 
-}  // namespace sim
+}  // namespace host

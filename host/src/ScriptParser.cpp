@@ -13,7 +13,7 @@
 #include "ScriptTokenizer.h"
 #include "host/Numbers.h"
 
-namespace sim {
+namespace host {
 namespace {
 
 // Why one line is refused; the parser adds the file and line.
@@ -308,4 +308,4 @@ Script readScriptFile(const std::filesystem::path& file, const PillClasses& clas
   return parseScript(file.string(), text, classes);
 }
 
-}  // namespace sim
+}  // namespace host

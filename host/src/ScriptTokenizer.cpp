@@ -2,7 +2,7 @@
 
 #include <fmt/format.h>
 
-namespace sim {
+namespace host {
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -68,4 +68,4 @@ std::vector<std::string> tokenizeLine(std::string_view line) {
   }
 }
 
-}  // namespace sim
+}  // namespace host

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace sim {
+namespace host {
 
 // Why a line cannot be split (the caller adds the file and line).
 class TokenError : public std::runtime_error {
@@ -18,4 +18,4 @@ class TokenError : public std::runtime_error {
 
 std::vector<std::string> tokenizeLine(std::string_view line);
 
-}  // namespace sim
+}  // namespace host

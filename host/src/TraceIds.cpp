@@ -1,6 +1,6 @@
 #include "host/TraceIds.h"
 
-namespace sim {
+namespace host {
 
 const std::string& TraceIds::add(std::uint64_t serial) {
   return addNamed(serial, prefix_ + std::to_string(++count_));
@@ -15,4 +15,4 @@ const std::string* TraceIds::find(std::uint64_t serial) const {
   return it == ids_.end() ? nullptr : &it->second;
 }
 
-}  // namespace sim
+}  // namespace host

@@ -7,7 +7,7 @@
 #include "JsonLine.h"
 #include "UIKit/UIView.h"
 
-namespace sim {
+namespace host {
 namespace {
 
 using Json = nlohmann::ordered_json;
@@ -173,4 +173,4 @@ void TraceWriter::constraintsAdded(const UIView& view, std::string_view format, 
   }
 }
 
-}  // namespace sim
+}  // namespace host

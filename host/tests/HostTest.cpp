@@ -12,7 +12,7 @@
 #include "host/Numbers.h"
 #include "host/ScriptParser.h"
 
-namespace sim {
+namespace host {
 namespace {
 
 using namespace std::chrono_literals;
@@ -166,4 +166,4 @@ TEST(JsonLine, PrintsShortestNumbersNullsOrderAndEscapes) {
 }
 
 }  // namespace
-}  // namespace sim
+}  // namespace host

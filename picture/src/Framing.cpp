@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-namespace sim {
+namespace picture {
 namespace {
 
 constexpr double kTextRoomPoints = 32;
@@ -77,4 +77,4 @@ CGPoint toPixels(const RenderOptions& options, CGPoint point) {
   return {(point.x - options.region.origin.x) * options.scaleX, (point.y - options.region.origin.y) * options.scaleY};
 }
 
-}  // namespace sim
+}  // namespace picture

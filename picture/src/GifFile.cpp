@@ -16,7 +16,7 @@
 
 #include "MedianCut.h"
 
-namespace sim {
+namespace picture {
 namespace {
 
 constexpr int kCentisecondsPerSecond = 100;
@@ -147,4 +147,4 @@ void GifFile::finish() {
   }
 }
 
-}  // namespace sim
+}  // namespace picture

@@ -4,7 +4,7 @@
 
 #include <fmt/format.h>
 
-namespace sim {
+namespace picture {
 
 Image::Image(int width, int height)
     : surface_(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height)), width_(width), height_(height) {
@@ -37,4 +37,4 @@ std::vector<std::uint32_t> Image::packedPixels() const {
   return pixels;
 }
 
-}  // namespace sim
+}  // namespace picture

@@ -4,7 +4,7 @@
 #include <array>
 #include <unordered_map>
 
-namespace sim {
+namespace picture {
 namespace {
 
 struct Colour {
@@ -102,4 +102,4 @@ IndexedPixels quantise(std::span<const std::uint32_t> pixels, int imageWidth, Pi
   return result;
 }
 
-}  // namespace sim
+}  // namespace picture

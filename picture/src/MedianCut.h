@@ -11,7 +11,7 @@
 
 #include "picture/Image.h"
 
-namespace sim {
+namespace picture {
 
 struct IndexedPixels {
   std::vector<Rgb> palette;             // at most 256 colours
@@ -23,4 +23,4 @@ inline constexpr std::size_t kMostGifColours = 256;
 // `pixels` are 0xRRGGBB, `imageWidth` to a row; `rect` lies within the image.
 IndexedPixels quantise(std::span<const std::uint32_t> pixels, int imageWidth, PixelRect rect);
 
-}  // namespace sim
+}  // namespace picture

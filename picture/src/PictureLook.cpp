@@ -1,6 +1,6 @@
 #include "picture/PictureLook.h"
 
-namespace sim {
+namespace picture {
 
 std::optional<ViewKind> viewKindNamed(std::string_view name) {
   if (name == "full") return ViewKind::Full;
@@ -8,4 +8,4 @@ std::optional<ViewKind> viewKindNamed(std::string_view name) {
   return std::nullopt;
 }
 
-}  // namespace sim
+}  // namespace picture

@@ -5,7 +5,7 @@
 #include <fmt/format.h>
 #include <fmt/std.h>
 
-namespace sim {
+namespace picture {
 
 void writePng(const Image& image, const std::filesystem::path& file) {
   image.flush();
@@ -27,4 +27,4 @@ std::string pngBytes(const Image& image) {
   return bytes;
 }
 
-}  // namespace sim
+}  // namespace picture

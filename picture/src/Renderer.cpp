@@ -11,7 +11,7 @@
 #include "ViewPainter.h"
 #include "Wallpaper.h"
 
-namespace sim {
+namespace picture {
 namespace {
 
 // Text sizes in points, so labels keep their size relative to the pills.
@@ -153,4 +153,4 @@ Image renderWindow(const UIView& window, const RenderOptions& options) {
   return image;
 }
 
-}  // namespace sim
+}  // namespace picture

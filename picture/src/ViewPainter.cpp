@@ -6,7 +6,7 @@
 
 #include "QuartzCore/CAGradientLayer.h"
 
-namespace sim {
+namespace picture {
 namespace {
 
 // Far beyond any screen, yet well inside cairo's fixed-point range.
@@ -99,4 +99,4 @@ void paintView(cairo_t* cr, const UIView& view) {
   cairo_restore(cr);
 }
 
-}  // namespace sim
+}  // namespace picture

@@ -11,8 +11,8 @@
 
 #include "UIKit/UIView.h"
 
-namespace sim {
+namespace picture {
 
 void paintView(cairo_t* cr, const UIView& view);
 
-}  // namespace sim
+}  // namespace picture

@@ -1,6 +1,6 @@
 #include "Wallpaper.h"
 
-namespace sim {
+namespace picture {
 namespace {
 
 struct Glow {
@@ -38,4 +38,4 @@ void paintWallpaper(cairo_t* cr, CGSize window) {
   cairo_restore(cr);
 }
 
-}  // namespace sim
+}  // namespace picture

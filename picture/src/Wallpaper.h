@@ -8,8 +8,8 @@
 
 #include "CoreGraphics/CGGeometry.h"
 
-namespace sim {
+namespace picture {
 
 void paintWallpaper(cairo_t* cr, CGSize window);
 
-}  // namespace sim
+}  // namespace picture

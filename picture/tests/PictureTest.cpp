@@ -7,13 +7,14 @@
 #include "HostTestSupport.h"
 #include "MedianCut.h"
 #include "QuartzCore/CAGradientLayer.h"
-#include "TempDir.h"
+#include "ReadFile.h"
+#include "aurora/TemporaryDirectory.h"
 #include "UIKit/UIColor.h"
 #include "Wallpaper.h"
 #include "picture/Framing.h"
 #include "picture/GifFile.h"
 
-namespace sim {
+namespace picture {
 namespace {
 
 using namespace std::chrono_literals;
@@ -143,7 +144,7 @@ Image picture(Rgb fill, int x, int y, Rgb dot) { return test::paintedImage(6, 4,
 
 // Delays, removing unfinished files and refusing folders that are not there are left to runs of the program.
 TEST(GifFile, WritesEveryFrameLoopingWithItsOwnPaletteAndChangedRectangle) {
-  test::TempDir dir;
+  aurora::TemporaryDirectory dir;
   const Rgb grey{40, 40, 60}, red{255, 0, 0}, blue{0, 0, 255};
   {
     EXPECT_THROW(GifFile(dir / "a.gif", 6, 4, 0), std::invalid_argument);
@@ -187,4 +188,4 @@ TEST(MedianCut, GivesAClosePaletteOfAtMost256ForMoreColours) {
 }
 
 }  // namespace
-}  // namespace sim
+}  // namespace picture

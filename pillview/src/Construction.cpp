@@ -10,12 +10,12 @@ namespace {
 // The colour the selected style starts from, or nothing for a name that is no
 // style (the static colour then stays).
 UIColorRef startingColor(const std::string& style, NSUInteger currentHueNum) {
-  if (style == "Wave" || style == "Spectrum") {
+  if (style == settings::kWave || style == settings::kSpectrum) {
     return UIColor::initWithHue(static_cast<float>(currentHueNum) / 360.0f, 1.0, 1.0, 1.0);
   }
-  if (style == "Fade") return settings::firstColor;
-  if (style == "Breathing") return settings::breathingColor;
-  if (style == "Static") return settings::staticColor;
+  if (style == settings::kFade) return settings::firstColor;
+  if (style == settings::kBreathing) return settings::breathingColor;
+  if (style == settings::kStatic) return settings::staticColor;
   return nullptr;
 }
 

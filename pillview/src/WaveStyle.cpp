@@ -20,11 +20,11 @@ namespace {
 // any other direction stands still.
 void turnPalette(ColorPillView::Palette& palette, const std::string& direction) {
   if (palette.count() == 0) return;
-  if (direction == "l2r") {
+  if (direction == settings::kLeftToRight) {
     CGColorRef last = palette.lastObject();
     palette.removeLastObject();
     palette.insertObject(std::move(last), 0);
-  } else if (direction == "r2l") {
+  } else if (direction == settings::kRightToLeft) {
     CGColorRef first = palette.firstObject();
     palette.removeObjectAtIndex(0);
     palette.addObject(std::move(first));

@@ -2,6 +2,7 @@
 // its filter plists, and the Darwin notification centre (delivery in posting
 // order, trace reports, the socket directory, other processes).
 #include <cstring>
+#include <fstream>
 #include <set>
 #include <sstream>
 #include <thread>

@@ -5,6 +5,7 @@
 #include <cfloat>
 #include <cmath>
 #include <csignal>
+#include <fstream>
 #include <random>
 
 #include <plist/plist.h>

@@ -38,7 +38,7 @@ Run with --help for the value types, the keys and the exit statuses.
 
 std::string footer() {
   std::string text = std::string(kValueTypes) + "\n\nKeys AuroraRibbon reads (any other key is written with a warning):\n";
-  for (const KnownKey& key : knownKeys()) text += fmt::format("  {:<24}{}\n", key.name, kindUsage(key.kind));
+  for (const KnownKey& key : knownKeys()) text += fmt::format("  {:<24}{}\n", key.name(), usageOf(key));
   return text + "\n" + kOutput;
 }
 

@@ -11,26 +11,36 @@
 namespace prefs {
 namespace {
 
+namespace key = settings::key;
+
+constexpr std::array<std::string_view, 2> kDirectionLabels{"left to right", "right to left"};
+
 constexpr std::array kKnownKeys{
-    KnownKey{"enabled", KeyKind::Flag},
-    KnownKey{"style", KeyKind::StyleName},
-    KnownKey{"fadeColor1", KeyKind::Colour, "#F62459"},
-    KnownKey{"fadeColor2", KeyKind::Colour, "#BF55EC"},
-    KnownKey{"breathingColor", KeyKind::Colour, "#2ABB9B"},
-    KnownKey{"staticColor", KeyKind::Colour, "#F62459"},
-    KnownKey{"waveAnimationSpeed", KeyKind::Number},
-    KnownKey{"waveOpacity", KeyKind::Number},
-    KnownKey{"specturmAnimationSpeed", KeyKind::Number},
-    KnownKey{"specturmOpacity", KeyKind::Number},
-    KnownKey{"homeBarOpacity", KeyKind::Number},
-    KnownKey{"breathingSpeed", KeyKind::Number},
-    KnownKey{"fadeSpeed", KeyKind::Number},
-    KnownKey{"waveDirection", KeyKind::Direction},
+    KnownKey{key::enabled, {"General", "Enabled", "The master switch: while it is off, no pill is recoloured."}},
+    KnownKey{key::style, {"General", "Style", "How the pills are painted; a name that is none of these paints nothing."}},
+    KnownKey{key::fadeColor1, {"Fade", "First colour", "The colour the Fade starts from and returns to."}},
+    KnownKey{key::fadeColor2, {"Fade", "Second colour", "The colour the Fade turns to and from."}},
+    KnownKey{key::breathingColor, {"Breathing", "Colour", "The colour the Breathing style fades in and out."}},
+    KnownKey{key::staticColor, {"Static", "Colour", "The one colour of the Static style."}},
+    KnownKey{key::waveAnimationSpeed, {"Wave", "Step", "Seconds between two steps of the wave.", 0.01, 0.5, 0.01, "s"}},
+    KnownKey{key::waveOpacity, {"Wave", "Opacity", "Read, but the wave always paints opaque colours.", 0, 1, 0.01}},
+    KnownKey{key::specturmAnimationSpeed, {"Spectrum", "Step", "Seconds each step through the hues takes.", 0.01, 1, 0.01, "s"}},
+    KnownKey{key::specturmOpacity, {"Spectrum", "Opacity", "Read, but the spectrum always paints opaque colours.", 0, 1, 0.01}},
+    KnownKey{key::homeBarOpacity, {"General", "Home bar opacity", "The opacity of the pill and of the colours in it.", 0, 1, 0.01}},
+    KnownKey{key::breathingSpeed, {"Breathing", "Step", "Seconds each fade in or out takes.", 0.1, 20, 0.1, "s"}},
+    KnownKey{key::fadeSpeed, {"Fade", "Step", "Seconds each fade from one colour to the other takes.", 0.1, 20, 0.1, "s"}},
+    KnownKey{key::waveDirection, {"Wave", "Direction", "Which way the colours move along the pill.", 0, 0, 0, {}, kDirectionLabels}},
 };
 
-// The names the library compares `style` and `waveDirection` with, exactly.
-constexpr std::array<std::string_view, 5> kStyleNames{"Wave", "Spectrum", "Fade", "Breathing", "Static"};
-constexpr std::array<std::string_view, 2> kDirections{"l2r", "r2l"};
+// The pane shows every key the extension reads, and only those, in its order.
+constexpr bool sameKeysAsTheContract() {
+  if (kKnownKeys.size() != settings::kKeys.size()) return false;
+  for (std::size_t i = 0; i < kKnownKeys.size(); ++i) {
+    if (kKnownKeys[i].name() != settings::nameOf(settings::kKeys[i])) return false;
+  }
+  return true;
+}
+static_assert(sameKeysAsTheContract());
 
 aurora::PreferenceValue parseValue(const WriteItem& item) {
   const auto refuse = [&](std::string_view expected) {
@@ -55,23 +65,16 @@ bool typeFits(KeyKind kind, ValueType type) {
   switch (kind) {
     case KeyKind::Flag: return type == ValueType::Bool;
     case KeyKind::Number: return type == ValueType::Float || type == ValueType::Int;
-    case KeyKind::StyleName:
-    case KeyKind::Direction:
+    case KeyKind::Choice:
     case KeyKind::Colour: return type == ValueType::String;
   }
   return false;
 }
 
-template <std::size_t N>
-bool oneOf(const std::array<std::string_view, N>& names, std::string_view text) {
-  return std::find(names.begin(), names.end(), text) != names.end();
-}
-
 // Whether a string of the right type is one the library can use.
-bool textFits(KeyKind kind, const std::string& text) {
-  switch (kind) {
-    case KeyKind::StyleName: return oneOf(kStyleNames, text);
-    case KeyKind::Direction: return oneOf(kDirections, text);
+bool textFits(const KnownKey& key, const std::string& text) {
+  switch (key.kind()) {
+    case KeyKind::Choice: return std::ranges::find(key.choices(), text) != key.choices().end();
     case KeyKind::Colour: return aurora::parseColorString(text).has_value();
     case KeyKind::Flag:
     case KeyKind::Number: return true;
@@ -81,42 +84,60 @@ bool textFits(KeyKind kind, const std::string& text) {
 
 }  // namespace
 
+KeyKind KnownKey::kind() const {
+  struct Kind {
+    KeyKind operator()(const settings::FlagKey&) const { return KeyKind::Flag; }
+    KeyKind operator()(const settings::TextKey&) const { return KeyKind::Choice; }
+    KeyKind operator()(const settings::NumberKey&) const { return KeyKind::Number; }
+    KeyKind operator()(const settings::ColourKey&) const { return KeyKind::Colour; }
+  };
+  return std::visit(Kind{}, contract);
+}
+
+std::span<const std::string_view> KnownKey::choices() const {
+  const auto* text = std::get_if<settings::TextKey>(&contract);
+  return text ? text->choices : std::span<const std::string_view>{};
+}
+
+std::string_view KnownKey::fallback() const {
+  const auto* colour = std::get_if<settings::ColourKey>(&contract);
+  return colour ? colour->fallback : std::string_view{};
+}
+
 std::span<const KnownKey> knownKeys() { return kKnownKeys; }
+
+const KnownKey* findKnownKey(std::string_view key) {
+  const auto known = std::ranges::find(kKnownKeys, key, &KnownKey::name);
+  return known != kKnownKeys.end() ? &*known : nullptr;
+}
+
+bool isKnownKey(std::string_view key) { return findKnownKey(key) != nullptr; }
 
 std::string_view typeFlag(ValueType type) {
   constexpr std::array<std::string_view, 4> kFlags{"-bool", "-int", "-float", "-string"};
   return kFlags[static_cast<std::size_t>(type)];
 }
 
-std::span<const std::string_view> choicesOf(KeyKind kind) {
-  if (kind == KeyKind::StyleName) return kStyleNames;
-  if (kind == KeyKind::Direction) return kDirections;
-  return {};
-}
-
-bool isKnownKey(std::string_view key) {
-  return std::any_of(kKnownKeys.begin(), kKnownKeys.end(), [&](const KnownKey& known) { return known.name == key; });
-}
-
-std::string kindUsage(KeyKind kind) {
-  switch (kind) {
+std::string usageOf(const KnownKey& key) {
+  switch (key.kind()) {
     case KeyKind::Flag: return "-bool";
     case KeyKind::Number: return "-float or -int";
-    case KeyKind::StyleName: return fmt::format("-string, one of {}", fmt::join(kStyleNames, ", "));
-    case KeyKind::Direction: return fmt::format("-string, {}", fmt::join(kDirections, " or "));
+    case KeyKind::Choice:
+      if (key.choices().size() == 2) return fmt::format("-string, {}", fmt::join(key.choices(), " or "));
+      return fmt::format("-string, one of {}", fmt::join(key.choices(), ", "));
     case KeyKind::Colour: return "-string, a colour: #RRGGBB or #RGB (hex digits), optionally :ALPHA (0 to 1)";
   }
   return {};
 }
 
 aurora::PreferenceEntry checkedEntry(const WriteItem& item) {
-  const auto known = std::find_if(kKnownKeys.begin(), kKnownKeys.end(), [&](const KnownKey& k) { return k.name == item.key; });
-  if (known != kKnownKeys.end() && !typeFits(known->kind, item.type)) {
-    throw RefusedValue(fmt::format("{} takes {}, not {}", item.key, kindUsage(known->kind), typeFlag(item.type)));
+  const KnownKey* known = findKnownKey(item.key);
+  if (known && !typeFits(known->kind(), item.type)) {
+    throw RefusedValue(fmt::format("{} takes {}, not {}", item.key, usageOf(*known), typeFlag(item.type)));
   }
   aurora::PreferenceValue value = parseValue(item);
-  if (known != kKnownKeys.end() && item.type == ValueType::String && !textFits(known->kind, item.text)) {
-    throw RefusedValue(fmt::format("{}: '{}' does not fit; it takes {}", item.key, item.text, kindUsage(known->kind)));
+  if (known && item.type == ValueType::String && !textFits(*known, item.text)) {
+    throw RefusedValue(fmt::format("{}: '{}' does not fit; it takes {}", item.key, item.text, usageOf(*known)));
   }
   return {item.key, std::move(value)};
 }

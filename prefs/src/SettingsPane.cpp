@@ -29,7 +29,7 @@ void useRoot(const std::filesystem::path& root) {
 }
 
 void postSettingsChanged() {
-  CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), kSettingsChangedNotification,
+  CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), settings::kSettingsChangedNotification,
                                        nullptr, nullptr, true);
 }
 
@@ -39,7 +39,7 @@ PaneFailure noSuchKey(const std::string& key) {
 
 std::shared_ptr<const NSDictionary> existingContents(const aurora::PreferencesFile& file) {
   std::shared_ptr<const NSDictionary> contents = file.contents();
-  if (!contents) throw PaneFailure(fmt::format("there is no preferences file at {}", kPreferencesDevicePath));
+  if (!contents) throw PaneFailure(fmt::format("there is no preferences file at {}", settings::kPreferencesPath));
   return contents;
 }
 
@@ -74,7 +74,7 @@ class Pane {
 
   void operator()(const DeleteCommand& command) {
     if (!command.key) {
-      if (!file_.remove()) throw PaneFailure(fmt::format("there is no preferences file at {}", kPreferencesDevicePath));
+      if (!file_.remove()) throw PaneFailure(fmt::format("there is no preferences file at {}", settings::kPreferencesPath));
     } else {
       existingContents(file_);  // a missing file gets its own message, not "no key"
       if (!file_.unset(*command.key)) throw noSuchKey(*command.key);
@@ -93,7 +93,7 @@ class Pane {
 int runSettingsPane(const Invocation& invocation, std::ostream& out, std::ostream& err) {
   try {
     useRoot(invocation.root);
-    aurora::PreferencesFile file(aurora::hostPath(kPreferencesDevicePath), invocation.format);
+    aurora::PreferencesFile file(aurora::hostPath(settings::kPreferencesPath), invocation.format);
     Pane pane(file, out, err);
     std::visit(pane, invocation.command);
     return 0;

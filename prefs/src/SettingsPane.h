@@ -25,9 +25,6 @@
 
 namespace prefs {
 
-inline constexpr const char* kPreferencesDevicePath = "/var/mobile/Library/Preferences/com.quillmoren.auroraribbonpref.plist";
-inline constexpr const char* kSettingsChangedNotification = "com.quillmoren.auroraribbon.settingschanged";
-
 // The exit status: 0 done; 1 no such file or key, a root that is not a
 // directory, or a file that could not be read or written; 2 a refused value.
 // Messages go to `err`, what `read` prints to `out`.

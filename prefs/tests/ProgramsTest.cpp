@@ -16,13 +16,14 @@
 #include "Foundation/NSDictionary.h"
 #include "Program.h"
 #include "TempDeviceRoot.h"
-#include "TempDir.h"
+#include "ReadFile.h"
+#include "aurora/TemporaryDirectory.h"
 
 namespace {
 
 constexpr const char* kPrefsDevicePath = "/var/mobile/Library/Preferences/com.quillmoren.auroraribbonpref.plist";
 
-using sim::test::readFile;
+using host::test::readFile;
 
 // Whether the trace shows a read of the preferences; with `afterPost`, one after
 // the settings-changed notification was delivered. A line still being written is left for the next look.
@@ -42,12 +43,12 @@ TEST(PrefsProgramTest, ExitsWithThePanesStatusAndARunningSimulatorReadsWhatItWri
   aurora::testing::TempDeviceRoot root;
   const auto prefs = [&](std::vector<std::string> args) {
     args.insert(args.begin(), {AURORA_PREFS_BINARY, "--root", root.path().string()});
-    return sim::test::runProgram(args, root.path());
+    return host::test::::runProgram(args, root.path());
   };
   EXPECT_EQ(prefs({"--colour", "red", "read"}).status, 2);
-  const sim::test::ProgramResult help = prefs({"--help"});
+  const host::test::::ProgramResult help = prefs({"--help"});
   EXPECT_TRUE(help.status == 0 && help.out.find("Usage: auroraribbon-prefs") != std::string::npos) << help.out;
-  const sim::test::ProgramResult refused = prefs({"write", "enabled", "-string", "on"});
+  const host::test::::ProgramResult refused = prefs({"write", "enabled", "-string", "on"});
   EXPECT_EQ(refused.status, 2);
   EXPECT_EQ(refused.err, "auroraribbon-prefs: enabled takes -bool, not -string; nothing was written\n");
   EXPECT_EQ(prefs({"read"}).status, 1);  // no file yet
@@ -77,7 +78,7 @@ TEST(PrefsProgramTest, ExitsWithThePanesStatusAndARunningSimulatorReadsWhatItWri
   // The extension subscribes to the notification before its first read.
   const bool readAtStart = waitForRead(false);
   EXPECT_FALSE(traceShowsRead(trace, true)) << "a notification before the write";
-  const sim::test::ProgramResult written = prefs({"write", "style", "-string", "Fade"});
+  const host::test::::ProgramResult written = prefs({"write", "style", "-string", "Fade"});
   const bool reread = readAtStart && waitForRead(true);
   int status = 0;  // stays 0 if the simulator has ended and been reaped already
   ::kill(simulator, SIGTERM);

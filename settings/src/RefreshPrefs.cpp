@@ -11,17 +11,29 @@ namespace {
 // looks into it but refreshPrefs.
 constinit std::shared_ptr<const NSDictionary> settings;
 
-// Reads `key` as `setting` when the dictionary holds a readable value for it.
-template <class T, class Read>
-void readPlain(const char* key, T& setting, Read read) {
-  if (!settings) return;
-  if (auto value = ((*settings).*read)(key)) setting = static_cast<T>(*value);
+// A plain key assigns only when the dictionary holds a value readable as its type.
+template <class T, class Value>
+void assign(T& setting, const std::optional<Value>& value) {
+  if (value) setting = static_cast<T>(*value);
+}
+
+void readPlain(const FlagKey& key, bool& setting) {
+  if (settings) assign(setting, settings->boolValue(key.name));
+}
+
+void readPlain(const TextKey& key, std::string& setting) {
+  if (settings) assign(setting, settings->stringValue(key.name));
+}
+
+// Numbers are read as 32-bit floats and widened: 0.1 is held as 0.10000000149011612.
+void readPlain(const NumberKey& key, CGFloat& setting) {
+  if (settings) assign(setting, settings->floatValue(key.name));
 }
 
 // A colour key always assigns: the file's colour string, or the fallback.
-UIColorRef readColor(const char* key, const char* fallback) {
-  std::optional<std::string> text = settings ? settings->stringValue(key) : std::nullopt;
-  return LCPParseColorString(text ? *text : fallback, fallback);
+UIColorRef readColor(const ColourKey& key) {
+  std::optional<std::string> text = settings ? settings->stringValue(key.name) : std::nullopt;
+  return LCPParseColorString(text ? *text : key.fallback, key.fallback);
 }
 
 }  // namespace
@@ -30,21 +42,20 @@ void refreshPrefs() {
   settings.reset();
   settings = NSDictionary::dictionaryWithContentsOfFile(kPreferencesPath);
 
-  readPlain("enabled", enabled, &NSDictionary::boolValue);
-  readPlain("style", style, &NSDictionary::stringValue);
-  firstColor = readColor("fadeColor1", "#F62459");
-  secondColor = readColor("fadeColor2", "#BF55EC");
-  breathingColor = readColor("breathingColor", "#2ABB9B");
-  staticColor = readColor("staticColor", "#F62459");
-  // Numbers are read as 32-bit floats and widened: 0.1 is held as 0.10000000149011612.
-  readPlain("waveAnimationSpeed", waveSpeed, &NSDictionary::floatValue);
-  readPlain("waveOpacity", waveOpacity, &NSDictionary::floatValue);
-  readPlain("specturmAnimationSpeed", specturmSpeed, &NSDictionary::floatValue);
-  readPlain("specturmOpacity", specturmOpacity, &NSDictionary::floatValue);
-  readPlain("homeBarOpacity", homeBarOpacity, &NSDictionary::floatValue);
-  readPlain("breathingSpeed", breathingSpeed, &NSDictionary::floatValue);
-  readPlain("fadeSpeed", fadeSpeed, &NSDictionary::floatValue);
-  readPlain("waveDirection", waveDirection, &NSDictionary::stringValue);
+  readPlain(key::enabled, enabled);
+  readPlain(key::style, style);
+  firstColor = readColor(key::fadeColor1);
+  secondColor = readColor(key::fadeColor2);
+  breathingColor = readColor(key::breathingColor);
+  staticColor = readColor(key::staticColor);
+  readPlain(key::waveAnimationSpeed, waveSpeed);
+  readPlain(key::waveOpacity, waveOpacity);
+  readPlain(key::specturmAnimationSpeed, specturmSpeed);
+  readPlain(key::specturmOpacity, specturmOpacity);
+  readPlain(key::homeBarOpacity, homeBarOpacity);
+  readPlain(key::breathingSpeed, breathingSpeed);
+  readPlain(key::fadeSpeed, fadeSpeed);
+  readPlain(key::waveDirection, waveDirection);
 }
 
 }  // namespace settings

@@ -7,36 +7,44 @@
 // (hooks/src/Load.cpp, from 102 on).
 namespace settings {
 
-constinit bool enabled = false;
+constinit bool enabled = key::enabled.initial;
 [[gnu::init_priority(101)]] std::string style;
 constinit UIColorRef firstColor;
 constinit UIColorRef secondColor;
 constinit UIColorRef breathingColor;
 constinit UIColorRef staticColor;
-constinit CGFloat waveSpeed = 0.05;
-constinit CGFloat waveOpacity = 1.0;
-constinit CGFloat specturmSpeed = 0.1;
-constinit CGFloat specturmOpacity = 1.0;
-constinit CGFloat homeBarOpacity = 1.0;
-constinit CGFloat breathingSpeed = 10.0;
-constinit CGFloat fadeSpeed = 10.0;
+constinit CGFloat waveSpeed = key::waveAnimationSpeed.initial;
+constinit CGFloat waveOpacity = key::waveOpacity.initial;
+constinit CGFloat specturmSpeed = key::specturmAnimationSpeed.initial;
+constinit CGFloat specturmOpacity = key::specturmOpacity.initial;
+constinit CGFloat homeBarOpacity = key::homeBarOpacity.initial;
+constinit CGFloat breathingSpeed = key::breathingSpeed.initial;
+constinit CGFloat fadeSpeed = key::fadeSpeed.initial;
 [[gnu::init_priority(101)]] std::string waveDirection;
 
+namespace {
+
+UIColorRef systemColor(SystemColour colour) {
+  return colour == SystemColour::Red ? UIColor::redColor() : UIColor::blueColor();
+}
+
+}  // namespace
+
 void assignInitialValues() {
-  enabled = false;
-  style = "Wave";
-  firstColor = UIColor::blueColor();
-  secondColor = UIColor::redColor();
-  breathingColor = UIColor::blueColor();
-  staticColor = UIColor::blueColor();
-  waveSpeed = 0.05;
-  waveOpacity = 1.0;
-  specturmSpeed = 0.1;
-  specturmOpacity = 1.0;
-  homeBarOpacity = 1.0;
-  breathingSpeed = 10.0;
-  fadeSpeed = 10.0;
-  waveDirection = "l2r";
+  enabled = key::enabled.initial;
+  style = key::style.initial;
+  firstColor = systemColor(key::fadeColor1.initial);
+  secondColor = systemColor(key::fadeColor2.initial);
+  breathingColor = systemColor(key::breathingColor.initial);
+  staticColor = systemColor(key::staticColor.initial);
+  waveSpeed = key::waveAnimationSpeed.initial;
+  waveOpacity = key::waveOpacity.initial;
+  specturmSpeed = key::specturmAnimationSpeed.initial;
+  specturmOpacity = key::specturmOpacity.initial;
+  homeBarOpacity = key::homeBarOpacity.initial;
+  breathingSpeed = key::breathingSpeed.initial;
+  fadeSpeed = key::fadeSpeed.initial;
+  waveDirection = key::waveDirection.initial;
 }
 
 }  // namespace settings

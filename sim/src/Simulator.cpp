@@ -125,7 +125,7 @@ int runSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   std::optional<TraceOutput> traceOutput;
   if (options.trace) traceOutput.emplace(*options.trace);
 
-  PrefsFile prefs(aurora::hostPath(kPrefsDevicePath));
+  PrefsFile prefs(aurora::hostPath(settings::kPreferencesPath));
   if (!options.prefsEdits.empty()) prefs.set(options.prefsEdits);
 
   NSRunLoop& loop = NSRunLoop::mainRunLoop();

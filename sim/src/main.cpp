@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
   if (const int* status = std::get_if<int>(&parsed)) return *status;
   try {
     return sim::runSimulator(std::get<sim::SimOptions>(parsed), std::cout, std::cerr);
-  } catch (const sim::ScriptError& error) {
+  } catch (const host::ScriptError& error) {
     std::cerr << error.what() << '\n';
     return 2;
   } catch (const sim::UsageError& error) {

@@ -11,7 +11,8 @@
 #include "Foundation/NSTimer.h"
 #include "HostTestSupport.h"
 #include "LiveView.h"
-#include "TempDir.h"
+#include "ReadFile.h"
+#include "aurora/TemporaryDirectory.h"
 #include "TerminalColour.h"
 #include "Tour.h"
 #include "UIKit/UIColor.h"
@@ -81,7 +82,7 @@ TEST(TerminalColour, TheLiveViewNeedsATerminalThatSaysItHas24BitColour) {
 }
 
 TEST_F(HostTest, TheTourShowsEachStyleOnFreshPillsAndPutsThePreferencesBack) {
-  test::TempDir dir;
+  aurora::TemporaryDirectory dir;
   const std::string original = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict/></plist>";
   const auto path = dir.write("prefs.plist", original);
   PrefsFile prefs(path);

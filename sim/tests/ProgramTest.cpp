@@ -15,7 +15,8 @@
 #include "Foundation/NSDictionary.h"
 #include "HostTestSupport.h"
 #include "Program.h"
-#include "TempDir.h"
+#include "ReadFile.h"
+#include "aurora/TemporaryDirectory.h"
 #include "UIKit/UIColor.h"
 #include "aurora/DeviceRoot.h"
 
@@ -52,7 +53,7 @@ class ProgramTest : public ::testing::Test {
   // The demo root's extension and preferences (its sockets left out).
   void installExtension() const { aurora::copyDeviceRoot(AURORA_DEMO_ROOT, dir_ / "root"); }
 
-  test::TempDir dir_;
+  aurora::TemporaryDirectory dir_;
 };
 
 TEST_F(ProgramTest, HelpAndEveryRefusalHaveTheirExitStatus) {
@@ -372,7 +373,7 @@ class LiveTerminalTest : public ::testing::Test {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
-  test::TempDir dir_;
+  aurora::TemporaryDirectory dir_;
   pid_t pid_ = -1;
   int terminal_ = -1;
   std::string output_;

@@ -1,18 +1,31 @@
 # Writes OUTPUT, a C++ file that defines studio::pageFile() over the page's
-# files as byte arrays. Run with cmake -P, given PAGE_DIR and OUTPUT.
-set(files index.html studio.js studio.css)
-set(types text/html text/javascript text/css)  # each with "; charset=utf-8", added below: a list cannot hold ";"
-set(paths "/" "/studio.js" "/studio.css")
+# files as byte arrays. Run with cmake -P, given PAGE_DIR, PAGE_FILES (the
+# files' names, separated by commas) and OUTPUT. A file is served at /NAME,
+# index.html at /, with the content type its ending gives.
+string(REPLACE "," ";" files "${PAGE_FILES}")
 set(arrays "")
 set(lookups "")
-foreach(i RANGE 2)
-  list(GET files ${i} file)
-  list(GET types ${i} type)
-  list(GET paths ${i} path)
+set(i 0)
+foreach(file IN LISTS files)
+  if(file MATCHES "\\.html$")
+    set(type text/html)
+  elseif(file MATCHES "\\.js$")
+    set(type text/javascript)
+  elseif(file MATCHES "\\.css$")
+    set(type text/css)
+  else()
+    message(FATAL_ERROR "EmbedPage: no content type for ${file}")
+  endif()
+  if(file STREQUAL "index.html")
+    set(path "/")
+  else()
+    set(path "/${file}")
+  endif()
   file(READ "${PAGE_DIR}/${file}" hex HEX)
   string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
   string(APPEND arrays "constexpr unsigned char kFile${i}[] = {${bytes}};\n")
   string(APPEND lookups "  if (path == \"${path}\") return PageFile{\"${type}; charset=utf-8\", bytes(kFile${i})};\n")
+  math(EXPR i "${i} + 1")
 endforeach()
 file(WRITE "${OUTPUT}.new" "// Generated from studio/page/ by studio/cmake/EmbedPage.cmake.
 #include \"Page.h\"

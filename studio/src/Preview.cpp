@@ -8,7 +8,7 @@
 
 namespace studio {
 
-Preview::Preview(const UIView& window, sim::ViewKind view, FrameHub& frames, EventHub& events)
+Preview::Preview(const UIView& window, picture::ViewKind view, FrameHub& frames, EventHub& events)
     : window_(window), view_(view), frames_(frames), events_(events) {}
 
 void Preview::wanted() {
@@ -20,9 +20,9 @@ void Preview::draw() {
   // Nobody looking: drawing would only warm the machine.
   if (!stillWanted_ && frames_.streams() == 0) return;
   stillWanted_ = false;
-  const sim::RenderOptions options = sim::framePicture(window_, {view_, kPreviewScale});
+  const picture::RenderOptions options = picture::framePicture(window_, {view_, kPreviewScale});
   const std::uint64_t before = frames_.latest().number;
-  const std::uint64_t number = frames_.publish(sim::pngBytes(sim::renderWindow(window_, options)));
+  const std::uint64_t number = frames_.publish(picture::pngBytes(picture::renderWindow(window_, options)));
   if (number != before) events_.publish("frame", fmt::format("{{\"frame\":{}}}", number));
 }
 

@@ -24,9 +24,9 @@ namespace studio {
 // The preview's pixels per point.
 inline constexpr double kPreviewScale = 2.0;
 
-class Preview final : public sim::SceneListener {
+class Preview final : public host::SceneListener {
  public:
-  Preview(const UIView& window, sim::ViewKind view, FrameHub& frames, EventHub& events);
+  Preview(const UIView& window, picture::ViewKind view, FrameHub& frames, EventHub& events);
 
   void sceneChanged() override { pacer_.sceneChanged(); }
   void animationBegan() override { pacer_.animationBegan(); }
@@ -38,11 +38,11 @@ class Preview final : public sim::SceneListener {
   void draw();
 
   const UIView& window_;
-  sim::ViewKind view_;
+  picture::ViewKind view_;
   FrameHub& frames_;
   EventHub& events_;
   bool stillWanted_ = false;
-  sim::FramePacer pacer_{[this] { draw(); }};
+  host::FramePacer pacer_{[this] { draw(); }};
 };
 
 }  // namespace studio

@@ -35,32 +35,32 @@ void settingsChanged(CFNotificationCenterRef, void* observer, CFStringRef, const
 }
 
 void post() {
-  CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), sim::kSettingsChangedNotification, nullptr, nullptr,
+  CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), settings::kSettingsChangedNotification, nullptr, nullptr,
                                        true);
 }
 
 }  // namespace
 
 int runStudio(const StudioOptions& options, std::ostream& out, std::ostream& err) {
-  sim::useDeviceRoot(options.root);
+  host::useDeviceRoot(options.root);
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
   loop.reset(std::make_unique<aurora::RealClock>());
   const StopSignals signals;  // before any other thread starts
 
-  sim::Scene scene;
+  host::Scene scene;
   FrameHub frames;
   EventHub events;
   Preview preview(scene.window(), options.view, frames, events);
-  sim::SceneWatcher watcher(nullptr, preview);
+  host::SceneWatcher watcher(nullptr, preview);
   aurora::setPlatformObserver(&watcher);
-  sim::registerHostPillClasses({});
+  host::registerHostPillClasses({});
   aurora::loadDynamicLibraries({"com.apple.springboard", "SpringBoard"}, err);
   scene.addDefaultPills();
 
   Counters counters{events};
   CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), &counters, &settingsChanged,
-                                  sim::kSettingsChangedNotification, nullptr, CFNotificationSuspensionBehaviorCoalesce);
-  SettingsApi api(aurora::hostPath(sim::kPrefsDevicePath), &post);
+                                  settings::kSettingsChangedNotification, nullptr, CFNotificationSuspensionBehaviorCoalesce);
+  SettingsApi api(aurora::hostPath(settings::kPreferencesPath), &post);
 
   HostRequests host;
   host.settingsVersion = [&] { return counters.settingsVersion.load(); };

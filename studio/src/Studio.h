@@ -1,5 +1,5 @@
 // The studio process from start-up to its end:
-//   1. take the device root (sim::RootError when it is not a directory);
+//   1. take the device root (host::RootError when it is not a directory);
 //   2. start the host as the simulator does: the main run loop on the real
 //      clock, the window, the host's pill classes, the extensions meant for
 //      this host, the two default pills;

@@ -59,7 +59,7 @@ std::variant<StudioOptions, int> parseStudioCommandLine(int argc, const char* co
     return 1;
   }
   options.root = root;
-  options.view = *sim::viewKindNamed(view);
+  options.view = *picture::viewKindNamed(view);
   return options;
 }
 

@@ -25,7 +25,7 @@ struct StudioOptions {
   std::filesystem::path root;
   std::uint16_t port = kDefaultPort;  // 0: any free port
   std::string bind = kLoopback;
-  sim::ViewKind view = sim::ViewKind::Pills;
+  picture::ViewKind view = picture::ViewKind::Pills;
 };
 
 std::variant<StudioOptions, int> parseStudioCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);

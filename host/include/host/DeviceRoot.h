@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-namespace sim {
+namespace host {
 
 class RootError : public std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -19,4 +19,4 @@ class RootError : public std::runtime_error {
 // when it is not a directory. Returns the absolute root.
 std::filesystem::path useDeviceRoot(const std::filesystem::path& directory);
 
-}  // namespace sim
+}  // namespace host

@@ -20,7 +20,7 @@
 #include "aurora/Time.h"
 #include "host/SceneListener.h"
 
-namespace sim {
+namespace host {
 
 class FramePacer final : public SceneListener {
  public:
@@ -49,4 +49,4 @@ class FramePacer final : public SceneListener {
   std::shared_ptr<FramePacer*> self_ = std::make_shared<FramePacer*>(this);
 };
 
-}  // namespace sim
+}  // namespace host

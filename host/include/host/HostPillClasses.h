@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-namespace sim {
+namespace host {
 
 inline constexpr std::array<const char*, 2> kHostPillClassNames = {"MTStaticColorPillView", "MTLumaDodgePillView"};
 
 // Registers every host pill class not named in `leftOut`; returns the names registered.
 std::vector<std::string> registerHostPillClasses(const std::vector<std::string>& leftOut);
 
-}  // namespace sim
+}  // namespace host

@@ -9,7 +9,7 @@
 
 #include "aurora/Time.h"
 
-namespace sim {
+namespace host {
 
 // A plain decimal number of seconds ("2", "0.25", ".5"), no sign or exponent,
 // converted exactly to nanoseconds (rounded to the nearest). Nothing when the
@@ -25,4 +25,4 @@ std::optional<double> parseReal(std::string_view text);
 // A real written in decimal ("1.5", "-2", "3e-2"): no nan, inf or hex forms.
 std::optional<double> parseDecimalReal(std::string_view text);
 
-}  // namespace sim
+}  // namespace host

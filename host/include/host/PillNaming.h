@@ -8,7 +8,7 @@
 
 #include "objc/runtime.h"
 
-namespace sim {
+namespace host {
 
 class PillNaming {
  public:
@@ -19,4 +19,4 @@ class PillNaming {
   virtual void didMakePill() = 0;
 };
 
-}  // namespace sim
+}  // namespace host

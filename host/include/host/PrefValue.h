@@ -7,7 +7,7 @@
 
 #include "aurora/PreferencesFile.h"
 
-namespace sim {
+namespace host {
 
 using PrefValue = aurora::PreferenceValue;
 using PrefEntry = aurora::PreferenceEntry;
@@ -16,4 +16,4 @@ using PrefEntry = aurora::PreferenceEntry;
 // ("0.5", "1e3") a real; anything else, "nan" and "inf" included, stays text.
 PrefValue inferPrefValue(std::string_view text);
 
-}  // namespace sim
+}  // namespace host

@@ -1,24 +1,20 @@
-// The simulated device's preferences file as the simulator names it: its
-// device path, the notification that tells its readers to read it again, and
-// the platform's one writer of preferences files (aurora/PreferencesFile.h),
-// which `--style`, `--set` and the scenario's `prefs` commands edit it with.
+// The simulated device's preferences file, at the extension's device path
+// (settings/Contract.h), through the platform's one writer of preferences
+// files (aurora/PreferencesFile.h): `--style`, `--set` and the scenario's
+// `prefs` commands edit it with this.
 //
-//   PrefsFile prefs(aurora::hostPath(kPrefsDevicePath));
+//   PrefsFile prefs(aurora::hostPath(settings::kPreferencesPath));
 //   prefs.set({{"enabled", true}, {"style", std::string("Fade")}});
 //
 // Owned by the simulator; main thread only.
 #pragma once
 
-#include <string_view>
-
 #include "aurora/PreferencesFile.h"
+#include "settings/Contract.h"
 
-namespace sim {
-
-inline constexpr std::string_view kPrefsDevicePath = "/var/mobile/Library/Preferences/com.quillmoren.auroraribbonpref.plist";
-inline constexpr const char* kSettingsChangedNotification = "com.quillmoren.auroraribbon.settingschanged";
+namespace host {
 
 using PrefsFile = aurora::PreferencesFile;
 using aurora::PlistFormat;
 
-}  // namespace sim
+}  // namespace host

@@ -23,7 +23,7 @@
 #include "host/Script.h"
 #include "picture/PictureLook.h"
 
-namespace sim {
+namespace host {
 
 class ScenarioFailure : public std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -66,4 +66,4 @@ class ScenarioRunner {
   bool ended_ = false;
 };
 
-}  // namespace sim
+}  // namespace host

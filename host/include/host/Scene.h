@@ -16,7 +16,7 @@
 #include "UIKit/UIView.h"
 #include "host/PillNaming.h"
 
-namespace sim {
+namespace host {
 
 inline constexpr CGRect kWindowFrame = CGRectMake(0, 0, 390, 844);
 
@@ -47,4 +47,4 @@ class Scene {
   PillNaming* naming_ = nullptr;
 };
 
-}  // namespace sim
+}  // namespace host

@@ -7,7 +7,7 @@
 // it. Called on the main thread.
 #pragma once
 
-namespace sim {
+namespace host {
 
 class SceneListener {
  public:
@@ -17,4 +17,4 @@ class SceneListener {
   virtual void animationEnded() = 0;
 };
 
-}  // namespace sim
+}  // namespace host

@@ -15,7 +15,7 @@
 #include "aurora/PlatformObserver.h"
 #include "host/SceneListener.h"
 
-namespace sim {
+namespace host {
 
 class SceneWatcher final : public aurora::PlatformObserver {
  public:
@@ -44,4 +44,4 @@ class SceneWatcher final : public aurora::PlatformObserver {
   SceneListener& listener_;
 };
 
-}  // namespace sim
+}  // namespace host

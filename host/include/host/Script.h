@@ -15,7 +15,7 @@
 #include "host/PrefsFile.h"
 #include "objc/runtime.h"
 
-namespace sim::command {
+namespace host::command {
 
 struct PrefsSet { PrefEntry entry; };
 struct PrefsUnset { std::string key; };
@@ -34,9 +34,9 @@ struct RunLoopMode { NSRunLoopMode mode; };  // default or tracking
 struct Snapshot { std::string file; };
 struct End {};
 
-}  // namespace sim::command
+}  // namespace host::command
 
-namespace sim {
+namespace host {
 
 using Command = std::variant<command::PrefsSet, command::PrefsUnset, command::PrefsDelete, command::PrefsRaw,
                              command::PrefsFormat, command::Notify, command::PillAdd, command::PillFrame,
@@ -57,4 +57,4 @@ struct Script {
   aurora::Nanoseconds lastInstant() const { return lines.empty() ? aurora::Nanoseconds{} : lines.back().at; }
 };
 
-}  // namespace sim
+}  // namespace host

@@ -17,7 +17,7 @@
 
 #include "host/Script.h"
 
-namespace sim {
+namespace host {
 
 class ScriptError : public std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -32,4 +32,4 @@ struct PillClasses {
 Script parseScript(std::string file, std::string_view text, const PillClasses& classes);
 Script readScriptFile(const std::filesystem::path& file, const PillClasses& classes);
 
-}  // namespace sim
+}  // namespace host

@@ -11,7 +11,7 @@
 #include <string>
 #include <unordered_map>
 
-namespace sim {
+namespace host {
 
 class TraceIds {
  public:
@@ -31,4 +31,4 @@ class TraceIds {
   std::unordered_map<std::uint64_t, std::string> ids_;
 };
 
-}  // namespace sim
+}  // namespace host

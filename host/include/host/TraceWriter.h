@@ -30,7 +30,7 @@
 #include "host/PillNaming.h"
 #include "host/TraceIds.h"
 
-namespace sim {
+namespace host {
 
 // EachLine for a trace watched live (real clock); AtEnd otherwise.
 enum class TraceFlush { EachLine, AtEnd };
@@ -86,4 +86,4 @@ class TraceWriter final : public aurora::PlatformObserver, public PillNaming {
   TraceIds animations_{'a'};
 };
 
-}  // namespace sim
+}  // namespace host

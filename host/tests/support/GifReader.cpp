@@ -4,7 +4,7 @@
 
 #include <gif_lib.h>
 
-namespace sim::test {
+namespace host::test {
 
 std::optional<DecodedGif> readGif(const std::filesystem::path& file) {
   int error = 0;
@@ -42,4 +42,4 @@ std::optional<DecodedGif> readGif(const std::filesystem::path& file) {
   return decoded;
 }
 
-}  // namespace sim::test
+}  // namespace host::test

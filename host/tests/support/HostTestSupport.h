@@ -24,7 +24,7 @@
 #include "host/TraceWriter.h"
 #include "picture/Image.h"
 
-namespace sim {
+namespace host {
 
 inline std::ostream& operator<<(std::ostream& out, const Rgb& c) { return out << "rgb(" << int{c.red} << ", " << int{c.green} << ", " << int{c.blue} << ")"; }
 
@@ -137,4 +137,4 @@ class HostTest : public ::testing::Test {
   Scene scene_;
 };
 
-}  // namespace sim
+}  // namespace host

@@ -6,14 +6,15 @@
 
 #include <stdexcept>
 
-#include "TempDir.h"
+#include "ReadFile.h"
+#include "aurora/TemporaryDirectory.h"
 
 extern char** environ;
 
-namespace sim::test {
+namespace host::test {
 
 ProgramResult runProgram(const std::vector<std::string>& args, const std::filesystem::path& workingDirectory) {
-  TempDir capture;
+  aurora::TemporaryDirectory capture;
   const std::string out = capture / "out", err = capture / "err";
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -34,4 +35,4 @@ ProgramResult runProgram(const std::vector<std::string>& args, const std::filesy
   return {status, readFile(out), readFile(err)};
 }
 
-}  // namespace sim::test
+}  // namespace host::test

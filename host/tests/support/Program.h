@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace sim::test {
+namespace host::test {
 
 struct ProgramResult {
   int status;  // the exit status, or 128 + the signal that ended it
@@ -16,4 +16,4 @@ struct ProgramResult {
 
 ProgramResult runProgram(const std::vector<std::string>& args, const std::filesystem::path& workingDirectory);
 
-}  // namespace sim::test
+}  // namespace host::test

@@ -18,7 +18,7 @@
 #include "picture/PictureLook.h"
 #include "picture/Renderer.h"
 
-namespace sim {
+namespace picture {
 
 CGRect pillsBand(const UIView& window);
 
@@ -31,4 +31,4 @@ RenderOptions frameTerminal(const UIView& window, ViewKind view, int columns, in
 // Where a point of the window lands in the picture, in pixels.
 CGPoint toPixels(const RenderOptions& options, CGPoint point);
 
-}  // namespace sim
+}  // namespace picture

@@ -25,7 +25,7 @@
 
 struct GifFileType;
 
-namespace sim {
+namespace picture {
 
 class GifFile {
  public:
@@ -60,4 +60,4 @@ class GifFile {
 // The number of frames a GIF of `duration` at `fps` has.
 std::size_t gifFrameCount(aurora::Nanoseconds duration, int fps);
 
-}  // namespace sim
+}  // namespace picture

@@ -15,7 +15,7 @@
 
 #include <cairo.h>
 
-namespace sim {
+namespace picture {
 
 struct Rgb {
   std::uint8_t red = 0;
@@ -64,4 +64,4 @@ class Image {
   int height_;
 };
 
-}  // namespace sim
+}  // namespace picture

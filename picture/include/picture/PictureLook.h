@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-namespace sim {
+namespace picture {
 
 enum class ViewKind { Full, Pills };
 
@@ -17,4 +17,4 @@ struct PictureLook {
   double scale = 3.0;  // pixels per point
 };
 
-}  // namespace sim
+}  // namespace picture

@@ -8,9 +8,9 @@
 
 #include "picture/Image.h"
 
-namespace sim {
+namespace picture {
 
 void writePng(const Image& image, const std::filesystem::path& file);
 std::string pngBytes(const Image& image);
 
-}  // namespace sim
+}  // namespace picture

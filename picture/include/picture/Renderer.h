@@ -24,7 +24,7 @@
 #include "UIKit/UIView.h"
 #include "picture/Image.h"
 
-namespace sim {
+namespace picture {
 
 struct RenderOptions {
   CGRect region;          // the part of the window to draw, in points
@@ -38,4 +38,4 @@ struct RenderOptions {
 
 Image renderWindow(const UIView& window, const RenderOptions& options);
 
-}  // namespace sim
+}  // namespace picture

@@ -1,4 +1,5 @@
-// The keys AuroraRibbon reads from its preferences file, what each one takes,
+// The keys AuroraRibbon reads from its preferences file (the extension's
+// contract, settings/Contract.h) with what a settings front-end shows of each,
 // and the checked entry a settings front-end writes for one `KEY -TYPE VALUE`
 // (the settings pane's command line, the studio's page): one validation for
 // both. A value that does not fit its key is refused before anything is
@@ -12,6 +13,7 @@
 #include <string_view>
 
 #include "aurora/PreferencesFile.h"
+#include "settings/Contract.h"
 
 namespace prefs {
 
@@ -26,28 +28,48 @@ struct WriteItem {
   friend bool operator==(const WriteItem&, const WriteItem&) = default;
 };
 
+// How the pane checks a key's values, from how the extension reads it.
 enum class KeyKind {
-  Flag,       // -bool
-  StyleName,  // -string, one of the five style names
-  Direction,  // -string, l2r or r2l
-  Colour,     // -string, a colour string
-  Number,     // -float or -int, written as given
+  Flag,    // -bool
+  Choice,  // -string, one of the key's choices
+  Colour,  // -string, a colour string
+  Number,  // -float or -int, written as given
 };
 
+// What only a settings front-end needs to show a key: where it sits, what it
+// is called, what it does, and for a number the range and step of its slider.
+struct PaneSide {
+  std::string_view group;
+  std::string_view label;
+  std::string_view explanation;
+  double minimum = 0;
+  double maximum = 0;
+  double step = 0;
+  std::string_view unit = {};
+  // Shown for each of the key's choices, in their order; empty: the choices themselves.
+  std::span<const std::string_view> choiceLabels = {};
+};
+
+// One key: the extension's side (settings/Contract.h) beside the pane's.
 struct KnownKey {
-  std::string_view name;
-  KeyKind kind;
-  // A colour's: what the library reads when the file has no colour string there.
-  std::string_view fallback = {};
+  settings::AnyKey contract;
+  PaneSide pane;
+
+  std::string_view name() const { return settings::nameOf(contract); }
+  KeyKind kind() const;
+  // A choice key's strings, exactly as the extension compares them; else empty.
+  std::span<const std::string_view> choices() const;
+  // A colour's: what the extension reads when the file has no colour string there.
+  std::string_view fallback() const;
 };
 
-// In the order the library reads them.
+// In the order the extension reads them.
 std::span<const KnownKey> knownKeys();
+// The key named `key`, or null when the extension does not read it.
+const KnownKey* findKnownKey(std::string_view key);
 bool isKnownKey(std::string_view key);
-// What a key of this kind takes, for help and messages: "-float or -int", ...
-std::string kindUsage(KeyKind kind);
-// The strings a style or direction key takes, exactly as the library compares them.
-std::span<const std::string_view> choicesOf(KeyKind kind);
+// What a key takes, for help and messages: "-float or -int", ...
+std::string usageOf(const KnownKey& key);
 
 class RefusedValue : public std::runtime_error {
  public:

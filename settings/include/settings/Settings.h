@@ -1,5 +1,6 @@
 // The process-wide settings of the extension: the master switch, the style,
-// the four colours, the speeds, the pill opacity and the wave direction.
+// the four colours, the speeds, the pill opacity and the wave direction. Their
+// keys, initial values and fallbacks are the contract's (settings/Contract.h).
 //
 // They are written only by assignInitialValues (at load, before anything else)
 // and by refreshPrefs, which fills them from the preferences file; every other
@@ -13,6 +14,7 @@
 
 #include "CoreGraphics/CGGeometry.h"
 #include "UIKit/UIColor.h"
+#include "settings/Contract.h"
 #include "objc/runtime.h"
 
 namespace settings {
@@ -37,9 +39,6 @@ inline constexpr NSUInteger totalColors = 2;
 
 // The values every setting has before the first read.
 void assignInitialValues();
-
-// The preferences file, a device path.
-inline constexpr const char* kPreferencesPath = "/var/mobile/Library/Preferences/com.quillmoren.auroraribbonpref.plist";
 
 // Reads the preferences file anew and updates the settings: a plain setting
 // whose key is absent (or unreadable as its type) keeps its value; a colour
