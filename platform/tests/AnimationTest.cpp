@@ -65,9 +65,7 @@ TEST_F(AnimationTest, ModelChangesAtOnceAndThePresentationEasesFromWhereItIs) {
   }
 }
 
-// Zero, negative and NaN durations show the change at once and complete a
-// frame later, never inside the call; an endless one never moves the
-// presentation (chains of them: the pill view tests).
+// Zero, negative and NaN ones show at once and complete a frame later (chains: the pill view tests).
 TEST_F(AnimationTest, DegenerateDurationsCompleteAFrameLaterOrNever) {
   animateTo(kBlue, 0.0);
   EXPECT_EQ(shown(), kBlue);
@@ -85,8 +83,7 @@ TEST_F(AnimationTest, DegenerateDurationsCompleteAFrameLaterOrNever) {
   EXPECT_EQ(completions, (Completions{frame, frame, frame}));
 }
 
-// A finite one completes at its time with finished false; an endless one goes
-// with its layer, its completion released unrun, unless it changed nothing.
+// At their time; an endless one goes with its layer, its completion unrun, unless it changed none.
 TEST_F(AnimationTest, ADestroyedLayersAnimationsEndUnfinished) {
   auto captured = std::make_shared<int>(0);
   std::weak_ptr<int> watchCompletion = captured;
@@ -110,8 +107,7 @@ TEST_F(AnimationTest, ADestroyedLayersAnimationsEndUnfinished) {
   EXPECT_EQ(engine.activeCount(), 1u);
 }
 
-// Other properties change at once, and so does a change outside the block;
-// each animation is reported once, its serials counting up.
+// Other properties change at once, as does a change outside the block; each is reported once.
 TEST_F(AnimationTest, OnlyTheBackgroundAnimates) {
   RecordingObserver observer;
   auto target = view;

@@ -49,8 +49,7 @@ RGBA parse(std::string_view text, std::string_view fallback = "#000000") {
   return LCPParseColorString(text, fallback)->components();
 }
 
-// Hex digits in either case; three digits repeat; an alpha after a colon is a
-// plain decimal (sign, no exponent, any length), clamped to 0...1.
+// Hex in either case; three digits repeat; an alpha after ':' is a plain decimal, clamped.
 TEST(ColorStringTest, ParsesEveryDocumentedForm) {
   EXPECT_EQ(parse("#F62459"), (RGBA{246 / 255.0, 36 / 255.0, 89 / 255.0, 1}));
   EXPECT_EQ(parse("#bf55ec"), (RGBA{191 / 255.0, 85 / 255.0, 236 / 255.0, 1}));
@@ -147,8 +146,7 @@ class OnceFunctionTest : public ::testing::Test {};
 using Captures = ::testing::Types<Small, Large>;
 TYPED_TEST_SUITE(OnceFunctionTest, Captures);
 
-// Also when it throws or never runs; a move empties the source and an assignment
-// releases what the target held; the call may refill the function that held it.
+// Also when it throws or never runs, or is moved or replaced; the call may refill its holder.
 TYPED_TEST(OnceFunctionTest, ReleasesItsCaptureRightAfterItsOneRun) {
   auto counter = std::make_shared<int>(0), other = std::make_shared<int>(0), thrower = std::make_shared<int>(0), never = thrower;
   std::weak_ptr<int> watch = counter, watchOther = other, watchThrower = thrower;

@@ -37,9 +37,7 @@ class RunLoopTest : public VirtualLoopTest {
 };
 using TimerTest = RunLoopTest;
 
-// Commands, then the main queue, timers, animations' completions and layout;
-// a task posted during the drain runs in the next turn of the same instant,
-// never at once and never at the run's end.
+// Commands, queue, timers, completions, layout; a task posted in a drain runs in the next turn.
 TEST_F(RunLoopTest, AnInstantRunsItsWorkInAFixedOrder) {
   static const Class pillClass = [] {
     Class c = objc_registerClass("RunLoopOrderView", UIView::objcClass());
@@ -89,8 +87,7 @@ TEST_F(RunLoopTest, ARunInsideATaskOrABlockLeavesTheOuterTurnWhole) {
   EXPECT_EQ(log, (Log{"a", "c", "b", "outer@1000000", "second@1000000", "outer@2000000", "second@2000000"}));
 }
 
-// In either mode; a run with nothing to do jumps to its end in one step;
-// the common modes are never the current mode.
+// In either mode; with nothing to do it jumps to its end; the common modes are never current.
 TEST_F(RunLoopTest, ARunEndsAtItsEndOrAfterTheInstantThatStopsIt) {
   loop().setMode(UITrackingRunLoopMode);  // the main queue drains in every mode
   loop().performAt(1s, [] {
@@ -109,9 +106,7 @@ TEST_F(RunLoopTest, ARunEndsAtItsEndOrAfterTheInstantThatStopsIt) {
   EXPECT_THROW(loop().setMode(NSRunLoopCommonModes), std::invalid_argument);
 }
 
-// Posts and a stop wake the sleeping loop (the worker posts only once it has
-// nothing left but to sleep); the posts run in order on the main thread; a
-// reset from another thread is refused.
+// Posts and a stop wake it once it sleeps, the posts run on the main thread, a reset there is refused.
 TEST(RealClockRunLoopTest, PostsFromAnotherThreadWakeItAndRunInOrder) {
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
   loop.reset(std::make_unique<aurora::RealClock>());
@@ -165,8 +160,7 @@ TEST_F(TimerTest, TimersKeepToTheirGridInTheirModes) {
   EXPECT_EQ(loop().scheduledTimerCount(), 3u);
 }
 
-// Intervals of a tenth of a millisecond or less (0, negative, NaN, -inf)
-// become one tenth; infinite and huge ones have no fire date and fire only by hand.
+// At most 0.1 ms (0, negative, NaN, -inf) becomes 0.1 ms; infinite and huge ones fire only by hand.
 TEST_F(TimerTest, IntervalsOutOfRangeAreClampedOrNeverDue) {
   for (double seconds : {0.0, -5.0, 1e-9, std::numeric_limits<double>::quiet_NaN(), -kInfinity}) {
     loop().reset(std::make_unique<aurora::VirtualClock>());
@@ -207,8 +201,7 @@ TEST_F(TimerTest, LongRunsFireOnExactMultiplesAndNeverSpin) {
   }
 }
 
-// It stops; its block is released only after it returns; the loop lets the
-// timer go; each step is reported once (invalidating twice is one step).
+// It stops, its block released after it returns, and each step is reported once.
 TEST_F(TimerTest, ItMayInvalidateItselfFromItsOwnBlock) {
   RecordingObserver observer;
   auto token = std::make_shared<int>(0);

@@ -60,8 +60,7 @@ TEST_F(RuntimeTest, ClassesAreFoundByNameAndTypeChecksUseThem) {
   EXPECT_EQ(objc_cast<NSObject>(nullptr), nullptr);
 }
 
-// A send finds an inherited method and a send to nil answers 0; a method added
-// after a send that found one inherited answers the next send; class methods alike.
+// Also after a send found the method inherited, and for class methods; a send to nil answers 0.
 TEST_F(RuntimeTest, AddingAMethodOverridesButNeverReplaces) {
   EXPECT_EQ(numberOf(21), 42);
   EXPECT_EQ(objc_msgSend<NSInteger>(nullptr, number, NSInteger{21}), 0);
@@ -103,7 +102,6 @@ TEST_F(RuntimeTest, SignaturesAreCheckedEverywhere) {
   EXPECT_EQ(saved, nullptr);
 }
 
-// Until a method is added, in the platform's own words.
 TEST_F(RuntimeTest, AnUnansweredMessageNamesItsClassAndSelector) {
   try {
     objc_msgSend<void>(object.get(), fly);

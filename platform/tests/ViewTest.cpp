@@ -42,8 +42,7 @@ class ViewTest : public VirtualLoopTest {
   }
 };
 
-// Tags are found depth first, the view itself first; a view added elsewhere
-// leaves its old parent; cycles are refused; superviews are weak.
+// Tags are found depth first, the view itself first; cycles are refused.
 TEST_F(ViewTest, TheTreeOwnsDownwardsAndReportsEveryChange) {
   auto root = makeView(1), a = makeView(2), a1 = makeView(7), b = makeView(7), c = makeView(1), other = makeView(3);
   root->addSubview(a);
@@ -76,8 +75,7 @@ TEST_F(ViewTest, TheTreeOwnsDownwardsAndReportsEveryChange) {
                                   "add", "destroy"}));
 }
 
-// A gradient layer starts vertical and copies the colours it is given; the
-// view's background and its layer's are one.
+// A gradient starts vertical and copies its colours; the view's background is its layer's.
 TEST_F(ViewTest, EachViewGetsTheLayerItsClassAsksFor) {
   static const Class gradientClass = [] {
     Class c = viewClass("GradientView", nullptr);
@@ -128,7 +126,6 @@ TEST_F(ViewTest, LayoutRunsAtTheNextTurnParentsFirstWhenMarkedOrResized) {
   EXPECT_EQ(log, (Log{"layout 2"}));
 }
 
-// Both at the next turn and through layoutIfNeeded, at once.
 TEST_F(ViewTest, LayoutCallsTheHookedLayoutSubviews) {
   static const Class hostPill = [] {
     Class c = viewClass("HookedHostPill", nullptr, loggingViewClass());
