@@ -285,14 +285,12 @@ TEST_P(PreferencesRoundTripTest, EveryValueReadsBackExactly) {
   EXPECT_EQ(d->count(), 13u);
   EXPECT_EQ(valueOf<bool>(*d, "yes"), true);
   EXPECT_EQ(valueOf<bool>(*d, "no"), false);
-  EXPECT_EQ(valueOf<std::int64_t>(*d, "min"), std::numeric_limits<std::int64_t>::min());
-  EXPECT_EQ(valueOf<std::int64_t>(*d, "max"), std::numeric_limits<std::int64_t>::max());
-  EXPECT_EQ(valueOf<std::int64_t>(*d, "minusOne"), -1);
-  EXPECT_EQ(valueOf<double>(*d, "tenth"), 0.1);
-  EXPECT_EQ(valueOf<double>(*d, "tiny"), 5e-324);
-  EXPECT_EQ(valueOf<double>(*d, "huge"), 1e308);
-  EXPECT_EQ(valueOf<double>(*d, "inf"), -inf);
-  EXPECT_EQ(valueOf<double>(*d, "twice"), 3.5);  // the later entry wins
+  for (const auto& [key, n] : {std::pair("min", INT64_MIN), {"max", INT64_MAX}, {"minusOne", -1}}) {
+    EXPECT_EQ(valueOf<std::int64_t>(*d, key), n) << key;
+  }
+  for (const auto& [key, x] : {std::pair("tenth", 0.1), {"tiny", 5e-324}, {"huge", 1e308}, {"inf", -inf}, {"twice", 3.5}}) {
+    EXPECT_EQ(valueOf<double>(*d, key), x) << key;  // twice: the later entry wins
+  }
   EXPECT_TRUE(std::isnan(valueOf<double>(*d, "nan").value_or(0)));
   EXPECT_EQ(valueOf<std::string>(*d, "empty"), "");
   EXPECT_EQ(valueOf<std::string>(*d, "text"), "caf\xc3\xa9 <&> \"quoted\"\n");
