@@ -29,7 +29,8 @@ TEST(PrefsValueText, FlagsIntegersAndNumbersAreReadWholeOrNotAtAll) {
   }
 }
 
-TEST(PrefsPreferenceKeys, KnowsEveryKeyTheLibraryReadsAndTakesValuesThatFitThemAsGiven) {
+// It knows the keys the library reads; a colour must be a colour string.
+TEST(PrefsPreferenceKeys, TakesValuesThatFitTheirKeyAsGiven) {
   EXPECT_TRUE(isKnownKey("specturmAnimationSpeed"));
   EXPECT_FALSE(isKnownKey("FadeSpeed"));
   using V = aurora::PreferenceValue;

@@ -167,7 +167,7 @@ CellGrid filled(int columns, int rows, Rgb background) {
 
 // Cells from pictures and text, and what of them reaches the terminal: everything
 // the first time, then only the cells that changed, and nothing when nothing did.
-TEST(CellPainter, PaintsTwoPixelsACellWithTextOverThemSendingOnlyWhatChanged) {
+TEST(CellPainter, PaintsTwoPixelsACellAndSendsOnlyWhatChanged) {
   CellGrid grid(4, 3);
   EXPECT_EQ(grid.at(1, 0), (Cell{U' ', {}, {}}));  // blank to start with
   grid.drawImage(test::paintedImage(3, 3, [](int x, int y) { return Rgb{static_cast<std::uint8_t>(10 * x), static_cast<std::uint8_t>(10 * y), 0}; }));
