@@ -277,7 +277,6 @@ TEST_F(PillHooksTest, SettingsReachOnlyLaterColourViews) {
   EXPECT_EQ(unposted->alpha(), 0.5);
 }
 
-// Ten seconds each.
 TEST_F(PillHooksTest, LumaAnimateViewCyclesBlueAndRedUntilThePillGoes) {
   applyPreferences({{"enabled", true}, {"style", std::string("none")}});
   auto pill = makePill("MTLumaDodgePillView");

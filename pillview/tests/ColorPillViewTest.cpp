@@ -270,8 +270,7 @@ TEST_P(PillViewChain, StepsPickPaintAndGoOnUntilTheViewGoes) {
     ASSERT_EQ(paints.size(), 2u + 3u);  // after the two of construction
     for (std::size_t step = 0; step < 3; ++step) {
       SCOPED_TRACE(step);
-      EXPECT_EQ(observer->animations[step].first, at(step ? firstStep + double(step) - 1 : 0));
-      EXPECT_EQ(observer->animations[step].second, step ? 1.0 : firstStep);
+      EXPECT_EQ(observer->animations[step], std::pair(at(step ? firstStep + double(step) - 1 : 0), step ? 1.0 : firstStep));
       const RGBA painted = std::get<RGBA>(paints[2 + step].value);
       EXPECT_TRUE(chain.spectrum ? nearlyEqual(painted, chain.targets[step]) : painted == chain.targets[step]);
       EXPECT_TRUE(paints[2 + step].animated);

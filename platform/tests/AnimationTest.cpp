@@ -1,5 +1,4 @@
-// Block animations: the model changes at once and the presentation eases;
-// durations that must not spin; animations whose layer goes.
+// Block animations: the model at once, the presentation eased; durations that must not spin.
 #include "../src/AnimationEngine.h"
 #include "PlatformTestSupport.h"
 #include "UIKit/UIView.h"

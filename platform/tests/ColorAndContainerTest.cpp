@@ -70,7 +70,6 @@ TEST(ColorStringTest, ParsesEveryDocumentedForm) {
   }
 }
 
-// A malformed fallback gives opaque black.
 TEST(ColorStringTest, MalformedStringsGiveTheFallback) {
   const RGBA fallback{42 / 255.0, 187 / 255.0, 155 / 255.0, 1};
   const std::vector<std::string> malformed = {
@@ -100,7 +99,6 @@ std::shared_ptr<NSMutableArray<Item>> listOf(int n) {
   return list;
 }
 
-// An empty list has no ends; a removed object is released.
 TEST(ListTest, RefusesIndicesOutsideItAndNil) {
   auto list = listOf(0);
   EXPECT_EQ(list->count(), 0u);

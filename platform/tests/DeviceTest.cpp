@@ -99,7 +99,6 @@ class NotificationCenterTest : public VirtualLoopTest {
   TempDeviceRoot root_;
 };
 
-// At one instant, never synchronously, also for posts from another thread.
 TEST_F(NotificationCenterTest, EachObserverGetsEachPostOnceInPostingOrder) {
   const std::string a = uniqueName("a"), b = uniqueName("b");
   observe(a, "first");

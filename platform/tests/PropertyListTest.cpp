@@ -193,7 +193,6 @@ TEST(NSDictionaryHostileInput, DeepOrExplodingBinaryFilesAreRefused) {
   EXPECT_EQ(NSDictionary::fromBytes(arrayChain(40, 2)), nullptr);      // 2^40 values from a few hundred bytes
 }
 
-// Deep XML nesting does not.
 TEST(NSDictionaryHostileInput, ModestSharingAndNestingStillRead) {
   std::string body, nested = "<string>x</string>", deep;  // a shared string under many keys, arrays 200 deep
   for (int i = 0; i < 50; ++i) body += "<key>k" + std::to_string(i) + "</key><string>same</string>";
@@ -267,7 +266,6 @@ class PreferencesFileTest : public ::testing::Test {
 
 class PreferencesRoundTripTest : public PreferencesFileTest, public ::testing::WithParamInterface<PlistFormat> {};
 
-// The file holds what preferencesBytes describes, in the format asked for.
 TEST_P(PreferencesRoundTripTest, EveryValueReadsBackExactly) {
   const double inf = std::numeric_limits<double>::infinity();
   const std::vector<PreferenceEntry> entries{
@@ -285,12 +283,10 @@ TEST_P(PreferencesRoundTripTest, EveryValueReadsBackExactly) {
   EXPECT_EQ(d->count(), 13u);
   EXPECT_EQ(valueOf<bool>(*d, "yes"), true);
   EXPECT_EQ(valueOf<bool>(*d, "no"), false);
-  for (const auto& [key, n] : {std::pair("min", INT64_MIN), {"max", INT64_MAX}, {"minusOne", -1}}) {
+  for (auto [key, n] : {std::pair("min", INT64_MIN), {"max", INT64_MAX}, {"minusOne", -1}})
     EXPECT_EQ(valueOf<std::int64_t>(*d, key), n) << key;
-  }
-  for (const auto& [key, x] : {std::pair("tenth", 0.1), {"tiny", 5e-324}, {"huge", 1e308}, {"inf", -inf}, {"twice", 3.5}}) {
+  for (auto [key, x] : {std::pair("tenth", 0.1), {"tiny", 5e-324}, {"huge", 1e308}, {"inf", -inf}, {"twice", 3.5}})
     EXPECT_EQ(valueOf<double>(*d, key), x) << key;  // twice: the later entry wins
-  }
   EXPECT_TRUE(std::isnan(valueOf<double>(*d, "nan").value_or(0)));
   EXPECT_EQ(valueOf<std::string>(*d, "empty"), "");
   EXPECT_EQ(valueOf<std::string>(*d, "text"), "caf\xc3\xa9 <&> \"quoted\"\n");

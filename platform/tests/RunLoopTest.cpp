@@ -1,5 +1,4 @@
-// The main run loop: the order of an instant, the main queue, modes, clocks,
-// cross-thread posts, and timers on a fixed grid without drift or catch-up.
+// The main run loop: an instant's order, the main queue, modes, clocks, threads; timers on their grid.
 #include <future>
 #include <thread>
 
@@ -23,10 +22,7 @@ void stamp(const std::string& name) { log.push_back(name + "@" + std::to_string(
 
 class RunLoopTest : public VirtualLoopTest {
  protected:
-  void SetUp() override {
-    VirtualLoopTest::SetUp();
-    log.clear();
-  }
+  void SetUp() override { VirtualLoopTest::SetUp(); log.clear(); }
   // A timer scheduled in `mode` that stamps `name` when it fires.
   static std::shared_ptr<NSTimer> timer(std::string name, double seconds, NSRunLoopMode mode = NSDefaultRunLoopMode,
                                         bool repeats = true) {

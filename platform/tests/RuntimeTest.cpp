@@ -1,5 +1,4 @@
-// The object runtime: classes, sends, adding and hooking methods, and the send
-// cache that must pass every change on to the next send.
+// The object runtime: classes, sends, adding and hooking methods, and a send cache that misses no change.
 #include <gtest/gtest.h>
 
 #include "objc/runtime.h"

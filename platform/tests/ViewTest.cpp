@@ -35,11 +35,7 @@ std::shared_ptr<UIView> makeView(NSInteger tag, Class cls = UIView::objcClass())
 }
 
 class ViewTest : public VirtualLoopTest {
- protected:
-  void SetUp() override {
-    VirtualLoopTest::SetUp();
-    log.clear();
-  }
+  void SetUp() override { VirtualLoopTest::SetUp(); log.clear(); }
 };
 
 // Tags are found depth first, the view itself first; cycles are refused.
@@ -142,7 +138,6 @@ TEST_F(ViewTest, LayoutCallsTheHookedLayoutSubviews) {
   EXPECT_EQ(log, (Log{"layout 5", "hooked", "layout 5", "hooked"}));
 }
 
-// Nor does a class that is no view.
 TEST_F(ViewTest, AnInitialiserAnsweringNilMakesNoView) {
   static const Class refusing = viewClass("RefusingView", nullptr);
   MSHookMessageEx(refusing, sel_registerName("initWithFrame:"), +[](id, SEL, CGRect) -> id { return nullptr; }, &savedInit);

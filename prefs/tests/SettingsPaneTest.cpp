@@ -167,7 +167,6 @@ TEST_F(SettingsPaneTest, BadCommandLinesAndValuesAreStatus2) {
 
 // --- Status 1: a missing file or key, a file or root the pane cannot use ---------------
 
-// With the reason, changing and posting nothing.
 TEST_F(SettingsPaneTest, WhatIsMissingOrUnusableIsStatus1) {
   const std::string noFile = std::string("auroraribbon-prefs: there is no preferences file at ") + kPreferencesDevicePath + "\n";
   for (const Args& args : {Args{"read"}, Args{"delete"}, Args{"delete", "style"}}) EXPECT_EQ(failing("", args, 1), noFile);

@@ -29,7 +29,6 @@ TEST(PrefsValueText, FlagsIntegersAndNumbersAreReadWholeOrNotAtAll) {
   }
 }
 
-// It knows the keys the library reads; a colour must be a colour string.
 TEST(PrefsPreferenceKeys, TakesValuesThatFitTheirKeyAsGiven) {
   EXPECT_TRUE(isKnownKey("specturmAnimationSpeed"));
   EXPECT_FALSE(isKnownKey("FadeSpeed"));

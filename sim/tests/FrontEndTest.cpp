@@ -115,7 +115,6 @@ struct FakeScreen final : TerminalScreen {
   std::vector<std::string> writes;
 };
 
-// Then it sleeps; a resize sends everything again; a view too small sends nothing.
 TEST_F(HostTest, TheLiveViewDrawsChangesAtMostThirtyTimesASecond) {
   FakeScreen screen;
   LiveView view{scene_.window(), screen, ViewKind::Pills, [] { return std::string(" status here"); }};

@@ -51,7 +51,6 @@ Json key(const Json& state, const std::string& name) {
   return nullptr;
 }
 
-// It is posted once; an empty change writes and posts nothing.
 TEST_F(SettingsApiTest, AnAcceptedChangeKeepsOtherKeysAndTheFormat) {
   root_.write(kFile, aurora::preferencesBytes({{"enabled", true}, {"odd key", 0.5}}, aurora::PlistFormat::Binary));
   const ApiResult result = api_.write(R"({"style":"Fade","fadeColor1":"#FF0000:0.5","fadeSpeed":1,"homeBarOpacity":0.1,"enabled":false})", 7);
