@@ -40,8 +40,8 @@ TEST(SoakRunTest, MinutesOfChurnLeaveExactlyWhatTheLivePillsNeed) {
 
 const std::vector<BadInputRow> kRows = badInputRows();
 
-// So that the matrix tests what it says: a key's value in the sane settings, or an unreadable file.
-TEST(BadInputRowsTest, EveryKeyMeetsEveryHostileValueInTheSaneSettingsAndWholeFilesAreUnreadableButOne) {
+// So that the matrix tests what it says: one key's value in the sane settings, or a file unreadable but for one.
+TEST(BadInputRowsTest, EveryKeyMeetsEveryHostileValue) {
   DeviceRootCopy root;
   const auto file = root.path() / "prefs.plist";
   std::map<std::string, int> perKey;

@@ -153,7 +153,8 @@ class PillHooksTest : public VirtualLoopTest {
   }
 };
 
-TEST_F(PillHooksTest, StaticPillCreatingPassMakesPlacesPaintsAndStartsTheColourViewLaterPassesFitItWhileSwitchedOn) {
+// Its creating pass makes, places, paints and starts it; later passes fit it while switched on.
+TEST_F(PillHooksTest, TheStaticPillGetsAColourViewThatFitsIt) {
   applyPreferences({{"enabled", true}, {"style", std::string("Wave")}, {"homeBarOpacity", 0.5}});
   auto pill = makePill("MTStaticColorPillView");
   Recorder recorder;
@@ -194,7 +195,8 @@ TEST_F(PillHooksTest, StaticPillCreatingPassMakesPlacesPaintsAndStartsTheColourV
   EXPECT_EQ(pill->subviews().size(), 1u);
 }
 
-TEST_F(PillHooksTest, LumaPillCreatingPassClipsPinsAndNeitherRoundsNorPaintsRedLaterPassesRound) {
+// Its creating pass clips and pins it, neither rounding nor painting it red; later passes round it.
+TEST_F(PillHooksTest, TheLumaPillGetsAPinnedUnpaintedColourView) {
   applyPreferences({{"enabled", true}, {"style", std::string("Fade")}, {"homeBarOpacity", 0.75}});
   auto pill = makePill("MTLumaDodgePillView");
   Recorder recorder;
@@ -246,7 +248,8 @@ TEST_F(PillHooksTest, LumaAnimateViewPaintsNothingWithoutAColourView) {
   EXPECT_EQ(recorder.events, std::vector<std::string>{"add"});  // and nothing else, then or later
 }
 
-TEST_F(PillHooksTest, AnUnknownStyleRunsNothingAndSettingsReachOnlyLaterColourViews) {
+// An unknown style runs nothing; a new colour view reads the file itself.
+TEST_F(PillHooksTest, SettingsReachOnlyLaterColourViews) {
   applyPreferences({{"enabled", true}, {"style", std::string("wave")}, {"homeBarOpacity", 0.25}});
   auto pill = makePill("MTStaticColorPillView");
   loop().runFor(0ns);
@@ -274,7 +277,7 @@ TEST_F(PillHooksTest, AnUnknownStyleRunsNothingAndSettingsReachOnlyLaterColourVi
   EXPECT_EQ(unposted->alpha(), 0.5);
 }
 
-TEST_F(PillHooksTest, LumaAnimateViewCyclesBlueAndRedTenSecondsEachUntilThePillGoes) {
+TEST_F(PillHooksTest, LumaAnimateViewCyclesBlueAndRedUntilThePillGoes) {
   applyPreferences({{"enabled", true}, {"style", std::string("none")}});
   auto pill = makePill("MTLumaDodgePillView");
   loop().runFor(0ns);

@@ -56,13 +56,13 @@ TEST(Numbers, AreReadWholeOrNotAtAll) {
     EXPECT_EQ(parseSeconds(text), Nanoseconds{ns}) << text;  // exact, the tenth digit rounding
   }
   for (const char* text : {"", ".", "-1", "+1", "1e3", "nan", "inf", " 1", "1 ", "1.2.3", "0x10", "9223372037"}) EXPECT_FALSE(parseSeconds(text)) << text;
-  EXPECT_EQ(std::tuple(parseInteger("42"), parseInteger("-7"), parseInteger("+7")), std::tuple(42, -7, 7));
+  for (const auto& [text, n] : {std::pair("42", 42), {"-7", -7}, {"+7", 7}}) EXPECT_EQ(parseInteger(text), n) << text;
   EXPECT_EQ(parseInteger("9223372036854775807"), std::numeric_limits<std::int64_t>::max());
   for (const char* text : {"", "+", "-", "+-1", "1.0", "1e2", "0x1", " 1", "9223372036854775808", "12a"}) EXPECT_FALSE(parseInteger(text)) << text;
-  EXPECT_EQ(std::tuple(parseReal("0.25"), parseReal("-1e3"), parseReal("inf")), std::tuple(0.25, -1000.0, kInf));
+  for (const auto& [text, x] : {std::pair("0.25", 0.25), {"-1e3", -1000.0}, {"inf", kInf}}) EXPECT_EQ(parseReal(text), x) << text;
   EXPECT_TRUE(std::isnan(*parseReal("nan")));
   for (const char* text : {"", " 1", "1 ", "1x", "."}) EXPECT_FALSE(parseReal(text)) << text;
-  EXPECT_EQ(std::tuple(parseDecimalReal("1.5"), parseDecimalReal("-.5"), parseDecimalReal("3e-2")), std::tuple(1.5, -0.5, 0.03));
+  for (const auto& [text, x] : {std::pair("1.5", 1.5), {"-.5", -0.5}, {"3e-2", 0.03}}) EXPECT_EQ(parseDecimalReal(text), x) << text;
   for (const char* text : {"nan", "inf", "0x10", "1e", ".", "-", "1.5f"}) EXPECT_FALSE(parseDecimalReal(text)) << text;
 }
 
@@ -86,7 +86,9 @@ TEST(ScriptParser, ReadsValuesAndLineNumbersAsWritten) {
       "at 0.5 prefs set speed real nan\nat 1 prefs set style string \"Wave \\\"2\\\"\"\nat 1.0 prefs raw \"<plist>\\n\\x41\"\n"
       "at 1 pill add home MTStaticColorPillView 40 831 134 5\nat 1 pill frame home 0 0 1e2 -5\n", kBothClasses);
   ASSERT_EQ(script.lines.size(), 6u);
-  EXPECT_EQ(std::tuple(script.lines[0].number, script.lines[1].number, script.lines[5].number), std::tuple(4, 6, 10));
+  EXPECT_EQ(script.lines[0].number, 4);
+  EXPECT_EQ(script.lines[1].number, 6);
+  EXPECT_EQ(script.lines[5].number, 10);
   EXPECT_EQ(script.lines[0].at, Nanoseconds{500'000'000});
   EXPECT_EQ(std::get<command::PrefsSet>(script.lines[0].command).entry, (PrefEntry{"count", std::int64_t{-3}}));
   EXPECT_TRUE(std::isnan(std::get<double>(std::get<command::PrefsSet>(script.lines[1].command).entry.value)));

@@ -123,13 +123,17 @@ TEST_F(HostTest, FramingThePillsBandAndTerminalsStretchingThePills) {
   Scene& scene = scene_;
   EXPECT_EQ(pillsBand(scene.window()), CGRectMake(0, 796, 390, 48));  // no pills: the home indicator's place
   const RenderOptions whole = frameTerminal(scene.window(), ViewKind::Full, 200, 422);
-  EXPECT_EQ(std::tuple(whole.scaleX, whole.scaleY, whole.region.origin.x, whole.region.origin.y), std::tuple(0.5, 0.5, -5.0, 0.0));  // centred
+  EXPECT_EQ(std::pair(whole.scaleX, whole.scaleY), std::pair(0.5, 0.5));
+  EXPECT_EQ(whole.region.origin, CGPointMake(-5, 0));  // centred
   scene.addDefaultPills();
   EXPECT_EQ(pillsBand(scene.window()), CGRectMake(0, 799, 390, 45));  // 831 - 32 .. 844, the window's edge
   const RenderOptions pills = framePicture(scene.window(), {ViewKind::Pills, 1.5});
-  EXPECT_EQ(std::tuple(pills.width, pills.height, pills.scaleX, pills.scaleY, pills.labels), std::tuple(585, 68, 1.5, 1.5, true));
+  EXPECT_EQ(std::pair(pills.width, pills.height), std::pair(585, 68));
+  EXPECT_EQ(std::pair(pills.scaleX, pills.scaleY), std::pair(1.5, 1.5));
+  EXPECT_TRUE(pills.labels);
   const RenderOptions terminal = frameTerminal(scene.window(), ViewKind::Pills, 78, 46);
-  EXPECT_EQ(std::pair(terminal.scaleX, terminal.labels), std::pair(0.2, false));
+  EXPECT_EQ(terminal.scaleX, 0.2);
+  EXPECT_FALSE(terminal.labels);
   EXPECT_DOUBLE_EQ(terminal.scaleY, 0.8);  // a 5-point pill stands 4 pixels tall
   EXPECT_DOUBLE_EQ(terminal.region.origin.y + terminal.region.size.height, 844);  // down to the window's edge
   const CGPoint pillTop = toPixels(terminal, {40, 831});
@@ -159,16 +163,18 @@ TEST(GifFile, WritesEveryFrameLoopingWithItsOwnPaletteAndChangedRectangle) {
   }
   const auto decoded = test::readGif(dir / "a.gif");
   ASSERT_TRUE(decoded);
-  EXPECT_EQ(std::tuple(decoded->width, decoded->height, decoded->loopCount), std::tuple(6, 4, std::optional(0)));  // looping for ever
+  EXPECT_EQ(std::pair(decoded->width, decoded->height), std::pair(6, 4));
+  EXPECT_EQ(decoded->loopCount, 0);  // looping for ever
   ASSERT_EQ(decoded->frames.size(), 3u);
-  for (const auto& frame : decoded->frames) EXPECT_EQ(std::pair(frame.delay, frame.localPalette), std::pair(4, true));  // 1/25 s
+  for (const auto& frame : decoded->frames) EXPECT_EQ(frame.delay, 4);  // 1/25 s
+  for (const auto& frame : decoded->frames) EXPECT_TRUE(frame.localPalette);
   EXPECT_EQ(decoded->frames[0].rect, (PixelRect{0, 0, 6, 4}));
   EXPECT_EQ(decoded->frames[1].rect, (PixelRect{1, 1, 4, 2}));  // from the old dot to the new one
   EXPECT_EQ(decoded->frames[2].rect, (PixelRect{0, 0, 1, 1}));  // nothing changed: one pixel
   EXPECT_EQ(decoded->frames[0].screen, picture(grey, 1, 1, red).packedPixels());
   EXPECT_EQ(decoded->frames[1].screen, picture(grey, 4, 2, blue).packedPixels());
   EXPECT_EQ(decoded->frames[2].screen, decoded->frames[1].screen);
-  EXPECT_EQ(std::tuple(gifFrameCount(2s, 25), gifFrameCount(1010ms, 25), gifFrameCount(0s, 25)), std::tuple(50u, 25u, 1u));
+  for (const auto& [length, frames] : {std::pair(2000ms, 50u), {1010ms, 25u}, {0ms, 1u}}) EXPECT_EQ(gifFrameCount(length, 25), frames);
 }
 
 TEST(MedianCut, GivesAClosePaletteOfAtMost256ForMoreColours) {

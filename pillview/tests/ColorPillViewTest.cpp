@@ -118,12 +118,13 @@ TEST_F(ColorPillViewTest, FirstBackgroundFollowsTheStyleAndNothingStarts) {
     auto view = makeView(frame);
     EXPECT_EQ(view->frame(), frame);
     EXPECT_EQ(observer->backgrounds(*view), backgrounds);  // in the order they were set
-    EXPECT_EQ(std::pair(view->gradientLayer()->startPoint(), view->gradientLayer()->endPoint()),
-              std::pair(CGPointMake(0.0, 0.5), CGPointMake(1.0, 0.5)));
+    EXPECT_EQ(view->gradientLayer()->startPoint(), CGPointMake(0.0, 0.5));
+    EXPECT_EQ(view->gradientLayer()->endPoint(), CGPointMake(1.0, 0.5));
     EXPECT_EQ(std::vector<std::string>(observer->log.end() - 2, observer->log.end()),  // after the backgrounds
               (std::vector<std::string>{"layer.startPoint", "layer.endPoint"}));
     EXPECT_EQ(palette(*view), band(0, 361));  // both ends red
-    EXPECT_EQ(std::pair(view->colorNum(), view->currentHueNum()), std::pair(NSUInteger{0}, NSUInteger{0}));
+    EXPECT_EQ(view->colorNum(), 0u);
+    EXPECT_EQ(view->currentHueNum(), 0u);
     const std::size_t setsAfterConstruction = observer->sets.size();
     runFor(60.0);
     EXPECT_EQ(observer->sets.size(), setsAfterConstruction);
@@ -142,7 +143,8 @@ TEST_F(ColorPillViewTest, NothingFromTheBaseInitialiserGivesNoView) {
   EXPECT_TRUE(observer->sets.empty());  // construction stopped before its first colour
 }
 
-TEST_F(ColorPillViewTest, UpdatesAtOnceThenEveryIntervalTurningAsTheDirectionSaysEachTime) {
+// Each tick turns as the direction then says; neither an unknown direction nor a missing palette stops it.
+TEST_F(ColorPillViewTest, TheWaveTurnsAtOnceThenEveryInterval) {
   auto view = makeView();
   observer->log.clear();
   // Started as the delegate of an animation that did not finish (either flag starts it).

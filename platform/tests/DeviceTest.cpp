@@ -34,7 +34,10 @@ Names gLog;
 double gLastAt = -1;
 CFNotificationCenterRef center() { return CFNotificationCenterGetDarwinNotifyCenter(); }
 void record(CFNotificationCenterRef from, void* observer, CFStringRef name, const void* object, CFDictionaryRef userInfo) {
-  EXPECT_EQ(std::tuple(from, object, userInfo, aurora::isMainThread()), std::tuple(center(), nullptr, nullptr, true));
+  EXPECT_EQ(from, center());
+  EXPECT_EQ(object, nullptr);
+  EXPECT_EQ(userInfo, nullptr);
+  EXPECT_TRUE(aurora::isMainThread());
   gLog.push_back(observer ? std::string(name) + " by " + static_cast<const char*>(observer) : name);
   gLastAt = aurora::toSeconds(NSRunLoop::mainRunLoop().now());
 }
@@ -97,7 +100,7 @@ class NotificationCenterTest : public VirtualLoopTest {
   TempDeviceRoot root_;
 };
 
-TEST_F(NotificationCenterTest, EachPostGivesEachObserverOneCallbackInPostingOrderAtTheSameInstant) {
+TEST_F(NotificationCenterTest, EachObserverGetsEachPostOnceInPostingOrder) {
   const std::string a = uniqueName("a"), b = uniqueName("b");
   observe(a, "first");
   observe(a, "second");
@@ -117,7 +120,8 @@ TEST_F(NotificationCenterTest, EachPostGivesEachObserverOneCallbackInPostingOrde
   EXPECT_EQ(gLastAt, 1.5);
 }
 
-TEST_F(NotificationCenterTest, APostIsReportedThenEachDeliveryRightBeforeItsCallbackAndAnObserverWithoutOneGetsNone) {
+// After the post's report; an observer without a callback gets no delivery.
+TEST_F(NotificationCenterTest, EachDeliveryIsReportedRightBeforeItsCallback) {
   struct Log : aurora::PlatformObserver {
     void notificationPosted(std::string_view name) override { gLog.push_back("post " + std::string(name)); }
     void notificationDelivered(std::string_view name) override { gLog.push_back("deliver " + std::string(name)); }
@@ -133,8 +137,8 @@ TEST_F(NotificationCenterTest, APostIsReportedThenEachDeliveryRightBeforeItsCall
   EXPECT_EQ(gLog, (Names{"post " + x, "post " + n, "deliver " + n, n + " by one", "deliver " + n, n + " by two"}));
 }
 
-// The run loop reads the socket on the virtual clock too; dead sockets go, other files stay.
-TEST_F(NotificationCenterTest, AnObservingProcessKeepsOneSocketInTheCurrentRootsRunDirectoryAndRemovesDeadOnes) {
+// In the current root's run directory, read on the virtual clock too; dead sockets go, other files stay.
+TEST_F(NotificationCenterTest, AnObserverKeepsOneSocketAndRemovesDeadOnes) {
   const std::string pid = std::to_string(::getpid()), a = uniqueName("a");
   observe(a);
   observe(uniqueName("b"));
@@ -155,7 +159,8 @@ TEST_F(NotificationCenterTest, AnObservingProcessKeepsOneSocketInTheCurrentRoots
   EXPECT_EQ(filesIn(next.path() / "var/run/notify"), (std::set<std::string>{pid}));
 }
 
-TEST_F(NotificationCenterTest, PostsFromAnotherProcessAllArriveInOrderAlsoUnderARootTooLongForASocketAddress) {
+// Also under a root too long for a socket address.
+TEST_F(NotificationCenterTest, PostsFromAnotherProcessAllArriveInOrder) {
   expectDeliveryFromAnotherProcess(uniqueName("remote"));
   TempDeviceRoot longRoot(90);
   ASSERT_GT((longRoot.path() / "var/run/notify/1234567890").native().size(), sizeof(sockaddr_un::sun_path));
@@ -188,8 +193,8 @@ std::string listed(const std::string& key, const Paths& items) {
 }
 bool probeLoaded(const std::string& stem) { return objc_getClass(("AuroraProbe_" + stem).c_str()) != nullptr; }
 
-// The usual device path takes a short way; it must land where normalising would.
-TEST(DeviceRoot, DevicePathsLandUnderTheRootFromTheEnvironmentAndCannotClimbOut) {
+// The root is the environment's, else /; the usual path's short way must land where normalising would.
+TEST(DeviceRoot, DevicePathsCannotClimbOutOfTheRoot) {
   TempDeviceRoot root;
   EXPECT_EQ(aurora::deviceRoot(), root.path());
   const std::vector<std::pair<std::string, std::string>> cases = {
@@ -203,7 +208,8 @@ TEST(DeviceRoot, DevicePathsLandUnderTheRootFromTheEnvironmentAndCannotClimbOut)
     }
   }
   ::setenv(aurora::kDeviceRootVariable, "", 1);
-  EXPECT_EQ(std::tuple(aurora::deviceRoot(), aurora::hostPath("/var/x")), std::tuple(fs::path("/"), fs::path("/var/x")));
+  EXPECT_EQ(aurora::deviceRoot(), fs::path("/"));
+  EXPECT_EQ(aurora::hostPath("/var/x"), fs::path("/var/x"));
   ::unsetenv(aurora::kDeviceRootVariable);
   EXPECT_EQ(aurora::deviceRoot(), fs::path("/"));
 }
@@ -272,8 +278,8 @@ class LoaderTest : public aurora::testing::VirtualLoopTest {
   std::ostringstream diagnostics_;
 };
 
-// A class filter sees classes of libraries loaded before it, not after.
-TEST_F(LoaderTest, LoadsEveryLibraryInNameOrderSkippingFilteredAndBrokenOnesAndReportsDevicePaths) {
+// A class filter sees classes of libraries loaded before it; the rest are reported by device path.
+TEST_F(LoaderTest, LoadsEveryLibraryItsFilterAllowsInNameOrder) {
   struct Loads : aurora::PlatformObserver {
     Paths loaded;
     int reads = 0;
@@ -295,15 +301,18 @@ TEST_F(LoaderTest, LoadsEveryLibraryInNameOrderSkippingFilteredAndBrokenOnesAndR
   const aurora::LoadReport report = load();
   const Paths loaded = {library("ClassesA.dylib"), library("ClassesB.dylib"), library("ClassesZ.dylib"),
                         library("FilterRightExecutable.dylib")};
-  EXPECT_EQ(std::tuple(report.loaded, observer.loaded, observer.reads), std::tuple(loaded, loaded, 0));  // plists untraced
+  EXPECT_EQ(report.loaded, loaded);
+  EXPECT_EQ(observer.loaded, loaded);
+  EXPECT_EQ(observer.reads, 0);  // plists untraced
   EXPECT_EQ(report.filteredOut,
             (Paths{library("ClassesC.dylib"), library("CorruptFilter.dylib"), library("FilterWrongBundle.dylib")}));
   EXPECT_EQ((std::vector{probeLoaded("ClassesA"), probeLoaded("ClassesZ"), probeLoaded("FilterRightExecutable"),
                          probeLoaded("ClassesC"), probeLoaded("CorruptFilter"), probeLoaded("FilterWrongBundle")}),
             (std::vector{true, true, true, false, false, false}));
   ASSERT_EQ(report.failed.size(), 2u);
-  EXPECT_EQ(std::tuple(report.failed[0].devicePath, report.failed[1].devicePath, report.failed[0].reason.empty()),
-            std::tuple(library("Broken0.dylib"), library("Broken1.dylib"), false));
+  EXPECT_EQ(report.failed[0].devicePath, library("Broken0.dylib"));
+  EXPECT_EQ(report.failed[1].devicePath, library("Broken1.dylib"));
+  EXPECT_FALSE(report.failed[0].reason.empty());
   EXPECT_EQ(diagnostics_.str(), "loader: cannot load " + library("Broken0.dylib") + ": " + report.failed[0].reason +
                                     "\nloader: cannot load " + library("Broken1.dylib") + ": " + report.failed[1].reason +
                                     "\nloader: not loading " + library("CorruptFilter.dylib") +

@@ -139,9 +139,11 @@ TEST(NSDictionaryReading, MissingKeysAndOtherTypesReadAsAbsent) {
   EXPECT_TRUE(dict->containsKey("when"));
   EXPECT_FALSE(dict->containsKey("absent"));
   for (const char* key : {"absent", "when", "blob", "bundles", "nested"}) {
-    EXPECT_EQ(std::tuple(dict->boolValue(key), dict->stringValue(key), dict->floatValue(key), dict->doubleValue(key),
-                         dict->integerValue(key)),
-              std::tuple(std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt)) << key;
+    EXPECT_EQ(dict->boolValue(key), std::nullopt) << key;
+    EXPECT_EQ(dict->stringValue(key), std::nullopt) << key;
+    EXPECT_EQ(dict->floatValue(key), std::nullopt) << key;
+    EXPECT_EQ(dict->doubleValue(key), std::nullopt) << key;
+    EXPECT_EQ(dict->integerValue(key), std::nullopt) << key;
   }
   for (const char* key : {"style", "absent", "mixed"}) EXPECT_EQ(dict->stringArray(key), std::nullopt) << key;
   EXPECT_EQ(dict->stringArray("bundles"), (std::vector<std::string>{"a", "b"}));
@@ -187,12 +189,12 @@ TEST_F(NSDictionaryFiles, OneMebibyteIsTheLimit) {
 }
 
 // libplist would overflow its stack, or expand shared references without bound.
-TEST(NSDictionaryHostileInput, DeepBinaryNestingAndSharedReferencesThatExpandWithoutBoundAreRefused) {
+TEST(NSDictionaryHostileInput, DeepOrExplodingBinaryFilesAreRefused) {
   EXPECT_EQ(NSDictionary::fromBytes(arrayChain(100000, 1)), nullptr);  // under 1 MiB
   EXPECT_EQ(NSDictionary::fromBytes(arrayChain(40, 2)), nullptr);      // 2^40 values from a few hundred bytes
 }
 
-TEST(NSDictionaryHostileInput, ModestSharingAndNestingStillReadButDeepXmlNestingIsRefused) {
+TEST(NSDictionaryHostileInput, ModestSharingAndNestingStillRead) {
   std::string body, nested = "<string>x</string>", deep;  // a shared string under many keys, arrays 200 deep
   for (int i = 0; i < 50; ++i) body += "<key>k" + std::to_string(i) + "</key><string>same</string>";
   for (int i = 0; i < 200; ++i) nested = "<array>" + nested + "</array>";
@@ -265,7 +267,7 @@ class PreferencesFileTest : public ::testing::Test {
 
 class PreferencesRoundTripTest : public PreferencesFileTest, public ::testing::WithParamInterface<PlistFormat> {};
 
-TEST_P(PreferencesRoundTripTest, EveryValueReadsBackExactlyAsTheFilePreferencesBytesDescribes) {
+TEST_P(PreferencesRoundTripTest, EveryValueReadsBackExactly) {
   const double inf = std::numeric_limits<double>::infinity();
   const std::vector<PreferenceEntry> entries{
       {"yes", true}, {"no", false}, {"min", std::numeric_limits<std::int64_t>::min()},
@@ -280,12 +282,12 @@ TEST_P(PreferencesRoundTripTest, EveryValueReadsBackExactlyAsTheFilePreferencesB
   const auto d = read();
   ASSERT_TRUE(d);
   EXPECT_EQ(d->count(), 13u);
-  EXPECT_EQ(std::tuple(valueOf<bool>(*d, "yes"), valueOf<bool>(*d, "no"), valueOf<std::int64_t>(*d, "min"),
-                       valueOf<std::int64_t>(*d, "max"), valueOf<std::int64_t>(*d, "minusOne")),
-            std::tuple(true, false, std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max(), -1));
-  EXPECT_EQ(std::tuple(valueOf<double>(*d, "tenth"), valueOf<double>(*d, "tiny"), valueOf<double>(*d, "huge"),
-                       valueOf<double>(*d, "inf"), valueOf<double>(*d, "twice")),
-            std::tuple(0.1, 5e-324, 1e308, -inf, 3.5));  // the later entry wins
+  EXPECT_EQ(valueOf<bool>(*d, "yes"), true);
+  EXPECT_EQ(valueOf<bool>(*d, "no"), false);
+  for (auto [key, n] : {std::pair("min", INT64_MIN), {"max", INT64_MAX}, {"minusOne", -1}})
+    EXPECT_EQ(valueOf<std::int64_t>(*d, key), n) << key;
+  for (auto [key, x] : {std::pair("tenth", 0.1), {"tiny", 5e-324}, {"huge", 1e308}, {"inf", -inf}, {"twice", 3.5}})
+    EXPECT_EQ(valueOf<double>(*d, key), x) << key;  // twice: the later entry wins
   EXPECT_TRUE(std::isnan(valueOf<double>(*d, "nan").value_or(0)));
   EXPECT_EQ(valueOf<std::string>(*d, "empty"), "");
   EXPECT_EQ(valueOf<std::string>(*d, "text"), "caf\xc3\xa9 <&> \"quoted\"\n");
@@ -295,7 +297,8 @@ TEST_P(PreferencesRoundTripTest, EveryValueReadsBackExactlyAsTheFilePreferencesB
 INSTANTIATE_TEST_SUITE_P(BothFormats, PreferencesRoundTripTest, ::testing::Values(PlistFormat::Xml, PlistFormat::Binary),
                          [](const auto& info) { return info.param == PlistFormat::Xml ? "Xml" : "Binary"; });
 
-TEST_F(PreferencesFileTest, KeepsOtherKeysOfEveryTypeThroughBothFormatsAndLetsTheLaterEntryWin) {
+// Through both formats; of two entries for a key the later wins.
+TEST_F(PreferencesFileTest, KeepsOtherKeysOfEveryType) {
   prefs_.writeRaw(R"(<?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0"><dict>
   <key>list</key><array><string>x</string><integer>2</integer></array>
@@ -309,7 +312,8 @@ TEST_F(PreferencesFileTest, KeepsOtherKeysOfEveryTypeThroughBothFormatsAndLetsTh
     ASSERT_TRUE(d);
     const std::optional<PropertyListArray> list = valueOf<PropertyListArray>(*d, "list");
     ASSERT_TRUE(list && list->size() == 2u);
-    EXPECT_EQ(std::tuple((*list)[0].stringValue(), (*list)[1].integerValue()), std::tuple("x", 2));
+    EXPECT_EQ((*list)[0].stringValue(), "x");
+    EXPECT_EQ((*list)[1].integerValue(), 2);
     ASSERT_TRUE(d->dictionaryValue("nested"));
     EXPECT_EQ(d->dictionaryValue("nested")->doubleValue("inner"), 1.5);
     EXPECT_EQ(valueOf<PropertyListDate>(*d, "when").value_or(PropertyListDate{0}).secondsSinceReferenceDate, 599627045.0);
@@ -325,8 +329,10 @@ TEST_F(PreferencesFileTest, KeepsOtherKeysOfEveryTypeThroughBothFormatsAndLetsTh
   EXPECT_TRUE(prefs_.unset("style"));
   expectKept();
   const auto d = read();
-  EXPECT_EQ(std::tuple(d->count(), d->containsKey("style"), d->doubleValue("a"), d->boolValue("b")),
-            std::tuple(6u, false, 2.5, true));
+  EXPECT_EQ(d->count(), 6u);
+  EXPECT_FALSE(d->containsKey("style"));
+  EXPECT_EQ(d->doubleValue("a"), 2.5);
+  EXPECT_EQ(d->boolValue("b"), true);
 }
 
 TEST_F(PreferencesFileTest, UnsetRemoveWriteRawAndContentsTouchOnlyWhatIsThere) {
@@ -342,7 +348,8 @@ TEST_F(PreferencesFileTest, UnsetRemoveWriteRawAndContentsTouchOnlyWhatIsThere) 
   EXPECT_EQ(bytes(), before);  // not even rewritten in the other format
   EXPECT_TRUE(prefs_.unset("a"));
   ASSERT_TRUE(prefs_.contents());
-  EXPECT_EQ(std::tuple(prefs_.contents()->count(), prefs_.contents()->stringValue("b")), std::tuple(1u, "Static"));
+  EXPECT_EQ(prefs_.contents()->count(), 1u);
+  EXPECT_EQ(prefs_.contents()->stringValue("b"), "Static");
   const std::string raw("not a plist\n\0\xff", 14);
   prefs_.writeRaw(raw);
   EXPECT_EQ(bytes(), raw);
@@ -376,7 +383,7 @@ TEST_F(PreferencesFileTest, RefusesSomethingThatIsNotARegularFileWithoutReadingI
   EXPECT_TRUE(std::filesystem::is_fifo(path_));
 }
 
-TEST_F(PreferencesFileTest, RefusesKeysAndTextWithNulCharactersLeavingTheFileAsItWas) {
+TEST_F(PreferencesFileTest, RefusesNulInKeysAndTextLeavingTheFile) {
   prefs_.set({{"a", true}});
   const std::string before = bytes();
   EXPECT_THROW(prefs_.set({{std::string("k\0y", 3), true}}), PreferencesError);
@@ -385,7 +392,8 @@ TEST_F(PreferencesFileTest, RefusesKeysAndTextWithNulCharactersLeavingTheFileAsI
   EXPECT_EQ(bytes(), before);
 }
 
-TEST_F(PreferencesFileTest, AFolderItCannotMakeOrAFailedRenameIsReportedLeavingNoTemporaryFile) {
+// A folder it cannot make, or a rename that fails; no temporary file is left.
+TEST_F(PreferencesFileTest, AWriteThatCannotLandIsReported) {
   root_.write("/blocker", "a file where a folder should be");
   PreferencesFile blocked(root_.path() / "blocker/p.plist");
   EXPECT_THROW(blocked.set({{"a", true}}), PreferencesError);

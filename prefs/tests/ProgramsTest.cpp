@@ -39,7 +39,8 @@ bool traceShowsRead(const std::filesystem::path& trace, bool afterPost) {
   return false;
 }
 
-TEST(PrefsProgramTest, ExitsWithThePanesStatusAndARunningSimulatorReadsWhatItWrites) {
+// And the program exits with the pane's status.
+TEST(PrefsProgramTest, ARunningSimulatorReadsWhatItWrites) {
   aurora::testing::TempDeviceRoot root;
   const auto prefs = [&](std::vector<std::string> args) {
     args.insert(args.begin(), {AURORA_PREFS_BINARY, "--root", root.path().string()});

@@ -78,7 +78,8 @@ class SettingsPaneTest : public ::testing::Test, public aurora::PlatformObserver
 
 // --- write -----------------------------------------------------------------
 
-TEST_F(SettingsPaneTest, WritesTypedValuesKeepsEveryOtherKeyWarnsOfUnknownKeysAndPostsOnce) {
+// It warns of keys the library does not read, and posts once.
+TEST_F(SettingsPaneTest, WritesTypedValuesAndKeepsEveryOtherKey) {
   writeFile(kExistingFile);
   // After the first key, words that look like options are values.
   const PaneRun run = pane({"write", "style", "-string", "Fade", "homeBarOpacity", "-float", "0.5", "fadeSpeed", "-int", "-3",
@@ -101,7 +102,8 @@ TEST_F(SettingsPaneTest, WritesTypedValuesKeepsEveryOtherKeyWarnsOfUnknownKeysAn
   EXPECT_EQ(pane({"read", "fadeSpeed"}).out, "-3\n");
 }
 
-TEST_F(SettingsPaneTest, MakesTheFileAsXmlUnlessAskedForBinaryAndDeletesOneKeyOrTheFile) {
+// Deleting one key rewrites the file in the format asked for; deleting all removes it.
+TEST_F(SettingsPaneTest, WritesXmlUnlessAskedForBinary) {
   EXPECT_EQ(pane({"write", "enabled", "-bool", "YES"}).status, 0);
   EXPECT_EQ(bytes().substr(0, 5), "<?xml");
   EXPECT_EQ(pane({"--binary", "write", "fadeSpeed", "-int", "2"}).status, 0);
@@ -121,9 +123,9 @@ TEST_F(SettingsPaneTest, MakesTheFileAsXmlUnlessAskedForBinaryAndDeletesOneKeyOr
 
 // --- Refusals ------------------------------------------------------------------
 
-// A bad command line is refused with the usage, a bad value with the reason alone; both whether or not
-// there is a file.
-TEST_F(SettingsPaneTest, BadCommandLinesAndValuesAreStatus2AndTouchAndPostNothing) {
+// A bad command line is refused with the usage, a bad value with the reason alone; both touch and post
+// nothing, whether or not there is a file.
+TEST_F(SettingsPaneTest, BadCommandLinesAndValuesAreStatus2) {
   const std::vector<std::string> files{"", kExistingFile};
   for (const auto& [args, reason] : std::vector<std::pair<Args, std::string>>{
            {{}, "a command is needed: read, write or delete"},
@@ -165,7 +167,7 @@ TEST_F(SettingsPaneTest, BadCommandLinesAndValuesAreStatus2AndTouchAndPostNothin
 
 // --- Status 1: a missing file or key, a file or root the pane cannot use ---------------
 
-TEST_F(SettingsPaneTest, WhatIsMissingOrUnusableIsStatus1WithTheReasonAndChangesAndPostsNothing) {
+TEST_F(SettingsPaneTest, WhatIsMissingOrUnusableIsStatus1) {
   const std::string noFile = std::string("auroraribbon-prefs: there is no preferences file at ") + kPreferencesDevicePath + "\n";
   for (const Args& args : {Args{"read"}, Args{"delete"}, Args{"delete", "style"}}) EXPECT_EQ(failing("", args, 1), noFile);
   for (const Args& args : {Args{"read", "fadeSpeed"}, Args{"delete", "fadeSpeed"}}) {

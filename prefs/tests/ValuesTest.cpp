@@ -29,7 +29,7 @@ TEST(PrefsValueText, FlagsIntegersAndNumbersAreReadWholeOrNotAtAll) {
   }
 }
 
-TEST(PrefsPreferenceKeys, KnowsEveryKeyTheLibraryReadsAndTakesValuesThatFitThemAsGiven) {
+TEST(PrefsPreferenceKeys, TakesValuesThatFitTheirKeyAsGiven) {
   EXPECT_TRUE(isKnownKey("specturmAnimationSpeed"));
   EXPECT_FALSE(isKnownKey("FadeSpeed"));
   using V = aurora::PreferenceValue;

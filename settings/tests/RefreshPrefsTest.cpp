@@ -32,7 +32,8 @@ std::vector<RGBA> colours() {
 const std::vector<CGFloat> kInitialNumbers{0.05, 1, 0.1, 1, 1, 10, 10};
 const std::vector<RGBA> kFallbacks{hex(246, 36, 89), hex(191, 85, 236), hex(42, 187, 155), hex(246, 36, 89)};
 
-TEST_P(RefreshPrefsTest, NoFileKeepsInitialValuesAndOnlyEnabledChangesNothingElse) {
+// And a file holding only enabled changes nothing else.
+TEST_P(RefreshPrefsTest, NoFileKeepsTheInitialValues) {
   // Set apart from the initial values first, so that each one must be assigned.
   enabled = true;
   style = waveDirection = "?";
@@ -67,7 +68,7 @@ TEST_P(RefreshPrefsTest, EveryKeyIsReadWithNumbersAsWidenedFloats) {
 }
 
 // A file deleted or unreadable reads as no file: plain settings kept, colours back to their fallbacks.
-TEST_P(RefreshPrefsTest, DeletedOrCorruptFilesKeepPlainSettingsButColoursFallBack) {
+TEST_P(RefreshPrefsTest, AFileGoneOrCorruptReadsAsNoFile) {
   const std::string good = aurora::preferencesBytes({{"enabled", false}, {"fadeColor1", std::string("#000000")}}, GetParam());
   for (std::string bytes : {std::string("deleted"), good.substr(0, good.size() / 2), std::string("\0\xff garbage", 10),
                             std::string(), std::string(2 << 20, '<')}) {

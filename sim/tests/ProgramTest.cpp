@@ -93,7 +93,8 @@ TEST_F(ProgramTest, HelpAndEveryRefusalHaveTheirExitStatus) {
   EXPECT_EQ(test::traceLines(scripted(test::readFile(dir_ / "send.txt")).out).at(0), "0 new p MTLumaDodgePillView [0,0,10,4]");
 }
 
-TEST_F(ProgramTest, AHeadlessRunLoadsTheLibrariesMeantForTheHostAndTracesTheDefaultPillsOrItsSettings) {
+// It traces the default pills, or those its settings leave; a broken library is reported and skipped.
+TEST_F(ProgramTest, AHeadlessRunLoadsOnlyTheLibrariesForItsHost) {
   const std::string libraries = "root/Library/MobileSubstrate/DynamicLibraries/";
   for (const auto& [name, key, value] : {std::tuple("Broken", "", ""), {"ForBundle", "Bundles", "com.example.other"}, {"ForExecutable", "Executables", "Other"}}) {
     dir_.write(libraries + name + ".dylib", "not a library");
@@ -109,7 +110,8 @@ TEST_F(ProgramTest, AHeadlessRunLoadsTheLibrariesMeantForTheHostAndTracesTheDefa
   const Lines lines = test::traceLines(result.out);
   EXPECT_EQ(grep(lines, " new "), (Lines{"0 new static MTStaticColorPillView [40,831,134,5]", "0 new luma MTLumaDodgePillView [216,831,134,5]"}));
   // No add into the window, which is not traced, and no library loaded; each pill's grey and corner radius.
-  EXPECT_EQ(std::pair(grep(lines, " (add|load) ").size(), grep(lines, " set ").size()), std::pair(0ul, 4ul));
+  EXPECT_EQ(grep(lines, " (add|load) ").size(), 0u);
+  EXPECT_EQ(grep(lines, " set ").size(), 4u);
   // Settings are written before start-up; the trace can go to a file.
   const auto asBundle = sim({"--root", "root", "--duration", "0", "--bundle-id", "com.example.other", "--style", "Fade", "--set", "homeBarOpacity=0.5",
                              "--without-class", "MTLumaDodgePillView", "--trace", "run.jsonl"});
@@ -118,12 +120,14 @@ TEST_F(ProgramTest, AHeadlessRunLoadsTheLibrariesMeantForTheHostAndTracesTheDefa
   EXPECT_EQ(grep(test::traceLines(test::readFile(dir_ / "run.jsonl")), " new "), Lines{"0 new static MTStaticColorPillView [40,831,134,5]"});  // the class left out makes no pill
   const auto prefs = NSDictionary::fromFile(dir_ / kPrefs);
   ASSERT_TRUE(prefs);
-  EXPECT_EQ(std::pair(prefs->stringValue("style"), prefs->doubleValue("homeBarOpacity")), std::pair(std::optional<std::string>("Fade"), std::optional(0.5)));
+  EXPECT_EQ(prefs->stringValue("style"), "Fade");
+  EXPECT_EQ(prefs->doubleValue("homeBarOpacity"), 0.5);
   const auto asExecutable = sim({"--root", "root", "--duration", "0", "--executable", "Other"}).err;
   EXPECT_TRUE(asExecutable.find("ForBundle.dylib") == std::string::npos && asExecutable.find("ForExecutable.dylib") != std::string::npos) << asExecutable;
 }
 
-TEST_F(ProgramTest, AScriptsCommandsRunAtTheirInstantsBeforeOtherWorkToItsLastCommand) {
+// The run lasts to its last command.
+TEST_F(ProgramTest, AScriptsCommandsRunAtTheirInstantsBeforeOtherWork) {
   const auto trace = run("at 0 pill add p MTLumaDodgePillView 0 0 10 4\nat 0.5 pill frame p 0 0 20 8\nat 0.5 pill addview p 7\nat 1 pill layout p\n"
                          "at 1 pill add q MTStaticColorPillView 40 831 134 5\nat 2 pill send q layoutSubviews\nat 2 pill addview q 8\nat 2 notify\n"
                          "at 3 notify other.name\nat 12.5 pill remove p\n");
@@ -205,19 +209,22 @@ TEST_F(ProgramTest, PrefsCommandsEditTheFileAndPostNothing) {
   const auto dictionary = NSDictionary::fromFile(dir_ / kPrefs);
   ASSERT_TRUE(dictionary);
   EXPECT_EQ(dictionary->count(), 2u);
-  EXPECT_EQ(std::pair(dictionary->stringValue("style"), dictionary->doubleValue("speed")), std::pair(std::optional<std::string>("Fade"), std::optional(0.5)));
+  EXPECT_EQ(dictionary->stringValue("style"), "Fade");
+  EXPECT_EQ(dictionary->doubleValue("speed"), 0.5);
   run("at 0 prefs delete\n");
   EXPECT_FALSE(std::filesystem::exists(dir_ / kPrefs));
 }
 
-TEST_F(ProgramTest, PicturesShowTheirInstantInTheirViewAndScaleAndAnEndStopsTheRunAndItsGif) {
+// An end stops the run and its GIF; the tour makes a GIF too.
+TEST_F(ProgramTest, PicturesShowTheirInstantInTheirViewAndScale) {
   const auto result = scripted("at 0 pill add a MTStaticColorPillView 40 831 134 5\nat 1 snapshot before.png\nat 1 pill frame a 40 831 10 5\nat 1.5 end\n",
                                {"--gif", "g.gif", "--fps", "30", "--png", "at.png", "--at", "1", "--scale", "1"});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err, "");  // no progress bar away from a terminal
   EXPECT_EQ(grep(test::traceLines(result.out), " new ").size(), 1u);  // no default pills with a script
   const Image before = test::readPng(dir_ / "before.png"), at = test::readPng(dir_ / "at.png");  // the full window by default
-  EXPECT_EQ(std::tuple(before.width(), before.height(), at.width(), at.height()), std::tuple(390, 844, 390, 844));
+  EXPECT_EQ(std::pair(before.width(), before.height()), std::pair(390, 844));
+  EXPECT_EQ(std::pair(at.width(), at.height()), std::pair(390, 844));
   EXPECT_TRUE(test::near(before.pixel(105, 833), kStaticGrey, 1));  // a snapshot: the screen as it stands when it runs
   EXPECT_FALSE(test::near(at.pixel(105, 833), kStaticGrey, 30));    // the PNG: after everything due then
   EXPECT_TRUE(test::near(at.pixel(45, 833), kStaticGrey, 1));
@@ -227,7 +234,8 @@ TEST_F(ProgramTest, PicturesShowTheirInstantInTheirViewAndScaleAndAnEndStopsTheR
   const auto gif = test::readGif(dir_ / "g.gif");
   ASSERT_TRUE(gif);
   ASSERT_EQ(gif->frames.size(), 45u);  // 0 .. 1.47 s: the run ended at 1.5 s
-  EXPECT_EQ(std::tuple(gif->loopCount, gif->width, gif->height), std::tuple(std::optional(0), 390, 45));  // looping, the pills band by default
+  EXPECT_EQ(gif->loopCount, 0);                                       // looping
+  EXPECT_EQ(std::pair(gif->width, gif->height), std::pair(390, 45));  // the pills band by default
   int total = 0;
   for (const auto& frame : gif->frames) {
     EXPECT_TRUE(frame.delay == 3 || frame.delay == 4) << frame.delay;

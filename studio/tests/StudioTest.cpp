@@ -51,7 +51,7 @@ Json key(const Json& state, const std::string& name) {
   return nullptr;
 }
 
-TEST_F(SettingsApiTest, AnAcceptedChangeKeepsOtherKeysAndTheFilesFormatAndIsPostedOnce) {
+TEST_F(SettingsApiTest, AnAcceptedChangeKeepsOtherKeysAndTheFormat) {
   root_.write(kFile, aurora::preferencesBytes({{"enabled", true}, {"odd key", 0.5}}, aurora::PlistFormat::Binary));
   const ApiResult result = api_.write(R"({"style":"Fade","fadeColor1":"#FF0000:0.5","fadeSpeed":1,"homeBarOpacity":0.1,"enabled":false})", 7);
   ASSERT_EQ(result.status, 200) << result.body;
@@ -59,8 +59,10 @@ TEST_F(SettingsApiTest, AnAcceptedChangeKeepsOtherKeysAndTheFilesFormatAndIsPost
   EXPECT_EQ(fileBytes().substr(0, 8), "bplist00");
   const auto written = NSDictionary::fromFile(aurora::hostPath(kFile));
   ASSERT_TRUE(written);
-  EXPECT_EQ(std::tuple(written->stringValue("style"), written->stringValue("fadeColor1"), written->boolValue("enabled"), written->doubleValue("odd key")),
-            std::tuple("Fade", "#FF0000:0.5", false, 0.5));
+  EXPECT_EQ(written->stringValue("style"), "Fade");
+  EXPECT_EQ(written->stringValue("fadeColor1"), "#FF0000:0.5");
+  EXPECT_EQ(written->boolValue("enabled"), false);
+  EXPECT_EQ(written->doubleValue("odd key"), 0.5);
   EXPECT_TRUE(std::holds_alternative<std::int64_t>(written->objectForKey("fadeSpeed")->storage));  // an integer stays one
   EXPECT_EQ(result.body["version"], 7);
   EXPECT_EQ(key(result.body, "homeBarOpacity"), (Json{{"file", 0.1}, {"reads", 0.10000000149011612}}));  // held as a 32-bit float
@@ -69,14 +71,17 @@ TEST_F(SettingsApiTest, AnAcceptedChangeKeepsOtherKeysAndTheFilesFormatAndIsPost
   EXPECT_EQ(posts_, 1);  // nothing to write, nothing posted
 }
 
-TEST_F(SettingsApiTest, WhatTheExtensionReadsFollowsThePlatformsRulesAndColoursFallBack) {
+// By the platform's rules; a colour that is none falls back.
+TEST_F(SettingsApiTest, ItShowsWhatTheExtensionReads) {
   EXPECT_EQ(api_.read(0).body["exists"], false);
   EXPECT_EQ(key(api_.read(0).body, "fadeColor1"), (Json{{"file", nullptr}, {"reads", "#F62459"}}));
   root_.write(kFile, aurora::preferencesBytes({{"enabled", std::string("YES")}, {"fadeColor1", std::string("#12")},
                                                {"fadeColor2", std::string("#00FF00")}, {"waveDirection", std::int64_t{3}}},
                                               aurora::PlistFormat::Xml));
   const Json state = api_.read(3).body;
-  EXPECT_EQ(std::tuple(state["exists"], state["readable"], state["version"]), std::tuple(true, true, 3));
+  EXPECT_EQ(state["exists"], true);
+  EXPECT_EQ(state["readable"], true);
+  EXPECT_EQ(state["version"], 3);
   EXPECT_EQ(key(state, "enabled"), (Json{{"file", "YES"}, {"reads", true}}));
   EXPECT_EQ(key(state, "fadeColor1"), (Json{{"file", "#12"}, {"reads", "#F62459"}}));  // no colour: the fallback
   EXPECT_EQ(key(state, "fadeColor2"), (Json{{"file", "#00FF00"}, {"reads", "#00FF00"}}));
@@ -84,10 +89,12 @@ TEST_F(SettingsApiTest, WhatTheExtensionReadsFollowsThePlatformsRulesAndColoursF
   EXPECT_EQ(key(state, "fadeSpeed"), (Json{{"file", nullptr}, {"reads", nullptr}}));  // absent: the extension keeps its own
   EXPECT_EQ(state["keys"].size(), prefs::knownKeys().size());
   root_.write(kFile, "junk");
-  EXPECT_EQ(std::pair(api_.read(0).body["exists"], api_.read(0).body["readable"]), std::pair(Json(true), Json(false)));
+  EXPECT_EQ(api_.read(0).body["exists"], true);
+  EXPECT_EQ(api_.read(0).body["readable"], false);
 }
 
-TEST_F(SettingsApiTest, ARefusedChangeNamesTheKeyLeavesTheFileByteForByteAndPostsNothing) {
+// Its error names the key in the pane's words; a file the device cannot read is never overwritten.
+TEST_F(SettingsApiTest, ARefusedChangeLeavesTheFileAndPostsNothing) {
   root_.write(kFile, aurora::preferencesBytes({{"enabled", true}}, aurora::PlistFormat::Xml));
   const std::string before = fileBytes();
   const auto paneSays = [](prefs::WriteItem item) {
@@ -109,7 +116,8 @@ TEST_F(SettingsApiTest, ARefusedChangeNamesTheKeyLeavesTheFileByteForByteAndPost
            {R"({"fadeSpeed":1e999})", "the body is not JSON"},
            {R"({"style":)", "the body is not JSON"}}) {
     const ApiResult result = api_.write(body, 0);
-    EXPECT_EQ(std::pair(result.status, result.body.value("error", "")), std::pair(400, error)) << body;
+    EXPECT_EQ(result.status, 400) << body;
+    EXPECT_EQ(result.body.value("error", ""), error) << body;
   }
   EXPECT_EQ(fileBytes(), before);
   EXPECT_EQ(posts_, 0);
@@ -117,7 +125,8 @@ TEST_F(SettingsApiTest, ARefusedChangeNamesTheKeyLeavesTheFileByteForByteAndPost
   EXPECT_EQ(api_.write(R"({"enabled":true})", 0).status, 409);
   EXPECT_EQ(fileBytes(), "junk");
   EXPECT_EQ(api_.remove().body, (Json{{"removed", true}}));  // ...but Reset removes it
-  EXPECT_EQ(std::pair(posts_, api_.remove().body["removed"]), std::pair(1, Json(false)));
+  EXPECT_EQ(api_.remove().body["removed"], false);
+  EXPECT_EQ(posts_, 1);
 }
 
 TEST(RequestGuardTest, OnlyItsOwnAddressAndChangesOnlyFromItsOwnPage) {
@@ -145,7 +154,8 @@ TEST(RequestGuardTest, OnlyItsOwnAddressAndChangesOnlyFromItsOwnPage) {
   std::ostringstream out, err;
   const char* bare[] = {"auroraribbon-studio"};
   const auto options = std::get<StudioOptions>(parseStudioCommandLine(1, bare, out, err));
-  EXPECT_EQ(std::pair(options.bind, options.port), std::pair(std::string("127.0.0.1"), std::uint16_t{8765}));  // the loopback unless told
+  EXPECT_EQ(options.bind, "127.0.0.1");  // the loopback unless told
+  EXPECT_EQ(options.port, 8765);
   const std::string token = freshToken();
   EXPECT_EQ(token.size(), 32u);
   EXPECT_NE(token, freshToken());
@@ -156,9 +166,12 @@ TEST(HubsTest, AReaderThatIsSlowOrGoneCostsNeitherMemoryNorWaiting) {
   frames.publish("first");
   const std::weak_ptr<const std::string> first = frames.latest().png;
   for (int i = 0; i < 1000; ++i) frames.publish(std::to_string(i));
-  EXPECT_EQ(std::tuple(frames.latest().number, frames.drawings(), first.expired()), std::tuple(1001ul, 1001ul, true));
+  EXPECT_EQ(frames.latest().number, 1001u);
+  EXPECT_EQ(frames.drawings(), 1001u);
+  EXPECT_TRUE(first.expired());
   frames.publish("999");  // the same picture again: drawn, but no new frame
-  EXPECT_EQ(std::pair(frames.latest().number, frames.drawings()), std::pair(1001ul, 1002ul));
+  EXPECT_EQ(frames.latest().number, 1001u);
+  EXPECT_EQ(frames.drawings(), 1002u);
   EventHub events;
   for (int i = 0; i < 1000; ++i) events.publish("frame", std::to_string(i));
   const auto kept = events.waitAfter(0, 0ms);
@@ -211,7 +224,8 @@ class StudioServerTest : public ::testing::Test {
   std::vector<int> sockets_;
 };
 
-TEST_F(StudioServerTest, ItAnswersItsOwnAddressTakesChangesOnlyFromItsPageAndServesOnlyItsOwnFiles) {
+// Changes come only from its page, with its token; a body too big is refused.
+TEST_F(StudioServerTest, AnswersOnlyItsOwnAddressPageAndFiles) {
   httplib::Client client("127.0.0.1", port_);
   const auto page = client.Get("/");
   ASSERT_TRUE(page);
