@@ -180,20 +180,15 @@ std::vector<BadInputRow> wholeFileRows() {
 }  // namespace
 
 std::vector<PreferenceEntry> saneSettings(std::string_view style) {
-  return {{"enabled", true},
-          {"style", std::string(style)},
-          {"fadeColor1", std::string("#F62459")},
-          {"fadeColor2", std::string("#BF55EC")},
-          {"breathingColor", std::string("#2ABB9B")},
-          {"staticColor", std::string("#F62459")},
-          {"waveAnimationSpeed", 0.05},
-          {"waveOpacity", 1.0},
-          {"specturmAnimationSpeed", 0.1},
-          {"specturmOpacity", 1.0},
-          {"homeBarOpacity", 1.0},
-          {"breathingSpeed", 2.0},
-          {"fadeSpeed", 2.0},
-          {"waveDirection", std::string("l2r")}};
+  namespace key = settings::key;
+  std::vector<PreferenceEntry> entries = prefs::startingEntries();
+  for (PreferenceEntry& entry : entries) {
+    if (entry.key == key::enabled.name) entry.value = true;
+    if (entry.key == key::style.name) entry.value = std::string(style);
+    // The slow cycles quickened, so that a short run sees several of their steps.
+    if (entry.key == key::breathingSpeed.name || entry.key == key::fadeSpeed.name) entry.value = 2.0;
+  }
+  return entries;
 }
 
 void clearPath(const std::filesystem::path& file) {
@@ -210,7 +205,7 @@ void replaceFile(const std::filesystem::path& file, std::string_view bytes) {
 std::vector<BadInputRow> badInputRows() {
   std::vector<BadInputRow> rows;
   for (const prefs::KnownKey& key : prefs::knownKeys()) {
-    for (HostileValue& value : hostileValues()) rows.push_back(keyRow(std::string(key.name), std::move(value)));
+    for (HostileValue& value : hostileValues()) rows.push_back(keyRow(std::string(key.name()), std::move(value)));
   }
   for (BadInputRow& row : wholeFileRows()) rows.push_back(std::move(row));
   return rows;

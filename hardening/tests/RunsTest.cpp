@@ -57,7 +57,7 @@ TEST(BadInputRowsTest, EveryKeyMeetsEveryHostileValue) {
     EXPECT_TRUE(r.value != "real NaN" || std::isnan(*read->doubleValue(r.key))) << r.key;
     EXPECT_TRUE(r.value != "array" || !read->stringValue(r.key)) << r.key;  // an array reads as no string
   }
-  for (const prefs::KnownKey& key : prefs::knownKeys()) EXPECT_EQ(perKey[std::string(key.name)], 25) << key.name;
+  for (const prefs::KnownKey& key : prefs::knownKeys()) EXPECT_EQ(perKey[std::string(key.name())], 25) << key.name();
   EXPECT_EQ(perKey[std::string(kWholeFile)], 14);
 }
 

@@ -64,7 +64,7 @@ void ScenarioRunner::perform(const command::PillRemove& c) { scene_.removePill(c
 void ScenarioRunner::perform(const command::RunLoopMode& c) { NSRunLoop::mainRunLoop().setMode(c.mode); }
 
 void ScenarioRunner::perform(const command::Snapshot& c) {
-  writePng(renderWindow(scene_.window(), framePicture(scene_.window(), snapshotLook_)), c.file);
+  picture::writePng(picture::renderWindow(scene_.window(), picture::framePicture(scene_.window(), snapshotLook_)), c.file);
 }
 
 void ScenarioRunner::perform(const command::End&) {

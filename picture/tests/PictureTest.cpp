@@ -1,13 +1,13 @@
 // The pictures in-process, where a run of the program cannot reach: the
 // renderer on pixels, the wallpaper per geometry, framing, GIF files.
+#include <cmath>
 #include <set>
 
 #include <gtest/gtest.h>
 
-#include "HostTestSupport.h"
 #include "MedianCut.h"
+#include "PictureTestSupport.h"
 #include "QuartzCore/CAGradientLayer.h"
-#include "ReadFile.h"
 #include "aurora/TemporaryDirectory.h"
 #include "UIKit/UIColor.h"
 #include "Wallpaper.h"
@@ -42,13 +42,13 @@ Rgb halfway(Rgb a, Rgb b) {
   return {mid(a.red, b.red), mid(a.green, b.green), mid(a.blue, b.blue)};
 }
 
-using RendererTest = HostTest;
+using RendererTest = WindowTest;
 
 TEST_F(RendererTest, DrawsEachViewAsItsLayerPresentsIt) {
   const auto add = [&](std::shared_ptr<UIView> view, double alpha = 1, std::shared_ptr<UIView> child = nullptr) {
     view->setAlpha(alpha);
     if (child) view->addSubview(child);
-    scene_.window().addSubview(view);
+    window_->addSubview(view);
     return view;
   };
   auto* gradient = static_cast<CAGradientLayer*>(add(UIView::make(gradientViewClass(), CGRectMake(10, 10, 100, 100)))->layer());
@@ -74,7 +74,7 @@ TEST_F(RendererTest, DrawsEachViewAsItsLayerPresentsIt) {
 
   // The window's top 390 x 300 points at 3 pixels a point; would throw had cairo given up on the broken frames.
   const RenderOptions top{CGRectMake(0, 0, 390, 300), 1170, 900, 3, 3, false, ""};
-  const Image image = renderWindow(scene_.window(), top), wall = renderWindow(*UIView::make(UIView::objcClass(), scene_.window().frame()), top);
+  const Image image = renderWindow(*window_, top), wall = renderWindow(*UIView::make(UIView::objcClass(), window_->frame()), top);
   const auto at = [](const Image& picture, double x, double y) { return picture.pixel(static_cast<int>(x * 3), static_cast<int>(y * 3)); };
   EXPECT_EQ(at(image, 20, 60), at(image, 100, 60));  // the gradient is the same across its axis
   const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, white{255, 255, 255};
@@ -103,7 +103,7 @@ TEST_F(RendererTest, DrawsEachViewAsItsLayerPresentsIt) {
 // The wallpaper is drawn once per picture geometry and kept: every geometry,
 // also one seen before, must get the wallpaper drawn afresh for it.
 TEST_F(RendererTest, EachPictureGeometryGetsItsOwnWallpaper) {
-  RenderOptions full = framePicture(scene_.window(), {ViewKind::Full, 1.0}), band = framePicture(scene_.window(), {ViewKind::Pills, 2.0}), shifted = band;
+  RenderOptions full = framePicture(*window_, {ViewKind::Full, 1.0}), band = framePicture(*window_, {ViewKind::Pills, 2.0}), shifted = band;
   shifted.region.origin.y -= 100;
   for (RenderOptions options : {full, band, shifted, full}) {
     options.labels = false;
@@ -111,27 +111,28 @@ TEST_F(RendererTest, EachPictureGeometryGetsItsOwnWallpaper) {
     cairo_t* cr = cairo_create(direct.surface());
     cairo_scale(cr, options.scaleX, options.scaleY);
     cairo_translate(cr, -options.region.origin.x, -options.region.origin.y);
-    paintWallpaper(cr, scene_.window().bounds().size);
+    paintWallpaper(cr, window_->bounds().size);
     cairo_destroy(cr);
     direct.flush();
-    EXPECT_EQ(renderWindow(scene_.window(), options).packedPixels(), direct.packedPixels()) << options.region.origin.y;
+    EXPECT_EQ(renderWindow(*window_, options).packedPixels(), direct.packedPixels()) << options.region.origin.y;
   }
 }
 
 // The sizes of file pictures at whole scales are left to runs of the program.
-TEST_F(HostTest, FramingThePillsBandAndTerminalsStretchingThePills) {
-  Scene& scene = scene_;
-  EXPECT_EQ(pillsBand(scene.window()), CGRectMake(0, 796, 390, 48));  // no pills: the home indicator's place
-  const RenderOptions whole = frameTerminal(scene.window(), ViewKind::Full, 200, 422);
+TEST_F(WindowTest, FramingThePillsBandAndTerminalsStretchingThePills) {
+  const UIView& window = *window_;
+  EXPECT_EQ(pillsBand(window), CGRectMake(0, 796, 390, 48));  // no pills: the home indicator's place
+  const RenderOptions whole = frameTerminal(window, ViewKind::Full, 200, 422);
   EXPECT_EQ(std::pair(whole.scaleX, whole.scaleY), std::pair(0.5, 0.5));
   EXPECT_EQ(whole.region.origin, CGPointMake(-5, 0));  // centred
-  scene.addDefaultPills();
-  EXPECT_EQ(pillsBand(scene.window()), CGRectMake(0, 799, 390, 45));  // 831 - 32 .. 844, the window's edge
-  const RenderOptions pills = framePicture(scene.window(), {ViewKind::Pills, 1.5});
+  addView(CGRectMake(40, 831, 134, 5));  // the default pills
+  addView(CGRectMake(216, 831, 134, 5));
+  EXPECT_EQ(pillsBand(window), CGRectMake(0, 799, 390, 45));  // 831 - 32 .. 844, the window's edge
+  const RenderOptions pills = framePicture(window, {ViewKind::Pills, 1.5});
   EXPECT_EQ(std::pair(pills.width, pills.height), std::pair(585, 68));
   EXPECT_EQ(std::pair(pills.scaleX, pills.scaleY), std::pair(1.5, 1.5));
   EXPECT_TRUE(pills.labels);
-  const RenderOptions terminal = frameTerminal(scene.window(), ViewKind::Pills, 78, 46);
+  const RenderOptions terminal = frameTerminal(window, ViewKind::Pills, 78, 46);
   EXPECT_EQ(terminal.scaleX, 0.2);
   EXPECT_FALSE(terminal.labels);
   EXPECT_DOUBLE_EQ(terminal.scaleY, 0.8);  // a 5-point pill stands 4 pixels tall
@@ -139,8 +140,8 @@ TEST_F(HostTest, FramingThePillsBandAndTerminalsStretchingThePills) {
   const CGPoint pillTop = toPixels(terminal, {40, 831});
   EXPECT_DOUBLE_EQ(pillTop.x, 8);
   EXPECT_TRUE(pillTop.y > 20 && pillTop.y + 4 < 46) << pillTop.y;
-  scene.addPill("high", objc_getClass("MTStaticColorPillView"), CGRectMake(10, 400, 50, 5));
-  EXPECT_EQ(pillsBand(scene.window()), CGRectMake(0, 368, 390, 476));
+  addView(CGRectMake(10, 400, 50, 5));
+  EXPECT_EQ(pillsBand(window), CGRectMake(0, 368, 390, 476));
 }
 
 // A 6 x 4 picture of one colour with one pixel of another.

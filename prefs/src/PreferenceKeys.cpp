@@ -130,6 +130,18 @@ std::string usageOf(const KnownKey& key) {
   return {};
 }
 
+std::vector<aurora::PreferenceEntry> startingEntries() {
+  struct Starting {
+    aurora::PreferenceValue operator()(const settings::FlagKey& key) const { return key.initial; }
+    aurora::PreferenceValue operator()(const settings::TextKey& key) const { return std::string(key.initial); }
+    aurora::PreferenceValue operator()(const settings::NumberKey& key) const { return key.initial; }
+    aurora::PreferenceValue operator()(const settings::ColourKey& key) const { return std::string(key.fallback); }
+  };
+  std::vector<aurora::PreferenceEntry> entries;
+  for (const settings::AnyKey& key : settings::kKeys) entries.push_back({std::string(settings::nameOf(key)), std::visit(Starting{}, key)});
+  return entries;
+}
+
 aurora::PreferenceEntry checkedEntry(const WriteItem& item) {
   const KnownKey* known = findKnownKey(item.key);
   if (known && !typeFits(known->kind(), item.type)) {

@@ -44,12 +44,12 @@ TEST(PrefsProgramTest, ARunningSimulatorReadsWhatItWrites) {
   aurora::testing::TempDeviceRoot root;
   const auto prefs = [&](std::vector<std::string> args) {
     args.insert(args.begin(), {AURORA_PREFS_BINARY, "--root", root.path().string()});
-    return host::test::::runProgram(args, root.path());
+    return host::test::runProgram(args, root.path());
   };
   EXPECT_EQ(prefs({"--colour", "red", "read"}).status, 2);
-  const host::test::::ProgramResult help = prefs({"--help"});
+  const host::test::ProgramResult help = prefs({"--help"});
   EXPECT_TRUE(help.status == 0 && help.out.find("Usage: auroraribbon-prefs") != std::string::npos) << help.out;
-  const host::test::::ProgramResult refused = prefs({"write", "enabled", "-string", "on"});
+  const host::test::ProgramResult refused = prefs({"write", "enabled", "-string", "on"});
   EXPECT_EQ(refused.status, 2);
   EXPECT_EQ(refused.err, "auroraribbon-prefs: enabled takes -bool, not -string; nothing was written\n");
   EXPECT_EQ(prefs({"read"}).status, 1);  // no file yet
@@ -79,7 +79,7 @@ TEST(PrefsProgramTest, ARunningSimulatorReadsWhatItWrites) {
   // The extension subscribes to the notification before its first read.
   const bool readAtStart = waitForRead(false);
   EXPECT_FALSE(traceShowsRead(trace, true)) << "a notification before the write";
-  const host::test::::ProgramResult written = prefs({"write", "style", "-string", "Fade"});
+  const host::test::ProgramResult written = prefs({"write", "style", "-string", "Fade"});
   const bool reread = readAtStart && waitForRead(true);
   int status = 0;  // stays 0 if the simulator has ended and been reaped already
   ::kill(simulator, SIGTERM);

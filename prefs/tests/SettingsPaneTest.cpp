@@ -25,7 +25,7 @@ struct PaneRun {
   Posts posts;
 };
 
-const Posts kPosted{kSettingsChangedNotification};
+const Posts kPosted{settings::kSettingsChangedNotification};
 
 constexpr const char* kExistingFile = R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0"><dict>
   <key>enabled</key><true/><key>style</key><string>Wave</string><key>fadeColor1</key><string>#F62459</string><key>odd key</key>
@@ -50,12 +50,12 @@ class SettingsPaneTest : public ::testing::Test, public aurora::PlatformObserver
   }
   void notificationPosted(std::string_view name) override { posts_.emplace_back(name); }
 
-  std::filesystem::path file() const { return aurora::hostPath(kPreferencesDevicePath); }
+  std::filesystem::path file() const { return aurora::hostPath(settings::kPreferencesPath); }
   std::string bytes() const {
     std::ifstream in(file(), std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
-  void writeFile(std::string_view contents) const { root_.write(kPreferencesDevicePath, contents); }
+  void writeFile(std::string_view contents) const { root_.write(settings::kPreferencesPath, contents); }
 
   // Runs `args` with `existing` as the preferences file (none when empty): the pane must end with `status`,
   // print and post nothing, and leave the file as it was (or make none); returns its error.
@@ -168,7 +168,7 @@ TEST_F(SettingsPaneTest, BadCommandLinesAndValuesAreStatus2) {
 // --- Status 1: a missing file or key, a file or root the pane cannot use ---------------
 
 TEST_F(SettingsPaneTest, WhatIsMissingOrUnusableIsStatus1) {
-  const std::string noFile = std::string("auroraribbon-prefs: there is no preferences file at ") + kPreferencesDevicePath + "\n";
+  const std::string noFile = std::string("auroraribbon-prefs: there is no preferences file at ") + settings::kPreferencesPath + "\n";
   for (const Args& args : {Args{"read"}, Args{"delete"}, Args{"delete", "style"}}) EXPECT_EQ(failing("", args, 1), noFile);
   for (const Args& args : {Args{"read", "fadeSpeed"}, Args{"delete", "fadeSpeed"}}) {
     EXPECT_EQ(failing(kExistingFile, args, 1), "auroraribbon-prefs: the preferences file has no key 'fadeSpeed'\n");

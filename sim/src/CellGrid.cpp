@@ -5,7 +5,7 @@
 namespace sim {
 namespace {
 
-Rgb mean(Rgb a, Rgb b) {
+picture::Rgb mean(picture::Rgb a, picture::Rgb b) {
   auto half = [](int x, int y) { return static_cast<std::uint8_t>((x + y + 1) / 2); };
   return {half(a.red, b.red), half(a.green, b.green), half(a.blue, b.blue)};
 }
@@ -15,19 +15,19 @@ Rgb mean(Rgb a, Rgb b) {
 CellGrid::CellGrid(int columns, int rows)
     : columns_(std::max(columns, 0)), rows_(std::max(rows, 0)), cells_(static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_)) {}
 
-void CellGrid::drawImage(const Image& image) {
+void CellGrid::drawImage(const picture::Image& image) {
   const int columns = std::min(columns_, image.width());
   const int rows = std::min(rows_, (image.height() + 1) / 2);
   for (int row = 0; row < rows; ++row) {
     for (int column = 0; column < columns; ++column) {
       const int lower = 2 * row + 1;
-      cells_[index(column, row)] = {kUpperHalfBlock, image.pixel(column, 2 * row), lower < image.height() ? image.pixel(column, lower) : Rgb{}};
+      cells_[index(column, row)] = {kUpperHalfBlock, image.pixel(column, 2 * row), lower < image.height() ? image.pixel(column, lower) : picture::Rgb{}};
     }
   }
 }
 
 template <class Background>
-void CellGrid::writeText(int column, int row, std::string_view text, Rgb foreground, Background background) {
+void CellGrid::writeText(int column, int row, std::string_view text, picture::Rgb foreground, Background background) {
   if (row < 0 || row >= rows_) return;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const int at = column + static_cast<int>(i);
@@ -38,11 +38,11 @@ void CellGrid::writeText(int column, int row, std::string_view text, Rgb foregro
   }
 }
 
-void CellGrid::putText(int column, int row, std::string_view text, Rgb foreground, Rgb background) {
+void CellGrid::putText(int column, int row, std::string_view text, picture::Rgb foreground, picture::Rgb background) {
   writeText(column, row, text, foreground, [background](const Cell&) { return background; });
 }
 
-void CellGrid::putTextOverPicture(int column, int row, std::string_view text, Rgb foreground) {
+void CellGrid::putTextOverPicture(int column, int row, std::string_view text, picture::Rgb foreground) {
   writeText(column, row, text, foreground, [](const Cell& cell) {
     return cell.glyph == kUpperHalfBlock ? mean(cell.foreground, cell.background) : cell.background;
   });

@@ -22,8 +22,8 @@ inline constexpr char32_t kUpperHalfBlock = U'\u2580';
 
 struct Cell {
   char32_t glyph = U' ';
-  Rgb foreground;
-  Rgb background;
+  picture::Rgb foreground;
+  picture::Rgb background;
   friend bool operator==(const Cell&, const Cell&) = default;
 };
 
@@ -38,12 +38,12 @@ class CellGrid {
 
   // The picture from the top-left cell on, two pixel rows to a cell row,
   // clipped to the grid; a last odd pixel row gets black below it.
-  void drawImage(const Image& image);
+  void drawImage(const picture::Image& image);
   // ASCII text from (column, row) on, clipped to the grid; other bytes show as '?'.
-  void putText(int column, int row, std::string_view text, Rgb foreground, Rgb background);
+  void putText(int column, int row, std::string_view text, picture::Rgb foreground, picture::Rgb background);
   // The same over the picture: each letter's background is the mean of the
   // two pixels its cell showed.
-  void putTextOverPicture(int column, int row, std::string_view text, Rgb foreground);
+  void putTextOverPicture(int column, int row, std::string_view text, picture::Rgb foreground);
 
   friend bool operator==(const CellGrid&, const CellGrid&) = default;
 
@@ -52,7 +52,7 @@ class CellGrid {
     return static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_) + static_cast<std::size_t>(column);
   }
   template <class Background>
-  void writeText(int column, int row, std::string_view text, Rgb foreground, Background background);
+  void writeText(int column, int row, std::string_view text, picture::Rgb foreground, Background background);
 
   int columns_;
   int rows_;

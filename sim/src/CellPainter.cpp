@@ -22,8 +22,8 @@ void appendUtf8(std::string& out, char32_t c) {
 struct Pen {
   int column = -1;
   int row = -1;
-  std::optional<Rgb> foreground;
-  std::optional<Rgb> background;
+  std::optional<picture::Rgb> foreground;
+  std::optional<picture::Rgb> background;
 };
 
 void paintCell(std::string& out, Pen& pen, const Cell& cell, int column, int row) {

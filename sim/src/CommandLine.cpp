@@ -14,7 +14,7 @@
 namespace sim {
 namespace {
 
-constexpr int kMostFps = GifFile::kMostFps;
+constexpr int kMostFps = picture::GifFile::kMostFps;
 constexpr double kMostScale = 8.0;
 
 constexpr const char* kFooter = R"(Scenario scripts: one command per line, each starting with `at SECONDS`:
@@ -44,18 +44,18 @@ std::string checkSetting(const std::string& text) {
 }
 
 std::string checkSeconds(const std::string& text) {
-  return parseSeconds(text) ? std::string{} : "'" + text + "' is not a plain decimal number of seconds";
+  return host::parseSeconds(text) ? std::string{} : "'" + text + "' is not a plain decimal number of seconds";
 }
 
 std::string checkNotEmpty(const std::string& text) { return text.empty() ? "must not be empty" : std::string{}; }
 
 std::string checkFps(const std::string& text) {
-  const auto fps = parseInteger(text);
+  const auto fps = host::parseInteger(text);
   return fps && *fps >= 1 && *fps <= kMostFps ? std::string{} : fmt::format("'{}' is not a whole number from 1 to {}", text, kMostFps);
 }
 
 std::string checkScale(const std::string& text) {
-  const auto scale = parseDecimalReal(text);
+  const auto scale = host::parseDecimalReal(text);
   return scale && *scale > 0 && *scale <= kMostScale ? std::string{}
                                                      : fmt::format("'{}' is not a number above 0 and at most {}", text, kMostScale);
 }
@@ -104,7 +104,7 @@ std::variant<SimOptions, int> parseCommandLine(int argc, const char* const* argv
       ->check(CLI::Validator(checkSetting, ""));
   app.add_option("--without-class", withoutClasses, "Do not register this host pill class (repeatable)")
       ->type_name("CLASS")
-      ->check(CLI::IsMember(std::vector<std::string>(kHostPillClassNames.begin(), kHostPillClassNames.end())));
+      ->check(CLI::IsMember(std::vector<std::string>(host::kHostPillClassNames.begin(), host::kHostPillClassNames.end())));
   app.add_option("--script", script, "Run this scenario script instead of showing the default pills")->type_name("FILE");
   auto* clockOption = app.add_option("--clock", clock, "The run loop's clock (default: real for the live view, else virtual)")
                           ->type_name("CLOCK")
@@ -167,19 +167,19 @@ std::variant<SimOptions, int> parseCommandLine(int argc, const char* const* argv
   if (style) options.prefsEdits.push_back({"style", *style});
   for (const std::string& setting : settings) {
     const std::size_t equals = setting.find('=');
-    options.prefsEdits.push_back({setting.substr(0, equals), inferPrefValue(setting.substr(equals + 1))});
+    options.prefsEdits.push_back({setting.substr(0, equals), host::inferPrefValue(setting.substr(equals + 1))});
   }
   options.withoutClasses = std::move(withoutClasses);
   if (script) options.script = *script;
   if (clockOption->count() > 0 || app.count("--virtual") > 0) options.clock = clock == "real" ? ClockKind::Real : ClockKind::Virtual;
-  if (duration) options.duration = parseSeconds(*duration);
+  if (duration) options.duration = host::parseSeconds(*duration);
   options.trace = std::move(trace);
   if (png) options.png = *png;
-  if (at) options.at = parseSeconds(*at);
+  if (at) options.at = host::parseSeconds(*at);
   if (gif) options.gif = *gif;
-  if (fps) options.fps = static_cast<int>(*parseInteger(*fps));
-  if (scale) options.scale = *parseDecimalReal(*scale);
-  if (view) options.view = viewKindNamed(*view);
+  if (fps) options.fps = static_cast<int>(*host::parseInteger(*fps));
+  if (scale) options.scale = *host::parseDecimalReal(*scale);
+  if (view) options.view = picture::viewKindNamed(*view);
   options.demo = demo;
   options.bundleIdentifier = std::move(bundleIdentifier);
   options.executableName = std::move(executableName);

@@ -35,7 +35,7 @@ inline constexpr int kDefaultFps = 25;
 struct SimOptions {
   std::filesystem::path root;
   // --style, then each --set in order (a later one wins).
-  std::vector<PrefEntry> prefsEdits;
+  std::vector<host::PrefEntry> prefsEdits;
   std::vector<std::string> withoutClasses;
   std::optional<std::filesystem::path> script;
   std::optional<ClockKind> clock;               // as given; see Simulator for the default
@@ -46,7 +46,7 @@ struct SimOptions {
   std::optional<std::filesystem::path> gif;
   int fps = kDefaultFps;
   double scale = 3.0;                           // pixels per point, in files
-  std::optional<ViewKind> view;                 // default: pills live and in a GIF, full in a PNG
+  std::optional<picture::ViewKind> view;                 // default: pills live and in a GIF, full in a PNG
   bool demo = false;
   std::string bundleIdentifier;
   std::string executableName;

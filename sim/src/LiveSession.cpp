@@ -54,12 +54,12 @@ bool readQuitKey() {
 
 }  // namespace
 
-int runLiveView(Scene& scene, const LiveSettings& settings, aurora::PlatformObserver* next, const std::function<void()>& start) {
+int runLiveView(host::Scene& scene, const LiveSettings& settings, aurora::PlatformObserver* next, const std::function<void()>& start) {
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
   TerminalSession session;
   const std::string quit = session.hasKeyboard() ? "q quits" : "Ctrl-C quits";
   LiveView view(scene.window(), session, settings.view, [&] { return " " + settings.status() + "   " + quit; });
-  SceneWatcher watcher(next, view);
+  host::SceneWatcher watcher(next, view);
   ObserverScope watching(&watcher, next);
 
   int endedBy = 0;

@@ -3,7 +3,7 @@
 // platform report on to `next`), reads keys and signals as run loop sources,
 // and runs the main run loop until `q` or Ctrl-C, a signal, or the duration.
 //
-//   int status = runLiveView(scene, {ViewKind::Pills, std::nullopt, status}, traceWriter, [&] { scene.addDefaultPills(); });
+//   int status = runLiveView(scene, {picture::ViewKind::Pills, std::nullopt, status}, traceWriter, [&] { scene.addDefaultPills(); });
 //
 // `start` makes what is shown (pills, a script's commands, the tour) once the
 // terminal is taken and the watcher listens. Returns 0, or 128 + the signal
@@ -23,11 +23,11 @@
 namespace sim {
 
 struct LiveSettings {
-  ViewKind view = ViewKind::Pills;
+  picture::ViewKind view = picture::ViewKind::Pills;
   std::optional<aurora::Nanoseconds> duration;  // nothing: until a key or a signal ends it
   std::function<std::string()> status;          // the status line's left part
 };
 
-int runLiveView(Scene& scene, const LiveSettings& settings, aurora::PlatformObserver* next, const std::function<void()>& start);
+int runLiveView(host::Scene& scene, const LiveSettings& settings, aurora::PlatformObserver* next, const std::function<void()>& start);
 
 }  // namespace sim

@@ -10,14 +10,14 @@
 namespace sim {
 namespace {
 
-constexpr Rgb kLabelColour{205, 205, 220};
-constexpr Rgb kStatusText{235, 235, 240};
-constexpr Rgb kStatusBackground{38, 36, 58};
+constexpr picture::Rgb kLabelColour{205, 205, 220};
+constexpr picture::Rgb kStatusText{235, 235, 240};
+constexpr picture::Rgb kStatusBackground{38, 36, 58};
 
-void labelPills(CellGrid& grid, const UIView& window, const RenderOptions& framing) {
+void labelPills(CellGrid& grid, const UIView& window, const picture::RenderOptions& framing) {
   for (const auto& pill : window.subviews()) {
     const CGRect frame = pill->frame();
-    const CGPoint top = toPixels(framing, {frame.origin.x + frame.size.width / 2, frame.origin.y});
+    const CGPoint top = picture::toPixels(framing, {frame.origin.x + frame.size.width / 2, frame.origin.y});
     if (!(std::abs(top.x) < 1e6 && std::abs(top.y) < 1e6)) continue;  // NaN too
     const std::string name = object_getClassName(pill.get());
     // A label wider than its pill would run into its neighbour's.
@@ -30,7 +30,7 @@ void labelPills(CellGrid& grid, const UIView& window, const RenderOptions& frami
 
 }  // namespace
 
-LiveView::LiveView(const UIView& window, TerminalScreen& screen, ViewKind view, std::function<std::string()> status)
+LiveView::LiveView(const UIView& window, TerminalScreen& screen, picture::ViewKind view, std::function<std::string()> status)
     : window_(window), screen_(screen), view_(view), status_(std::move(status)) {}
 
 void LiveView::resized() {
@@ -42,9 +42,9 @@ void LiveView::drawFrame() {
   const TerminalSize size = screen_.size();
   if (size.columns >= 1 && size.rows >= 2) {
     const int pictureRows = size.rows - 1;
-    const RenderOptions framing = frameTerminal(window_, view_, size.columns, 2 * pictureRows);
+    const picture::RenderOptions framing = frameTerminal(window_, view_, size.columns, 2 * pictureRows);
     CellGrid grid(size.columns, size.rows);
-    grid.drawImage(renderWindow(window_, framing));
+    grid.drawImage(picture::renderWindow(window_, framing));
     labelPills(grid, window_, framing);
     std::string status = status_();
     status.resize(static_cast<std::size_t>(size.columns), ' ');

@@ -3,12 +3,12 @@
 // they fit) and a status line at the bottom, and sent to the terminal as only
 // the cells that changed.
 //
-// It is the SceneWatcher's SceneListener and draws when its FramePacer says
+// It is the SceneWatcher's SceneListener and draws when its host::FramePacer says
 // (host/FramePacer.h): soon after something visible changed, at most 30 times
 // a second, on while a block animation runs, and not at all while nothing
 // changes.
 //
-//   LiveView view(scene.window(), session, ViewKind::Pills, [] { return "q quits"; });
+//   LiveView view(scene.window(), session, picture::ViewKind::Pills, [] { return "q quits"; });
 //   view.sceneChanged();
 //   NSRunLoop::mainRunLoop().run();
 //
@@ -42,9 +42,9 @@ class TerminalScreen {
   virtual void write(std::string_view bytes) = 0;
 };
 
-class LiveView final : public SceneListener {
+class LiveView final : public host::SceneListener {
  public:
-  LiveView(const UIView& window, TerminalScreen& screen, ViewKind view, std::function<std::string()> status);
+  LiveView(const UIView& window, TerminalScreen& screen, picture::ViewKind view, std::function<std::string()> status);
 
   // Something visible may have changed: draw soon.
   void sceneChanged() override { pacer_.sceneChanged(); }
@@ -61,10 +61,10 @@ class LiveView final : public SceneListener {
 
   const UIView& window_;
   TerminalScreen& screen_;
-  ViewKind view_;
+  picture::ViewKind view_;
   std::function<std::string()> status_;
   CellPainter painter_;
-  FramePacer pacer_{[this] { drawFrame(); }};
+  host::FramePacer pacer_{[this] { drawFrame(); }};
 };
 
 }  // namespace sim

@@ -21,7 +21,7 @@ aurora::Nanoseconds frameTime(std::size_t k, int fps) {
   return aurora::Nanoseconds{static_cast<std::int64_t>(k) * kNanosecondsPerSecond / fps};
 }
 
-Image picture(const UIView& window, RenderOptions options, const RecordingHooks& hooks) {
+picture::Image picture(const UIView& window, picture::RenderOptions options, const RecordingHooks& hooks) {
   options.caption = hooks.caption();
   return renderWindow(window, options);
 }
@@ -31,7 +31,7 @@ class GifRecording {
  public:
   GifRecording(const GifOutput& output, aurora::Nanoseconds end, const RecordingHooks& hooks)
       : output_(output),
-        frames_(gifFrameCount(end, output.fps)),
+        frames_(picture::gifFrameCount(end, output.fps)),
         bar_(hooks.progress, fmt::format("rendering {}", output.file.filename().string()), frames_) {}
 
   bool done() const { return next_ == frames_; }
@@ -39,7 +39,7 @@ class GifRecording {
 
   void addFrame(const UIView& window, const RecordingHooks& hooks) {
     if (!framing_) {
-      framing_ = framePicture(window, output_.look);
+      framing_ = picture::framePicture(window, output_.look);
       file_.emplace(output_.file, framing_->width, framing_->height, output_.fps);
     }
     file_->addFrame(picture(window, *framing_, hooks));
@@ -56,8 +56,8 @@ class GifRecording {
   const std::size_t frames_;
   std::size_t next_ = 0;
   ProgressBar bar_;
-  std::optional<RenderOptions> framing_;
-  std::optional<GifFile> file_;
+  std::optional<picture::RenderOptions> framing_;
+  std::optional<picture::GifFile> file_;
 };
 
 }  // namespace
@@ -76,7 +76,7 @@ void record(const UIView& window, const RecordingPlan& plan, const RecordingHook
     loop.runUntil(instant);
     if (hooks.ended() || loop.now() < instant) break;
     if (pngDue && plan.png->at == instant) {
-      writePng(picture(window, framePicture(window, plan.png->look), hooks), plan.png->file);
+      picture::writePng(picture(window, picture::framePicture(window, plan.png->look), hooks), plan.png->file);
       pngDue = false;
     }
     if (gif && !gif->done() && gif->nextInstant() == instant) gif->addFrame(window, hooks);

@@ -30,13 +30,13 @@ namespace sim {
 struct PngOutput {
   std::filesystem::path file;
   aurora::Nanoseconds at;
-  PictureLook look;
+  picture::PictureLook look;
 };
 
 struct GifOutput {
   std::filesystem::path file;
   int fps;
-  PictureLook look;
+  picture::PictureLook look;
 };
 
 struct RecordingPlan {

@@ -33,9 +33,9 @@ namespace {
 
 constexpr aurora::Nanoseconds kDefaultDuration = std::chrono::seconds(10);
 
-PillClasses pillClassesFor(const SimOptions& options) {
-  PillClasses classes{{}, options.withoutClasses};
-  for (const char* name : kHostPillClassNames) {
+host::PillClasses pillClassesFor(const SimOptions& options) {
+  host::PillClasses classes{{}, options.withoutClasses};
+  for (const char* name : host::kHostPillClassNames) {
     if (std::find(classes.leftOut.begin(), classes.leftOut.end(), name) == classes.leftOut.end()) classes.available.emplace_back(name);
   }
   return classes;
@@ -58,7 +58,7 @@ class TraceOutput {
 // Tracing lasts as long as this: the teardown after the run is not part of it.
 class Tracing {
  public:
-  explicit Tracing(TraceWriter* writer) : writer_(writer) { aurora::setPlatformObserver(writer); }
+  explicit Tracing(host::TraceWriter* writer) : writer_(writer) { aurora::setPlatformObserver(writer); }
   ~Tracing() { aurora::setPlatformObserver(nullptr); }
   Tracing(const Tracing&) = delete;
   Tracing& operator=(const Tracing&) = delete;
@@ -71,7 +71,7 @@ class Tracing {
   }
 
  private:
-  TraceWriter* writer_;
+  host::TraceWriter* writer_;
 };
 
 std::unique_ptr<aurora::Clock> makeClock(ClockKind kind) {
@@ -88,7 +88,7 @@ struct Presentation {
   std::optional<GifOutput> gif;
 };
 
-Presentation settle(const SimOptions& options, const std::optional<Script>& script) {
+Presentation settle(const SimOptions& options, const std::optional<host::Script>& script) {
   Presentation how;
   how.live = ::isatty(STDOUT_FILENO) && !options.png && !options.gif && options.trace != "-" && options.clock != ClockKind::Virtual;
   how.clock = options.clock.value_or(how.live ? ClockKind::Real : ClockKind::Virtual);
@@ -106,10 +106,10 @@ Presentation settle(const SimOptions& options, const std::optional<Script>& scri
       throw UsageError(fmt::format("--at {} s is after the end of the run at {} s (give a longer --duration)", aurora::toSeconds(at),
                                    aurora::toSeconds(duration)));
     }
-    how.png = PngOutput{*options.png, at, {options.view.value_or(ViewKind::Full), options.scale}};
+    how.png = PngOutput{*options.png, at, {options.view.value_or(picture::ViewKind::Full), options.scale}};
   }
   if (options.gif || options.demo) {
-    how.gif = GifOutput{options.gif.value_or(AURORA_TOUR_GIF), options.fps, {options.view.value_or(ViewKind::Pills), options.scale}};
+    how.gif = GifOutput{options.gif.value_or(AURORA_TOUR_GIF), options.fps, {options.view.value_or(picture::ViewKind::Pills), options.scale}};
   }
   return how;
 }
@@ -117,32 +117,32 @@ Presentation settle(const SimOptions& options, const std::optional<Script>& scri
 }  // namespace
 
 int runSimulator(const SimOptions& options, std::ostream& out, std::ostream& err) {
-  std::optional<Script> script;
-  if (options.script) script = readScriptFile(*options.script, pillClassesFor(options));
+  std::optional<host::Script> script;
+  if (options.script) script = host::readScriptFile(*options.script, pillClassesFor(options));
   const Presentation how = settle(options, script);
 
-  useDeviceRoot(options.root);
+  host::useDeviceRoot(options.root);
   std::optional<TraceOutput> traceOutput;
   if (options.trace) traceOutput.emplace(*options.trace);
 
-  PrefsFile prefs(aurora::hostPath(settings::kPreferencesPath));
+  host::PrefsFile prefs(aurora::hostPath(settings::kPreferencesPath));
   if (!options.prefsEdits.empty()) prefs.set(options.prefsEdits);
 
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
   loop.reset(makeClock(how.clock));
 
-  Scene scene;  // the window, made before tracing starts: untraced
-  std::optional<TraceWriter> writer;
+  host::Scene scene;  // the window, made before tracing starts: untraced
+  std::optional<host::TraceWriter> writer;
   if (traceOutput) {
-    writer.emplace(traceOutput->stream(), how.clock == ClockKind::Real ? TraceFlush::EachLine : TraceFlush::AtEnd);
+    writer.emplace(traceOutput->stream(), how.clock == ClockKind::Real ? host::TraceFlush::EachLine : host::TraceFlush::AtEnd);
     scene.setPillNaming(&*writer);
   }
   Tracing tracing(writer ? &*writer : nullptr);
 
-  registerHostPillClasses(options.withoutClasses);
+  host::registerHostPillClasses(options.withoutClasses);
   aurora::loadDynamicLibraries({options.bundleIdentifier, options.executableName}, err);
 
-  std::optional<ScenarioRunner> runner;
+  std::optional<host::ScenarioRunner> runner;
   std::optional<Tour> tour;
   const auto start = [&] {
     if (options.demo) {
@@ -150,7 +150,7 @@ int runSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
       tour->start();
     } else if (script) {
       runner.emplace(*script, scene, prefs);
-      runner->setSnapshotLook({options.view.value_or(ViewKind::Full), options.scale});
+      runner->setSnapshotLook({options.view.value_or(picture::ViewKind::Full), options.scale});
       runner->schedule();
     } else {
       scene.addDefaultPills();
@@ -161,7 +161,7 @@ int runSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   int status = 0;
   if (how.live) {
     const auto title = [&] { return tour ? "AuroraRibbon tour: " + tour->caption() : std::string("AuroraRibbon"); };
-    status = runLiveView(scene, {options.view.value_or(ViewKind::Pills), how.duration, title}, writer ? &*writer : nullptr, start);
+    status = runLiveView(scene, {options.view.value_or(picture::ViewKind::Pills), how.duration, title}, writer ? &*writer : nullptr, start);
   } else {
     start();
     if (script && script->lastInstant() > *how.duration) {

@@ -21,7 +21,7 @@ std::optional<std::string> readBytes(const std::filesystem::path& file) {
 
 }  // namespace
 
-Tour::Tour(Scene& scene, PrefsFile& prefs) : scene_(scene), prefs_(prefs), originalPrefs_(readBytes(prefs.path())) {}
+Tour::Tour(host::Scene& scene, host::PrefsFile& prefs) : scene_(scene), prefs_(prefs), originalPrefs_(readBytes(prefs.path())) {}
 
 Tour::~Tour() {
   try {

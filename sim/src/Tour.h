@@ -38,7 +38,7 @@ class Tour {
   static constexpr aurora::Nanoseconds kSegment{4'000'000'000};
   static constexpr aurora::Nanoseconds kLength = kSegment * static_cast<long>(kStyles.size());
 
-  Tour(Scene& scene, PrefsFile& prefs);
+  Tour(host::Scene& scene, host::PrefsFile& prefs);
   ~Tour();
   Tour(const Tour&) = delete;
   Tour& operator=(const Tour&) = delete;
@@ -51,8 +51,8 @@ class Tour {
   // Segment `round` of the tour, counted from the start across rounds.
   void show(std::size_t round);
 
-  Scene& scene_;
-  PrefsFile& prefs_;
+  host::Scene& scene_;
+  host::PrefsFile& prefs_;
   std::optional<std::string> originalPrefs_;  // nothing: there was no file
   std::optional<std::size_t> segment_;
   aurora::Nanoseconds startedAt_{};

@@ -22,6 +22,16 @@ namespace sim {
 namespace {
 
 using namespace std::chrono_literals;
+// The simulator's tests run the host and read its pictures back.
+namespace test = host::test;
+using host::HostTest;
+using host::PrefEntry;
+using host::PrefsFile;
+using host::Scene;
+using host::SceneWatcher;
+using picture::Image;
+using picture::Rgb;
+using picture::ViewKind;
 
 // The options, or the status to exit with; and what was said on standard error.
 std::pair<std::variant<SimOptions, int>, std::string> parse(std::vector<const char*> args) {

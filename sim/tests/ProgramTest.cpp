@@ -23,7 +23,15 @@
 namespace sim {
 namespace {
 
-using test::grep;
+using host::test::grep;
+// The simulator's tests run the host and read its pictures back.
+namespace test = host::test;
+using host::HostTest;
+using host::Scene;
+using picture::Image;
+using picture::Rgb;
+using picture::ViewKind;
+using picture::unpackRgb;
 using Lines = std::vector<std::string>;
 
 constexpr const char* kPrefs = "root/var/mobile/Library/Preferences/com.quillmoren.auroraribbonpref.plist";

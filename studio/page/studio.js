@@ -66,8 +66,7 @@
       case 'flag':
         control.checked = typeof entry.file === 'boolean' ? entry.file : entry.reads === true;
         break;
-      case 'style':
-      case 'direction':
+      case 'choice':
         control.value = entry.choices.includes(entry.file) ? entry.file : '';
         break;
       case 'number':

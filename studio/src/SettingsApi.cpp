@@ -43,8 +43,7 @@ Json fileValue(const PropertyListValue& value) {
 const char* kindName(prefs::KeyKind kind) {
   switch (kind) {
     case prefs::KeyKind::Flag: return "flag";
-    case prefs::KeyKind::StyleName: return "style";
-    case prefs::KeyKind::Direction: return "direction";
+    case prefs::KeyKind::Choice: return "choice";
     case prefs::KeyKind::Colour: return "colour";
     case prefs::KeyKind::Number: return "number";
   }
@@ -54,32 +53,32 @@ const char* kindName(prefs::KeyKind kind) {
 // What the extension takes from `dictionary` for `key`: null where it keeps
 // what it had; a colour is always one, the file's or the fallback.
 Json readsFor(const prefs::KnownKey& key, const NSDictionary* dictionary) {
-  switch (key.kind) {
+  const std::string_view name = key.name();
+  switch (key.kind()) {
     case prefs::KeyKind::Flag:
-      if (auto flag = dictionary ? dictionary->boolValue(key.name) : std::nullopt) return *flag;
+      if (auto flag = dictionary ? dictionary->boolValue(name) : std::nullopt) return *flag;
       return nullptr;
-    case prefs::KeyKind::StyleName:
-    case prefs::KeyKind::Direction:
-      if (auto text = dictionary ? dictionary->stringValue(key.name) : std::nullopt) return *text;
+    case prefs::KeyKind::Choice:
+      if (auto text = dictionary ? dictionary->stringValue(name) : std::nullopt) return *text;
       return nullptr;
     case prefs::KeyKind::Number:
-      if (auto value = dictionary ? dictionary->floatValue(key.name) : std::nullopt) return number(*value);
+      if (auto value = dictionary ? dictionary->floatValue(name) : std::nullopt) return number(*value);
       return nullptr;
     case prefs::KeyKind::Colour: {
-      auto text = dictionary ? dictionary->stringValue(key.name) : std::nullopt;
-      return text && aurora::parseColorString(*text) ? *text : std::string(key.fallback);
+      auto text = dictionary ? dictionary->stringValue(name) : std::nullopt;
+      return text && aurora::parseColorString(*text) ? *text : std::string(key.fallback());
     }
   }
   return nullptr;
 }
 
 Json describeKey(const prefs::KnownKey& key, const NSDictionary* dictionary) {
-  Json entry{{"key", key.name}, {"kind", kindName(key.kind)}};
-  if (auto choices = prefs::choicesOf(key.kind); !choices.empty()) entry["choices"] = std::vector<std::string>(choices.begin(), choices.end());
-  const PropertyListValue* value = dictionary ? dictionary->objectForKey(key.name) : nullptr;
+  Json entry{{"key", key.name()}, {"kind", kindName(key.kind())}};
+  if (auto choices = key.choices(); !choices.empty()) entry["choices"] = std::vector<std::string>(choices.begin(), choices.end());
+  const PropertyListValue* value = dictionary ? dictionary->objectForKey(key.name()) : nullptr;
   entry["file"] = value ? fileValue(*value) : Json(nullptr);
   entry["reads"] = readsFor(key, dictionary);
-  if (!key.fallback.empty()) entry["fallback"] = key.fallback;
+  if (!key.fallback().empty()) entry["fallback"] = key.fallback();
   return entry;
 }
 

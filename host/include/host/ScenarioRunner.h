@@ -36,7 +36,7 @@ class ScenarioRunner {
   // Hands every command to the main run loop.
   void schedule();
   // How `snapshot` pictures the screen (default: the full window at 3 pixels per point).
-  void setSnapshotLook(const PictureLook& look) { snapshotLook_ = look; }
+  void setSnapshotLook(const picture::PictureLook& look) { snapshotLook_ = look; }
   // Whether the script's `end` has run.
   bool ended() const { return ended_; }
 
@@ -62,7 +62,7 @@ class ScenarioRunner {
   const Script& script_;
   Scene& scene_;
   PrefsFile& prefs_;
-  PictureLook snapshotLook_;
+  picture::PictureLook snapshotLook_;
   bool ended_ = false;
 };
 

@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "aurora/PreferencesFile.h"
 #include "settings/Contract.h"
@@ -55,7 +56,7 @@ struct KnownKey {
   settings::AnyKey contract;
   PaneSide pane;
 
-  std::string_view name() const { return settings::nameOf(contract); }
+  constexpr std::string_view name() const { return settings::nameOf(contract); }
   KeyKind kind() const;
   // A choice key's strings, exactly as the extension compares them; else empty.
   std::span<const std::string_view> choices() const;
@@ -70,6 +71,10 @@ const KnownKey* findKnownKey(std::string_view key);
 bool isKnownKey(std::string_view key);
 // What a key takes, for help and messages: "-float or -int", ...
 std::string usageOf(const KnownKey& key);
+
+// Every key at the value the extension starts with (a colour at its fallback
+// colour string), in its order: a whole file that changes no setting.
+std::vector<aurora::PreferenceEntry> startingEntries();
 
 class RefusedValue : public std::runtime_error {
  public:

@@ -1,10 +1,10 @@
-#include "HostTestSupport.h"
+#include "PictureTestSupport.h"
 
 #include <cstring>
 
 #include <gif_lib.h>
 
-namespace host::test {
+namespace picture::test {
 
 std::optional<DecodedGif> readGif(const std::filesystem::path& file) {
   int error = 0;
@@ -42,4 +42,4 @@ std::optional<DecodedGif> readGif(const std::filesystem::path& file) {
   return decoded;
 }
 
-}  // namespace host::test
+}  // namespace picture::test
