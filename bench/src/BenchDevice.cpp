@@ -43,7 +43,7 @@ const aurora::TemporaryDirectory& root() {
 // ready before the loader runs; see BenchDevice.h.
 [[gnu::constructor(101)]] void prepareDevice() {
   ::setenv(aurora::kDeviceRootVariable, root().path().c_str(), 1);
-  aurora::PreferencesFile(preferencesPath()).set({{"enabled", true}});
+  aurora::PreferencesFile(preferencesPath()).set({{settings::key::enabled.name, true}});
   registerHostPillClass<0>();
   registerHostPillClass<1>();
 }
@@ -58,7 +58,7 @@ const std::filesystem::path& preferencesPath() {
 std::filesystem::path scratchFile(const char* name) { return root() / name; }
 
 void applyPreferences(const std::vector<aurora::PreferenceEntry>& entries, aurora::PlistFormat format) {
-  std::vector<aurora::PreferenceEntry> all{{"enabled", true}};
+  std::vector<aurora::PreferenceEntry> all{{settings::key::enabled.name, true}};
   all.insert(all.end(), entries.begin(), entries.end());
   aurora::PreferencesFile(preferencesPath()).writeRaw(aurora::preferencesBytes(all, format));
   settings::assignInitialValues();

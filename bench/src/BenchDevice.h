@@ -9,7 +9,7 @@
 // load-time function of this program (priority 101) makes the device root and
 // registers the host's classes before the extension's installation step.
 //
-//   bench::applyPreferences({{"style", std::string("Wave")}});
+//   bench::applyPreferences({{settings::key::style.name, std::string(settings::kWave)}});
 //   bench::resetRunLoop();
 //
 // The device root is removed at exit. Main thread only.
@@ -20,6 +20,7 @@
 
 #include "aurora/PreferencesFile.h"
 #include "aurora/Time.h"
+#include "settings/Contract.h"
 
 namespace bench {
 

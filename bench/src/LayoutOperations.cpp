@@ -30,7 +30,7 @@ class LayoutPass final : public Operation {
 class ColorViewConstruction final : public Operation {
  public:
   ColorViewConstruction() {
-    applyPreferences({{"style", std::string("Wave")}});
+    applyPreferences({{settings::key::style.name, std::string(settings::kWave)}});
     resetRunLoop();
   }
   void run() override {

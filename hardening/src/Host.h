@@ -5,7 +5,7 @@
 // scene is the window the pills go into.
 //
 //   hardening::Host host(root.path(), std::make_unique<aurora::VirtualClock>());
-//   host.prefs().set({{"style", std::string("Fade")}});
+//   host.prefs().set({{settings::key::style.name, std::string(settings::kFade)}});
 //   host.postSettingsChanged();
 //   host.scene().addPill("p", objc_getClass("MTStaticColorPillView"), CGRectMake(40, 831, 134, 5));
 //
@@ -18,15 +18,16 @@
 #include <string>
 
 #include "aurora/Clock.h"
+#include "host/HostPillClasses.h"
 #include "host/PrefsFile.h"
 #include "host/Scene.h"
 
 namespace hardening {
 
-inline constexpr CGRect kStaticPillFrame = CGRectMake(40, 831, 134, 5);
-inline constexpr CGRect kLumaPillFrame = CGRectMake(216, 831, 134, 5);
-inline constexpr const char* kStaticPillClass = "MTStaticColorPillView";
-inline constexpr const char* kLumaPillClass = "MTLumaDodgePillView";
+using host::kLumaPillClass;
+using host::kLumaPillFrame;
+using host::kStaticPillClass;
+using host::kStaticPillFrame;
 
 class Host {
  public:

@@ -13,6 +13,8 @@
 namespace hardening {
 namespace {
 
+namespace key = settings::key;
+
 using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
@@ -22,11 +24,14 @@ double secondsSince(Clock::time_point start) { return std::chrono::duration<doub
 void addLongLivedPills(Host& host) {
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
   // Each pill's creating layout pass, which reads the style, runs before the next write.
-  host.prefs().set({{"enabled", true}, {"style", std::string("Wave")}, {"waveAnimationSpeed", 0.05}, {"breathingSpeed", 2.0}});
+  host.prefs().set({{key::enabled.name, true},
+                    {key::style.name, std::string(settings::kWave)},
+                    {key::waveAnimationSpeed.name, 0.05},
+                    {key::breathingSpeed.name, 2.0}});
   Host::postSettingsChanged();
   host.scene().addPill("keepStatic", objc_getClass(kStaticPillClass), kStaticPillFrame);
   loop.runFor(aurora::Nanoseconds::zero());
-  host.prefs().set({{"style", std::string("Breathing")}});
+  host.prefs().set({{key::style.name, std::string(settings::kBreathing)}});
   Host::postSettingsChanged();
   host.scene().addPill("keepLuma", objc_getClass(kLumaPillClass), kLumaPillFrame);
   loop.runFor(aurora::Nanoseconds::zero());

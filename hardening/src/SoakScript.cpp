@@ -9,6 +9,8 @@
 namespace hardening {
 namespace {
 
+namespace key = settings::key;
+
 using aurora::Nanoseconds;
 using std::chrono::seconds;
 
@@ -19,13 +21,13 @@ struct Pace {
   double step;
 };
 constexpr std::array<Pace, kStyleNames.size()> kPaces{{
-    {"waveAnimationSpeed", 0.02, 0.01},
-    {"specturmAnimationSpeed", 0.05, 0.05},
-    {"fadeSpeed", 0.5, 0.5},
-    {"breathingSpeed", 0.5, 0.5},
-    {"homeBarOpacity", 0.4, 0.1},
+    {key::waveAnimationSpeed.name, 0.02, 0.01},
+    {key::specturmAnimationSpeed.name, 0.05, 0.05},
+    {key::fadeSpeed.name, 0.5, 0.5},
+    {key::breathingSpeed.name, 0.5, 0.5},
+    {key::homeBarOpacity.name, 0.4, 0.1},
 }};
-constexpr std::array<const char*, 4> kColourKeys{"fadeColor1", "fadeColor2", "breathingColor", "staticColor"};
+constexpr std::array<const char*, 4> kColourKeys{key::fadeColor1.name, key::fadeColor2.name, key::breathingColor.name, key::staticColor.name};
 constexpr std::array<const char*, 5> kColours{"#F62459", "#2ABB9B:0.5", "#abc", "#000000", "not a colour"};
 
 struct Line {

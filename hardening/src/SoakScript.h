@@ -19,10 +19,11 @@
 #include <string_view>
 
 #include "aurora/Time.h"
+#include "settings/Contract.h"
 
 namespace hardening {
 
-inline constexpr std::array<std::string_view, 5> kStyleNames{"Wave", "Spectrum", "Fade", "Breathing", "Static"};
+using settings::kStyleNames;
 
 struct SoakPlan {
   aurora::Nanoseconds duration;     // virtual time of churn

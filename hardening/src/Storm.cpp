@@ -75,13 +75,13 @@ std::string hostStorm(const StormPlan& plan, const std::filesystem::path& root) 
   ChildProcess posting([&] { return poster(go, plan.posts); });
 
   std::vector<aurora::PreferenceEntry> settings = saneSettings("Wave");
-  settings.push_back({"specturmAnimationSpeed", 0.05});
+  settings.push_back({settings::key::specturmAnimationSpeed.name, 0.05});
   replaceFile(prefs, aurora::preferencesBytes(settings, aurora::PlistFormat::Xml));
   Host host(root, std::make_unique<aurora::RealClock>());
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
   host.scene().addPill("wave", objc_getClass(kStaticPillClass), kStaticPillFrame);
   loop.runFor(aurora::Nanoseconds::zero());
-  host.prefs().set({{"style", std::string("Spectrum")}});
+  host.prefs().set({{settings::key::style.name, std::string(settings::kSpectrum)}});
   host.scene().addPill("spectrum", objc_getClass(kLumaPillClass), kLumaPillFrame);
   loop.runFor(aurora::Nanoseconds::zero());
 

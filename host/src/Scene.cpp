@@ -1,5 +1,7 @@
 #include "host/Scene.h"
 
+#include "host/HostPillClasses.h"
+
 #include <stdexcept>
 
 #include <fmt/format.h>
@@ -54,8 +56,8 @@ void Scene::addDefaultPills() {
     CGRect frame;
   };
   static constexpr DefaultPill kDefaults[] = {
-      {"static", "MTStaticColorPillView", CGRectMake(40, 831, 134, 5)},
-      {"luma", "MTLumaDodgePillView", CGRectMake(216, 831, 134, 5)},
+      {"static", kStaticPillClass, kStaticPillFrame},
+      {"luma", kLumaPillClass, kLumaPillFrame},
   };
   for (const DefaultPill& pill : kDefaults) {
     if (Class cls = objc_getClass(pill.className)) addPill(pill.name, cls, pill.frame);

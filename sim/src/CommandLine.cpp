@@ -5,6 +5,7 @@
 
 #include "host/HostPillClasses.h"
 #include "host/Numbers.h"
+#include "settings/Contract.h"
 #include "picture/GifFile.h"
 
 #ifndef AURORA_DEMO_ROOT
@@ -164,7 +165,7 @@ std::variant<SimOptions, int> parseCommandLine(int argc, const char* const* argv
 
   SimOptions options;
   options.root = root;
-  if (style) options.prefsEdits.push_back({"style", *style});
+  if (style) options.prefsEdits.push_back({settings::key::style.name, *style});
   for (const std::string& setting : settings) {
     const std::size_t equals = setting.find('=');
     options.prefsEdits.push_back({setting.substr(0, equals), host::inferPrefValue(setting.substr(equals + 1))});

@@ -48,11 +48,12 @@ std::string Tour::caption() const {
 void Tour::show(std::size_t round) {
   const std::size_t segment = round % kStyles.size();
   segment_ = segment;
-  prefs_.set({{"enabled", true},
-              {"style", std::string(kStyles[segment])},
-              {"specturmAnimationSpeed", kSpectrumStepSeconds},
-              {"fadeSpeed", kTwoColourStepSeconds},
-              {"breathingSpeed", kTwoColourStepSeconds}});
+  namespace key = settings::key;
+  prefs_.set({{key::enabled.name, true},
+              {key::style.name, std::string(kStyles[segment])},
+              {key::specturmAnimationSpeed.name, kSpectrumStepSeconds},
+              {key::fadeSpeed.name, kTwoColourStepSeconds},
+              {key::breathingSpeed.name, kTwoColourStepSeconds}});
   scene_.removeAllPills();
   scene_.addDefaultPills();
   // From the start, not from now: a real clock's commands run a little late, and that must not add up.

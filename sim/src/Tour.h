@@ -19,7 +19,7 @@
 // only.
 #pragma once
 
-#include <array>
+#include <span>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -29,12 +29,13 @@
 #include "aurora/Time.h"
 #include "host/PrefsFile.h"
 #include "host/Scene.h"
+#include "settings/Contract.h"
 
 namespace sim {
 
 class Tour {
  public:
-  static constexpr std::array<std::string_view, 5> kStyles = {"Wave", "Spectrum", "Fade", "Breathing", "Static"};
+  static constexpr std::span<const std::string_view> kStyles = settings::kStyleNames;
   static constexpr aurora::Nanoseconds kSegment{4'000'000'000};
   static constexpr aurora::Nanoseconds kLength = kSegment * static_cast<long>(kStyles.size());
 

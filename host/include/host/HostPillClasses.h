@@ -18,7 +18,9 @@
 
 namespace host {
 
-inline constexpr std::array<const char*, 2> kHostPillClassNames = {"MTStaticColorPillView", "MTLumaDodgePillView"};
+inline constexpr const char* kStaticPillClass = "MTStaticColorPillView";
+inline constexpr const char* kLumaPillClass = "MTLumaDodgePillView";
+inline constexpr std::array<const char*, 2> kHostPillClassNames = {kStaticPillClass, kLumaPillClass};
 
 // Registers every host pill class not named in `leftOut`; returns the names registered.
 std::vector<std::string> registerHostPillClasses(const std::vector<std::string>& leftOut);

@@ -4,7 +4,7 @@
 // `prefs` commands edit it with this.
 //
 //   PrefsFile prefs(aurora::hostPath(settings::kPreferencesPath));
-//   prefs.set({{"enabled", true}, {"style", std::string("Fade")}});
+//   prefs.set({{settings::key::style.name, std::string(settings::kFade)}});
 //
 // Owned by the simulator; main thread only.
 #pragma once

@@ -19,6 +19,9 @@
 namespace host {
 
 inline constexpr CGRect kWindowFrame = CGRectMake(0, 0, 390, 844);
+// Where the default pills sit: side by side at the window's bottom edge.
+inline constexpr CGRect kStaticPillFrame = CGRectMake(40, 831, 134, 5);
+inline constexpr CGRect kLumaPillFrame = CGRectMake(216, 831, 134, 5);
 
 class Scene {
  public:

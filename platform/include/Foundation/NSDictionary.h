@@ -4,7 +4,7 @@
 //
 //   auto prefs = NSDictionary::dictionaryWithContentsOfFile("/var/mobile/Library/Preferences/x.plist");
 //   if (prefs) {
-//     if (std::optional<float> speed = prefs->floatValue("waveAnimationSpeed")) ...
+//     if (std::optional<float> speed = prefs->floatValue("speed")) ...
 //   }
 //
 // Promises:

@@ -4,7 +4,7 @@
 // all change such files through this class, and NSDictionary reads them.
 //
 //   aurora::PreferencesFile prefs(aurora::hostPath("/var/mobile/Library/Preferences/x.plist"));
-//   prefs.set({{"enabled", true}, {"style", std::string("Fade")}});
+//   prefs.set({{"on", true}, {"name", std::string("value")}});
 //
 // Promises:
 // - Every change reads the whole file, changes it and puts it back atomically:

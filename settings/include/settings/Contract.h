@@ -39,21 +39,21 @@ inline constexpr std::array<std::string_view, 2> kWaveDirections{kLeftToRight, k
 
 // Read with boolValue; kept when absent.
 struct FlagKey {
-  std::string_view name;
+  const char* name;
   bool initial;
 };
 
 // Read with stringValue; kept when absent. `choices` are the values the
 // extension acts on (any other string is stored and matches nothing).
 struct TextKey {
-  std::string_view name;
+  const char* name;
   std::string_view initial;
   std::span<const std::string_view> choices;
 };
 
 // Read with floatValue, a 32-bit number widened to CGFloat; kept when absent.
 struct NumberKey {
-  std::string_view name;
+  const char* name;
   CGFloat initial;
 };
 
@@ -64,7 +64,7 @@ enum class SystemColour { Blue, Red };
 // Read with stringValue and parsed as a colour string; absent or unparsable,
 // it takes `fallback`.
 struct ColourKey {
-  std::string_view name;
+  const char* name;
   SystemColour initial;
   std::string_view fallback;
 };
