@@ -22,6 +22,11 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_G
    AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
   target_compile_options(aurora_options INTERFACE -Wno-restrict)
 endif()
+# clang checks every lock annotation (aurora/ThreadSafety.h); a guarded member
+# touched without its mutex is an error in every clang build.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  target_compile_options(aurora_options INTERFACE -Wthread-safety -Werror=thread-safety)
+endif()
 if(AURORA_WERROR)
   target_compile_options(aurora_options INTERFACE -Werror)
 endif()

@@ -45,7 +45,7 @@ Json TraceWriter::event(const char* ev) {
 
 void TraceWriter::write(const Json& line) {
   const std::string text = jsonLine(line);
-  std::lock_guard lock(writing_);
+  aurora::MutexLock lock(writing_);
   out_ << text << '\n';
   if (flush_ == TraceFlush::EachLine) out_.flush();
 }

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -15,13 +14,14 @@
 #include "aurora/DeviceRoot.h"
 #include "aurora/MainThread.h"
 #include "aurora/PlatformObserver.h"
+#include "aurora/ThreadSafety.h"
 #include "dispatch/dispatch.h"
 
 // The process's one Darwin centre. Lock order: socketMutex_, then observersMutex_.
 struct CFNotificationCenter_s {
   void addObserver(const void* observer, CFNotificationCallback callback, std::string name) {
     {
-      std::lock_guard lock(observersMutex_);
+      aurora::MutexLock lock(observersMutex_);
       const bool known = std::any_of(observers_.begin(), observers_.end(), [&](const Observer& o) {
         return o.observer == observer && o.callback == callback && o.name == name;
       });
@@ -39,7 +39,7 @@ struct CFNotificationCenter_s {
     std::filesystem::path own;
     int ownFd = -1;
     {
-      std::lock_guard lock(socketMutex_);
+      aurora::MutexLock lock(socketMutex_);
       if (receiver_.ownedHere()) {
         own = receiver_.path();
         ownFd = receiver_.fd();
@@ -50,7 +50,7 @@ struct CFNotificationCenter_s {
 
   // At exit: the socket file goes, the centre stays.
   void removeSocketFile() {
-    std::lock_guard lock(socketMutex_);
+    aurora::MutexLock lock(socketMutex_);
     if (receiver_.ownedHere()) ::unlink(receiver_.path().c_str());
   }
 
@@ -65,7 +65,7 @@ struct CFNotificationCenter_s {
   void deliverHere(const std::string& name) {
     std::vector<Observer> matching;
     {
-      std::lock_guard lock(observersMutex_);
+      aurora::MutexLock lock(observersMutex_);
       std::copy_if(observers_.begin(), observers_.end(), std::back_inserter(matching),
                    [&](const Observer& o) { return o.name == name; });
     }
@@ -80,7 +80,7 @@ struct CFNotificationCenter_s {
   // Main thread, or a poster waiting on a full receiver. Under the lock, so
   // two drainers cannot reorder what they read.
   void serviceSocket() {
-    std::lock_guard lock(socketMutex_);
+    aurora::MutexLock lock(socketMutex_);
     for (const std::string& name : receiver_.drain()) deliverHere(name);
   }
 
@@ -88,7 +88,7 @@ struct CFNotificationCenter_s {
   // there already. Main thread (the run loop's sources live there).
   void listen() {
     const aurora::notify::SocketDirectory directory = aurora::notify::socketDirectory(aurora::deviceRoot());
-    std::lock_guard lock(socketMutex_);
+    aurora::MutexLock lock(socketMutex_);
     if (receiver_.ownedHere() && receiver_.path().parent_path() == directory.path) return;
     if (receiver_.fd() >= 0) NSRunLoop::mainRunLoop().removeSource(receiver_.fd());
     receiver_.close();
@@ -102,10 +102,10 @@ struct CFNotificationCenter_s {
         std::atexit([] { CFNotificationCenterGetDarwinNotifyCenter()->removeSocketFile(); });
   }
 
-  std::mutex socketMutex_;
-  aurora::notify::Receiver receiver_;
-  std::mutex observersMutex_;
-  std::vector<Observer> observers_;
+  aurora::Mutex socketMutex_;
+  aurora::notify::Receiver receiver_ AURORA_GUARDED_BY(socketMutex_);
+  aurora::Mutex observersMutex_;
+  std::vector<Observer> observers_ AURORA_GUARDED_BY(observersMutex_);
 };
 
 CFNotificationCenterRef CFNotificationCenterGetDarwinNotifyCenter() {

@@ -8,7 +8,7 @@ namespace aurora {
 
 void MainQueue::post(OnceClosure task) {
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     tasks_.push_back(std::move(task));
     count_.store(tasks_.size(), std::memory_order_release);
   }
@@ -22,7 +22,7 @@ bool MainQueue::drain() {
   // takes a new list.
   std::vector<OnceClosure> batch = std::move(spare_);
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     batch.swap(tasks_);
     count_.store(0, std::memory_order_relaxed);
   }
@@ -34,7 +34,7 @@ bool MainQueue::drain() {
 
 void MainQueue::clear() {
   std::vector<OnceClosure> dropped;
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   dropped.swap(tasks_);
   count_.store(0, std::memory_order_relaxed);
 }

@@ -8,10 +8,10 @@
 
 #include <atomic>
 #include <cstddef>
-#include <mutex>
 #include <vector>
 
 #include "aurora/OnceFunction.h"
+#include "aurora/ThreadSafety.h"
 
 namespace aurora {
 
@@ -27,8 +27,8 @@ class MainQueue {
   void clear();
 
  private:
-  mutable std::mutex mutex_;
-  std::vector<OnceClosure> tasks_;
+  Mutex mutex_;
+  std::vector<OnceClosure> tasks_ AURORA_GUARDED_BY(mutex_);
   // tasks_.size(), readable without the lock: an empty queue is drained
   // without taking it.
   std::atomic<std::size_t> count_{0};

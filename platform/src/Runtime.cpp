@@ -2,13 +2,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "aurora/MainThread.h"
+#include "aurora/ThreadSafety.h"
 #include "objc/runtime.h"
 
 struct objc_selector {
@@ -111,9 +111,9 @@ namespace {
 // Process-wide and never destroyed: libraries loaded later register into it,
 // and objects may still be sent messages while the process exits.
 struct Registry {
-  std::mutex internMutex;  // selectors and encodings may be interned from any thread
-  std::unordered_map<std::string, std::unique_ptr<objc_selector>> selectors;
-  std::set<std::string, std::less<>> encodings;
+  aurora::Mutex internMutex;  // selectors and encodings may be interned from any thread
+  std::unordered_map<std::string, std::unique_ptr<objc_selector>> selectors AURORA_GUARDED_BY(internMutex);
+  std::set<std::string, std::less<>> encodings AURORA_GUARDED_BY(internMutex);
   std::unordered_map<std::string, std::unique_ptr<objc_class>> classes;
 };
 
@@ -148,7 +148,7 @@ void checkEncoding(Class cls, SEL sel, aurora::objc::MethodKind kind, const char
 
 SEL sel_registerName(std::string_view name) {
   auto& reg = registry();
-  std::lock_guard lock(reg.internMutex);
+  aurora::MutexLock lock(reg.internMutex);
   auto [it, inserted] = reg.selectors.try_emplace(std::string(name));
   if (inserted) it->second = std::make_unique<objc_selector>(objc_selector{std::string(name)});
   return it->second.get();
@@ -201,7 +201,7 @@ namespace aurora::objc {
 
 const char* internEncoding(std::string_view encoding) {
   auto& reg = registry();
-  std::lock_guard lock(reg.internMutex);
+  aurora::MutexLock lock(reg.internMutex);
   auto it = reg.encodings.find(encoding);
   if (it == reg.encodings.end()) it = reg.encodings.emplace(encoding).first;
   return it->c_str();

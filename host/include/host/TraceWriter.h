@@ -19,7 +19,6 @@
 // takes a lock.
 #pragma once
 
-#include <mutex>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -27,6 +26,7 @@
 #include <nlohmann/json.hpp>
 
 #include "aurora/PlatformObserver.h"
+#include "aurora/ThreadSafety.h"
 #include "host/PillNaming.h"
 #include "host/TraceIds.h"
 
@@ -40,8 +40,14 @@ class TraceWriter final : public aurora::PlatformObserver, public PillNaming {
   TraceWriter(std::ostream& out, TraceFlush flush);
 
   // False once writing failed.
-  bool good() const { return out_.good(); }
-  void flush() { out_.flush(); }
+  bool good() const {
+    aurora::MutexLock lock(writing_);
+    return out_.good();
+  }
+  void flush() {
+    aurora::MutexLock lock(writing_);
+    out_.flush();
+  }
 
   void willMakePill(Class cls, std::string_view name) override;
   void didMakePill() override { pendingPill_.reset(); }
@@ -77,9 +83,9 @@ class TraceWriter final : public aurora::PlatformObserver, public PillNaming {
   void write(const nlohmann::ordered_json& line);
   const std::string* viewId(const UIView& view) const;
 
-  std::ostream& out_;
+  mutable aurora::Mutex writing_;
+  std::ostream& out_ AURORA_GUARDED_BY(writing_);
   const TraceFlush flush_;
-  std::mutex writing_;
   std::optional<PendingPill> pendingPill_;
   TraceIds views_{'v'};
   TraceIds timers_{'t'};
