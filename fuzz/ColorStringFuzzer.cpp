@@ -13,7 +13,7 @@ namespace {
 
 bool inUnitRange(double value) { return value >= 0.0 && value <= 1.0; }
 
-bool sameColour(const UIColorRef& color, const RGBA& expected) { return color && color->components() == expected; }
+bool sameColor(const UIColorRef& color, const RGBA& expected) { return color && color->components() == expected; }
 
 }  // namespace
 
@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(text.size() >= 4 && text[0] == '#');
   }
   const RGBA fallback = *aurora::parseColorString("#2ABB9B");
-  FUZZ_CHECK(sameColour(LCPParseColorString(text, "#2ABB9B"), parsed.value_or(fallback)));
+  FUZZ_CHECK(sameColor(LCPParseColorString(text, "#2ABB9B"), parsed.value_or(fallback)));
   // The input as the fallback: its colour when valid, else opaque black.
-  FUZZ_CHECK(sameColour(LCPParseColorString("", text), parsed.value_or(RGBA{0, 0, 0, 1})));
+  FUZZ_CHECK(sameColor(LCPParseColorString("", text), parsed.value_or(RGBA{0, 0, 0, 1})));
   return 0;
 }

@@ -119,12 +119,12 @@ class FixedPaletteGif final : public Operation {
     int error = 0;
     gif_ = EGifOpenFileName(scratchFile("fixed.gif").c_str(), false, &error);
     if (gif_ == nullptr) throw std::runtime_error(std::string("giflib: ") + GifErrorString(error));
-    std::array<GifColorType, 256> colours{};
+    std::array<GifColorType, 256> colors{};
     for (int i = 0; i < 256; ++i) {
-      colours[static_cast<std::size_t>(i)] = {static_cast<GifByteType>((i >> 5) * 255 / 7), static_cast<GifByteType>(((i >> 2) & 7) * 255 / 7),
+      colors[static_cast<std::size_t>(i)] = {static_cast<GifByteType>((i >> 5) * 255 / 7), static_cast<GifByteType>(((i >> 2) & 7) * 255 / 7),
                                               static_cast<GifByteType>((i & 3) * 255 / 3)};
     }
-    map_ = GifMakeMapObject(256, colours.data());
+    map_ = GifMakeMapObject(256, colors.data());
     check(EGifPutScreenDesc(gif_, frames_.options.width, frames_.options.height, 8, 0, map_), "the screen");
     line_.resize(static_cast<std::size_t>(frames_.options.width));
   }

@@ -27,8 +27,8 @@ constexpr std::array<Pace, kStyleNames.size()> kPaces{{
     {key::breathingSpeed.name, 0.5, 0.5},
     {key::homeBarOpacity.name, 0.4, 0.1},
 }};
-constexpr std::array<const char*, 4> kColourKeys{key::fadeColor1.name, key::fadeColor2.name, key::breathingColor.name, key::staticColor.name};
-constexpr std::array<const char*, 5> kColours{"#F62459", "#2ABB9B:0.5", "#abc", "#000000", "not a colour"};
+constexpr std::array<const char*, 4> kColorKeys{key::fadeColor1.name, key::fadeColor2.name, key::breathingColor.name, key::staticColor.name};
+constexpr std::array<const char*, 5> kColors{"#F62459", "#2ABB9B:0.5", "#abc", "#000000", "not a colour"};
 
 struct Line {
   Nanoseconds at;
@@ -62,7 +62,7 @@ void addPill(Lines& lines, const SoakPlan& plan, std::int64_t g, Nanoseconds at,
   lines.add(at, "prefs set enabled bool true");
   lines.add(at, fmt::format("prefs set style string {}", kStyleNames[style]));
   lines.add(at, fmt::format("prefs set {} real {}", pace.key, pace.low + pace.step * static_cast<double>(g % 6)));
-  lines.add(at, fmt::format("prefs set {} string \"{}\"", kColourKeys[g % 4], kColours[g % 5]));
+  lines.add(at, fmt::format("prefs set {} string \"{}\"", kColorKeys[g % 4], kColors[g % 5]));
   lines.add(at, fmt::format("prefs set waveDirection string {}", g % 3 == 0 ? "r2l" : "l2r"));
   lines.add(at, "notify");
   lines.add(at, fmt::format("pill add {} {}", name, luma ? "MTLumaDodgePillView 216 831 134 5" : "MTStaticColorPillView 40 831 134 5"));

@@ -154,7 +154,7 @@ class PillHooksTest : public VirtualLoopTest {
 };
 
 // Its creating pass makes, places, paints and starts it; later passes fit it while switched on.
-TEST_F(PillHooksTest, TheStaticPillGetsAColourViewThatFitsIt) {
+TEST_F(PillHooksTest, TheStaticPillGetsAColorViewThatFitsIt) {
   applyPreferences({{"enabled", true}, {"style", std::string("Wave")}, {"homeBarOpacity", 0.5}});
   auto pill = makePill("MTStaticColorPillView");
   Recorder recorder;
@@ -196,7 +196,7 @@ TEST_F(PillHooksTest, TheStaticPillGetsAColourViewThatFitsIt) {
 }
 
 // Its creating pass clips and pins it, neither rounding nor painting it red; later passes round it.
-TEST_F(PillHooksTest, TheLumaPillGetsAPinnedUnpaintedColourView) {
+TEST_F(PillHooksTest, TheLumaPillGetsAPinnedUnpaintedColorView) {
   applyPreferences({{"enabled", true}, {"style", std::string("Fade")}, {"homeBarOpacity", 0.75}});
   auto pill = makePill("MTLumaDodgePillView");
   Recorder recorder;
@@ -220,7 +220,7 @@ TEST_F(PillHooksTest, TheLumaPillGetsAPinnedUnpaintedColourView) {
   EXPECT_EQ(colorView->layer()->cornerRadius(), 6);
 }
 
-TEST_F(PillHooksTest, AForeignViewWithTheTagIsTakenForTheColourView) {
+TEST_F(PillHooksTest, AForeignViewWithTheTagIsTakenForTheColorView) {
   auto pill = makePill("MTStaticColorPillView");
   auto foreign = UIView::make(UIView::objcClass(), CGRectMake(1, 1, 2, 2));
   foreign->setTag(115);
@@ -231,7 +231,7 @@ TEST_F(PillHooksTest, AForeignViewWithTheTagIsTakenForTheColourView) {
   EXPECT_EQ(foreign->layer()->cornerRadius(), 2.5);
 }
 
-TEST_F(PillHooksTest, LumaAnimateViewPaintsNothingWithoutAColourView) {
+TEST_F(PillHooksTest, LumaAnimateViewPaintsNothingWithoutAColorView) {
   applyPreferences({{"enabled", false}});  // the master switch off: the pill's passes make nothing
   auto pill = makePill("MTLumaDodgePillView");
   loop().runFor(1s);
@@ -249,7 +249,7 @@ TEST_F(PillHooksTest, LumaAnimateViewPaintsNothingWithoutAColourView) {
 }
 
 // An unknown style runs nothing; a new colour view reads the file itself.
-TEST_F(PillHooksTest, SettingsReachOnlyLaterColourViews) {
+TEST_F(PillHooksTest, SettingsReachOnlyLaterColorViews) {
   applyPreferences({{"enabled", true}, {"style", std::string("wave")}, {"homeBarOpacity", 0.25}});
   auto pill = makePill("MTStaticColorPillView");
   loop().runFor(0ns);

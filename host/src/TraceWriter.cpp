@@ -22,7 +22,7 @@ Json toJson(const aurora::PropertyValue& value) {
         using T = std::decay_t<decltype(v)>;
         if constexpr (std::is_same_v<T, std::vector<RGBA>>) {
           Json list = Json::array();
-          for (const RGBA& colour : v) list.push_back(toJson(colour));
+          for (const RGBA& color : v) list.push_back(toJson(color));
           return list;
         } else if constexpr (std::is_same_v<T, RGBA> || std::is_same_v<T, CGRect> || std::is_same_v<T, CGPoint>) {
           return toJson(v);

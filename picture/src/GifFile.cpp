@@ -44,12 +44,12 @@ PixelRect changedRect(const std::vector<std::uint32_t>& before, const std::vecto
 }
 
 // A giflib colour map: a power of two of at least 2 entries, the spare ones black.
-ColorMapObject* makeColourMap(const std::vector<Rgb>& palette) {
+ColorMapObject* makeColorMap(const std::vector<Rgb>& palette) {
   int size = 2;
   while (static_cast<std::size_t>(size) < palette.size()) size *= 2;
-  std::vector<GifColorType> colours(static_cast<std::size_t>(size), GifColorType{0, 0, 0});
-  for (std::size_t i = 0; i < palette.size(); ++i) colours[i] = {palette[i].red, palette[i].green, palette[i].blue};
-  return GifMakeMapObject(size, colours.data());
+  std::vector<GifColorType> colors(static_cast<std::size_t>(size), GifColorType{0, 0, 0});
+  for (std::size_t i = 0; i < palette.size(); ++i) colors[i] = {palette[i].red, palette[i].green, palette[i].blue};
+  return GifMakeMapObject(size, colors.data());
 }
 
 }  // namespace
@@ -123,7 +123,7 @@ void GifFile::addFrame(const Image& frame) {
   EGifGCBToExtension(&control, extension);
   check(EGifPutExtension(gif_, GRAPHICS_EXT_FUNC_CODE, sizeof extension, extension), "a frame's delay");
 
-  ColorMapObject* map = makeColourMap(indexed.palette);
+  ColorMapObject* map = makeColorMap(indexed.palette);
   if (map == nullptr) throw std::runtime_error("out of memory for a GIF palette");
   const int described = EGifPutImageDesc(gif_, rect.x, rect.y, rect.width, rect.height, false, map);
   GifFreeMapObject(map);

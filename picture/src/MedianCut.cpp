@@ -7,7 +7,7 @@
 namespace picture {
 namespace {
 
-struct Colour {
+struct Color {
   std::uint32_t value;
   std::uint32_t count;
 };
@@ -22,12 +22,12 @@ struct Box {
   int spread = 0;
 };
 
-Box measure(const std::vector<Colour>& colours, std::size_t begin, std::size_t end) {
+Box measure(const std::vector<Color>& colors, std::size_t begin, std::size_t end) {
   std::array<int, 3> low{255, 255, 255}, high{0, 0, 0};
   for (std::size_t i = begin; i < end; ++i) {
     for (int c = 0; c < 3; ++c) {
-      low[c] = std::min(low[c], channel(colours[i].value, c));
-      high[c] = std::max(high[c], channel(colours[i].value, c));
+      low[c] = std::min(low[c], channel(colors[i].value, c));
+      high[c] = std::max(high[c], channel(colors[i].value, c));
     }
   }
   Box box{begin, end};
@@ -38,28 +38,28 @@ Box measure(const std::vector<Colour>& colours, std::size_t begin, std::size_t e
 }
 
 // Splits `box` at the weighted median of its widest channel; both halves keep a colour.
-std::pair<Box, Box> split(std::vector<Colour>& colours, const Box& box) {
-  const auto first = colours.begin() + static_cast<std::ptrdiff_t>(box.begin);
-  const auto last = colours.begin() + static_cast<std::ptrdiff_t>(box.end);
-  std::sort(first, last, [c = box.widest](const Colour& a, const Colour& b) { return channel(a.value, c) < channel(b.value, c); });
+std::pair<Box, Box> split(std::vector<Color>& colors, const Box& box) {
+  const auto first = colors.begin() + static_cast<std::ptrdiff_t>(box.begin);
+  const auto last = colors.begin() + static_cast<std::ptrdiff_t>(box.end);
+  std::sort(first, last, [c = box.widest](const Color& a, const Color& b) { return channel(a.value, c) < channel(b.value, c); });
   std::uint64_t total = 0;
   for (auto it = first; it != last; ++it) total += it->count;
   std::uint64_t seen = 0;
   std::size_t cut = box.begin + 1;
   for (std::size_t i = box.begin; i + 1 < box.end; ++i) {
-    seen += colours[i].count;
+    seen += colors[i].count;
     cut = i + 1;
     if (2 * seen >= total) break;
   }
-  return {measure(colours, box.begin, cut), measure(colours, cut, box.end)};
+  return {measure(colors, box.begin, cut), measure(colors, cut, box.end)};
 }
 
-Rgb meanColour(const std::vector<Colour>& colours, const Box& box) {
+Rgb meanColor(const std::vector<Color>& colors, const Box& box) {
   std::array<std::uint64_t, 3> sum{};
   std::uint64_t count = 0;
   for (std::size_t i = box.begin; i < box.end; ++i) {
-    for (int c = 0; c < 3; ++c) sum[c] += static_cast<std::uint64_t>(channel(colours[i].value, c)) * colours[i].count;
-    count += colours[i].count;
+    for (int c = 0; c < 3; ++c) sum[c] += static_cast<std::uint64_t>(channel(colors[i].value, c)) * colors[i].count;
+    count += colors[i].count;
   }
   auto mean = [&](int c) { return static_cast<std::uint8_t>((sum[c] + count / 2) / count); };
   return {mean(0), mean(1), mean(2)};
@@ -74,16 +74,16 @@ IndexedPixels quantise(std::span<const std::uint32_t> pixels, int imageWidth, Pi
   for (int y = rect.y; y < rect.y + rect.height; ++y) {
     for (int x = rect.x; x < rect.x + rect.width; ++x) ++counts[at(x, y)];
   }
-  std::vector<Colour> colours;
-  colours.reserve(counts.size());
-  for (const auto& [value, count] : counts) colours.push_back({value, count});
-  if (colours.empty()) return {};
+  std::vector<Color> colors;
+  colors.reserve(counts.size());
+  for (const auto& [value, count] : counts) colors.push_back({value, count});
+  if (colors.empty()) return {};
 
-  std::vector<Box> boxes{measure(colours, 0, colours.size())};
-  while (boxes.size() < kMostGifColours) {
+  std::vector<Box> boxes{measure(colors, 0, colors.size())};
+  while (boxes.size() < kMostGifColors) {
     auto widest = std::max_element(boxes.begin(), boxes.end(), [](const Box& a, const Box& b) { return a.spread < b.spread; });
     if (widest->spread == 0) break;  // every box holds one colour
-    auto [low, high] = split(colours, *widest);
+    auto [low, high] = split(colors, *widest);
     *widest = low;
     boxes.push_back(high);
   }
@@ -92,8 +92,8 @@ IndexedPixels quantise(std::span<const std::uint32_t> pixels, int imageWidth, Pi
   std::unordered_map<std::uint32_t, std::uint8_t> indexOf;
   for (const Box& box : boxes) {
     const auto index = static_cast<std::uint8_t>(result.palette.size());
-    result.palette.push_back(meanColour(colours, box));
-    for (std::size_t i = box.begin; i < box.end; ++i) indexOf[colours[i].value] = index;
+    result.palette.push_back(meanColor(colors, box));
+    for (std::size_t i = box.begin; i < box.end; ++i) indexOf[colors[i].value] = index;
   }
   result.indices.reserve(static_cast<std::size_t>(rect.width) * static_cast<std::size_t>(rect.height));
   for (int y = rect.y; y < rect.y + rect.height; ++y) {

@@ -18,7 +18,7 @@ struct IndexedPixels {
   std::vector<std::uint8_t> indices;    // one per pixel of the rectangle, row by row
 };
 
-inline constexpr std::size_t kMostGifColours = 256;
+inline constexpr std::size_t kMostGifColors = 256;
 
 // `pixels` are 0xRRGGBB, `imageWidth` to a row; `rect` lies within the image.
 IndexedPixels quantise(std::span<const std::uint32_t> pixels, int imageWidth, PixelRect rect);

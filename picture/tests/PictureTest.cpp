@@ -80,11 +80,11 @@ TEST_F(RendererTest, DrawsEachViewAsItsLayerPresentsIt) {
   const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, white{255, 255, 255};
   struct Pixel {
     double x, y;
-    std::optional<Rgb> colour;  // nothing: the wallpaper
+    std::optional<Rgb> color;  // nothing: the wallpaper
     double alpha = 1;           // 0.5: half over the wallpaper
     int tolerance = 0;
   };
-  for (const auto& [x, y, colour, alpha, tolerance] : std::vector<Pixel>{
+  for (const auto& [x, y, color, alpha, tolerance] : std::vector<Pixel>{
            {60, 20, red, 1, 1}, {60, 60, Rgb{128, 0, 128}, 1, 2}, {60, 100, blue, 1, 1},  // padded before its start, halfway, padded after its end
            {112, 60, {}}, {135, 25, green},  // nothing beyond the view; a gradient with no colours shows the background
            {160, 10, {}}, {219.9, 10, {}}, {160, 49.9, {}}, {219.9, 49.9, {}}, {190, 30, white}, {160.5, 30, white},  // rounded corners
@@ -94,7 +94,7 @@ TEST_F(RendererTest, DrawsEachViewAsItsLayerPresentsIt) {
            {240, 160, blue}, {265, 185, blue}, {221, 141, blue},                      // not clipped
            {295, 135, red}, {305, 145, green}, {340, 180, blue},                      // subviews after their parent, in order, in their frames
            {35, 265, Rgb{255, 0, 128}, 1, 1}}) {                                      // extended colours clamped
-    const Rgb under = at(wall, x, y), want = !colour ? under : alpha < 1 ? halfway(under, *colour) : *colour;
+    const Rgb under = at(wall, x, y), want = !color ? under : alpha < 1 ? halfway(under, *color) : *color;
     EXPECT_TRUE(near(at(image, x, y), want, tolerance)) << x << ", " << y;
   }
 }
@@ -178,20 +178,20 @@ TEST(GifFile, WritesEveryFrameLoopingWithItsOwnPaletteAndChangedRectangle) {
   for (const auto& [length, frames] : {std::pair(2000ms, 50u), {1010ms, 25u}, {0ms, 1u}}) EXPECT_EQ(gifFrameCount(length, 25), frames);
 }
 
-TEST(MedianCut, GivesAClosePaletteOfAtMost256ForMoreColours) {
+TEST(MedianCut, GivesAClosePaletteOfAtMost256ForMoreColors) {
   std::vector<std::uint32_t> pixels;  // a smooth two-way ramp: 64 x 64 distinct colours
   for (std::uint32_t y = 0; y < 64; ++y) {
     for (std::uint32_t x = 0; x < 64; ++x) pixels.push_back(packRgb({static_cast<std::uint8_t>(x * 4), static_cast<std::uint8_t>(y * 4), 128}));
   }
   const IndexedPixels indexed = quantise(pixels, 64, {0, 0, 64, 64});
-  EXPECT_EQ(indexed.palette.size(), kMostGifColours);
+  EXPECT_EQ(indexed.palette.size(), kMostGifColors);
   int worst = 0;
   for (std::size_t i = 0; i < pixels.size(); ++i) {
     const Rgb want = unpackRgb(pixels[i]), got = indexed.palette[indexed.indices[i]];
     worst = std::max({worst, std::abs(want.red - got.red), std::abs(want.green - got.green), std::abs(want.blue - got.blue)});
   }
   EXPECT_LE(worst, 16);  // 4096 colours in 256 boxes: each box spans about 16 x 16
-  EXPECT_EQ(std::set<std::uint8_t>(indexed.indices.begin(), indexed.indices.end()).size(), kMostGifColours);  // every entry used
+  EXPECT_EQ(std::set<std::uint8_t>(indexed.indices.begin(), indexed.indices.end()).size(), kMostGifColors);  // every entry used
 }
 
 }  // namespace

@@ -331,7 +331,7 @@ TEST_F(ColorPillViewTest, SpectrumWalksEveryHueOnceAndWrapsAfter360) {
   EXPECT_EQ(objc_msgSend<NSUInteger>(view.get(), sel_registerName("currentHueNum")), 359u);  // a full turn on
 }
 
-TEST_F(ColorPillViewTest, StaticViewPaintsAtOnceWithTheColourOfThatMoment) {
+TEST_F(ColorPillViewTest, StaticViewPaintsAtOnceWithTheColorOfThatMoment) {
   auto view = makeView();
   for (const RGBA& chosen : {kFirst, kSecond}) {
     settings::staticColor = color(chosen);

@@ -66,7 +66,7 @@ bool typeFits(KeyKind kind, ValueType type) {
     case KeyKind::Flag: return type == ValueType::Bool;
     case KeyKind::Number: return type == ValueType::Float || type == ValueType::Int;
     case KeyKind::Choice:
-    case KeyKind::Colour: return type == ValueType::String;
+    case KeyKind::Color: return type == ValueType::String;
   }
   return false;
 }
@@ -75,7 +75,7 @@ bool typeFits(KeyKind kind, ValueType type) {
 bool textFits(const KnownKey& key, const std::string& text) {
   switch (key.kind()) {
     case KeyKind::Choice: return std::ranges::find(key.choices(), text) != key.choices().end();
-    case KeyKind::Colour: return aurora::parseColorString(text).has_value();
+    case KeyKind::Color: return aurora::parseColorString(text).has_value();
     case KeyKind::Flag:
     case KeyKind::Number: return true;
   }
@@ -89,7 +89,7 @@ KeyKind KnownKey::kind() const {
     KeyKind operator()(const settings::FlagKey&) const { return KeyKind::Flag; }
     KeyKind operator()(const settings::TextKey&) const { return KeyKind::Choice; }
     KeyKind operator()(const settings::NumberKey&) const { return KeyKind::Number; }
-    KeyKind operator()(const settings::ColourKey&) const { return KeyKind::Colour; }
+    KeyKind operator()(const settings::ColorKey&) const { return KeyKind::Color; }
   };
   return std::visit(Kind{}, contract);
 }
@@ -100,8 +100,8 @@ std::span<const std::string_view> KnownKey::choices() const {
 }
 
 std::string_view KnownKey::fallback() const {
-  const auto* colour = std::get_if<settings::ColourKey>(&contract);
-  return colour ? colour->fallback : std::string_view{};
+  const auto* color = std::get_if<settings::ColorKey>(&contract);
+  return color ? color->fallback : std::string_view{};
 }
 
 std::span<const KnownKey> knownKeys() { return kKnownKeys; }
@@ -125,7 +125,7 @@ std::string usageOf(const KnownKey& key) {
     case KeyKind::Choice:
       if (key.choices().size() == 2) return fmt::format("-string, {}", fmt::join(key.choices(), " or "));
       return fmt::format("-string, one of {}", fmt::join(key.choices(), ", "));
-    case KeyKind::Colour: return "-string, a colour: #RRGGBB or #RGB (hex digits), optionally :ALPHA (0 to 1)";
+    case KeyKind::Color: return "-string, a colour: #RRGGBB or #RGB (hex digits), optionally :ALPHA (0 to 1)";
   }
   return {};
 }
@@ -135,7 +135,7 @@ std::vector<aurora::PreferenceEntry> startingEntries() {
     aurora::PreferenceValue operator()(const settings::FlagKey& key) const { return key.initial; }
     aurora::PreferenceValue operator()(const settings::TextKey& key) const { return std::string(key.initial); }
     aurora::PreferenceValue operator()(const settings::NumberKey& key) const { return key.initial; }
-    aurora::PreferenceValue operator()(const settings::ColourKey& key) const { return std::string(key.fallback); }
+    aurora::PreferenceValue operator()(const settings::ColorKey& key) const { return std::string(key.fallback); }
   };
   std::vector<aurora::PreferenceEntry> entries;
   for (const settings::AnyKey& key : settings::kKeys) entries.push_back({std::string(settings::nameOf(key)), std::visit(Starting{}, key)});

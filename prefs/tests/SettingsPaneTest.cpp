@@ -143,20 +143,20 @@ TEST_F(SettingsPaneTest, BadCommandLinesAndValuesAreStatus2) {
       EXPECT_NE(err.find("Usage"), std::string::npos) << err;
     }
   }
-  const std::string colour = "-string, a colour: #RRGGBB or #RGB (hex digits), optionally :ALPHA (0 to 1)";
+  const std::string color = "-string, a colour: #RRGGBB or #RGB (hex digits), optionally :ALPHA (0 to 1)";
   const std::string styles = "-string, one of Wave, Spectrum, Fade, Breathing, Static";
   const std::string notInt = "is not a -int value (a decimal integer that fits in 64 bits)";
   for (const auto& [args, reason] : std::vector<std::pair<Args, std::string>>{
            {{"write", "enabled", "-string", "yes"}, "enabled takes -bool, not -string"},
            {{"write", "homeBarOpacity", "-string", "0.5"}, "homeBarOpacity takes -float or -int, not -string"},
            {{"write", "homeBarOpacity", "-bool", "1"}, "homeBarOpacity takes -float or -int, not -bool"},
-           {{"write", "fadeColor1", "-int", "255"}, "fadeColor1 takes " + colour + ", not -int"},
+           {{"write", "fadeColor1", "-int", "255"}, "fadeColor1 takes " + color + ", not -int"},
            {{"write", "style", "-bool", "1"}, "style takes " + styles + ", not -bool"},
            {{"write", "enabled", "-bool", "maybe"}, "enabled: 'maybe' is not a -bool value (true, false, yes, no, 1 or 0)"},
            {{"write", "fadeSpeed", "-int", "1.5"}, "fadeSpeed: '1.5' " + notInt},
            {{"write", "other", "-int", "99999999999999999999"}, "other: '99999999999999999999' " + notInt},
            {{"write", "mine", "-float", "x"}, "mine: 'x' is not a -float value (a finite decimal number such as 0.5 or 1e-3)"},
-           {{"write", "fadeColor1", "-string", "#12"}, "fadeColor1: '#12' does not fit; it takes " + colour},
+           {{"write", "fadeColor1", "-string", "#12"}, "fadeColor1: '#12' does not fit; it takes " + color},
            {{"write", "style", "-string", "wave"}, "style: 'wave' does not fit; it takes " + styles},
            {{"write", "waveDirection", "-string", "up"}, "waveDirection: 'up' does not fit; it takes -string, l2r or r2l"},
            // one bad item refuses the whole command

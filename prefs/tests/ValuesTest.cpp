@@ -37,11 +37,11 @@ TEST(PrefsPreferenceKeys, TakesValuesThatFitTheirKeyAsGiven) {
       {{"waveDirection", ValueType::String, "r2l"}, V(std::string("r2l"))}, {{"homeBarOpacity", ValueType::Int, "1"}, V(std::int64_t{1})},
       {{"fadeSpeed", ValueType::Float, "3"}, V(3.0)}, {{"mine", ValueType::Int, "-4"}, V(std::int64_t{-4})}};  // other keys: any type
   for (const auto& [item, value] : accepted) EXPECT_EQ(checkedEntry(item), (aurora::PreferenceEntry{item.key, value})) << item.text;
-  for (const char* colour : {"#F62459", "#abc", "#FFFFFF:0.75", "#000:1"}) {
-    EXPECT_EQ(checkedEntry({"staticColor", ValueType::String, colour}).value, V(std::string(colour)));
+  for (const char* color : {"#F62459", "#abc", "#FFFFFF:0.75", "#000:1"}) {
+    EXPECT_EQ(checkedEntry({"staticColor", ValueType::String, color}).value, V(std::string(color)));
   }
-  for (const char* colour : {"", "F62459", "#F6245", "#GGGGGG", "#F62459 ", "#F62459:", "#F62459:1e-1", "red"}) {
-    EXPECT_THROW(checkedEntry({"fadeColor2", ValueType::String, colour}), RefusedValue) << colour;
+  for (const char* color : {"", "F62459", "#F6245", "#GGGGGG", "#F62459 ", "#F62459:", "#F62459:1e-1", "red"}) {
+    EXPECT_THROW(checkedEntry({"fadeColor2", ValueType::String, color}), RefusedValue) << color;
   }
 }
 

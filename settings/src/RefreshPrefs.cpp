@@ -31,7 +31,7 @@ void readPlain(const NumberKey& key, CGFloat& setting) {
 }
 
 // A colour key always assigns: the file's colour string, or the fallback.
-UIColorRef readColor(const ColourKey& key) {
+UIColorRef readColor(const ColorKey& key) {
   std::optional<std::string> text = settings ? settings->stringValue(key.name) : std::nullopt;
   return LCPParseColorString(text ? *text : key.fallback, key.fallback);
 }

@@ -24,8 +24,8 @@ constinit CGFloat fadeSpeed = key::fadeSpeed.initial;
 
 namespace {
 
-UIColorRef systemColor(SystemColour colour) {
-  return colour == SystemColour::Red ? UIColor::redColor() : UIColor::blueColor();
+UIColorRef systemColor(SystemColor color) {
+  return color == SystemColor::Red ? UIColor::redColor() : UIColor::blueColor();
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ class RefreshPrefsTest : public ::testing::TestWithParam<PlistFormat> {
 std::vector<CGFloat> numbers() {
   return {waveSpeed, waveOpacity, specturmSpeed, specturmOpacity, homeBarOpacity, breathingSpeed, fadeSpeed};
 }
-std::vector<RGBA> colours() {
+std::vector<RGBA> colors() {
   return {firstColor->components(), secondColor->components(), breathingColor->components(), staticColor->components()};
 }
 const std::vector<CGFloat> kInitialNumbers{0.05, 1, 0.1, 1, 1, 10, 10};
@@ -40,7 +40,7 @@ TEST_P(RefreshPrefsTest, NoFileKeepsTheInitialValues) {
   waveSpeed = waveOpacity = specturmSpeed = specturmOpacity = homeBarOpacity = breathingSpeed = fadeSpeed = -5;
   firstColor = secondColor = breathingColor = staticColor = nullptr;
   assignInitialValues();
-  EXPECT_EQ(colours(), (std::vector<RGBA>{{0, 0, 1, 1}, {1, 0, 0, 1}, {0, 0, 1, 1}, {0, 0, 1, 1}}));  // before the first read
+  EXPECT_EQ(colors(), (std::vector<RGBA>{{0, 0, 1, 1}, {1, 0, 0, 1}, {0, 0, 1, 1}, {0, 0, 1, 1}}));  // before the first read
   for (bool withFile : {false, true}) {
     if (withFile) write({{"enabled", true}});
     refreshPrefs();
@@ -48,7 +48,7 @@ TEST_P(RefreshPrefsTest, NoFileKeepsTheInitialValues) {
     EXPECT_EQ(style, "Wave");
     EXPECT_EQ(waveDirection, "l2r");
     EXPECT_EQ(numbers(), kInitialNumbers);
-    EXPECT_EQ(colours(), kFallbacks);
+    EXPECT_EQ(colors(), kFallbacks);
   }
 }
 
@@ -61,7 +61,7 @@ TEST_P(RefreshPrefsTest, EveryKeyIsReadWithNumbersAsWidenedFloats) {
          {"someOtherKey", std::string("ignored")}});
   refreshPrefs();
   EXPECT_EQ(style, "Breathing");
-  EXPECT_EQ(colours(), (std::vector<RGBA>{{0, 1, 0, 1}, hex(0x11, 0x22, 0x33), {1, 1, 1, 0.75}, {0, 0, 1, 1}}));
+  EXPECT_EQ(colors(), (std::vector<RGBA>{{0, 1, 0, 1}, hex(0x11, 0x22, 0x33), {1, 1, 1, 0.75}, {0, 0, 1, 1}}));
   // 0.2f widened is 0.20000000298023224.
   EXPECT_EQ(numbers(), (std::vector<CGFloat>{0.2f, 0.5, 2, 0.25, 0.1f, 3.5, 7}));
   EXPECT_EQ(waveDirection, "r2l");
@@ -81,7 +81,7 @@ TEST_P(RefreshPrefsTest, AFileGoneOrCorruptReadsAsNoFile) {
     EXPECT_TRUE(enabled);
     EXPECT_EQ(style, "Fade");
     EXPECT_EQ(fadeSpeed, 2.0);
-    EXPECT_EQ(colours(), kFallbacks);
+    EXPECT_EQ(colors(), kFallbacks);
   }
 }
 
@@ -94,7 +94,7 @@ TEST_P(RefreshPrefsTest, WrongTypesReadByThePlatformRulesOrCountAsAbsent) {
   EXPECT_TRUE(enabled);
   EXPECT_EQ(style, "5");
   EXPECT_EQ(homeBarOpacity, 0.5);
-  EXPECT_EQ(colours(), (std::vector<RGBA>{hex(1, 2, 3), kFallbacks[1], kFallbacks[2], kFallbacks[0]}));
+  EXPECT_EQ(colors(), (std::vector<RGBA>{hex(1, 2, 3), kFallbacks[1], kFallbacks[2], kFallbacks[0]}));
   EXPECT_EQ(waveSpeed, std::numeric_limits<double>::infinity());  // saturated, not undefined
   EXPECT_EQ(breathingSpeed, -std::numeric_limits<double>::infinity());
   // Arrays, which the writer has no type for, are no number, string or colour; an unknown style is kept as it is.
@@ -105,7 +105,7 @@ TEST_P(RefreshPrefsTest, WrongTypesReadByThePlatformRulesOrCountAsAbsent) {
   EXPECT_EQ(style, "wave ");
   EXPECT_EQ(fadeSpeed, 10.0);
   EXPECT_EQ(waveDirection, "l2r");
-  EXPECT_EQ(colours()[0], kFallbacks[0]);
+  EXPECT_EQ(colors()[0], kFallbacks[0]);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothFormats, RefreshPrefsTest, ::testing::Values(PlistFormat::Xml, PlistFormat::Binary),

@@ -10,7 +10,7 @@
 namespace sim {
 namespace {
 
-constexpr picture::Rgb kLabelColour{205, 205, 220};
+constexpr picture::Rgb kLabelColor{205, 205, 220};
 constexpr picture::Rgb kStatusText{235, 235, 240};
 constexpr picture::Rgb kStatusBackground{38, 36, 58};
 
@@ -24,7 +24,7 @@ void labelPills(CellGrid& grid, const UIView& window, const picture::RenderOptio
     if (static_cast<double>(name.size()) > frame.size.width * framing.scaleX) continue;
     const int row = static_cast<int>(std::floor(top.y / 2)) - 1;
     const int column = static_cast<int>(std::lround(top.x)) - static_cast<int>(name.size() / 2);
-    grid.putTextOverPicture(column, row, name, kLabelColour);
+    grid.putTextOverPicture(column, row, name, kLabelColor);
   }
 }
 

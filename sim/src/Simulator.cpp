@@ -12,7 +12,7 @@
 #include "Foundation/NSRunLoop.h"
 #include "LiveSession.h"
 #include "Recorder.h"
-#include "TerminalColour.h"
+#include "TerminalColor.h"
 #include "Tour.h"
 #include "aurora/DeviceRoot.h"
 #include "aurora/Loader.h"

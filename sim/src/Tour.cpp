@@ -11,7 +11,7 @@ namespace sim {
 namespace {
 
 constexpr double kSpectrumStepSeconds = 0.01;
-constexpr double kTwoColourStepSeconds = 1.5;
+constexpr double kTwoColorStepSeconds = 1.5;
 
 std::optional<std::string> readBytes(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -52,8 +52,8 @@ void Tour::show(std::size_t round) {
   prefs_.set({{key::enabled.name, true},
               {key::style.name, std::string(kStyles[segment])},
               {key::specturmAnimationSpeed.name, kSpectrumStepSeconds},
-              {key::fadeSpeed.name, kTwoColourStepSeconds},
-              {key::breathingSpeed.name, kTwoColourStepSeconds}});
+              {key::fadeSpeed.name, kTwoColorStepSeconds},
+              {key::breathingSpeed.name, kTwoColorStepSeconds}});
   scene_.removeAllPills();
   scene_.addDefaultPills();
   // From the start, not from now: a real clock's commands run a little late, and that must not add up.

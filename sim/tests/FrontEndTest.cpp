@@ -13,7 +13,7 @@
 #include "LiveView.h"
 #include "ReadFile.h"
 #include "aurora/TemporaryDirectory.h"
-#include "TerminalColour.h"
+#include "TerminalColor.h"
 #include "Tour.h"
 #include "UIKit/UIColor.h"
 #include "host/SceneWatcher.h"
@@ -78,7 +78,7 @@ TEST(CommandLine, RefusesBadCommandLinesWithStatus2AndUsage) {
   EXPECT_NE(parse({"--bogus"}).second.find("--bogus"), std::string::npos);
 }
 
-TEST(TerminalColour, TheLiveViewNeedsATerminalThatSaysItHas24BitColour) {
+TEST(TerminalColor, TheLiveViewNeedsATerminalThatSaysItHas24BitColor) {
   for (const auto& [term, colorterm, tmux, allowed] : std::vector<std::tuple<const char*, const char*, const char*, bool>>{
            {"xterm-256color", "truecolor", nullptr, true}, {"xterm-256color", "24bit", nullptr, true}, {"tmux-256color", nullptr, "/tmp/tmux-0/default,1,0", true},
            {"xterm-direct", nullptr, nullptr, true}, {"konsole-truecolor", "", nullptr, true}, {"xterm-256color", nullptr, nullptr, false},

@@ -44,7 +44,7 @@ const char* kindName(prefs::KeyKind kind) {
   switch (kind) {
     case prefs::KeyKind::Flag: return "flag";
     case prefs::KeyKind::Choice: return "choice";
-    case prefs::KeyKind::Colour: return "colour";
+    case prefs::KeyKind::Color: return "colour";
     case prefs::KeyKind::Number: return "number";
   }
   return "?";
@@ -64,7 +64,7 @@ Json readsFor(const prefs::KnownKey& key, const NSDictionary* dictionary) {
     case prefs::KeyKind::Number:
       if (auto value = dictionary ? dictionary->floatValue(name) : std::nullopt) return number(*value);
       return nullptr;
-    case prefs::KeyKind::Colour: {
+    case prefs::KeyKind::Color: {
       auto text = dictionary ? dictionary->stringValue(name) : std::nullopt;
       return text && aurora::parseColorString(*text) ? *text : std::string(key.fallback());
     }

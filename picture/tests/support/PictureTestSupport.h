@@ -41,12 +41,12 @@ inline Rgb rgb(const RGBA& c) {
 }
 
 // A picture whose pixel (x, y) is colour(x, y).
-inline Image paintedImage(int width, int height, const std::function<Rgb(int, int)>& colour) {
+inline Image paintedImage(int width, int height, const std::function<Rgb(int, int)>& color) {
   Image image(width, height);
   cairo_surface_t* surface = image.surface();
   for (int y = 0; y < height; ++y) {
     auto* row = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface));
-    for (int x = 0; x < width; ++x) row[x] = packRgb(colour(x, y));
+    for (int x = 0; x < width; ++x) row[x] = packRgb(color(x, y));
   }
   cairo_surface_mark_dirty(surface);
   return image;

@@ -68,7 +68,6 @@ class NSRunLoop {
   aurora::Clock& clock() { return *clock_; }
   aurora::Nanoseconds now() const { return clock_->now(); }
 
-  NSRunLoopMode currentMode() const { return mode_; }
   // The default or the tracking mode (not the common modes).
   void setMode(NSRunLoopMode mode);
 

@@ -78,7 +78,6 @@ class UIView : public NSObject {
 
   void setNeedsLayout();
   void layoutIfNeeded();
-  bool needsLayout() const { return needsLayout_; }
   // The run loop's pass: this view alone, if it is still marked. True if it ran.
   bool layoutIfMarked();
 

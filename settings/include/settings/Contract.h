@@ -59,23 +59,23 @@ struct NumberKey {
 
 // The system colour a colour setting holds before the first read, which
 // always replaces it.
-enum class SystemColour { Blue, Red };
+enum class SystemColor { Blue, Red };
 
 // Read with stringValue and parsed as a colour string; absent or unparsable,
 // it takes `fallback`.
-struct ColourKey {
+struct ColorKey {
   const char* name;
-  SystemColour initial;
+  SystemColor initial;
   std::string_view fallback;
 };
 
 namespace key {
 inline constexpr FlagKey enabled{"enabled", false};
 inline constexpr TextKey style{"style", kWave, kStyleNames};
-inline constexpr ColourKey fadeColor1{"fadeColor1", SystemColour::Blue, "#F62459"};
-inline constexpr ColourKey fadeColor2{"fadeColor2", SystemColour::Red, "#BF55EC"};
-inline constexpr ColourKey breathingColor{"breathingColor", SystemColour::Blue, "#2ABB9B"};
-inline constexpr ColourKey staticColor{"staticColor", SystemColour::Blue, "#F62459"};
+inline constexpr ColorKey fadeColor1{"fadeColor1", SystemColor::Blue, "#F62459"};
+inline constexpr ColorKey fadeColor2{"fadeColor2", SystemColor::Red, "#BF55EC"};
+inline constexpr ColorKey breathingColor{"breathingColor", SystemColor::Blue, "#2ABB9B"};
+inline constexpr ColorKey staticColor{"staticColor", SystemColor::Blue, "#F62459"};
 inline constexpr NumberKey waveAnimationSpeed{"waveAnimationSpeed", 0.05};
 inline constexpr NumberKey waveOpacity{"waveOpacity", 1.0};
 inline constexpr NumberKey specturmAnimationSpeed{"specturmAnimationSpeed", 0.1};
@@ -86,7 +86,7 @@ inline constexpr NumberKey fadeSpeed{"fadeSpeed", 10.0};
 inline constexpr TextKey waveDirection{"waveDirection", kLeftToRight, kWaveDirections};
 }  // namespace key
 
-using AnyKey = std::variant<FlagKey, TextKey, NumberKey, ColourKey>;
+using AnyKey = std::variant<FlagKey, TextKey, NumberKey, ColorKey>;
 
 // Every key, in the order the extension reads them.
 inline constexpr std::array<AnyKey, 14> kKeys{

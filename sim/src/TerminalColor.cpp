@@ -1,4 +1,4 @@
-#include "TerminalColour.h"
+#include "TerminalColor.h"
 
 #include <cstdlib>
 #include <string_view>
