@@ -72,8 +72,16 @@ Json readsFor(const prefs::KnownKey& key, const NSDictionary* dictionary) {
   return nullptr;
 }
 
+// How a front-end shows the key: the pane's side of the table.
+Json paneSide(const prefs::PaneSide& pane) {
+  Json side{{"group", pane.group}, {"label", pane.label}, {"explanation", pane.explanation}};
+  if (pane.step > 0) side["range"] = Json{{"min", pane.minimum}, {"max", pane.maximum}, {"step", pane.step}, {"unit", pane.unit}};
+  if (!pane.choiceLabels.empty()) side["choiceLabels"] = std::vector<std::string>(pane.choiceLabels.begin(), pane.choiceLabels.end());
+  return side;
+}
+
 Json describeKey(const prefs::KnownKey& key, const NSDictionary* dictionary) {
-  Json entry{{"key", key.name()}, {"kind", kindName(key.kind())}};
+  Json entry{{"key", key.name()}, {"kind", kindName(key.kind())}, {"pane", paneSide(key.pane)}};
   if (auto choices = key.choices(); !choices.empty()) entry["choices"] = std::vector<std::string>(choices.begin(), choices.end());
   const PropertyListValue* value = dictionary ? dictionary->objectForKey(key.name()) : nullptr;
   entry["file"] = value ? fileValue(*value) : Json(nullptr);

@@ -44,11 +44,16 @@ class SettingsApiTest : public ::testing::Test {
 };
 
 // What each key shows: the file's value, and what the extension takes from it.
-Json key(const Json& state, const std::string& name) {
+Json entry(const Json& state, const std::string& name) {
   for (const Json& entry : state["keys"]) {
-    if (entry["key"] == name) return Json{{"file", entry["file"]}, {"reads", entry["reads"]}};
+    if (entry["key"] == name) return entry;
   }
   return nullptr;
+}
+
+Json key(const Json& state, const std::string& name) {
+  const Json found = entry(state, name);
+  return found.is_null() ? found : Json{{"file", found["file"]}, {"reads", found["reads"]}};
 }
 
 TEST_F(SettingsApiTest, AnAcceptedChangeKeepsOtherKeysAndTheFormat) {
@@ -88,6 +93,10 @@ TEST_F(SettingsApiTest, ItShowsWhatTheExtensionReads) {
   EXPECT_EQ(key(state, "waveDirection"), (Json{{"file", 3}, {"reads", "3"}}));
   EXPECT_EQ(key(state, "fadeSpeed"), (Json{{"file", nullptr}, {"reads", nullptr}}));  // absent: the extension keeps its own
   EXPECT_EQ(state["keys"].size(), prefs::knownKeys().size());
+  // How a page shows each key comes with it, from the pane's table.
+  EXPECT_EQ(entry(state, "waveAnimationSpeed")["pane"]["range"], (Json{{"min", 0.01}, {"max", 0.5}, {"step", 0.01}, {"unit", "s"}}));
+  EXPECT_EQ(entry(state, "waveDirection")["pane"]["choiceLabels"], (Json{"left to right", "right to left"}));
+  EXPECT_EQ(entry(state, "enabled")["pane"]["group"], "General");
   root_.write(kFile, "junk");
   EXPECT_EQ(api_.read(0).body["exists"], true);
   EXPECT_EQ(api_.read(0).body["readable"], false);
