@@ -12,6 +12,14 @@ if(AURORA_FUZZ AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   message(FATAL_ERROR "AURORA_FUZZ needs clang (libFuzzer); configure with the fuzz preset")
 endif()
 
+# lld links the many test binaries several times faster than the default
+# linker; without it the default one is used.
+include(CheckLinkerFlag)
+check_linker_flag(CXX -fuse-ld=lld AURORA_HAS_LLD)
+if(AURORA_HAS_LLD)
+  add_link_options(-fuse-ld=lld)
+endif()
+
 add_library(aurora_options INTERFACE)
 add_library(aurora::options ALIAS aurora_options)
 target_compile_options(aurora_options INTERFACE -Wall -Wextra -Wpedantic)
