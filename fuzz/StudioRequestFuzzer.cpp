@@ -61,6 +61,10 @@ void checkResponse(const Response& response) {
 std::size_t feed(RequestParser& parser, std::string_view bytes, bool whole, boost::system::error_code& error) {
   std::size_t used = 0;
   while (!error && !(whole ? parser.is_done() : parser.is_header_done())) {
+    if (used == bytes.size()) {
+      parser.put_eof(error);
+      break;
+    }
     used += parser.put(boost::asio::buffer(bytes.substr(used)), error);
     if (error == http::error::need_more) {
       error = {};
