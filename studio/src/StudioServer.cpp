@@ -192,9 +192,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
   }
 
   awaitable<void> streamEvents(Answer answer) {
+    std::uint64_t seen = server_.events.latest();  // what comes while the headers go out is news too
     co_await startStream(answer.response);
     const Listening listening(*this);
-    for (std::uint64_t seen = server_.events.latest(); !shut_ && !server_.events.closed();) {
+    while (!shut_ && !server_.events.closed()) {
       const std::vector<EventHub::Event> news = server_.events.after(seen);
       if (news.empty()) {
         if (!co_await waitForNews(Clock::now() + server_.limits.heartbeat)) co_await sendChunk(asio::buffer(std::string_view(": still here\n\n")));

@@ -198,16 +198,17 @@ class Client {
 
   bool connected() const { return connected_; }
   void send(std::string_view bytes) { ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
-  // What arrives until `text` has (with none: to the end), the server closes, or 10 s pass.
-  std::string readUntil(std::string_view text = {}) {
-    std::string got;
+  // Everything received so far once it holds `text` at or after `from` (with
+  // no text: once the server closed), or when the server closed or 10 s passed.
+  const std::string& readUntil(std::string_view text = {}, std::size_t from = 0) {
     char chunk[4096];
-    for (const auto giveUp = Clock::now() + 10s; (text.empty() || got.find(text) == std::string::npos) && readable(giveUp);) {
+    const auto holds = [&] { return !text.empty() && received_.find(text, from) != std::string::npos; };
+    for (const auto giveUp = Clock::now() + 10s; !holds() && readable(giveUp);) {
       const auto n = ::recv(fd_, chunk, sizeof chunk, 0);
       if (n <= 0) break;
-      got.append(chunk, static_cast<std::size_t>(n));
+      received_.append(chunk, static_cast<std::size_t>(n));
     }
-    return got;
+    return received_;
   }
   // Whether the server closed it within `bound`, reading (and dropping) what came first.
   bool closedWithin(std::chrono::milliseconds bound) {
@@ -231,6 +232,7 @@ class Client {
 
   int fd_;
   bool connected_ = false;
+  std::string received_;
 };
 
 struct Reply {
@@ -336,7 +338,8 @@ TEST_F(StudioServerTest, AtMostEightPreviewsEachGetsTheNewFrameAndOneClosedGives
   ASSERT_TRUE(streamsBecome(frames_, FrameHub::kMostStreams - 1));
   EXPECT_EQ(open("/api/events"), "HTTP/1.1 200");
   events_.publish("settings", R"({"version":1})");
-  EXPECT_NE(streams_.back()->readUntil("\n\n").find("event: settings\ndata: {\"version\":1}\n\n"), std::string::npos);
+  const std::string event = "event: settings\ndata: {\"version\":1}\n\n";
+  EXPECT_NE(streams_.back()->readUntil(event).find(event), std::string::npos);
 }
 
 TEST_F(StudioServerTest, AStalledReaderIsClosedAfterItsWriteTimesOut) {
@@ -365,7 +368,7 @@ TEST_F(StudioServerTest, CrowdsOfHalfSentAndSilentConnectionsNeitherHoldUpTheNex
   keptAlive.send(request("GET", "/api/settings"));
   EXPECT_EQ(keptAlive.readUntil("\r\n").substr(0, 12), "HTTP/1.1 200");
   keptAlive.send(request("GET", "/api/settings"));
-  EXPECT_NE(keptAlive.readUntil("HTTP/1.1 200").find("HTTP/1.1 200"), std::string::npos);
+  EXPECT_NE(keptAlive.readUntil("HTTP/1.1 200", 1).find("HTTP/1.1 200", 1), std::string::npos);
   EXPECT_TRUE(crowd.front()->closedWithin(10s));  // the oldest made room first...
   EXPECT_FALSE(crowd.back()->closedWithin(0ms));  // ...the newest is still waiting
   frames_.publish("the next picture");
