@@ -12,11 +12,12 @@
 #   make throughput  - one hour of virtual time with ten pills, timed
 #   make idle        - the live view's CPU time and wake-ups with the Static and Wave styles
 #   make studio-cost - the studio's preview rate and CPU share, and its PUT-to-re-read latency
+#   make studio-load - the studio beside crowds of idle and half-sent connections, and under polling
 PRESET ?= dev
 JOBS   ?= 2
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test asan tsan demo studio clean fuzz soak robustness bench-build bench callgrind throughput idle studio-cost
+.PHONY: all deps build test asan tsan demo studio clean fuzz soak robustness bench-build bench callgrind throughput idle studio-cost studio-load
 
 all: build
 
@@ -78,6 +79,9 @@ throughput: bench-build
 
 studio-cost: bench-build
 	./bench/studio-cost build/release
+
+studio-load: bench-build
+	./bench/studio-load build/release
 
 idle: bench-build
 	./bench/idle-cost build/release Static 10

@@ -104,7 +104,7 @@ std::string fuzzSection(const std::string& tsv) {
   std::string text =
       "## Fuzzing\n\n"
       "The libFuzzer targets of `fuzz/` (clang, ASan + UBSan), each run from its seed corpus by `make fuzz`:\n\n"
-      "| Target | Seconds | Executions | Corpus files | Result |\n|---|---:|---:|---:|---|\n";
+      "| Target | Seconds | Executions | Corpus files | Edges covered | Features | Result |\n|---|---:|---:|---:|---:|---:|---|\n";
   std::istringstream lines(tsv);
   std::string line;
   std::getline(lines, line);  // the header

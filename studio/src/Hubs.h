@@ -1,29 +1,75 @@
-// What the main thread publishes and the server's threads pass on: the latest
-// preview frame, and the recent events for the page's event stream.
+// What the main thread publishes and the server passes on: the latest preview
+// frame, and the recent events for the page's event stream.
 //
 // The main thread never waits here: publishing replaces the frame or appends
-// to a short ring and wakes the waiters. A reader that is slow or gone simply
-// misses what was replaced (a frame, an old event), so neither memory nor the
-// host ever waits for a client. close() wakes every waiter for good, at
-// shutdown.
+// to a short ring, then tells the hub's one listener (the server, which posts
+// a wake-up to its own thread and returns). A reader that is slow or gone
+// simply misses what was replaced (a frame, an old event), so neither memory
+// nor the host ever waits for a client. Each hub also counts its open
+// streams against a cap. close() tells the listener for good, at shutdown:
+// after it a hub gives no stream places and no events.
 //
 // Any thread; the hubs own copies of what they hold.
 #pragma once
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "aurora/ThreadSafety.h"
+
 namespace studio {
 
-class FrameHub {
+// What both hubs share: closing, the listener, and the stream places.
+class Hub {
+ public:
+  // Holds one of the hub's stream places while it lives.
+  class StreamPlace {
+   public:
+    explicit StreamPlace(Hub& hub) : hub_(&hub) {}
+    StreamPlace(StreamPlace&& other) noexcept : hub_(std::exchange(other.hub_, nullptr)) {}
+    StreamPlace& operator=(StreamPlace&&) = delete;
+    ~StreamPlace();
+
+   private:
+    Hub* hub_;
+  };
+
+  explicit Hub(int mostStreams) : mostStreams_(mostStreams) {}
+  Hub(const Hub&) = delete;
+  Hub& operator=(const Hub&) = delete;
+
+  // `heard` runs on the publishing thread after each publication and at
+  // close, with the hub's lock held, so that once listen() has replaced it the
+  // old one never runs again: it must return at once and not call the hub.
+  void listen(std::function<void()> heard) AURORA_EXCLUDES(mutex_);
+  // A place for one more stream, or nothing when `mostStreams` are open or the hub is closed.
+  std::optional<StreamPlace> openStream() AURORA_EXCLUDES(mutex_);
+  int streams() const AURORA_EXCLUDES(mutex_);
+  int mostStreams() const { return mostStreams_; }
+  void close() AURORA_EXCLUDES(mutex_);
+  bool closed() const AURORA_EXCLUDES(mutex_);
+
+ protected:
+  void tell() AURORA_REQUIRES(mutex_) {
+    if (heard_) heard_();
+  }
+
+  mutable aurora::Mutex mutex_;
+  bool closed_ AURORA_GUARDED_BY(mutex_) = false;
+
+ private:
+  const int mostStreams_;
+  int streams_ AURORA_GUARDED_BY(mutex_) = 0;
+  std::function<void()> heard_ AURORA_GUARDED_BY(mutex_);
+};
+
+class FrameHub : public Hub {
  public:
   // At most this many preview streams at once.
   static constexpr int kMostStreams = 8;
@@ -33,43 +79,24 @@ class FrameHub {
     std::shared_ptr<const std::string> png;
   };
 
-  // Holds one of the stream places while it lives.
-  class StreamPlace {
-   public:
-    explicit StreamPlace(FrameHub& hub) : hub_(&hub) {}
-    StreamPlace(StreamPlace&& other) noexcept : hub_(std::exchange(other.hub_, nullptr)) {}
-    StreamPlace& operator=(StreamPlace&&) = delete;
-    ~StreamPlace();
-
-   private:
-    FrameHub* hub_;
-  };
+  FrameHub() : Hub(kMostStreams) {}
 
   // Main thread, after each drawing. Returns the frame's number: an unchanged
   // picture is not a new frame.
-  std::uint64_t publish(std::string png);
-  Frame latest() const;
-  // The first frame after `after`, or the latest when `patience` runs out or the hub closes.
-  Frame waitAfter(std::uint64_t after, std::chrono::milliseconds patience) const;
-  // Drawings so far, changed or not; and the latest frame once there were more than `after`.
-  std::uint64_t drawings() const;
-  Frame waitDrawnAfter(std::uint64_t after, std::chrono::milliseconds patience) const;
-  std::optional<StreamPlace> openStream();
-  int streams() const;
-  void close();
-  bool closed() const;
+  std::uint64_t publish(std::string png) AURORA_EXCLUDES(mutex_);
+  Frame latest() const AURORA_EXCLUDES(mutex_);
+  // Drawings so far, changed or not.
+  std::uint64_t drawings() const AURORA_EXCLUDES(mutex_);
 
  private:
-  mutable std::mutex mutex_;
-  mutable std::condition_variable published_;
-  Frame frame_;
-  std::uint64_t drawings_ = 0;
-  int streams_ = 0;
-  bool closed_ = false;
+  Frame frame_ AURORA_GUARDED_BY(mutex_);
+  std::uint64_t drawings_ AURORA_GUARDED_BY(mutex_) = 0;
 };
 
-class EventHub {
+class EventHub : public Hub {
  public:
+  // At most this many event streams at once.
+  static constexpr int kMostStreams = 16;
   // Events kept for readers that fall behind; older ones are let go.
   static constexpr std::size_t kKept = 64;
 
@@ -79,21 +106,17 @@ class EventHub {
     std::string data;  // one line of JSON
   };
 
-  void publish(std::string name, std::string data);
-  // The events after `after` still kept, waiting up to `patience` for one;
-  // none when the hub closes.
-  std::vector<Event> waitAfter(std::uint64_t after, std::chrono::milliseconds patience) const;
+  EventHub() : Hub(kMostStreams) {}
+
+  void publish(std::string name, std::string data) AURORA_EXCLUDES(mutex_);
+  // The events after `after` still kept; none once the hub is closed.
+  std::vector<Event> after(std::uint64_t after) const AURORA_EXCLUDES(mutex_);
   // The number of the latest event (0: none yet): a new reader starts there.
-  std::uint64_t latest() const;
-  void close();
-  bool closed() const;
+  std::uint64_t latest() const AURORA_EXCLUDES(mutex_);
 
  private:
-  mutable std::mutex mutex_;
-  mutable std::condition_variable published_;
-  std::deque<Event> events_;
-  std::uint64_t latest_ = 0;
-  bool closed_ = false;
+  std::deque<Event> events_ AURORA_GUARDED_BY(mutex_);
+  std::uint64_t latest_ AURORA_GUARDED_BY(mutex_) = 0;
 };
 
 }  // namespace studio

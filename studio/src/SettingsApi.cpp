@@ -126,7 +126,7 @@ SettingsApi::SettingsApi(std::filesystem::path file, std::function<void()> chang
     : file_(std::move(file)), changed_(std::move(changed)) {}
 
 ApiResult SettingsApi::read(std::uint64_t version) const {
-  const std::lock_guard lock(mutex_);
+  const aurora::MutexLock lock(mutex_);
   std::shared_ptr<const NSDictionary> dictionary;
   bool readable = true;
   try {
@@ -155,7 +155,7 @@ ApiResult SettingsApi::write(std::string_view body, std::uint64_t version) {
     return refused(400, why.what());
   }
   {
-    const std::lock_guard lock(mutex_);
+    const aurora::MutexLock lock(mutex_);
     if (!entries.empty()) {
       try {
         aurora::PreferencesFile(file_, formatOf(file_)).set(entries);
@@ -171,7 +171,7 @@ ApiResult SettingsApi::write(std::string_view body, std::uint64_t version) {
 ApiResult SettingsApi::remove() {
   bool removed = false;
   {
-    const std::lock_guard lock(mutex_);
+    const aurora::MutexLock lock(mutex_);
     try {
       removed = aurora::PreferencesFile(file_).remove();
     } catch (const aurora::PreferencesError& why) {

@@ -15,10 +15,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <mutex>
 #include <string_view>
 
 #include <nlohmann/json.hpp>
+
+#include "aurora/ThreadSafety.h"
 
 namespace studio {
 
@@ -39,9 +40,9 @@ class SettingsApi {
   ApiResult remove();
 
  private:
-  std::filesystem::path file_;
+  mutable aurora::Mutex mutex_;
+  const std::filesystem::path file_ AURORA_GUARDED_BY(mutex_);  // every use of the file is serialised
   std::function<void()> changed_;
-  mutable std::mutex mutex_;
 };
 
 }  // namespace studio

@@ -1,140 +1,359 @@
 #include "StudioServer.h"
 
-#include <cerrno>
-#include <cstring>
+#include <sys/resource.h>
+
+#include <utility>  // before Asio: Boost 1.74's awaitable.hpp uses std::exchange without including it
+
+#include <algorithm>
+#include <array>
+#include <list>
+#include <optional>
+#include <set>
 #include <stdexcept>
+#include <string_view>
 
+#include <boost/asio/co_spawn.hpp>
+#include <boost/asio/detached.hpp>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/redirect_error.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/use_awaitable.hpp>
+#include <boost/asio/write.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/http/chunk_encode.hpp>
+#include <boost/beast/http/read.hpp>
+#include <boost/beast/http/write.hpp>
 #include <fmt/format.h>
-#include <httplib.h>
-
-#include "Page.h"
 
 namespace studio {
 namespace {
 
-using namespace std::chrono_literals;
+namespace asio = boost::asio;
+using asio::awaitable;
+using asio::use_awaitable;
+using boost::system::error_code;
+using tcp = asio::ip::tcp;
+using Clock = asio::steady_timer::clock_type;
 
-// How long a stream waits for news before it looks whether its client is still there.
-constexpr auto kStreamPatience = 1s;
-// How long a still picture waits for the main thread to draw it.
-constexpr auto kStillPatience = 2s;
-
-void json(httplib::Response& response, const ApiResult& result) {
-  response.status = result.status;
-  response.set_content(result.body.dump(), "application/json");
-}
-
-void refuse(httplib::Response& response, int status, const std::string& why) { json(response, {status, {{"error", why}}}); }
-
-// A browser shows a part once the next part's header has come, so each
-// picture is sent with the header of the one after it.
-constexpr std::string_view kPartHeader = "\r\n--frame\r\nContent-Type: image/png\r\n\r\n";
-
-bool send(httplib::DataSink& sink, const std::string& bytes) { return sink.is_writable() && sink.write(bytes.data(), bytes.size()); }
+// Never fewer connections than the streams' caps and a few requests beside them.
+constexpr std::size_t kFewestConnections = FrameHub::kMostStreams + EventHub::kMostStreams + 8;
+// How long the acceptor rests when the process is out of descriptors and no connection can make room.
+constexpr auto kAcceptPause = std::chrono::milliseconds(50);
+// A request's bytes held at most: its headers and its body.
+constexpr std::size_t kMostBufferedBytes = kMostHeaderBytes + kMostBodyBytes;
 
 }  // namespace
 
-StudioServer::StudioServer(HostRequests host, SettingsApi& api, FrameHub& frames, EventHub& events)
-    : host_(std::move(host)), api_(api), frames_(frames), events_(events), server_(std::make_unique<httplib::Server>()) {
-  server_->new_task_queue = [] { return new httplib::ThreadPool(FrameHub::kMostStreams + kMostEventStreams + 8); };
-  server_->set_payload_max_length(kMostBodyBytes);
-  route();
+std::size_t mostConnectionsForThisProcess() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 4096;
+  const auto files = static_cast<std::size_t>(limit.rlim_cur);
+  return std::max(files > kFilesKeptFree ? files - kFilesKeptFree : 0, kFewestConnections);
 }
 
-StudioServer::~StudioServer() = default;
+class Connection;
 
-std::uint16_t StudioServer::bind(const std::string& address, std::uint16_t port) {
-  errno = 0;
-  const int bound = port == 0 ? server_->bind_to_any_port(address) : (server_->bind_to_port(address, port) ? port : -1);
-  if (bound < 0) {
-    const std::string why = errno != 0 ? std::strerror(errno) : "the address cannot be used";
-    throw std::runtime_error(fmt::format("cannot serve on {}:{}: {}", address, port, why));
+struct StudioServer::State {
+  State(HostRequests host, SettingsApi& api, FrameHub& frames, EventHub& events, ServerLimits limits)
+      : host(std::move(host)), api(api), frames(frames), events(events), limits(limits) {}
+
+  awaitable<void> accept();
+  bool closeOldestIdle();
+  void wake();
+
+  HostRequests host;
+  SettingsApi& api;
+  FrameHub& frames;
+  EventHub& events;
+  const ServerLimits limits;
+  std::optional<Routes> routes;
+  std::size_t open = 0;
+  std::list<Connection*> idle;     // waiting for a request, longest first
+  std::set<Connection*> waiting;   // waiting for the hubs' news
+  // Declared after what its connections use, so that they go first.
+  asio::io_context io{1};
+  tcp::acceptor acceptor{io};
+  asio::steady_timer acceptPause{io};
+};
+
+// One client's socket, from accepting it to closing it; lives in its coroutines.
+class Connection : public std::enable_shared_from_this<Connection> {
+ public:
+  using State = StudioServer::State;
+
+  Connection(State& server, tcp::socket socket)
+      : server_(server), socket_(std::move(socket)), deadline_(server.io), news_(server.io), buffer_(kMostBufferedBytes) {}
+  ~Connection() { shut(); }
+
+  static awaitable<void> run(std::shared_ptr<Connection> self) {
+    try {
+      while (co_await self->exchange()) {
+      }
+    } catch (const boost::system::system_error&) {
+      // A write failed or its deadline closed the socket: the client is gone.
+    }
+    self->shut();
   }
-  return static_cast<std::uint16_t>(bound);
-}
 
-void StudioServer::serve() { server_->listen_after_bind(); }
+  // Closes the socket now; every operation waiting on it ends.
+  void shut() {
+    if (shut_) return;
+    shut_ = true;
+    leaveIdle();
+    error_code ignored;
+    socket_.shutdown(tcp::socket::shutdown_both, ignored);
+    socket_.close(ignored);
+    deadline_.cancel();
+    news_.cancel();
+    --server_.open;
+  }
 
-void StudioServer::stop() { server_->stop(); }
+  void wake() { news_.cancel(); }
 
-void StudioServer::route() {
-  server_->set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
-    const auto why = guard_->refusal(request.method, request.get_header_value("Host"), request.get_header_value("Origin"),
-                                     request.get_header_value(kTokenHeader));
-    if (!why) return httplib::Server::HandlerResponse::Unhandled;
-    refuse(response, 403, *why);
-    return httplib::Server::HandlerResponse::Handled;
-  });
+ private:
+  // Told of the hubs' news while it lives.
+  struct Listening {
+    explicit Listening(Connection& connection) : connection(connection) { connection.server_.waiting.insert(&connection); }
+    ~Listening() { connection.server_.waiting.erase(&connection); }
+    Connection& connection;
+  };
 
-  for (const char* path : {"/", "/studio.js", "/studio.css"}) {
-    server_->Get(path, [this, path](const httplib::Request&, httplib::Response& response) {
-      const PageFile file = *pageFile(path);
-      std::string bytes(file.bytes);
-      if (const auto at = bytes.find(kTokenPlaceholder); at != std::string::npos) bytes.replace(at, kTokenPlaceholder.size(), guard_->token());
-      response.set_header("Cache-Control", "no-store");
-      // Only its own files run in it, and no other site may frame it (a click taken for another page's).
-      response.set_header("Content-Security-Policy", "default-src 'self'; img-src 'self' data:; frame-ancestors 'none'");
-      response.set_header("X-Content-Type-Options", "nosniff");
-      response.set_content(bytes, std::string(file.contentType));
+  // One request and its answer; whether the connection takes another.
+  awaitable<bool> exchange() {
+    enterIdle();
+    if (buffer_.size() == 0) {
+      arm(server_.limits.idle);
+      error_code error;
+      co_await socket_.async_wait(tcp::socket::wait_read, asio::redirect_error(use_awaitable, error));
+      if (error || shut_) co_return false;
+    }
+    arm(server_.limits.request);
+    RequestParser parser;
+    limit(parser);
+    error_code error;
+    co_await http::async_read_header(socket_, buffer_, parser, asio::redirect_error(use_awaitable, error));
+    leaveIdle();
+    if (!error) {
+      if (auto refusal = server_.routes->refusal(parser.get())) {
+        co_await sendLast(std::move(*refusal));
+        co_return false;
+      }
+      if (parser.get()[http::field::expect] == "100-continue") {
+        co_await asio::async_write(socket_, asio::buffer(std::string_view("HTTP/1.1 100 Continue\r\n\r\n")), use_awaitable);
+      }
+      if (!parser.is_done()) co_await http::async_read(socket_, buffer_, parser, asio::redirect_error(use_awaitable, error));
+    }
+    if (error == http::error::end_of_stream || shut_) co_return false;
+    if (error) {
+      co_await sendLast(Routes::unreadable(error));
+      co_return false;
+    }
+    deadline_.cancel();
+    const bool keepAlive = parser.get().keep_alive();
+    Answer answer = server_.routes->answer(parser.get());
+    switch (answer.then) {
+      case Answer::Then::Done: co_await send(std::move(answer.response), keepAlive); co_return keepAlive;
+      case Answer::Then::Still: {
+        Response picture = co_await still(answer.drawn);
+        co_await send(std::move(picture), keepAlive);
+        co_return keepAlive;
+      }
+      case Answer::Then::Preview: co_await streamFrames(std::move(answer)); co_return false;
+      case Answer::Then::Events: co_await streamEvents(std::move(answer)); co_return false;
+    }
+    co_return false;
+  }
+
+  awaitable<Response> still(std::uint64_t drawn) {
+    const Listening listening(*this);
+    const auto until = Clock::now() + server_.limits.still;
+    while (server_.frames.drawings() <= drawn && !server_.frames.closed() && !shut_ && Clock::now() < until) {
+      co_await waitForNews(until);
+    }
+    co_return Routes::still(server_.frames.latest());
+  }
+
+  awaitable<void> streamFrames(Answer answer) {
+    co_await startStream(answer.response);
+    co_await sendChunk(asio::buffer(kPartHeader));
+    const Listening listening(*this);
+    for (std::uint64_t shown = 0; !shut_ && !server_.frames.closed();) {
+      const FrameHub::Frame frame = server_.frames.latest();
+      if (frame.number == shown) {
+        co_await waitForNews(Clock::time_point::max());
+        continue;
+      }
+      // A reader still taking the last frame misses those drawn meanwhile: it gets the latest next.
+      shown = frame.number;
+      co_await sendChunk(std::array{asio::buffer(*frame.png), asio::buffer(kPartHeader)});
+    }
+  }
+
+  awaitable<void> streamEvents(Answer answer) {
+    std::uint64_t seen = server_.events.latest();  // what comes while the headers go out is news too
+    co_await startStream(answer.response);
+    const Listening listening(*this);
+    while (!shut_ && !server_.events.closed()) {
+      const std::vector<EventHub::Event> news = server_.events.after(seen);
+      if (news.empty()) {
+        if (!co_await waitForNews(Clock::now() + server_.limits.heartbeat)) co_await sendChunk(asio::buffer(std::string_view(": still here\n\n")));
+        continue;
+      }
+      std::string text;
+      for (const EventHub::Event& event : news) text += fmt::format("event: {}\ndata: {}\n\n", event.name, event.data);
+      seen = news.back().number;
+      co_await sendChunk(asio::buffer(text));
+    }
+  }
+
+  // Sends a stream's headers, then watches its socket: a stream's client
+  // sends nothing more, so a read that ends means it has gone.
+  awaitable<void> startStream(Response& head) {
+    http::response_serializer<http::string_body> serializer(head);
+    arm(server_.limits.write);
+    co_await http::async_write_header(socket_, serializer, use_awaitable);
+    deadline_.cancel();
+    asio::co_spawn(server_.io, watchForClose(shared_from_this()), asio::detached);
+  }
+
+  static awaitable<void> watchForClose(std::shared_ptr<Connection> self) {
+    std::array<char, 256> ignored;
+    for (error_code error; !error && !self->shut_;) {
+      co_await self->socket_.async_read_some(asio::buffer(ignored), asio::redirect_error(use_awaitable, error));
+    }
+    self->shut();
+  }
+
+  // True when woken by news (or by closing), false when `until` came first.
+  awaitable<bool> waitForNews(Clock::time_point until) {
+    news_.expires_at(until);
+    error_code error;
+    co_await news_.async_wait(asio::redirect_error(use_awaitable, error));
+    co_return error == asio::error::operation_aborted;
+  }
+
+  awaitable<void> send(Response response, bool keepAlive) {
+    response.keep_alive(keepAlive);
+    response.prepare_payload();
+    arm(server_.limits.write);
+    co_await http::async_write(socket_, response, use_awaitable);
+    deadline_.cancel();
+  }
+
+  // A refusal before the request was read whole: sent, then what the client
+  // still sends is read and dropped for a while, since closing with unread
+  // bytes resets the connection, and a reset can lose the answer on its way.
+  awaitable<void> sendLast(Response response) {
+    co_await send(std::move(response), false);
+    error_code error;
+    socket_.shutdown(tcp::socket::shutdown_send, error);
+    arm(server_.limits.request);
+    std::array<char, 4096> ignored;
+    while (!error && !shut_) co_await socket_.async_read_some(asio::buffer(ignored), asio::redirect_error(use_awaitable, error));
+  }
+
+  template <class Buffers>
+  awaitable<void> sendChunk(Buffers buffers) {
+    const auto chunk = http::make_chunk(buffers);
+    arm(server_.limits.write);
+    co_await asio::async_write(socket_, chunk, use_awaitable);
+    deadline_.cancel();
+  }
+
+  // Closes the connection unless what it waits for comes within `patience`.
+  void arm(std::chrono::milliseconds patience) {
+    deadline_.expires_after(patience);
+    deadline_.async_wait([weak = weak_from_this()](error_code error) {
+      if (auto self = weak.lock(); self && !error) self->shut();
     });
   }
 
-  server_->Get("/api/settings", [this](const httplib::Request&, httplib::Response& response) {
-    json(response, api_.read(host_.settingsVersion()));
-  });
-  server_->Put("/api/settings", [this](const httplib::Request& request, httplib::Response& response) {
-    json(response, api_.write(request.body, host_.settingsVersion()));
-  });
-  server_->Delete("/api/settings", [this](const httplib::Request&, httplib::Response& response) { json(response, api_.remove()); });
-  server_->Post("/api/respring", [this](const httplib::Request&, httplib::Response& response) {
-    json(response, {200, {{"respring", host_.respring()}}});
-  });
+  void enterIdle() {
+    if (!idleAt_ && !shut_) idleAt_ = server_.idle.insert(server_.idle.end(), this);
+  }
+  void leaveIdle() {
+    if (idleAt_) server_.idle.erase(*std::exchange(idleAt_, std::nullopt));
+  }
 
-  server_->Get("/api/preview.png", [this](const httplib::Request&, httplib::Response& response) {
-    const std::uint64_t drawn = frames_.drawings();
-    host_.wantFrame();
-    const FrameHub::Frame frame = frames_.waitDrawnAfter(drawn, kStillPatience);
-    if (!frame.png) return refuse(response, 503, "no picture yet");
-    response.set_header("Cache-Control", "no-store");
-    response.set_content(*frame.png, "image/png");
-  });
+  State& server_;
+  tcp::socket socket_;
+  asio::steady_timer deadline_;
+  asio::steady_timer news_;
+  boost::beast::flat_buffer buffer_;
+  std::optional<std::list<Connection*>::iterator> idleAt_;
+  bool shut_ = false;
+};
 
-  server_->Get("/api/preview", [this](const httplib::Request&, httplib::Response& response) {
-    auto place = frames_.openStream();
-    if (!place) return refuse(response, 503, fmt::format("at most {} previews at once", FrameHub::kMostStreams));
-    host_.wantFrame();
-    response.set_header("Cache-Control", "no-store");
-    auto held = std::make_shared<FrameHub::StreamPlace>(std::move(*place));
-    response.set_chunked_content_provider(
-        "multipart/x-mixed-replace; boundary=frame", [this, held, shown = std::uint64_t{0}, opened = false](std::size_t, httplib::DataSink& sink) mutable {
-          if (!std::exchange(opened, true) && !send(sink, std::string(kPartHeader))) return false;
-          const FrameHub::Frame frame = frames_.waitAfter(shown, kStreamPatience);
-          if (frames_.closed()) return false;
-          if (frame.number == shown) return sink.is_writable();  // nothing new: still there?
-          shown = frame.number;
-          return send(sink, *frame.png + std::string(kPartHeader));
-        });
-  });
-
-  server_->Get("/api/events", [this](const httplib::Request&, httplib::Response& response) {
-    if (++eventStreams_ > kMostEventStreams) {
-      --eventStreams_;
-      return refuse(response, 503, fmt::format("at most {} event streams at once", kMostEventStreams));
+awaitable<void> StudioServer::State::accept() {
+  for (;;) {
+    error_code error;
+    tcp::socket socket = co_await acceptor.async_accept(asio::redirect_error(use_awaitable, error));
+    if (error == asio::error::operation_aborted || !acceptor.is_open()) co_return;
+    if (error) {  // most likely out of descriptors: make room, or rest before trying again
+      if (!closeOldestIdle()) {
+        acceptPause.expires_after(kAcceptPause);
+        co_await acceptPause.async_wait(asio::redirect_error(use_awaitable, error));
+      }
+      continue;
     }
-    response.set_header("Cache-Control", "no-store");
-    response.set_chunked_content_provider(
-        "text/event-stream",
-        [this, seen = events_.latest()](std::size_t, httplib::DataSink& sink) mutable {
-          const auto news = events_.waitAfter(seen, kStreamPatience);
-          if (events_.closed()) return false;
-          if (news.empty()) return send(sink, ": still here\n\n");
-          std::string text;
-          for (const EventHub::Event& event : news) text += fmt::format("event: {}\ndata: {}\n\n", event.name, event.data);
-          seen = news.back().number;
-          return send(sink, text);
-        },
-        [this](bool) { --eventStreams_; });
-  });
+    if (open >= limits.connections && !closeOldestIdle()) continue;  // every connection busy: this one is closed
+    socket.set_option(tcp::no_delay(true), error);
+    ++open;
+    asio::co_spawn(io, Connection::run(std::make_shared<Connection>(*this, std::move(socket))), asio::detached);
+  }
 }
+
+bool StudioServer::State::closeOldestIdle() {
+  if (idle.empty()) return false;
+  idle.front()->shut();
+  return true;
+}
+
+void StudioServer::State::wake() {
+  for (Connection* connection : waiting) connection->wake();
+}
+
+StudioServer::StudioServer(HostRequests host, SettingsApi& api, FrameHub& frames, EventHub& events, ServerLimits limits)
+    : state_(std::make_unique<State>(std::move(host), api, frames, events, limits)) {
+  for (Hub* hub : std::initializer_list<Hub*>{&frames, &events}) {
+    hub->listen([state = state_.get()] { asio::post(state->io, [state] { state->wake(); }); });
+  }
+}
+
+StudioServer::~StudioServer() {
+  state_->frames.listen(nullptr);
+  state_->events.listen(nullptr);
+}
+
+std::uint16_t StudioServer::bind(const std::string& address, std::uint16_t port) {
+  error_code error;
+  tcp::resolver resolver(state_->io);
+  const auto found = resolver.resolve(address, std::to_string(port), tcp::resolver::passive | tcp::resolver::numeric_service, error);
+  tcp::acceptor& acceptor = state_->acceptor;
+  if (!error && found.empty()) error = asio::error::host_not_found;
+  if (!error) acceptor.open(found.begin()->endpoint().protocol(), error);
+  if (!error) acceptor.set_option(tcp::acceptor::reuse_address(true), error);
+  if (!error) acceptor.bind(found.begin()->endpoint(), error);
+  if (!error) acceptor.listen(asio::socket_base::max_listen_connections, error);
+  if (error) {
+    error_code ignored;
+    acceptor.close(ignored);
+    throw std::runtime_error(fmt::format("cannot serve on {}:{}: {}", address, port, error.message()));
+  }
+  return acceptor.local_endpoint().port();
+}
+
+void StudioServer::guard(RequestGuard guard) {
+  state_->routes.emplace(state_->host, state_->api, state_->frames, state_->events, std::move(guard));
+}
+
+void StudioServer::serve() {
+  asio::co_spawn(state_->io, state_->accept(), asio::detached);
+  state_->io.run();
+}
+
+void StudioServer::stop() { state_->io.stop(); }
 
 }  // namespace studio

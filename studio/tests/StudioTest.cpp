@@ -1,11 +1,13 @@
 // The studio's requests without a browser: the settings API on a device root
 // (the settings pane's validation; a refused change leaves the file byte for
 // byte and posts nothing), the request guard's rules, the hubs' bounds, and
-// the server's wiring through real sockets (its guard, body limit, stream
-// limit, and page files from inside the program).
+// the server through real sockets on the loopback (its guard, body limit,
+// stream limits, page files from inside the program, and its answers while
+// idle and half-sent connections crowd it).
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,7 +15,7 @@
 #include <sstream>
 #include <thread>
 
-#include <httplib.h>
+#include <fmt/format.h>
 
 #include "Foundation/NSDictionary.h"
 #include "Hubs.h"
@@ -28,6 +30,7 @@ namespace studio {
 namespace {
 
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 using Json = nlohmann::json;
 constexpr const char* kFile = "/var/mobile/Library/Preferences/com.quillmoren.auroraribbonpref.plist";
 
@@ -170,8 +173,12 @@ TEST(RequestGuardTest, OnlyItsOwnAddressAndChangesOnlyFromItsOwnPage) {
   EXPECT_NE(token, freshToken());
 }
 
-TEST(HubsTest, AReaderThatIsSlowOrGoneCostsNeitherMemoryNorWaiting) {
+// A reader that is slow or gone costs neither memory nor waiting; the
+// listener hears each piece of news.
+TEST(HubsTest, ASlowOrGoneReaderCostsNothing) {
   FrameHub frames;
+  int heard = 0;
+  frames.listen([&] { ++heard; });
   frames.publish("first");
   const std::weak_ptr<const std::string> first = frames.latest().png;
   for (int i = 0; i < 1000; ++i) frames.publish(std::to_string(i));
@@ -181,45 +188,132 @@ TEST(HubsTest, AReaderThatIsSlowOrGoneCostsNeitherMemoryNorWaiting) {
   frames.publish("999");  // the same picture again: drawn, but no new frame
   EXPECT_EQ(frames.latest().number, 1001u);
   EXPECT_EQ(frames.drawings(), 1002u);
+  EXPECT_EQ(heard, 1002);
+  frames.listen(nullptr);
+  frames.publish("unheard");
+  EXPECT_EQ(heard, 1002);
+
   EventHub events;
   for (int i = 0; i < 1000; ++i) events.publish("frame", std::to_string(i));
-  const auto kept = events.waitAfter(0, 0ms);
+  const auto kept = events.after(0);
   ASSERT_EQ(kept.size(), EventHub::kKept);
   EXPECT_EQ(kept.front().number, 1000 - EventHub::kKept + 1);
+  std::vector<Hub::StreamPlace> places;
+  while (auto place = events.openStream()) places.push_back(std::move(*place));
+  EXPECT_EQ(places.size(), std::size_t{EventHub::kMostStreams});
+  EXPECT_EQ(events.streams(), EventHub::kMostStreams);
+  places.pop_back();
+  EXPECT_TRUE(events.openStream());  // a closed stream gives its place back
+  events.listen([&] { ++heard; });
   events.close();
-  EXPECT_TRUE(events.waitAfter(0, 1h).empty());  // closing wakes every reader at once
+  EXPECT_TRUE(events.after(0).empty());  // closed: nothing more for anyone
+  EXPECT_FALSE(events.openStream());
+  EXPECT_EQ(heard, 1003);
 }
+
+using Clock = std::chrono::steady_clock;
+
+// A client socket on the loopback; every wait on it is bounded.
+class Client {
+ public:
+  explicit Client(std::uint16_t port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
+    connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  }
+  ~Client() { ::close(fd_); }
+  Client(const Client&) = delete;
+  Client& operator=(const Client&) = delete;
+
+  bool connected() const { return connected_; }
+  void send(std::string_view bytes) { ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+  // Everything received so far once it holds `text` at or after `from` (with
+  // no text: once the server closed), or when the server closed or 10 s passed.
+  const std::string& readUntil(std::string_view text = {}, std::size_t from = 0) {
+    char chunk[4096];
+    const auto holds = [&] { return !text.empty() && received_.find(text, from) != std::string::npos; };
+    for (const auto giveUp = Clock::now() + 10s; !holds() && readable(giveUp);) {
+      const auto n = ::recv(fd_, chunk, sizeof chunk, 0);
+      if (n <= 0) break;
+      received_.append(chunk, static_cast<std::size_t>(n));
+    }
+    return received_;
+  }
+  // Whether the server closed it within `bound`, reading (and dropping) what came first.
+  bool closedWithin(std::chrono::milliseconds bound) {
+    char chunk[4096];
+    for (const auto giveUp = Clock::now() + bound; readable(giveUp);) {
+      if (::recv(fd_, chunk, sizeof chunk, 0) <= 0) return true;
+    }
+    return false;
+  }
+  void shrinkReceiveBuffer() {
+    const int bytes = 4096;
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+  }
+
+ private:
+  bool readable(Clock::time_point until) {
+    pollfd watched{fd_, POLLIN, 0};
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+    return ::poll(&watched, 1, static_cast<int>(std::max<long>(left, 0))) == 1;
+  }
+
+  int fd_;
+  bool connected_ = false;
+  std::string received_;
+};
+
+struct Reply {
+  int status = 0;
+  std::string head, body;
+};
 
 // A server on a free port of the loopback, with a host that does nothing.
 class StudioServerTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    port_ = server_.bind("127.0.0.1", 0);
-    server_.guard(RequestGuard("127.0.0.1", port_, "token"));
-    serving_ = std::thread([this] { server_.serve(); });
+  void start(ServerLimits limits) {
+    server_.emplace(HostRequests{[] { return 0; }, [] { return 1; }, [] {}}, api_, frames_, events_, limits);
+    port_ = server_->bind("127.0.0.1", 0);
+    server_->guard(RequestGuard("127.0.0.1", port_, "token"));
+    serving_ = std::thread([this] { server_->serve(); });
   }
   void TearDown() override {
+    if (!server_) return;
     frames_.close();
     events_.close();
-    server_.stop();
+    server_->stop();
     serving_.join();
   }
-  httplib::Headers fromPage() const {
-    return {{"Origin", "http://127.0.0.1:" + std::to_string(port_)}, {kTokenHeader, "token"}};
+  std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
+  std::string fromPage() const { return "Origin: http://" + host() + "\r\nX-Studio-Token: token\r\n"; }
+  std::string request(const std::string& method, const std::string& path, const std::string& headers = "", const std::string& body = "") const {
+    const bool chunked = headers.find("Transfer-Encoding: chunked") != std::string::npos;
+    const std::string length = body.empty() || chunked ? "" : "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    return method + " " + path + " HTTP/1.1\r\nHost: " + host() + "\r\n" + headers + length + "\r\n" + body;
   }
-  // The status line of a GET on a socket of its own, kept open while the answer is 200.
+  // One request on a connection of its own, read to its end.
+  Reply ask(const std::string& method, const std::string& path, const std::string& headers = "", const std::string& body = "") {
+    Client client(port_);
+    client.send(request(method, path, headers + "Connection: close\r\n", body));
+    const std::string got = client.readUntil();
+    const auto split = got.find("\r\n\r\n");
+    if (got.size() < 12 || split == std::string::npos) return {};
+    return {std::stoi(got.substr(9, 3)), got.substr(0, split), got.substr(split + 4)};
+  }
+  // A GET held open on its own socket while the answer is 200; its status line.
   std::string open(const std::string& path) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{AF_INET, htons(port_), {htonl(INADDR_LOOPBACK)}, {}};
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return "no connection";
-    const std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) + "\r\n\r\n";
-    ::send(fd, request.data(), request.size(), 0);
-    std::string line;
-    for (char c; line.find("\r\n") == std::string::npos && ::recv(fd, &c, 1, 0) == 1;) line += c;
-    line = line.substr(0, 12);
-    if (line == "HTTP/1.1 200") sockets_.push_back(fd);
-    else ::close(fd);
+    auto client = std::make_unique<Client>(port_);
+    client->send(request("GET", path));
+    const std::string line = client->readUntil("\r\n").substr(0, 12);
+    if (line == "HTTP/1.1 200") streams_.push_back(std::move(client));
     return line;
+  }
+  // Waits, bounded, for the server's thread to bring a hub to `streams` open.
+  bool streamsBecome(const Hub& hub, int streams) {
+    for (const auto giveUp = Clock::now() + 10s; Clock::now() < giveUp; std::this_thread::yield()) {
+      if (hub.streams() == streams) return true;
+    }
+    return false;
   }
 
   aurora::testing::TempDeviceRoot root_;
@@ -227,44 +321,93 @@ class StudioServerTest : public ::testing::Test {
   SettingsApi api_{aurora::hostPath(kFile), [this] { ++posts_; }};
   FrameHub frames_;
   EventHub events_;
-  StudioServer server_{{[] { return 0; }, [] { return 1; }, [] {}}, api_, frames_, events_};
+  std::optional<StudioServer> server_;
   std::uint16_t port_ = 0;
   std::thread serving_;
-  std::vector<int> sockets_;
+  std::vector<std::unique_ptr<Client>> streams_;
 };
 
-// Changes come only from its page, with its token; a body too big is refused.
+// Changes come only from its page, with its token; a body or headers too big are refused.
 TEST_F(StudioServerTest, AnswersOnlyItsOwnAddressPageAndFiles) {
-  httplib::Client client("127.0.0.1", port_);
-  const auto page = client.Get("/");
-  ASSERT_TRUE(page);
-  EXPECT_EQ(page->status, 200);
-  EXPECT_NE(page->body.find("content=\"token\""), std::string::npos);
-  for (const char* path : {"/index.html", "/../../etc/passwd", "/studio.js/..", "/page/studio.css"}) EXPECT_EQ(client.Get(path)->status, 404) << path;
-  EXPECT_EQ(client.Get("/api/settings", {{"Host", "attacker.example:" + std::to_string(port_)}})->status, 403);
-  EXPECT_EQ(client.Put("/api/settings", R"({"enabled":false})", "application/json")->status, 403);  // no Origin, no token
-  EXPECT_EQ(client.Delete("/api/settings", {{"Origin", "http://attacker.example"}, {kTokenHeader, "token"}})->status, 403);
-  EXPECT_EQ(client.Put("/api/settings", fromPage(), std::string(kMostBodyBytes + 1, ' '), "application/json")->status, 413);
+  start({.still = 200ms});
+  const Reply page = ask("GET", "/");
+  EXPECT_EQ(page.status, 200);
+  EXPECT_NE(page.body.find("content=\"token\""), std::string::npos);
+  EXPECT_NE(page.head.find("Content-Security-Policy: default-src 'self'"), std::string::npos);
+  for (const char* path : {"/index.html", "/../../etc/passwd", "/studio.js/..", "/page/studio.css"}) EXPECT_EQ(ask("GET", path).status, 404) << path;
+  Client rebound(port_);
+  rebound.send("GET /api/settings HTTP/1.1\r\nHost: attacker.example:" + std::to_string(port_) + "\r\n\r\n");
+  EXPECT_EQ(rebound.readUntil("\r\n").substr(0, 12), "HTTP/1.1 403");
+  EXPECT_EQ(ask("PUT", "/api/settings", "", R"({"enabled":false})").status, 403);  // no Origin, no token
+  EXPECT_EQ(ask("DELETE", "/api/settings", "Origin: http://attacker.example\r\nX-Studio-Token: token\r\n").status, 403);
+  EXPECT_EQ(ask("PUT", "/api/settings", fromPage(), std::string(kMostBodyBytes + 1, ' ')).status, 413);
+  EXPECT_EQ(ask("PUT", "/api/settings", fromPage() + "Transfer-Encoding: chunked\r\n",
+                fmt::format("{:x}\r\n{}\r\n0\r\n\r\n", kMostBodyBytes + 1, std::string(kMostBodyBytes + 1, ' ')))
+                .status,
+            413);
+  EXPECT_EQ(ask("GET", "/api/settings", std::string(kMostHeaderBytes, 'x') + ": y\r\n").status, 431);
+  EXPECT_EQ(ask("POST", "/api/settings", fromPage()).status, 405);
   EXPECT_FALSE(std::filesystem::exists(aurora::hostPath(kFile)));
   EXPECT_EQ(posts_, 0);
-  EXPECT_EQ(client.Put("/api/settings", fromPage(), R"({"enabled":false})", "application/json")->status, 200);
+  EXPECT_EQ(ask("PUT", "/api/settings", fromPage(), R"({"enabled":false})").status, 200);
   EXPECT_EQ(posts_, 1);
-  EXPECT_EQ(client.Post("/api/respring", fromPage(), "", "text/plain")->body, R"({"respring":1})");
+  EXPECT_EQ(ask("POST", "/api/respring", fromPage()).body, R"({"respring":1})");
+  EXPECT_EQ(ask("GET", "/api/preview.png?1").status, 503);  // nothing drawn within its patience
 }
 
-TEST_F(StudioServerTest, AtMostEightPreviewsAtOnceAndAClosedOneGivesItsPlaceBack) {
+// Each of them gets the new frame; one closed gives its place back.
+TEST_F(StudioServerTest, AtMostEightPreviewsAtOnce) {
+  start({});
   frames_.publish("a picture");
   for (int i = 0; i < FrameHub::kMostStreams; ++i) EXPECT_EQ(open("/api/preview"), "HTTP/1.1 200") << i;
   EXPECT_EQ(open("/api/preview"), "HTTP/1.1 503");
-  ::close(sockets_.front());
-  sockets_.erase(sockets_.begin());
-  std::string again;  // the server notices when a write to it fails: give it pictures to send
-  for (auto giveUp = std::chrono::steady_clock::now() + 10s; again != "HTTP/1.1 200" && std::chrono::steady_clock::now() < giveUp;) {
-    frames_.publish(std::to_string(frames_.drawings()));
-    again = open("/api/preview");
+  EXPECT_NE(streams_.back()->readUntil("a picture"s + std::string(kPartHeader)).find("a picture"), std::string::npos);
+  frames_.publish("the next picture");
+  for (auto& stream : streams_) EXPECT_NE(stream->readUntil("the next picture").find("the next picture"), std::string::npos);
+  streams_.erase(streams_.begin());  // closed: the server sees it at once
+  ASSERT_TRUE(streamsBecome(frames_, FrameHub::kMostStreams - 1));
+  EXPECT_EQ(open("/api/events"), "HTTP/1.1 200");
+  events_.publish("settings", R"({"version":1})");
+  const std::string event = "event: settings\ndata: {\"version\":1}\n\n";
+  EXPECT_NE(streams_.back()->readUntil(event).find(event), std::string::npos);
+}
+
+TEST_F(StudioServerTest, AStalledReaderIsClosedAfterItsWriteTimesOut) {
+  start({.write = 200ms});
+  frames_.publish("a picture");
+  Client stalled(port_);
+  stalled.shrinkReceiveBuffer();
+  stalled.send(request("GET", "/api/preview"));
+  ASSERT_TRUE(streamsBecome(frames_, 1));
+  frames_.publish(std::string(16 << 20, 'b'));  // more than the sockets hold
+  EXPECT_TRUE(streamsBecome(frames_, 0));
+}
+
+// Half-sent and silent connections hold up neither the next request nor a
+// preview, and are closed by their deadlines, the oldest first at the cap.
+TEST_F(StudioServerTest, CrowdsOfIdleConnectionsHoldUpNothing) {
+  constexpr std::size_t kCap = 24;
+  start({.connections = kCap, .idle = 2s, .request = 2s});
+  frames_.publish("a picture");
+  EXPECT_EQ(open("/api/preview"), "HTTP/1.1 200");  // a stream is never closed to make room
+  std::vector<std::unique_ptr<Client>> crowd;
+  for (int i = 0; i < 60; ++i) {
+    crowd.push_back(std::make_unique<Client>(port_));
+    ASSERT_TRUE(crowd.back()->connected());
+    if (i % 4 != 0) crowd.back()->send("GET /api/settings HT");  // three in four send half a request line, the rest nothing
   }
-  EXPECT_EQ(again, "HTTP/1.1 200");
-  for (int fd : sockets_) ::close(fd);
+  Client keptAlive(port_);  // the page's next request, and the one after on the same connection
+  keptAlive.send(request("GET", "/api/settings"));
+  EXPECT_EQ(keptAlive.readUntil("\r\n").substr(0, 12), "HTTP/1.1 200");
+  keptAlive.send(request("GET", "/api/settings"));
+  EXPECT_NE(keptAlive.readUntil("HTTP/1.1 200", 1).find("HTTP/1.1 200", 1), std::string::npos);
+  EXPECT_TRUE(crowd.front()->closedWithin(10s));  // the oldest made room first...
+  EXPECT_FALSE(crowd.back()->closedWithin(0ms));  // ...the newest is still waiting
+  frames_.publish("the next picture");
+  EXPECT_NE(streams_.front()->readUntil("the next picture").find("the next picture"), std::string::npos);
+  for (auto& client : crowd) EXPECT_TRUE(client->closedWithin(10s));  // none may wait longer than its deadline
+  EXPECT_TRUE(keptAlive.closedWithin(10s));
+  EXPECT_FALSE(streams_.front()->closedWithin(0ms));
 }
 
 }  // namespace

@@ -1,0 +1,141 @@
+#include "Routes.h"
+
+#include <array>
+
+#include <boost/beast/http/error.hpp>
+#include <fmt/format.h>
+
+#include "Page.h"
+
+namespace studio {
+namespace {
+
+using http::field;
+using http::verb;
+
+Response json(const ApiResult& result) {
+  Response response(static_cast<http::status>(result.status), 11);
+  response.set(field::content_type, "application/json");
+  // Refusals quote what was sent (a Host header, say), which need not be UTF-8.
+  response.body() = result.body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  return response;
+}
+
+Response jsonError(int status, const std::string& why) { return json({status, {{"error", why}}}); }
+
+Answer done(Response response) { return {std::move(response), Answer::Then::Done, 0, std::nullopt}; }
+
+}  // namespace
+
+void limit(RequestParser& parser) {
+  parser.header_limit(kMostHeaderBytes);
+  parser.body_limit(kMostBodyBytes);
+}
+
+Routes::Routes(HostRequests host, SettingsApi& api, FrameHub& frames, EventHub& events, RequestGuard guard)
+    : host_(std::move(host)), api_(api), frames_(frames), events_(events), guard_(std::move(guard)) {}
+
+std::optional<Response> Routes::refusal(const http::request_header<>& header) const {
+  if (const auto why = guard_.refusal(header.method_string(), header[field::host], header[field::origin], header[kTokenHeader])) {
+    return jsonError(403, *why);
+  }
+  return std::nullopt;
+}
+
+Answer Routes::answer(const Request& request) {
+  struct Route {
+    std::string_view path;
+    verb method;
+    Answer (Routes::*handle)(const Request&);
+  };
+  static constexpr std::array kRoutes{
+      Route{"/", verb::get, &Routes::page},
+      Route{"/studio.js", verb::get, &Routes::page},
+      Route{"/studio.css", verb::get, &Routes::page},
+      Route{"/api/settings", verb::get, &Routes::settings},
+      Route{"/api/settings", verb::put, &Routes::settings},
+      Route{"/api/settings", verb::delete_, &Routes::settings},
+      Route{"/api/respring", verb::post, &Routes::respring},
+      Route{"/api/preview.png", verb::get, &Routes::stillPicture},
+      Route{"/api/preview", verb::get, &Routes::previewStream},
+      Route{"/api/events", verb::get, &Routes::eventStream},
+  };
+  const std::string_view target = request.target();
+  const std::string_view path = target.substr(0, target.find('?'));
+  std::string allowed;
+  for (const Route& route : kRoutes) {
+    if (route.path != path) continue;
+    if (route.method == request.method()) return (this->*route.handle)(request);
+    allowed += (allowed.empty() ? "" : ", ") + std::string(http::to_string(route.method));
+  }
+  if (allowed.empty()) return done(jsonError(404, "no such page"));
+  Response response = jsonError(405, fmt::format("{} takes only {}", path, allowed));
+  response.set(field::allow, allowed);
+  return done(std::move(response));
+}
+
+Answer Routes::page(const Request& request) {
+  const std::string_view target = request.target();
+  const PageFile file = *pageFile(target.substr(0, target.find('?')));
+  Response response(http::status::ok, 11);
+  response.body() = file.bytes;
+  std::string& bytes = response.body();
+  if (const auto at = bytes.find(kTokenPlaceholder); at != std::string::npos) bytes.replace(at, kTokenPlaceholder.size(), guard_.token());
+  response.set(field::content_type, file.contentType);
+  response.set(field::cache_control, "no-store");
+  // Only its own files run in it, and no other site may frame it (a click taken for another page's).
+  response.set("Content-Security-Policy", "default-src 'self'; img-src 'self' data:; frame-ancestors 'none'");
+  response.set("X-Content-Type-Options", "nosniff");
+  return done(std::move(response));
+}
+
+Answer Routes::settings(const Request& request) {
+  switch (request.method()) {
+    case verb::put: return done(json(api_.write(request.body(), host_.settingsVersion())));
+    case verb::delete_: return done(json(api_.remove()));
+    default: return done(json(api_.read(host_.settingsVersion())));
+  }
+}
+
+Answer Routes::respring(const Request&) { return done(json({200, {{"respring", host_.respring()}}})); }
+
+Answer Routes::stillPicture(const Request&) {
+  Answer answer{Response(), Answer::Then::Still, frames_.drawings(), std::nullopt};
+  host_.wantFrame();
+  return answer;
+}
+
+Response Routes::still(const FrameHub::Frame& frame) {
+  if (!frame.png) return jsonError(503, "no picture yet");
+  Response response(http::status::ok, 11);
+  response.set(field::content_type, "image/png");
+  response.set(field::cache_control, "no-store");
+  response.body() = *frame.png;
+  return response;
+}
+
+Answer Routes::previewStream(const Request&) {
+  Answer answer = stream(Answer::Then::Preview, frames_, "multipart/x-mixed-replace; boundary=frame", "previews");
+  if (answer.place) host_.wantFrame();
+  return answer;
+}
+
+Answer Routes::eventStream(const Request&) { return stream(Answer::Then::Events, events_, "text/event-stream", "event streams"); }
+
+Answer Routes::stream(Answer::Then then, Hub& hub, std::string_view contentType, std::string_view what) {
+  auto place = hub.openStream();
+  if (!place) return done(jsonError(503, fmt::format("at most {} {} at once", hub.mostStreams(), what)));
+  Response response(http::status::ok, 11);
+  response.set(field::content_type, contentType);
+  response.set(field::cache_control, "no-store");
+  response.chunked(true);
+  return {std::move(response), then, 0, std::move(place)};
+}
+
+Response Routes::unreadable(boost::system::error_code error) {
+  if (error == http::error::body_limit) return jsonError(413, fmt::format("a body must be at most {} bytes", kMostBodyBytes));
+  if (error == http::error::header_limit) return jsonError(431, fmt::format("the headers must be at most {} bytes", kMostHeaderBytes));
+  return jsonError(400, "the request is not HTTP: " + error.message());
+}
+
+}  // namespace studio
