@@ -6,7 +6,6 @@
 // the file or posts unless it came with the page's origin and token.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string_view>
@@ -16,6 +15,7 @@
 
 #include "FuzzCheck.h"
 #include "Routes.h"
+#include "aurora/TemporaryDirectory.h"
 
 namespace {
 
@@ -24,20 +24,15 @@ using namespace studio;
 constexpr std::string_view kToken = "0123456789abcdef0123456789abcdef";
 
 // A preferences file in a folder of its own (in memory where the system has one: every change is synced).
-std::filesystem::path freshFolder() {
-  std::string pattern = (std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path().string()) + "/studio-fuzz-XXXXXX";
-  if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-  return pattern;
-}
+std::filesystem::path memoryFolder() { return std::filesystem::exists("/dev/shm") ? "/dev/shm" : ""; }
 
 struct Studio {
-  std::filesystem::path folder = freshFolder();
+  aurora::TemporaryDirectory folder{"studio-fuzz-", memoryFolder()};
   int posts = 0;
   SettingsApi api{folder / "prefs.plist", [this] { ++posts; }};
   FrameHub frames;
   EventHub events;
   Routes routes{{[] { return 0; }, [] { return 1; }, [] {}}, api, frames, events, RequestGuard("127.0.0.1", 8765, std::string(kToken))};
-  ~Studio() { std::filesystem::remove_all(folder); }
 };
 
 bool fromPage(const Request& request) {
