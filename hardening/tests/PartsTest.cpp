@@ -1,5 +1,4 @@
-// The pieces of the hardening runs: child processes and the gate between two,
-// and the robustness page, where a failure must never read as a pass.
+// The hardening runs' pieces: child processes, the gate between two, and a page where a failure never reads as a pass.
 #include <gtest/gtest.h>
 
 #include <csignal>

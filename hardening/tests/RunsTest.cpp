@@ -1,5 +1,4 @@
-// The hardening runs in short forms, each host a fresh process loading the real extension from a
-// copy of the demo root: minutes of soak, the bad-input matrix and its rows, the storm, torn writes.
+// The hardening runs in short forms, each host a fresh process with the real extension: soak, matrix, storm, torn writes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -72,8 +71,7 @@ TEST_P(BadInputRunTest, TheHostRunsOnAndLeavesNothingBehind) {
   EXPECT_EQ(outcome.found.activity.readsOffMainThread, 0u);
 }
 
-// Reals and a long string for every key. For the wave speed NaN stands for -1 and the string (read as 0):
-// none is an interval, so each makes the same timer at the shortest interval, the costliest of rows.
+// Reals and a long string per key; for the wave speed NaN stands for -1 and the string too: the same costly timer.
 std::vector<const BadInputRow*> selectedRows() {
   std::vector<const BadInputRow*> selected;
   for (const BadInputRow& r : kRows) {

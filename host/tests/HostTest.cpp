@@ -1,5 +1,4 @@
-// The host's pieces in-process: how the trace names a pill, and what it reads
-// and prints as text: strict numbers, script tokens and scripts, trace JSON.
+// The host in-process: how the trace names a pill, strict numbers, script tokens and scripts, trace JSON.
 #include <cmath>
 #include <limits>
 #include <random>
@@ -26,8 +25,7 @@ id initMakingAnotherViewFirst(id self, SEL sel, CGRect frame) {
   return objc_msgSendSuper<id>(objc_getClass("TraceNamingTestView"), self, sel, frame);
 }
 
-// The pill is the first view of its class made meanwhile; views made before
-// tracing are left out, and so is what names them.
+// The pill is the first view of its class made meanwhile; views made before tracing, and what names them, are left out.
 TEST_F(HostTest, TheTraceNamesThePillAndLeavesOutViewsMadeBeforeIt) {
   Class cls = objc_registerClass("TraceNamingTestView", UIView::objcClass());
   class_addMethod(cls, sel_registerName("initWithFrame:"), &initMakingAnotherViewFirst, "@@:{CGRect={CGPoint=dd}{CGSize=dd}}");
@@ -52,12 +50,11 @@ TEST_F(HostTest, TheTraceNamesThePillAndLeavesOutViewsMadeBeforeIt) {
 TEST(Numbers, AreReadWholeOrNotAtAll) {
   for (const auto& [text, ns] : std::vector<std::pair<const char*, std::int64_t>>{
            {"0", 0}, {"2", 2'000'000'000}, {"0.1", 100'000'000}, {".5", 500'000'000}, {"3.", 3'000'000'000}, {"1.000000001", 1'000'000'001},
-           {"0.0000000015", 2}, {"0.0000000014", 1}, {"9223372036", 9'223'372'036'000'000'000}}) {
+           {"0.0000000015", 2}, {"0.0000000014", 1}, {"9223372036", 9'223'372'036'000'000'000}})
     EXPECT_EQ(parseSeconds(text), Nanoseconds{ns}) << text;  // exact, the tenth digit rounding
-  }
   for (const char* text : {"", ".", "-1", "+1", "1e3", "nan", "inf", " 1", "1 ", "1.2.3", "0x10", "9223372037"}) EXPECT_FALSE(parseSeconds(text)) << text;
-  for (const auto& [text, n] : {std::pair("42", 42), {"-7", -7}, {"+7", 7}}) EXPECT_EQ(parseInteger(text), n) << text;
-  EXPECT_EQ(parseInteger("9223372036854775807"), std::numeric_limits<std::int64_t>::max());
+  for (const auto& [text, n] : {std::pair("42", std::int64_t{42}), {"-7", -7}, {"+7", 7}, {"9223372036854775807", INT64_MAX}})
+    EXPECT_EQ(parseInteger(text), n) << text;
   for (const char* text : {"", "+", "-", "+-1", "1.0", "1e2", "0x1", " 1", "9223372036854775808", "12a"}) EXPECT_FALSE(parseInteger(text)) << text;
   for (const auto& [text, x] : {std::pair("0.25", 0.25), {"-1e3", -1000.0}, {"inf", kInf}}) EXPECT_EQ(parseReal(text), x) << text;
   EXPECT_TRUE(std::isnan(*parseReal("nan")));
@@ -73,9 +70,8 @@ TEST(ScriptTokenizer, SplitsOnBlanksAndReadsQuotes) {
   EXPECT_EQ(tokenizeLine(R"(raw "a b" "")"), (Tokens{"raw", "a b", ""}));
   EXPECT_EQ(tokenizeLine(R"("say \"hi\"\\" "x\ny")"), (Tokens{R"(say "hi"\)", "x\ny"}));
   EXPECT_EQ(tokenizeLine(R"("\x41\x7a\x00!" "#" x)"), (Tokens{std::string("Az\0!", 4), "#", "x"}));
-  for (const char* line : {R"("open)", R"("bad \q")", R"("\x4")", R"("\xZZ")", R"("end\)", R"("a"b)", R"(a"b")"}) {
+  for (const char* line : {R"("open)", R"("bad \q")", R"("\x4")", R"("\xZZ")", R"("end\)", R"("a"b)", R"(a"b")"})
     EXPECT_THROW(tokenizeLine(line), TokenError) << line;
-  }
 }
 
 const PillClasses kBothClasses{{"MTStaticColorPillView", "MTLumaDodgePillView"}, {}};
@@ -86,9 +82,7 @@ TEST(ScriptParser, ReadsValuesAndLineNumbersAsWritten) {
       "at 0.5 prefs set speed real nan\nat 1 prefs set style string \"Wave \\\"2\\\"\"\nat 1.0 prefs raw \"<plist>\\n\\x41\"\n"
       "at 1 pill add home MTStaticColorPillView 40 831 134 5\nat 1 pill frame home 0 0 1e2 -5\n", kBothClasses);
   ASSERT_EQ(script.lines.size(), 6u);
-  EXPECT_EQ(script.lines[0].number, 4);
-  EXPECT_EQ(script.lines[1].number, 6);
-  EXPECT_EQ(script.lines[5].number, 10);
+  EXPECT_EQ((std::vector{script.lines[0].number, script.lines[1].number, script.lines[5].number}), (std::vector{4, 6, 10}));
   EXPECT_EQ(script.lines[0].at, Nanoseconds{500'000'000});
   EXPECT_EQ(std::get<command::PrefsSet>(script.lines[0].command).entry, (PrefEntry{"count", std::int64_t{-3}}));
   EXPECT_TRUE(std::isnan(std::get<double>(std::get<command::PrefsSet>(script.lines[1].command).entry.value)));
@@ -149,9 +143,8 @@ TEST(JsonLine, PrintsShortestNumbersNullsOrderAndEscapes) {
            {0.1, "0.1"}, {2.5, "2.5"}, {5.0, "5"}, {0.0, "0"}, {-0.0, "-0"}, {1e21, "1e+21"}, {5e-324, "5e-324"},
            {0.10000000149011612, "0.10000000149011612"},  // a float widened
            {60.10861823896931, "60.10861823896931"},      // nlohmann's own printer: 60.108618238969314
-           {kNan, "null"}, {kInf, "null"}, {-kInf, "null"}}) {
-    EXPECT_EQ(jsonNumber(value), text);
-  }
+           {kNan, "null"}, {kInf, "null"}, {-kInf, "null"}})
+    EXPECT_EQ(jsonNumber(value), text) << text;
   std::mt19937_64 random(7);
   std::uniform_real_distribution<double> spread(-1000, 1000);
   for (int i = 0; i < 10000; ++i) {

@@ -1,5 +1,4 @@
-// The pictures in-process, where a run of the program cannot reach: the
-// renderer on pixels, the wallpaper per geometry, framing, GIF files.
+// The pictures in-process, where a run of the program cannot reach: renderer, wallpaper, framing, GIF files.
 #include <cmath>
 #include <set>
 
@@ -100,8 +99,7 @@ TEST_F(RendererTest, DrawsEachViewAsItsLayerPresentsIt) {
 }
 
 // What a block animation shows half way, and the pills' labels, are left to runs of the program.
-// The wallpaper is drawn once per picture geometry and kept: every geometry,
-// also one seen before, must get the wallpaper drawn afresh for it.
+// The wallpaper is drawn once per picture geometry and kept; each geometry, even one seen before, gets its own.
 TEST_F(RendererTest, EachPictureGeometryGetsItsOwnWallpaper) {
   RenderOptions full = framePicture(*window_, {ViewKind::Full, 1.0}), band = framePicture(*window_, {ViewKind::Pills, 2.0}), shifted = band;
   shifted.region.origin.y -= 100;
@@ -129,8 +127,7 @@ TEST_F(WindowTest, FramingThePillsBandAndTerminalsStretchingThePills) {
   addView(CGRectMake(216, 831, 134, 5));
   EXPECT_EQ(pillsBand(window), CGRectMake(0, 799, 390, 45));  // 831 - 32 .. 844, the window's edge
   const RenderOptions pills = framePicture(window, {ViewKind::Pills, 1.5});
-  EXPECT_EQ(std::pair(pills.width, pills.height), std::pair(585, 68));
-  EXPECT_EQ(std::pair(pills.scaleX, pills.scaleY), std::pair(1.5, 1.5));
+  EXPECT_EQ(std::tuple(pills.width, pills.height, pills.scaleX, pills.scaleY), std::tuple(585, 68, 1.5, 1.5));
   EXPECT_TRUE(pills.labels);
   const RenderOptions terminal = frameTerminal(window, ViewKind::Pills, 78, 46);
   EXPECT_EQ(terminal.scaleX, 0.2);
@@ -167,8 +164,7 @@ TEST(GifFile, WritesEveryFrameLoopingWithItsOwnPaletteAndChangedRectangle) {
   EXPECT_EQ(std::pair(decoded->width, decoded->height), std::pair(6, 4));
   EXPECT_EQ(decoded->loopCount, 0);  // looping for ever
   ASSERT_EQ(decoded->frames.size(), 3u);
-  for (const auto& frame : decoded->frames) EXPECT_EQ(frame.delay, 4);  // 1/25 s
-  for (const auto& frame : decoded->frames) EXPECT_TRUE(frame.localPalette);
+  for (const auto& frame : decoded->frames) EXPECT_TRUE(frame.delay == 4 && frame.localPalette) << frame.delay;  // 1/25 s
   EXPECT_EQ(decoded->frames[0].rect, (PixelRect{0, 0, 6, 4}));
   EXPECT_EQ(decoded->frames[1].rect, (PixelRect{1, 1, 4, 2}));  // from the old dot to the new one
   EXPECT_EQ(decoded->frames[2].rect, (PixelRect{0, 0, 1, 1}));  // nothing changed: one pixel

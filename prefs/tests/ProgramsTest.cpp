@@ -1,7 +1,4 @@
-// The built auroraribbon-prefs program: its exit statuses and streams, and,
-// across processes, a simulator on the real clock reading the preferences
-// again after the program writes them, since it posts the settings-changed
-// notification. Waits are bounded polls of the trace file.
+// The built auroraribbon-prefs: its statuses, and a real-clock simulator re-reading what it writes (bounded polls).
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -13,11 +10,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "Foundation/NSDictionary.h"
 #include "Program.h"
 #include "TempDeviceRoot.h"
 #include "ReadFile.h"
-#include "aurora/TemporaryDirectory.h"
 
 namespace {
 
@@ -25,8 +20,7 @@ constexpr const char* kPrefsDevicePath = "/var/mobile/Library/Preferences/com.qu
 
 using host::test::readFile;
 
-// Whether the trace shows a read of the preferences; with `afterPost`, one after
-// the settings-changed notification was delivered. A line still being written is left for the next look.
+// Whether the trace shows a read of the preferences (`afterPost`: after the notice arrived); a half-written line waits.
 bool traceShowsRead(const std::filesystem::path& trace, bool afterPost) {
   std::istringstream lines(readFile(trace));
   bool delivered = !afterPost;

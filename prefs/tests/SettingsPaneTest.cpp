@@ -1,15 +1,12 @@
-// The settings pane in-process on a temporary device root, from the command
-// line on: what it writes, reads and deletes, what it posts, and that whatever
-// it refuses leaves the file byte for byte as it was.
+// The settings pane in-process from its command line: what it writes, reads, deletes and posts; refusals touch nothing.
 #include "SettingsPane.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "Foundation/NSDictionary.h"
+#include "ReadFile.h"
 #include "TempDeviceRoot.h"
 #include "aurora/PlatformObserver.h"
 
@@ -51,14 +48,10 @@ class SettingsPaneTest : public ::testing::Test, public aurora::PlatformObserver
   void notificationPosted(std::string_view name) override { posts_.emplace_back(name); }
 
   std::filesystem::path file() const { return aurora::hostPath(settings::kPreferencesPath); }
-  std::string bytes() const {
-    std::ifstream in(file(), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  std::string bytes() const { return host::test::readFile(file()); }
   void writeFile(std::string_view contents) const { root_.write(settings::kPreferencesPath, contents); }
 
-  // Runs `args` with `existing` as the preferences file (none when empty): the pane must end with `status`,
-  // print and post nothing, and leave the file as it was (or make none); returns its error.
+  // Runs `args` on `existing` (no file when empty); it must end with `status`, print, post and change nothing; its error.
   std::string failing(const std::string& existing, const Args& args, int status) {
     SCOPED_TRACE(::testing::PrintToString(args));
     std::filesystem::remove_all(root_.path() / "var");
@@ -75,8 +68,6 @@ class SettingsPaneTest : public ::testing::Test, public aurora::PlatformObserver
   aurora::testing::TempDeviceRoot root_;
   Posts posts_;
 };
-
-// --- write -----------------------------------------------------------------
 
 // It warns of keys the library does not read, and posts once.
 TEST_F(SettingsPaneTest, WritesTypedValuesAndKeepsEveryOtherKey) {
@@ -104,16 +95,13 @@ TEST_F(SettingsPaneTest, WritesTypedValuesAndKeepsEveryOtherKey) {
 
 // Deleting one key rewrites the file in the format asked for; deleting all removes it.
 TEST_F(SettingsPaneTest, WritesXmlUnlessAskedForBinary) {
-  EXPECT_EQ(pane({"write", "enabled", "-bool", "YES"}).status, 0);
-  EXPECT_EQ(bytes().substr(0, 5), "<?xml");
-  EXPECT_EQ(pane({"--binary", "write", "fadeSpeed", "-int", "2"}).status, 0);
-  EXPECT_EQ(bytes().substr(0, 8), "bplist00");
-  EXPECT_EQ(pane({"write", "style", "-string", "Static"}).status, 0);
-  EXPECT_EQ(bytes().substr(0, 5), "<?xml");
-  const PaneRun deleted = pane({"delete", "style", "--binary"});
-  EXPECT_EQ(deleted.status, 0);
-  EXPECT_EQ(deleted.posts, kPosted);
-  EXPECT_EQ(bytes().substr(0, 8), "bplist00");
+  for (const auto& [args, magic] : std::vector<std::pair<Args, std::string>>{
+           {{"write", "enabled", "-bool", "YES"}, "<?xml"}, {{"--binary", "write", "fadeSpeed", "-int", "2"}, "bplist00"},
+           {{"write", "style", "-string", "Static"}, "<?xml"}, {{"delete", "style", "--binary"}, "bplist00"}}) {
+    const PaneRun run = pane(args);
+    EXPECT_EQ(std::pair(run.status, run.posts), std::pair(0, kPosted)) << args.back();
+    EXPECT_EQ(bytes().substr(0, magic.size()), magic) << args.back();
+  }
   EXPECT_EQ(pane({"read"}).out, "{\n    enabled = 1;\n    fadeSpeed = 2;\n}\n");
   const PaneRun removed = pane({"delete"});
   EXPECT_EQ(removed.status, 0);
@@ -121,10 +109,7 @@ TEST_F(SettingsPaneTest, WritesXmlUnlessAskedForBinary) {
   EXPECT_FALSE(std::filesystem::exists(file()));
 }
 
-// --- Refusals ------------------------------------------------------------------
-
-// A bad command line is refused with the usage, a bad value with the reason alone; both touch and post
-// nothing, whether or not there is a file.
+// A bad command line is refused with the usage, a bad value with the reason alone; with a file or without.
 TEST_F(SettingsPaneTest, BadCommandLinesAndValuesAreStatus2) {
   const std::vector<std::string> files{"", kExistingFile};
   for (const auto& [args, reason] : std::vector<std::pair<Args, std::string>>{
@@ -165,8 +150,7 @@ TEST_F(SettingsPaneTest, BadCommandLinesAndValuesAreStatus2) {
   }
 }
 
-// --- Status 1: a missing file or key, a file or root the pane cannot use ---------------
-
+// A missing file or key, a file or root the pane cannot use.
 TEST_F(SettingsPaneTest, WhatIsMissingOrUnusableIsStatus1) {
   const std::string noFile = std::string("auroraribbon-prefs: there is no preferences file at ") + settings::kPreferencesPath + "\n";
   for (const Args& args : {Args{"read"}, Args{"delete"}, Args{"delete", "style"}}) EXPECT_EQ(failing("", args, 1), noFile);

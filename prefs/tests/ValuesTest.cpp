@@ -1,5 +1,4 @@
-// Values on their own: the strict reading of `write` texts, which values fit
-// which key, and the readable form `read` prints for every property-list type.
+// Values alone: `write` texts read strictly, which values fit which key, and what `read` prints for each type.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,18 +14,14 @@ TEST(PrefsValueText, FlagsIntegersAndNumbersAreReadWholeOrNotAtAll) {
   for (const char* yes : {"true", "TRUE", "Yes", "yes", "1"}) EXPECT_EQ(parseFlag(yes), true) << yes;
   for (const char* no : {"false", "False", "NO", "no", "0"}) EXPECT_EQ(parseFlag(no), false) << no;
   for (const char* neither : {"", "y", "2", "on", " true", "true "}) EXPECT_EQ(parseFlag(neither), std::nullopt) << neither;
-  for (const auto& [text, n] : {std::pair{"42", std::int64_t{42}}, {"+7", 7}, {"-9223372036854775808", INT64_MIN}}) {
+  for (const auto& [text, n] : {std::pair{"42", std::int64_t{42}}, {"+7", 7}, {"-9223372036854775808", INT64_MIN}})
     EXPECT_EQ(parseInteger(text), n) << text;
-  }
-  for (const char* bad : {"", "+", "-", "+-1", "1.5", "1e3", "0x10", " 1", "1 ", "9223372036854775808"}) {
+  for (const char* bad : {"", "+", "-", "+-1", "1.5", "1e3", "0x10", " 1", "1 ", "9223372036854775808"})
     EXPECT_EQ(parseInteger(bad), std::nullopt) << bad;
-  }
-  for (const auto& [text, number] : {std::pair{".5", 0.5}, {"-2", -2.0}, {"+1e-3", 1e-3}, {"0.1", 0.1}}) {
+  for (const auto& [text, number] : {std::pair{".5", 0.5}, {"-2", -2.0}, {"+1e-3", 1e-3}, {"0.1", 0.1}})
     EXPECT_EQ(parseFiniteNumber(text), number) << text;
-  }
-  for (const char* bad : {"", ".", "-", "abc", "nan", "inf", "-infinity", "0x10", "1e999", "1.2.3", " 1", "1,5", "++1"}) {
+  for (const char* bad : {"", ".", "-", "abc", "nan", "inf", "-infinity", "0x10", "1e999", "1.2.3", " 1", "1,5", "++1"})
     EXPECT_EQ(parseFiniteNumber(bad), std::nullopt) << bad;
-  }
 }
 
 TEST(PrefsPreferenceKeys, TakesValuesThatFitTheirKeyAsGiven) {
@@ -37,12 +32,10 @@ TEST(PrefsPreferenceKeys, TakesValuesThatFitTheirKeyAsGiven) {
       {{"waveDirection", ValueType::String, "r2l"}, V(std::string("r2l"))}, {{"homeBarOpacity", ValueType::Int, "1"}, V(std::int64_t{1})},
       {{"fadeSpeed", ValueType::Float, "3"}, V(3.0)}, {{"mine", ValueType::Int, "-4"}, V(std::int64_t{-4})}};  // other keys: any type
   for (const auto& [item, value] : accepted) EXPECT_EQ(checkedEntry(item), (aurora::PreferenceEntry{item.key, value})) << item.text;
-  for (const char* color : {"#F62459", "#abc", "#FFFFFF:0.75", "#000:1"}) {
-    EXPECT_EQ(checkedEntry({"staticColor", ValueType::String, color}).value, V(std::string(color)));
-  }
-  for (const char* color : {"", "F62459", "#F6245", "#GGGGGG", "#F62459 ", "#F62459:", "#F62459:1e-1", "red"}) {
+  for (const char* color : {"#F62459", "#abc", "#FFFFFF:0.75", "#000:1"})
+    EXPECT_EQ(checkedEntry({"staticColor", ValueType::String, color}).value, V(std::string(color))) << color;
+  for (const char* color : {"", "F62459", "#F6245", "#GGGGGG", "#F62459 ", "#F62459:", "#F62459:1e-1", "red"})
     EXPECT_THROW(checkedEntry({"fadeColor2", ValueType::String, color}), RefusedValue) << color;
-  }
 }
 
 // Numbers as they read back exactly; strings quoted unless plain words; dates, data and references as the defaults tool shows them.

@@ -1,5 +1,4 @@
-// The front-end's pieces in-process: the command line, the terminal's word for
-// 24-bit colour, the tour, and the live view on a stand-in terminal.
+// The front-end in-process: the command line, the terminal's 24-bit colour, the tour, the live view and its cells.
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -27,7 +26,6 @@ namespace test = host::test;
 using host::HostTest;
 using host::PrefEntry;
 using host::PrefsFile;
-using host::Scene;
 using host::SceneWatcher;
 using picture::Image;
 using picture::Rgb;
@@ -175,8 +173,7 @@ CellGrid filled(int columns, int rows, Rgb background) {
   return g;
 }
 
-// Cells from pictures and text, and what of them reaches the terminal: everything
-// the first time, then only the cells that changed, and nothing when nothing did.
+// Cells from pictures and text; the terminal gets everything first, then only changed cells, nothing when none did.
 TEST(CellPainter, PaintsTwoPixelsACellAndSendsOnlyWhatChanged) {
   CellGrid grid(4, 3);
   EXPECT_EQ(grid.at(1, 0), (Cell{U' ', {}, {}}));  // blank to start with

@@ -1,9 +1,4 @@
-// The studio's requests without a browser: the settings API on a device root
-// (the settings pane's validation; a refused change leaves the file byte for
-// byte and posts nothing), the request guard's rules, the hubs' bounds, and
-// the server through real sockets on the loopback (its guard, body limit,
-// stream limits, page files from inside the program, and its answers while
-// idle and half-sent connections crowd it).
+// The studio without a browser: the settings API, the request guard, the hubs, the server through loopback sockets.
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
@@ -48,9 +43,7 @@ class SettingsApiTest : public ::testing::Test {
 
 // What each key shows: the file's value, and what the extension takes from it.
 Json entry(const Json& state, const std::string& name) {
-  for (const Json& entry : state["keys"]) {
-    if (entry["key"] == name) return entry;
-  }
+  for (const Json& entry : state["keys"]) if (entry["key"] == name) return entry;
   return nullptr;
 }
 
@@ -67,8 +60,7 @@ TEST_F(SettingsApiTest, AnAcceptedChangeKeepsOtherKeysAndTheFormat) {
   EXPECT_EQ(fileBytes().substr(0, 8), "bplist00");
   const auto written = NSDictionary::fromFile(aurora::hostPath(kFile));
   ASSERT_TRUE(written);
-  EXPECT_EQ(written->stringValue("style"), "Fade");
-  EXPECT_EQ(written->stringValue("fadeColor1"), "#FF0000:0.5");
+  for (auto [name, text] : {std::pair("style", "Fade"), {"fadeColor1", "#FF0000:0.5"}}) EXPECT_EQ(written->stringValue(name), text) << name;
   EXPECT_EQ(written->boolValue("enabled"), false);
   EXPECT_EQ(written->doubleValue("odd key"), 0.5);
   EXPECT_TRUE(std::holds_alternative<std::int64_t>(written->objectForKey("fadeSpeed")->storage));  // an integer stays one
@@ -87,9 +79,8 @@ TEST_F(SettingsApiTest, ItShowsWhatTheExtensionReads) {
                                                {"fadeColor2", std::string("#00FF00")}, {"waveDirection", std::int64_t{3}}},
                                               aurora::PlistFormat::Xml));
   const Json state = api_.read(3).body;
-  EXPECT_EQ(state["exists"], true);
-  EXPECT_EQ(state["readable"], true);
-  EXPECT_EQ(state["version"], 3);
+  for (const auto& [field, value] : std::vector<std::pair<std::string, Json>>{{"exists", true}, {"readable", true}, {"version", 3}})
+    EXPECT_EQ(state[field], value) << field;
   EXPECT_EQ(key(state, "enabled"), (Json{{"file", "YES"}, {"reads", true}}));
   EXPECT_EQ(key(state, "fadeColor1"), (Json{{"file", "#12"}, {"reads", "#F62459"}}));  // no colour: the fallback
   EXPECT_EQ(key(state, "fadeColor2"), (Json{{"file", "#00FF00"}, {"reads", "#00FF00"}}));
@@ -171,8 +162,7 @@ TEST(RequestGuardTest, OnlyItsOwnAddressAndChangesOnlyFromItsOwnPage) {
   EXPECT_NE(token, freshToken());
 }
 
-// A reader that is slow or gone costs neither memory nor waiting; the
-// listener hears each piece of news.
+// A reader that is slow or gone costs neither memory nor waiting; the listener hears each piece of news.
 TEST(HubsTest, ASlowOrGoneReaderCostsNothing) {
   FrameHub frames;
   int heard = 0;
@@ -224,8 +214,7 @@ class Client {
 
   bool connected() const { return connected_; }
   void send(std::string_view bytes) { ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
-  // Everything received so far once it holds `text` at or after `from` (with
-  // no text: once the server closed), or when the server closed or `bound` passed.
+  // What came so far, once it holds `text` at or after `from` (no text: once closed), or the server closed or `bound` passed.
   const std::string& readUntil(std::string_view text = {}, std::size_t from = 0, std::chrono::milliseconds bound = 10s) {
     char chunk[4096];
     const auto holds = [&] { return !text.empty() && received_.find(text, from) != std::string::npos; };
@@ -261,7 +250,7 @@ struct Reply {
 };
 
 // A server on a free port of the loopback, with a host that does nothing.
-class StudioServerTest : public ::testing::Test {
+class StudioServerTest : public SettingsApiTest {
  protected:
   void start(ServerLimits limits) {
     server_.emplace(HostRequests{[] { return 0; }, [] { return 1; }, [] {}}, api_, frames_, events_, limits);
@@ -302,15 +291,11 @@ class StudioServerTest : public ::testing::Test {
   }
   // Waits, bounded, for the server's thread to bring a hub to `streams` open.
   bool streamsBecome(const Hub& hub, int streams) {
-    for (const auto giveUp = Clock::now() + 10s; Clock::now() < giveUp; std::this_thread::yield()) {
+    for (const auto giveUp = Clock::now() + 10s; Clock::now() < giveUp; std::this_thread::yield())
       if (hub.streams() == streams) return true;
-    }
     return false;
   }
 
-  aurora::testing::TempDeviceRoot root_;
-  int posts_ = 0;
-  SettingsApi api_{aurora::hostPath(kFile), [this] { ++posts_; }};
   FrameHub frames_;
   EventHub events_;
   std::optional<StudioServer> server_;
@@ -333,10 +318,8 @@ TEST_F(StudioServerTest, AnswersOnlyItsOwnAddressPageAndFiles) {
   EXPECT_EQ(ask("PUT", "/api/settings", "", R"({"enabled":false})").status, 403);  // no Origin, no token
   EXPECT_EQ(ask("DELETE", "/api/settings", "Origin: http://attacker.example\r\nX-Studio-Token: token\r\n").status, 403);
   EXPECT_EQ(ask("PUT", "/api/settings", fromPage(), std::string(kMostBodyBytes + 1, ' ')).status, 413);
-  EXPECT_EQ(ask("PUT", "/api/settings", fromPage() + "Transfer-Encoding: chunked\r\n",
-                fmt::format("{:x}\r\n{}\r\n0\r\n\r\n", kMostBodyBytes + 1, std::string(kMostBodyBytes + 1, ' ')))
-                .status,
-            413);
+  const std::string chunks = fmt::format("{:x}\r\n{}\r\n0\r\n\r\n", kMostBodyBytes + 1, std::string(kMostBodyBytes + 1, ' '));
+  EXPECT_EQ(ask("PUT", "/api/settings", fromPage() + "Transfer-Encoding: chunked\r\n", chunks).status, 413);
   EXPECT_EQ(ask("GET", "/api/settings", std::string(kMostHeaderBytes, 'x') + ": y\r\n").status, 431);
   EXPECT_EQ(ask("POST", "/api/settings", fromPage()).status, 405);
   EXPECT_FALSE(std::filesystem::exists(aurora::hostPath(kFile)));
@@ -375,8 +358,7 @@ TEST_F(StudioServerTest, AStalledReaderIsClosedAfterItsWriteTimesOut) {
   EXPECT_TRUE(streamsBecome(frames_, 0));
 }
 
-// Half-sent and silent connections hold up neither the next request nor a
-// preview, and are closed by their deadlines, the oldest first at the cap.
+// Half-sent and silent connections hold up no request or preview; closed by their deadlines, oldest first at the cap.
 TEST_F(StudioServerTest, CrowdsOfIdleConnectionsHoldUpNothing) {
   constexpr std::size_t kCap = 24;
   start({.connections = kCap, .idle = 2s, .request = 2s});
