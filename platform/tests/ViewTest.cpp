@@ -81,7 +81,8 @@ TEST_F(ViewTest, EachViewGetsTheLayerItsClassAsksFor) {
   EXPECT_EQ(objc_cast<CAGradientLayer>(plain->layer()), nullptr);
   auto* layer = objc_cast<CAGradientLayer>(gradient->layer());
   ASSERT_NE(layer, nullptr);
-  EXPECT_EQ(std::pair(layer->startPoint(), layer->endPoint()), std::pair(CGPointMake(0.5, 0.0), CGPointMake(0.5, 1.0)));
+  EXPECT_EQ(layer->startPoint(), CGPointMake(0.5, 0.0));
+  EXPECT_EQ(layer->endPoint(), CGPointMake(0.5, 1.0));
   std::vector<CGColorRef> colors{UIColor::redColor()->CGColor(), UIColor::blueColor()->CGColor()};
   layer->setColors(colors);
   colors.clear();

@@ -99,7 +99,8 @@ TEST_F(SettingsPaneTest, WritesXmlUnlessAskedForBinary) {
            {{"write", "enabled", "-bool", "YES"}, "<?xml"}, {{"--binary", "write", "fadeSpeed", "-int", "2"}, "bplist00"},
            {{"write", "style", "-string", "Static"}, "<?xml"}, {{"delete", "style", "--binary"}, "bplist00"}}) {
     const PaneRun run = pane(args);
-    EXPECT_EQ(std::pair(run.status, run.posts), std::pair(0, kPosted)) << args.back();
+    EXPECT_EQ(run.status, 0) << args.back();
+    EXPECT_EQ(run.posts, kPosted) << args.back();
     EXPECT_EQ(bytes().substr(0, magic.size()), magic) << args.back();
   }
   EXPECT_EQ(pane({"read"}).out, "{\n    enabled = 1;\n    fadeSpeed = 2;\n}\n");
