@@ -9,9 +9,6 @@ namespace {
 using namespace aurora::testing;
 using aurora::AnimationEngine;
 using aurora::Nanoseconds;
-using Log = std::vector<std::string>;
-constexpr double kInfinity = std::numeric_limits<double>::infinity();
-const RGBA kRed{1, 0, 0, 1}, kBlue{0, 0, 1, 1}, kGreen{0, 1, 0, 1};
 
 class AnimationTest : public VirtualLoopTest {
  protected:

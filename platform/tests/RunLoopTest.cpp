@@ -11,8 +11,6 @@ namespace {
 
 using namespace aurora::testing;
 using aurora::Nanoseconds;
-using Log = std::vector<std::string>;
-constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 Log log;
 void post(aurora::OnceClosure task) { dispatch_async(dispatch_get_main_queue(), std::move(task)); }

@@ -9,10 +9,8 @@
 namespace {
 
 using namespace aurora::testing;
-using Log = std::vector<std::string>;
-const RGBA kRed{1, 0, 0, 1}, kBlue{0, 0, 1, 1};
 
-Log log;
+Log layouts;
 void (*savedLayout)(id, SEL) = nullptr;
 id (*savedInit)(id, SEL, CGRect) = nullptr;
 
@@ -24,7 +22,7 @@ Class viewClass(const char* name, void (*layout)(id, SEL), Class super = UIView:
 // Logs its passes as "layout TAG".
 Class loggingViewClass() {
   static const Class cls = viewClass("LoggingView", +[](id self, SEL) {
-    log.push_back("layout " + std::to_string(static_cast<UIView*>(self)->tag()));
+    layouts.push_back("layout " + std::to_string(static_cast<UIView*>(self)->tag()));
   });
   return cls;
 }
@@ -35,7 +33,7 @@ std::shared_ptr<UIView> makeView(NSInteger tag, Class cls = UIView::objcClass())
 }
 
 class ViewTest : public VirtualLoopTest {
-  void SetUp() override { VirtualLoopTest::SetUp(); log.clear(); }
+  void SetUp() override { VirtualLoopTest::SetUp(); layouts.clear(); }
 };
 
 // Tags are found depth first, the view itself first; cycles are refused.
@@ -98,26 +96,26 @@ TEST_F(ViewTest, EachViewGetsTheLayerItsClassAsksFor) {
 // A view marked during a pass waits for the next turn, after the tasks of this one.
 TEST_F(ViewTest, LayoutRunsAtTheNextTurnParentsFirstWhenMarkedOrResized) {
   static const Class resizing = viewClass("ResizingView", +[](id self, SEL) {
-    log.push_back("layout parent");
+    layouts.push_back("layout parent");
     auto& child = static_cast<UIView*>(self)->subviews().front();
     child->setFrame(CGRectMake(0, 0, child->frame().size.width + 1, 10));
-    dispatch_async(dispatch_get_main_queue(), [] { log.push_back("task"); });
+    dispatch_async(dispatch_get_main_queue(), [] { layouts.push_back("task"); });
   });
   auto child = makeView(2, loggingViewClass()), parent = makeView(1, resizing);
   parent->addSubview(child);
-  EXPECT_TRUE(log.empty());
+  EXPECT_TRUE(layouts.empty());
   loop().runFor(0ns);
   parent->setNeedsLayout();
   loop().runFor(0ns);
-  EXPECT_EQ(log, (Log{"layout parent", "layout 2", "task", "layout parent", "task", "layout 2"}));
+  EXPECT_EQ(layouts, (Log{"layout parent", "layout 2", "task", "layout parent", "task", "layout 2"}));
   EXPECT_EQ(loop().now(), 0ns);
-  log.clear();
+  layouts.clear();
   child->setFrame(CGRect{CGPointMake(5, 5), child->frame().size});  // moved, not resized
   loop().runFor(1s);
-  EXPECT_TRUE(log.empty());
+  EXPECT_TRUE(layouts.empty());
   child->setFrame(CGRectMake(5, 5, 20, 10));
   loop().runFor(0ns);
-  EXPECT_EQ(log, (Log{"layout 2"}));
+  EXPECT_EQ(layouts, (Log{"layout 2"}));
 }
 
 TEST_F(ViewTest, LayoutCallsTheHookedLayoutSubviews) {
@@ -125,7 +123,7 @@ TEST_F(ViewTest, LayoutCallsTheHookedLayoutSubviews) {
     Class c = viewClass("HookedHostPill", nullptr, loggingViewClass());
     MSHookMessageEx(c, sel_registerName("layoutSubviews"), +[](id self, SEL sel) {
       savedLayout(self, sel);
-      log.push_back("hooked");
+      layouts.push_back("hooked");
     }, &savedLayout);
     return c;
   }();
@@ -133,7 +131,7 @@ TEST_F(ViewTest, LayoutCallsTheHookedLayoutSubviews) {
   loop().runFor(0ns);
   pill->setNeedsLayout();
   pill->layoutIfNeeded();  // at once, not at the next turn
-  EXPECT_EQ(log, (Log{"layout 5", "hooked", "layout 5", "hooked"}));
+  EXPECT_EQ(layouts, (Log{"layout 5", "hooked", "layout 5", "hooked"}));
 }
 
 TEST_F(ViewTest, AnInitialiserAnsweringNilMakesNoView) {

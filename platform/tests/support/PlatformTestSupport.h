@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,10 @@
 namespace aurora::testing {
 
 using namespace std::chrono_literals;
+
+using Log = std::vector<std::string>;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+inline const RGBA kRed{1, 0, 0, 1}, kBlue{0, 0, 1, 1}, kGreen{0, 1, 0, 1};
 
 class VirtualLoopTest : public ::testing::Test {
  protected:
