@@ -163,7 +163,9 @@ def read_prefs(path):
 
 
 def scenarios(page, prefs_path, prefs_binary, root):
-    wait_for("enabled checkbox checked from the demo root's file", lambda: page.control("enabled").is_selected(), bool)
+    # The form is made from the first answer of the API: wait for it.
+    wait_for("enabled checkbox checked from the demo root's file",
+             lambda: [box.is_selected() for box in page.driver.find_elements(By.NAME, "enabled")], lambda seen: seen == [True])
     with urllib.request.urlopen(page.driver.current_url + "api/settings", timeout=10) as answer:
         keys = json.load(answer)["keys"]
     missing = [entry["key"] for entry in keys if len(page.driver.find_elements(By.NAME, entry["key"])) != 1]
