@@ -29,7 +29,8 @@ std::filesystem::path memoryFolder() { return std::filesystem::exists("/dev/shm"
 struct Studio {
   aurora::TemporaryDirectory folder{"studio-fuzz-", memoryFolder()};
   int posts = 0;
-  SettingsApi api{folder / "prefs.plist", [this] { ++posts; }};
+  HeldValues held;
+  SettingsApi api{folder / "prefs.plist", [this] { ++posts; }, held};
   FrameHub frames;
   EventHub events;
   Routes routes{{[] { return 0; }, [] { return 1; }, [] {}}, api, frames, events, RequestGuard("127.0.0.1", 8765, std::string(kToken))};

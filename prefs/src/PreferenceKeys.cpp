@@ -15,21 +15,26 @@ namespace key = settings::key;
 
 constexpr std::array<std::string_view, 2> kDirectionLabels{"left to right", "right to left"};
 
+// The general settings, then each style's own, under its name.
+constexpr std::string_view kGeneral = "General";
+using settings::kBreathing, settings::kFade, settings::kSpectrum, settings::kStatic, settings::kWave;
+constexpr std::array kGroups{kGeneral, kWave, kSpectrum, kFade, kBreathing, kStatic};
+
 constexpr std::array kKnownKeys{
-    KnownKey{key::enabled, {"General", "Enabled", "The master switch: while it is off, no pill is recoloured."}},
-    KnownKey{key::style, {"General", "Style", "How the pills are painted; a name that is none of these paints nothing."}},
-    KnownKey{key::fadeColor1, {"Fade", "First colour", "The colour the Fade starts from and returns to."}},
-    KnownKey{key::fadeColor2, {"Fade", "Second colour", "The colour the Fade turns to and from."}},
-    KnownKey{key::breathingColor, {"Breathing", "Colour", "The colour the Breathing style fades in and out."}},
-    KnownKey{key::staticColor, {"Static", "Colour", "The one colour of the Static style."}},
-    KnownKey{key::waveAnimationSpeed, {"Wave", "Step", "Seconds between two steps of the wave.", 0.01, 0.5, 0.01, "s"}},
-    KnownKey{key::waveOpacity, {"Wave", "Opacity", "Read, but the wave always paints opaque colours.", 0, 1, 0.01}},
-    KnownKey{key::specturmAnimationSpeed, {"Spectrum", "Step", "Seconds each step through the hues takes.", 0.01, 1, 0.01, "s"}},
-    KnownKey{key::specturmOpacity, {"Spectrum", "Opacity", "Read, but the spectrum always paints opaque colours.", 0, 1, 0.01}},
-    KnownKey{key::homeBarOpacity, {"General", "Home bar opacity", "The opacity of the pill and of the colours in it.", 0, 1, 0.01}},
-    KnownKey{key::breathingSpeed, {"Breathing", "Step", "Seconds each fade in or out takes.", 0.1, 20, 0.1, "s"}},
-    KnownKey{key::fadeSpeed, {"Fade", "Step", "Seconds each fade from one colour to the other takes.", 0.1, 20, 0.1, "s"}},
-    KnownKey{key::waveDirection, {"Wave", "Direction", "Which way the colours move along the pill.", 0, 0, 0, {}, kDirectionLabels}},
+    KnownKey{key::enabled, {kGeneral, "Enabled", "The master switch: while it is off, no pill is recoloured."}},
+    KnownKey{key::style, {kGeneral, "Style", "How the pills are painted; a name that is none of these paints nothing."}},
+    KnownKey{key::fadeColor1, {kFade, "First colour", "The colour the Fade starts from and returns to."}},
+    KnownKey{key::fadeColor2, {kFade, "Second colour", "The colour the Fade turns to and from."}},
+    KnownKey{key::breathingColor, {kBreathing, "Colour", "The colour the Breathing style fades in and out."}},
+    KnownKey{key::staticColor, {kStatic, "Colour", "The one colour of the Static style."}},
+    KnownKey{key::waveAnimationSpeed, {kWave, "Step", "Seconds between two steps of the wave.", 0.01, 0.5, 0.01, "s"}},
+    KnownKey{key::waveOpacity, {kWave, "Opacity", "Read, but the wave always paints opaque colours.", 0, 1, 0.01}},
+    KnownKey{key::specturmAnimationSpeed, {kSpectrum, "Step", "Seconds each step through the hues takes.", 0.01, 1, 0.01, "s"}},
+    KnownKey{key::specturmOpacity, {kSpectrum, "Opacity", "Read, but the spectrum always paints opaque colours.", 0, 1, 0.01}},
+    KnownKey{key::homeBarOpacity, {kGeneral, "Home bar opacity", "The opacity of the pill and of the colours in it.", 0, 1, 0.01}},
+    KnownKey{key::breathingSpeed, {kBreathing, "Step", "Seconds each fade in or out takes.", 0.1, 20, 0.1, "s"}},
+    KnownKey{key::fadeSpeed, {kFade, "Step", "Seconds each fade from one colour to the other takes.", 0.1, 20, 0.1, "s"}},
+    KnownKey{key::waveDirection, {kWave, "Direction", "Which way the colours move along the pill.", 0, 0, 0, {}, kDirectionLabels}},
 };
 
 // The pane shows every key the extension reads, and only those, in its order.
@@ -41,6 +46,28 @@ constexpr bool sameKeysAsTheContract() {
   return true;
 }
 static_assert(sameKeysAsTheContract());
+
+constexpr bool everyGroupListed() {
+  for (const KnownKey& key : kKnownKeys) {
+    if (std::find(kGroups.begin(), kGroups.end(), key.pane.group) == kGroups.end()) return false;
+  }
+  return true;
+}
+static_assert(everyGroupListed());
+
+// A page's slider can sit at each number's initial value: inside its range, a
+// whole number of steps above its minimum.
+constexpr bool initialValuesOnTheirSliders() {
+  for (const KnownKey& key : kKnownKeys) {
+    const auto* number = std::get_if<settings::NumberKey>(&key.contract);
+    if (!number) continue;
+    const double steps = (number->initial - key.pane.minimum) / key.pane.step;
+    const double off = steps - static_cast<double>(static_cast<long long>(steps + 0.5));
+    if (number->initial < key.pane.minimum || number->initial > key.pane.maximum || off > 1e-9 || off < -1e-9) return false;
+  }
+  return true;
+}
+static_assert(initialValuesOnTheirSliders());
 
 aurora::PreferenceValue parseValue(const WriteItem& item) {
   const auto refuse = [&](std::string_view expected) {
@@ -105,6 +132,8 @@ std::string_view KnownKey::fallback() const {
 }
 
 std::span<const KnownKey> knownKeys() { return kKnownKeys; }
+
+std::span<const std::string_view> paneGroups() { return kGroups; }
 
 const KnownKey* findKnownKey(std::string_view key) {
   const auto known = std::ranges::find(kKnownKeys, key, &KnownKey::name);

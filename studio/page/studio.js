@@ -5,7 +5,8 @@
   const message = document.getElementById('message');
   const statusLine = document.getElementById('status');
   const preview = document.getElementById('preview');
-  const rows = new Map([...document.querySelectorAll('.row')].map((row) => [row.dataset.key, row]));
+  const groups = document.getElementById('groups');
+  const rows = new Map(); // key -> row, made from the first answer
   const editing = new Set(); // keys whose control the user is changing: never overwritten
   let writes = Promise.resolve(); // PUTs go one after another so the last one wins
 
@@ -24,6 +25,12 @@
     message.hidden = !text;
   }
 
+  function make(tag, properties = {}, ...children) {
+    const element = Object.assign(document.createElement(tag), properties);
+    element.append(...children);
+    return element;
+  }
+
   // #RGB or #RRGGBB, then optionally :alpha, as the extension takes them.
   function parseColour(text) {
     const match = /^#([0-9a-f]{3}|[0-9a-f]{6})(?::(.+))?$/i.exec(text || '');
@@ -36,13 +43,26 @@
 
   const colourText = (hex, alpha) => (alpha >= 1 ? hex.toUpperCase() : `${hex.toUpperCase()}:${alpha}`);
 
-  // Numbers arrive as the extension's 32-bit floats widened: show them short.
-  const shortNumber = (value) => String(Number(Number(value).toPrecision(6)));
+  // Numbers arrive as the extension's 32-bit floats widened: show them short,
+  // with as many decimals as the slider's step has (0.30, not 0.3000000119).
+  const shortNumber = (value) => Number(Number(value).toPrecision(6));
+  function numberText(entry, value) {
+    const decimals = (String(entry.pane.range.step).split('.')[1] || '').length;
+    const fixed = Number(value).toFixed(decimals);
+    return Number(fixed) === shortNumber(value) ? fixed : String(shortNumber(value));
+  }
 
-  function shown(value) {
-    if (typeof value === 'number') return shortNumber(value);
+  // A value in the page's words: a number with its unit, a choice by its label.
+  function shown(entry, value) {
     if (typeof value === 'boolean') return value ? 'on' : 'off';
-    return String(value);
+    if (entry.kind === 'number' && typeof value === 'number') {
+      const unit = entry.pane.range.unit;
+      return unit ? `${numberText(entry, value)} ${unit}` : numberText(entry, value);
+    }
+    const labels = entry.pane.choiceLabels;
+    const choice = entry.choices ? entry.choices.indexOf(value) : -1;
+    if (choice >= 0) return labels ? labels[choice] : value;
+    return entry.kind === 'choice' ? `"${value}"` : String(value);
   }
 
   function sameReading(entry) {
@@ -52,32 +72,52 @@
     return entry.file === entry.reads;
   }
 
-  // What the extension takes when that is not simply the file's value; quiet when only unset.
+  // What the extension holds when that is not simply the file's value; quiet when only unset.
   function readingNote(entry) {
-    if (entry.file === null) return { text: entry.reads === null ? 'not set' : `not set: the extension reads ${shown(entry.reads)}`, quiet: true };
+    const held = entry.held;
+    if (entry.file === null) {
+      let text;
+      if (held.value === null) text = 'not set: the extension has not read the file yet';
+      else if (held.from === 'initial') text = `not set: starts at ${shown(entry, held.value)}`;
+      else if (entry.kind === 'colour' && held.value === entry.fallback) text = `not set: the extension takes its fallback ${held.value}`;
+      else text = `not set: the extension keeps ${shown(entry, held.value)}, its last value read`;
+      return { text, quiet: true };
+    }
     if (sameReading(entry)) return { text: '', quiet: true };
-    if (entry.reads === null) return { text: 'the extension cannot use this value and keeps what it had', quiet: false };
-    return { text: `the extension reads ${shown(entry.reads)}`, quiet: false };
+    if (entry.reads === null) return { text: `the extension cannot use this value and keeps ${shown(entry, held.value)}`, quiet: false };
+    return { text: `the extension reads ${shown(entry, entry.reads)}`, quiet: false };
+  }
+
+  // Where the control sits: the file's value where the extension can use it, else what the extension holds.
+  function current(entry) {
+    if (entry.file === null || entry.reads === null) return entry.held.value;
+    return entry.kind === 'number' && typeof entry.file === 'number' ? entry.file : entry.reads;
   }
 
   function setControl(row, entry) {
     const control = row.querySelector(`[name="${entry.key}"]`);
+    const value = current(entry);
+    row.classList.toggle('unset', entry.file === null);
     switch (entry.kind) {
       case 'flag':
-        control.checked = typeof entry.file === 'boolean' ? entry.file : entry.reads === true;
+        control.checked = value === true;
         break;
-      case 'choice':
-        control.value = entry.choices.includes(entry.file) ? entry.file : '';
+      case 'choice': {
+        const known = entry.choices.includes(value);
+        const odd = control.querySelector('.odd');
+        odd.textContent = known || value === null ? '' : shown(entry, value);
+        control.value = known ? value : '';
         break;
+      }
       case 'number':
-        if (typeof entry.file === 'number') control.value = entry.file;
-        row.querySelector('output').textContent = entry.file === null ? '—' : shown(entry.file);
+        if (typeof value === 'number') control.value = value;
+        row.querySelector('output').textContent = typeof value === 'number' ? numberText(entry, value) : '—';
         break;
       case 'colour': {
         const [, well, alpha] = row.querySelectorAll('input');
         control.value = typeof entry.file === 'string' ? entry.file : '';
-        control.placeholder = entry.fallback || '';
-        const colour = parseColour(entry.reads);
+        control.placeholder = value || '';
+        const colour = parseColour(value);
         if (colour) {
           well.value = colour.hex;
           alpha.value = colour.alpha;
@@ -89,24 +129,98 @@
     }
   }
 
+  // The control a key's kind takes, named after its key; changes go to send.
+  function controlsFor(entry) {
+    const { key, pane } = entry;
+    switch (entry.kind) {
+      case 'flag': {
+        const box = make('input', { type: 'checkbox', id: key, name: key });
+        box.addEventListener('change', () => send(key, box.checked));
+        return [box];
+      }
+      case 'choice': {
+        const labels = pane.choiceLabels || entry.choices;
+        const options = entry.choices.map((choice, i) => make('option', { value: choice, textContent: labels[i] }));
+        const select = make('select', { id: key, name: key }, make('option', { className: 'odd', value: '', disabled: true, hidden: true }), ...options);
+        select.addEventListener('change', () => send(key, select.value));
+        return [select];
+      }
+      case 'number': {
+        const { min, max, step } = pane.range;
+        const slider = make('input', { type: 'range', id: key, name: key, min, max, step });
+        const output = make('output');
+        slider.addEventListener('input', () => { output.textContent = numberText(entry, slider.value); });
+        slider.addEventListener('change', () => send(key, Number(slider.value)));
+        return [slider, output];
+      }
+      case 'colour': {
+        const text = make('input', { type: 'text', id: key, name: key, spellcheck: false, autocomplete: 'off' });
+        const well = make('input', { type: 'color' });
+        const alpha = make('input', { type: 'range', min: 0, max: 1, step: 0.01, title: 'alpha' });
+        well.setAttribute('aria-label', `${pane.group}: ${pane.label}, colour well`);
+        alpha.setAttribute('aria-label', `${pane.group}: ${pane.label}, alpha`);
+        const compose = () => { text.value = colourText(well.value, Number(alpha.value)); };
+        for (const input of [well, alpha]) {
+          input.addEventListener('input', compose);
+          input.addEventListener('change', () => send(key, text.value));
+        }
+        text.addEventListener('input', () => {
+          const colour = parseColour(text.value.trim());
+          if (colour) {
+            well.value = colour.hex;
+            alpha.value = colour.alpha;
+          }
+        });
+        text.addEventListener('change', () => send(key, text.value.trim()));
+        return [text, well, alpha];
+      }
+    }
+  }
+
+  function makeRow(entry) {
+    const { key, pane } = entry;
+    const unit = pane.range && pane.range.unit ? ` (${pane.range.unit})` : '';
+    const label = make('label', { htmlFor: key, textContent: pane.label + unit, title: `${pane.explanation} (${key})` });
+    const row = make('div', { className: `row ${entry.kind}` }, label, ...controlsFor(entry), make('small', { className: 'reads' }));
+    row.dataset.key = key;
+    row.addEventListener('input', () => editing.add(key));
+    // Left without a change: the control may follow the file again.
+    row.addEventListener('focusout', () => {
+      setTimeout(() => {
+        if (row.contains(document.activeElement) || !editing.has(key)) return;
+        editing.delete(key);
+        writes = writes.then(refresh);
+      });
+    });
+    return row;
+  }
+
+  // The form: a fieldset for each group, in their order, holding its keys in theirs.
+  function build(data) {
+    const fieldsets = new Map(data.groups.map((group) => [group, make('fieldset', {}, make('legend', { textContent: group }))]));
+    groups.append(...fieldsets.values());
+    for (const entry of data.keys) {
+      const row = makeRow(entry);
+      rows.set(entry.key, row);
+      fieldsets.get(entry.pane.group).append(row);
+    }
+  }
+
   function describeFile(data) {
     const state = document.getElementById('file-state');
-    if (!data.exists) state.textContent = 'No preferences file: the extension keeps its defaults.';
+    if (!data.exists) state.textContent = 'No preferences file: each setting shows what the extension holds without one.';
     else if (!data.readable) state.textContent = 'The device cannot read the preferences file: Reset removes it.';
     else state.textContent = '';
     state.hidden = !state.textContent;
 
     const other = document.getElementById('other');
     const list = other.querySelector('ul');
-    list.replaceChildren(...Object.entries(data.other || {}).map(([key, value]) => {
-      const item = document.createElement('li');
-      item.textContent = `${key}: ${JSON.stringify(value)}`;
-      return item;
-    }));
+    list.replaceChildren(...Object.entries(data.other || {}).map(([key, value]) => make('li', { textContent: `${key}: ${JSON.stringify(value)}` })));
     other.hidden = list.children.length === 0;
   }
 
   function apply(data) {
+    if (rows.size === 0) build(data);
     describeFile(data);
     for (const entry of data.keys) {
       const row = rows.get(entry.key);
@@ -164,45 +278,6 @@
     });
   }
 
-  for (const [key, row] of rows) {
-    const control = row.querySelector(`[name="${key}"]`);
-    row.querySelector('label').title = key;
-    row.addEventListener('input', () => editing.add(key));
-    // Left without a change: the control may follow the file again.
-    row.addEventListener('focusout', () => {
-      setTimeout(() => {
-        if (row.contains(document.activeElement) || !editing.has(key)) return;
-        editing.delete(key);
-        writes = writes.then(refresh);
-      });
-    });
-
-    if (row.classList.contains('colour')) {
-      const [text, well, alpha] = row.querySelectorAll('input');
-      const compose = () => { text.value = colourText(well.value, Number(alpha.value)); };
-      well.addEventListener('input', compose);
-      alpha.addEventListener('input', compose);
-      well.addEventListener('change', () => send(key, text.value));
-      alpha.addEventListener('change', () => send(key, text.value));
-      text.addEventListener('input', () => {
-        const colour = parseColour(text.value.trim());
-        if (colour) {
-          well.value = colour.hex;
-          alpha.value = colour.alpha;
-        }
-      });
-      text.addEventListener('change', () => send(key, text.value.trim()));
-    } else if (control.type === 'checkbox') {
-      control.addEventListener('change', () => send(key, control.checked));
-    } else if (control.type === 'range') {
-      const output = row.querySelector('output');
-      control.addEventListener('input', () => { output.textContent = shortNumber(control.value); });
-      control.addEventListener('change', () => send(key, Number(control.value)));
-    } else {
-      control.addEventListener('change', () => send(key, control.value));
-    }
-  }
-
   document.getElementById('respring').addEventListener('click', async () => {
     try {
       const data = await call('POST', '/api/respring');
@@ -213,7 +288,7 @@
   });
 
   document.getElementById('reset').addEventListener('click', async () => {
-    if (!window.confirm('Remove the preferences file? The extension goes back to its defaults.')) return;
+    if (!window.confirm('Remove the preferences file? The extension keeps the values it last read; the colours fall back.')) return;
     try {
       const data = await call('DELETE', '/api/settings');
       statusLine.textContent = data.removed ? 'Preferences file removed' : 'There was no preferences file';

@@ -1,12 +1,10 @@
 #include "SettingsApi.h"
 
 #include <charconv>
-#include <cmath>
 #include <fstream>
 
 #include "Foundation/NSDictionary.h"
 #include "aurora/PreferencesFile.h"
-#include "libcolorpicker.h"
 #include "prefs/Describe.h"
 #include "prefs/PreferenceKeys.h"
 
@@ -16,11 +14,6 @@ namespace {
 using Json = nlohmann::json;
 
 ApiResult refused(int status, const std::string& why) { return {status, Json{{"error", why}}}; }
-
-Json number(double value) {
-  if (std::isfinite(value)) return value;
-  return std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf";  // JSON has no word for them
-}
 
 // A file value as JSON: flags, numbers and strings as they are, anything else
 // in the readable form the settings pane prints.
@@ -32,7 +25,7 @@ Json fileValue(const PropertyListValue& value) {
                       std::is_same_v<T, std::string>) {
           return v;
         } else if constexpr (std::is_same_v<T, double>) {
-          return number(v);
+          return jsonNumber(v);
         } else {
           return prefs::describe(value);
         }
@@ -50,28 +43,6 @@ const char* kindName(prefs::KeyKind kind) {
   return "?";
 }
 
-// What the extension takes from `dictionary` for `key`: null where it keeps
-// what it had; a colour is always one, the file's or the fallback.
-Json readsFor(const prefs::KnownKey& key, const NSDictionary* dictionary) {
-  const std::string_view name = key.name();
-  switch (key.kind()) {
-    case prefs::KeyKind::Flag:
-      if (auto flag = dictionary ? dictionary->boolValue(name) : std::nullopt) return *flag;
-      return nullptr;
-    case prefs::KeyKind::Choice:
-      if (auto text = dictionary ? dictionary->stringValue(name) : std::nullopt) return *text;
-      return nullptr;
-    case prefs::KeyKind::Number:
-      if (auto value = dictionary ? dictionary->floatValue(name) : std::nullopt) return number(*value);
-      return nullptr;
-    case prefs::KeyKind::Color: {
-      auto text = dictionary ? dictionary->stringValue(name) : std::nullopt;
-      return text && aurora::parseColorString(*text) ? *text : std::string(key.fallback());
-    }
-  }
-  return nullptr;
-}
-
 // How a front-end shows the key: the pane's side of the table.
 Json paneSide(const prefs::PaneSide& pane) {
   Json side{{"group", pane.group}, {"label", pane.label}, {"explanation", pane.explanation}};
@@ -80,12 +51,14 @@ Json paneSide(const prefs::PaneSide& pane) {
   return side;
 }
 
-Json describeKey(const prefs::KnownKey& key, const NSDictionary* dictionary) {
+Json describeKey(const prefs::KnownKey& key, const NSDictionary* dictionary, const HeldValues::Held& held) {
   Json entry{{"key", key.name()}, {"kind", kindName(key.kind())}, {"pane", paneSide(key.pane)}};
   if (auto choices = key.choices(); !choices.empty()) entry["choices"] = std::vector<std::string>(choices.begin(), choices.end());
   const PropertyListValue* value = dictionary ? dictionary->objectForKey(key.name()) : nullptr;
   entry["file"] = value ? fileValue(*value) : Json(nullptr);
   entry["reads"] = readsFor(key, dictionary);
+  entry["held"] = Json{{"value", held.value}, {"from", held.read ? "read" : "initial"}};
+  if (Json initial = initialOf(key); !initial.is_null()) entry["initial"] = std::move(initial);
   if (!key.fallback().empty()) entry["fallback"] = key.fallback();
   return entry;
 }
@@ -122,8 +95,8 @@ aurora::PlistFormat formatOf(const std::filesystem::path& file) {
 
 }  // namespace
 
-SettingsApi::SettingsApi(std::filesystem::path file, std::function<void()> changed)
-    : file_(std::move(file)), changed_(std::move(changed)) {}
+SettingsApi::SettingsApi(std::filesystem::path file, std::function<void()> changed, const HeldValues& held)
+    : file_(std::move(file)), changed_(std::move(changed)), held_(held) {}
 
 ApiResult SettingsApi::read(std::uint64_t version) const {
   const aurora::MutexLock lock(mutex_);
@@ -135,14 +108,16 @@ ApiResult SettingsApi::read(std::uint64_t version) const {
     readable = false;
   }
   Json keys = Json::array(), other = Json::object();
-  for (const prefs::KnownKey& key : prefs::knownKeys()) keys.push_back(describeKey(key, dictionary.get()));
+  for (const prefs::KnownKey& key : prefs::knownKeys()) keys.push_back(describeKey(key, dictionary.get(), held_.held(key.name())));
   if (dictionary) {
     for (const auto& [key, value] : dictionary->entries()) {
       if (!prefs::isKnownKey(key)) other[key] = fileValue(value);
     }
   }
   const bool exists = dictionary || !readable;
-  return {200, Json{{"exists", exists}, {"readable", readable}, {"version", version}, {"keys", keys}, {"other", other}}};
+  const auto groups = prefs::paneGroups();
+  return {200, Json{{"exists", exists}, {"readable", readable}, {"version", version}, {"groups", std::vector<std::string>(groups.begin(), groups.end())},
+                    {"keys", keys}, {"other", other}}};
 }
 
 ApiResult SettingsApi::write(std::string_view body, std::uint64_t version) {

@@ -8,7 +8,7 @@
 // studio posts the settings-changed notification there); a refused change
 // leaves the file byte for byte.
 //
-// The object owns the file's path and nothing else. Any thread: calls are
+// The object owns the file's path; `held` outlives it. Any thread: calls are
 // serialised, as the writer needs.
 #pragma once
 
@@ -19,6 +19,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "HeldValues.h"
 #include "aurora/ThreadSafety.h"
 
 namespace studio {
@@ -30,10 +31,10 @@ struct ApiResult {
 
 class SettingsApi {
  public:
-  SettingsApi(std::filesystem::path file, std::function<void()> changed);
+  SettingsApi(std::filesystem::path file, std::function<void()> changed, const HeldValues& held);
 
-  // The file's keys and values, and what the extension reads for each;
-  // `version` counts the settings changes seen so far.
+  // The file's keys and values, what the extension reads for each and what
+  // it holds; `version` counts the settings changes seen so far.
   ApiResult read(std::uint64_t version) const;
   // `body`: a JSON object of keys and values.
   ApiResult write(std::string_view body, std::uint64_t version);
@@ -43,6 +44,7 @@ class SettingsApi {
   mutable aurora::Mutex mutex_;
   const std::filesystem::path file_ AURORA_GUARDED_BY(mutex_);  // every use of the file is serialised
   std::function<void()> changed_;
+  const HeldValues& held_;
 };
 
 }  // namespace studio

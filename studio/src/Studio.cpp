@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "CoreFoundation/CFNotificationCenter.h"
+#include "HeldValues.h"
 #include "Foundation/NSRunLoop.h"
 #include "Preview.h"
 #include "StopSignals.h"
@@ -51,16 +52,19 @@ int runStudio(const StudioOptions& options, std::ostream& out, std::ostream& err
   FrameHub frames;
   EventHub events;
   Preview preview(scene.window(), options.view, frames, events);
-  host::SceneWatcher watcher(nullptr, preview);
+  HeldValues held;  // follows the extension's reads, so must see the first, at load
+  host::SceneWatcher watcher(&held, preview);
   aurora::setPlatformObserver(&watcher);
   host::registerHostPillClasses({});
   aurora::loadDynamicLibraries({"com.apple.springboard", "SpringBoard"}, err);
   scene.addDefaultPills();
 
+  // Observed after the extension, which observes from its load: the page hears
+  // of a change once the extension has read the file, and asks what it holds.
   Counters counters{events};
   CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), &counters, &settingsChanged,
                                   settings::kSettingsChangedNotification, nullptr, CFNotificationSuspensionBehaviorCoalesce);
-  SettingsApi api(aurora::hostPath(settings::kPreferencesPath), &post);
+  SettingsApi api(aurora::hostPath(settings::kPreferencesPath), &post, held);
 
   HostRequests host;
   host.settingsVersion = [&] { return counters.settingsVersion.load(); };

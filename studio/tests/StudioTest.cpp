@@ -13,6 +13,7 @@
 #include <fmt/format.h>
 
 #include "Foundation/NSDictionary.h"
+#include "HeldValues.h"
 #include "Hubs.h"
 #include "RequestGuard.h"
 #include "SettingsApi.h"
@@ -38,7 +39,8 @@ class SettingsApiTest : public ::testing::Test {
  protected:
   aurora::testing::TempDeviceRoot root_;
   int posts_ = 0;
-  SettingsApi api_{aurora::hostPath(kFile), [this] { ++posts_; }};
+  HeldValues held_;
+  SettingsApi api_{aurora::hostPath(kFile), [this] { ++posts_; }, held_};
 };
 
 // What each key shows: the file's value, and what the extension takes from it.
@@ -92,6 +94,37 @@ TEST_F(SettingsApiTest, ItShowsWhatTheExtensionReads) {
   root_.write(kFile, "junk");
   EXPECT_EQ(api_.read(0).body["exists"], true);
   EXPECT_EQ(api_.read(0).body["readable"], false);
+}
+
+// Each read the platform reports, of the file as it then is: a plain key keeps its last value when it goes, a colour falls back.
+TEST_F(SettingsApiTest, AKeyNotInTheFileShowsWhatTheExtensionHolds) {
+  aurora::setPlatformObserver(&held_);
+  const auto held = [&](const std::string& name) { return entry(api_.read(0).body, name)["held"]; };
+  const auto read = [](const char* path = kFile) { NSDictionary::dictionaryWithContentsOfFile(path); };
+  EXPECT_EQ(entry(api_.read(0).body, "waveAnimationSpeed")["initial"], 0.05);
+  EXPECT_EQ(entry(api_.read(0).body, "waveAnimationSpeed")["pane"]["range"]["step"], 0.01);
+  EXPECT_EQ(held("fadeColor1"), (Json{{"value", nullptr}, {"from", "initial"}}));  // a system colour until the first read
+  read();  // no file: only the colours change
+  EXPECT_EQ(held("waveAnimationSpeed"), (Json{{"value", 0.05}, {"from", "initial"}}));
+  EXPECT_EQ(held("fadeColor1"), (Json{{"value", "#F62459"}, {"from", "read"}}));
+  root_.write(kFile, aurora::preferencesBytes({{"waveAnimationSpeed", 0.3}, {"style", std::string("Fade")}, {"fadeColor1", std::string("#00FF00")}},
+                                              aurora::PlistFormat::Xml));
+  EXPECT_EQ(held("style")["value"], "Wave");  // written, not yet read
+  read();
+  root_.write(kFile, aurora::preferencesBytes({{"style", std::string("Static")}, {"fadeColor2", std::string("#12")}}, aurora::PlistFormat::Xml));
+  const char* another = "/var/mobile/Library/Preferences/another.plist";
+  root_.write(another, aurora::preferencesBytes({{"style", std::string("Spectrum")}}, aurora::PlistFormat::Xml));
+  read(another);  // another file's read changes nothing
+  EXPECT_EQ(held("style")["value"], "Fade");
+  read();
+  aurora::setPlatformObserver(nullptr);
+  const Json state = api_.read(0).body;
+  EXPECT_EQ(entry(state, "waveAnimationSpeed")["held"], (Json{{"value", 0.30000001192092896}, {"from", "read"}}));
+  EXPECT_EQ(entry(state, "waveAnimationSpeed")["file"], nullptr);
+  EXPECT_EQ(entry(state, "style")["held"]["value"], "Static");
+  EXPECT_EQ(entry(state, "fadeColor1")["held"]["value"], "#F62459");
+  EXPECT_EQ(entry(state, "fadeColor2")["held"]["value"], "#BF55EC");  // no colour: the fallback
+  EXPECT_EQ(entry(state, "enabled")["held"], (Json{{"value", false}, {"from", "initial"}}));
 }
 
 // Its error names the key in the pane's words; a file the device cannot read is never overwritten.

@@ -5,6 +5,7 @@ page -> server -> preferences file -> notification -> extension -> preview pixel
     browser_test.py --studio BIN --prefs PREFSBIN --demo-root DIR [--screenshot PNG]
 """
 import argparse
+import json
 import os
 import plistlib
 import re
@@ -16,6 +17,7 @@ import sys
 import tempfile
 import threading
 import time
+import urllib.request
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -133,6 +135,9 @@ class Page:
         wait_for("page reporting the respring", lambda: status.text,
                  lambda text: text != before and text.startswith("Respring"))
 
+    def note(self, key):
+        return self.driver.find_element(By.CSS_SELECTOR, f'.row[data-key="{key}"] .reads').text
+
     def message(self):
         element = self.driver.find_element(By.ID, "message")
         return element.text if element.is_displayed() else ""
@@ -158,8 +163,31 @@ def read_prefs(path):
 
 
 def scenarios(page, prefs_path, prefs_binary, root):
-    wait_for("enabled checkbox checked from the demo root's file", lambda: page.control("enabled").is_selected(), bool)
-    print("PASS 1 open: the enabled checkbox is checked, as the file says")
+    # The form is made from the first answer of the API: wait for it.
+    wait_for("enabled checkbox checked from the demo root's file",
+             lambda: [box.is_selected() for box in page.driver.find_elements(By.NAME, "enabled")], lambda seen: seen == [True])
+    with urllib.request.urlopen(page.driver.current_url + "api/settings", timeout=10) as answer:
+        keys = json.load(answer)["keys"]
+    missing = [entry["key"] for entry in keys if len(page.driver.find_elements(By.NAME, entry["key"])) != 1]
+    if missing:
+        raise Failure(f"no control (or more than one) named {missing}")
+    unset = [entry for entry in keys if entry["file"] is None]
+    for entry in unset:  # each at what the extension starts with; a colour at its fallback
+        control = page.control(entry["key"])
+        if entry["kind"] == "colour":
+            shows, wanted, says = control.get_attribute("placeholder"), entry["fallback"], "fallback"
+        elif entry["kind"] == "flag":
+            shows, wanted, says = control.is_selected(), entry["initial"], "starts at"
+        else:
+            value = control.get_attribute("value")
+            shows = float(value) if entry["kind"] == "number" else value
+            wanted, says = entry["initial"], "starts at"
+        if shows != wanted or says not in page.note(entry["key"]):
+            raise Failure(f"unset {entry['key']} shows {shows!r} ({page.note(entry['key'])!r}), not {wanted!r}")
+    wait_for("wave step shown as 0.05", lambda: page.driver.find_element(
+        By.CSS_SELECTOR, '.row[data-key="waveAnimationSpeed"] output').text, lambda text: text == "0.05")
+    print(f"PASS 1 open: the enabled checkbox is checked, as the file says; a control for each of the {len(keys)} keys; "
+          f"the {len(unset)} unset ones at the extension's values")
 
     Select(page.control("style")).select_by_value("Fade")
     page.type_into("fadeColor1", "#FF0000")
@@ -200,7 +228,12 @@ def scenarios(page, prefs_path, prefs_binary, root):
     _, latency = wait_for("style control following the other program's write",
                           lambda: Select(page.control("style")).first_selected_option.get_attribute("value"),
                           lambda value: value == "Static", bound=5.0, every=0.01)
-    print(f"PASS 5 auroraribbon-prefs writes style Static: the page shows it {latency * 1000:.0f} ms later")
+    subprocess.run([prefs_binary, "--root", root, "delete", "fadeSpeed"], check=True, timeout=30)
+    kept = "not set: the extension keeps 1.0 s, its last value read"
+    wait_for("fadeSpeed showing the value the extension kept", lambda: (page.note("fadeSpeed"), page.control("fadeSpeed").get_attribute("value")),
+             lambda seen: seen == (kept, "1"))
+    print(f"PASS 5 auroraribbon-prefs writes style Static: the page shows it {latency * 1000:.0f} ms later; "
+          f"it deletes fadeSpeed: the page shows {kept!r}")
 
 
 def main():

@@ -66,6 +66,8 @@ struct KnownKey {
 
 // In the order the extension reads them.
 std::span<const KnownKey> knownKeys();
+// Every PaneSide::group, in the order a front-end shows them.
+std::span<const std::string_view> paneGroups();
 // The key named `key`, or null when the extension does not read it.
 const KnownKey* findKnownKey(std::string_view key);
 bool isKnownKey(std::string_view key);
