@@ -1,5 +1,6 @@
 #include "picture/Image.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include <fmt/format.h>
@@ -27,14 +28,31 @@ Rgb Image::pixel(int x, int y) const {
   return unpackRgb(row(surface_.get(), y)[x] & 0xFFFFFFu);
 }
 
-std::vector<std::uint32_t> Image::packedPixels() const {
+std::vector<std::uint32_t> Image::packedPixels(PixelRect area) const {
   std::vector<std::uint32_t> pixels;
-  pixels.reserve(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_));
-  for (int y = 0; y < height_; ++y) {
+  pixels.reserve(static_cast<std::size_t>(area.width) * static_cast<std::size_t>(area.height));
+  for (int y = area.y; y < area.y + area.height; ++y) {
     const std::uint32_t* line = row(surface_.get(), y);
-    for (int x = 0; x < width_; ++x) pixels.push_back(line[x] & 0xFFFFFFu);
+    for (int x = area.x; x < area.x + area.width; ++x) pixels.push_back(line[x] & 0xFFFFFFu);
   }
   return pixels;
+}
+
+PixelRect changedRect(std::span<const std::uint32_t> before, std::span<const std::uint32_t> now, int width) {
+  const int height = width > 0 ? static_cast<int>(now.size()) / width : 0;
+  int left = width, right = -1, top = height, bottom = -1;
+  for (int y = 0; y < height; ++y) {
+    const auto line = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+    for (int x = 0; x < width; ++x) {
+      if (before[line + static_cast<std::size_t>(x)] == now[line + static_cast<std::size_t>(x)]) continue;
+      left = std::min(left, x);
+      right = std::max(right, x);
+      top = std::min(top, y);
+      bottom = std::max(bottom, y);
+    }
+  }
+  if (right < 0) return {};
+  return {left, top, right - left + 1, bottom - top + 1};
 }
 
 }  // namespace picture

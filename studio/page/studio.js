@@ -4,7 +4,6 @@
   const token = document.querySelector('meta[name="studio-token"]').content;
   const message = document.getElementById('message');
   const statusLine = document.getElementById('status');
-  const preview = document.getElementById('preview');
   const rows = new Map([...document.querySelectorAll('.row')].map((row) => [row.dataset.key, row]));
   const editing = new Set(); // keys whose control the user is changing: never overwritten
   let writes = Promise.resolve(); // PUTs go one after another so the last one wins
@@ -223,13 +222,6 @@
     }
     await refresh();
   });
-
-  // A broken stream (the studio restarted, or too many viewers) is opened again.
-  preview.addEventListener('error', () => {
-    setTimeout(() => { preview.src = `/api/preview?${Date.now()}`; }, 2000);
-  });
-  // Started after the page's load: the endless stream would otherwise hold the load open.
-  window.addEventListener('load', () => { preview.src = '/api/preview'; });
 
   const events = new EventSource('/api/events');
   events.addEventListener('settings', () => refresh());
