@@ -10,9 +10,10 @@ PixelRect LivePicture::draw(const UIView& window, const RenderOptions& options, 
     return image_->bounds();
   }
   if (area.empty()) return {};
-  const std::vector<std::uint32_t> before = image_->packedPixels(area);
+  image_->packedPixels(area, before_);
   renderWindow(*image_, window, options, area);
-  const PixelRect changed = changedRect(before, image_->packedPixels(area), area.width);
+  image_->packedPixels(area, after_);
+  const PixelRect changed = changedRect(before_, after_, area.width);
   if (changed.empty()) return {};
   return {area.x + changed.x, area.y + changed.y, changed.width, changed.height};
 }

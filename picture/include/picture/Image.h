@@ -56,8 +56,9 @@ class Image {
   Rgb pixel(int x, int y) const;
   // Every pixel as 0xRRGGBB, row by row.
   std::vector<std::uint32_t> packedPixels() const { return packedPixels(bounds()); }
-  // Those of `area` (within the image).
+  // Those of `area` (within the image); into `pixels`, whose memory is used again.
   std::vector<std::uint32_t> packedPixels(PixelRect area) const;
+  void packedPixels(PixelRect area, std::vector<std::uint32_t>& pixels) const;
   PixelRect bounds() const { return {0, 0, width_, height_}; }
 
   // For drawing; flush() before reading pixels again.

@@ -13,7 +13,9 @@
 // Main thread only (the renderer's thread).
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "picture/Image.h"
 #include "picture/Renderer.h"
@@ -33,6 +35,9 @@ class LivePicture {
  private:
   std::optional<Image> image_;
   RenderOptions options_;
+  // The area's pixels before and after a drawing, kept so that no drawing allocates them again.
+  std::vector<std::uint32_t> before_;
+  std::vector<std::uint32_t> after_;
 };
 
 }  // namespace picture
