@@ -46,7 +46,7 @@ std::variant<StudioOptions, int> parseStudioCommandLine(int argc, const char* co
       ->type_name("CLOCK")
       ->check(CLI::IsMember({"real"}));
   app.add_option("--view", view,
-                 "What the preview shows: full (the 390 x 844 screen as a phone shows it, and beside it the pills' band enlarged) "
+                 "What the preview shows: full (the 390 x 844 screen as a phone shows it, and under it the pills' band enlarged) "
                  "or pills (the pills' band alone, each pill named)")
       ->type_name("VIEW")
       ->capture_default_str()
