@@ -28,8 +28,7 @@ class LivePicture {
   // that changed (the whole picture on a first drawing; empty when none did).
   PixelRect draw(const UIView& window, const RenderOptions& options, PixelRect area);
 
-  bool drawn() const { return image_.has_value(); }
-  // The picture as last drawn; only once drawn().
+  // The picture as last drawn; only after a first draw().
   const Image& image() const { return *image_; }
 
  private:
