@@ -11,7 +11,7 @@
 #   make callgrind   - instructions per wave update, spectrum step and layout pass
 #   make throughput  - one hour of virtual time with ten pills, timed
 #   make idle        - the live view's CPU time and wake-ups with the Static and Wave styles
-#   make studio-cost - the studio's preview rate and CPU share, and its PUT-to-re-read latency
+#   make studio-cost - the studio's frame rate and CPU share with its page open in headless Chromium, and its PUT-to-re-read latency
 #   make studio-load - the studio beside crowds of idle and half-sent connections, and under polling
 PRESET ?= dev
 JOBS   ?= 2

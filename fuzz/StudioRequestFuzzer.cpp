@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Request& request = parser.get();
     const int postsBefore = studio.posts;
     Answer answer = studio.routes.answer(request);
-    if (answer.then == Answer::Then::Still) answer.response = Routes::still(studio.frames.latest());
+    if (answer.then == Answer::Then::Still) answer.response = Routes::still(studio.frames.whole());
     checkResponse(answer.response);
     const bool changes = request.method() != http::verb::get;
     FUZZ_CHECK(!changes || answer.response.result_int() != 200 || fromPage(request));

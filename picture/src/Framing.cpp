@@ -77,4 +77,16 @@ CGPoint toPixels(const RenderOptions& options, CGPoint point) {
   return {(point.x - options.region.origin.x) * options.scaleX, (point.y - options.region.origin.y) * options.scaleY};
 }
 
+PixelRect pixelArea(const RenderOptions& options, CGRect points) {
+  const CGPoint start = toPixels(options, points.origin);
+  const CGPoint end = toPixels(options, CGPointMake(points.origin.x + points.size.width, points.origin.y + points.size.height));
+  const auto edge = [](double pixels, int limit, double (*round)(double)) {
+    return static_cast<int>(std::clamp(round(pixels), 0.0, static_cast<double>(limit)));
+  };
+  const int left = edge(start.x, options.width, std::floor), top = edge(start.y, options.height, std::floor);
+  const int right = edge(end.x, options.width, std::ceil), bottom = edge(end.y, options.height, std::ceil);
+  if (right <= left || bottom <= top) return {};
+  return {left, top, right - left, bottom - top};
+}
+
 }  // namespace picture

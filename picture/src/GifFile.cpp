@@ -26,23 +26,6 @@ long startOf(std::size_t k, int fps) {
   return std::lround(static_cast<double>(k) * kCentisecondsPerSecond / fps);
 }
 
-// The smallest rectangle holding every pixel that differs; one pixel when none does.
-PixelRect changedRect(const std::vector<std::uint32_t>& before, const std::vector<std::uint32_t>& now, int width, int height) {
-  int left = width, right = -1, top = height, bottom = -1;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
-      if (before[i] == now[i]) continue;
-      left = std::min(left, x);
-      right = std::max(right, x);
-      top = std::min(top, y);
-      bottom = std::max(bottom, y);
-    }
-  }
-  if (right < 0) return {0, 0, 1, 1};
-  return {left, top, right - left + 1, bottom - top + 1};
-}
-
 // A giflib colour map: a power of two of at least 2 entries, the spare ones black.
 ColorMapObject* makeColorMap(const std::vector<Rgb>& palette) {
   int size = 2;
@@ -111,7 +94,8 @@ void GifFile::addFrame(const Image& frame) {
     throw std::invalid_argument(fmt::format("a {} x {} frame for a {} x {} GIF", frame.width(), frame.height(), width_, height_));
   }
   std::vector<std::uint32_t> pixels = frame.packedPixels();
-  const PixelRect rect = previous_.empty() ? PixelRect{0, 0, width_, height_} : changedRect(previous_, pixels, width_, height_);
+  PixelRect rect = previous_.empty() ? frame.bounds() : changedRect(previous_, pixels, width_);
+  if (rect.empty()) rect = {0, 0, 1, 1};  // a frame holds at least one pixel
   IndexedPixels indexed = quantise(pixels, width_, rect);
 
   GraphicsControlBlock control{};

@@ -1,5 +1,7 @@
 #include "picture/Image.h"
 
+#include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 #include <fmt/format.h>
@@ -27,14 +29,39 @@ Rgb Image::pixel(int x, int y) const {
   return unpackRgb(row(surface_.get(), y)[x] & 0xFFFFFFu);
 }
 
-std::vector<std::uint32_t> Image::packedPixels() const {
+std::vector<std::uint32_t> Image::packedPixels(PixelRect area) const {
   std::vector<std::uint32_t> pixels;
-  pixels.reserve(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_));
-  for (int y = 0; y < height_; ++y) {
-    const std::uint32_t* line = row(surface_.get(), y);
-    for (int x = 0; x < width_; ++x) pixels.push_back(line[x] & 0xFFFFFFu);
-  }
+  packedPixels(area, pixels);
   return pixels;
+}
+
+void Image::packedPixels(PixelRect area, std::vector<std::uint32_t>& pixels) const {
+  const auto width = static_cast<std::size_t>(area.width);
+  pixels.resize(width * static_cast<std::size_t>(area.height));
+  std::uint32_t* out = pixels.data();
+  for (int y = area.y; y < area.y + area.height; ++y, out += width) {
+    const std::uint32_t* line = row(surface_.get(), y) + area.x;
+    for (std::size_t x = 0; x < width; ++x) out[x] = line[x] & 0xFFFFFFu;
+  }
+}
+
+PixelRect changedRect(std::span<const std::uint32_t> before, std::span<const std::uint32_t> now, int width) {
+  const int height = width > 0 ? static_cast<int>(now.size()) / width : 0;
+  int left = width, right = -1, top = height, bottom = -1;
+  for (int y = 0; y < height; ++y) {
+    const std::uint32_t* was = before.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+    const std::uint32_t* is = now.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+    const auto first = std::mismatch(was, was + width, is).first;
+    if (first == was + width) continue;  // the row is unchanged
+    const auto last = std::mismatch(std::make_reverse_iterator(was + width), std::make_reverse_iterator(first),
+                                    std::make_reverse_iterator(is + width)).first;
+    left = std::min(left, static_cast<int>(first - was));
+    right = std::max(right, static_cast<int>(last.base() - was) - 1);
+    top = std::min(top, y);
+    bottom = y;
+  }
+  if (right < 0) return {};
+  return {left, top, right - left + 1, bottom - top + 1};
 }
 
 }  // namespace picture

@@ -128,8 +128,15 @@ void labelPills(cairo_t* cr, const UIView& window, double pixelsPerPoint) {
 
 Image renderWindow(const UIView& window, const RenderOptions& options) {
   Image image(options.width, options.height);
+  renderWindow(image, window, options, image.bounds());
+  return image;
+}
+
+void renderWindow(Image& image, const UIView& window, const RenderOptions& options, PixelRect area) {
   std::unique_ptr<cairo_t, ContextDeleter> context(cairo_create(image.surface()));
   cairo_t* cr = context.get();
+  cairo_rectangle(cr, area.x, area.y, area.width, area.height);
+  cairo_clip(cr);
 
   cairo_set_source_surface(cr, drawingCaches().wallpaper(options, window.bounds().size).surface(), 0, 0);
   cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
@@ -150,7 +157,6 @@ Image renderWindow(const UIView& window, const RenderOptions& options) {
     throw std::runtime_error(fmt::format("drawing the window failed: {}", cairo_status_to_string(cairo_status(cr))));
   }
   image.flush();
-  return image;
 }
 
 }  // namespace picture

@@ -1,5 +1,6 @@
 // The pictures in-process, where a run of the program cannot reach: renderer, wallpaper, framing, GIF files.
 #include <cmath>
+#include <fstream>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 #include "Wallpaper.h"
 #include "picture/Framing.h"
 #include "picture/GifFile.h"
+#include "picture/LivePicture.h"
+#include "picture/PngFile.h"
 
 namespace picture {
 namespace {
@@ -140,6 +143,28 @@ TEST_F(WindowTest, FramingThePillsBandAndTerminalsStretchingThePills) {
   EXPECT_TRUE(pillTop.y > 20 && pillTop.y + 4 < 46) << pillTop.y;
   addView(CGRectMake(10, 400, 50, 5));
   EXPECT_EQ(pillsBand(window), CGRectMake(0, 368, 390, 476));
+}
+
+// Each drawing draws one area again and names the rectangle that changed; the picture stays what a
+// fresh drawing gives, and the PNG of that rectangle holds its pixels.
+TEST_F(WindowTest, ALivePictureDrawsAnAreaAgainAndNamesWhatChanged) {
+  UIView& pill = addView(CGRectMake(40, 831, 134, 5));
+  RenderOptions options = framePicture(*window_, {ViewKind::Full, 1.0});
+  options.labels = false;
+  const PixelRect band = pixelArea(options, pillsBand(*window_));
+  EXPECT_EQ(band, (PixelRect{0, 799, 390, 45}));
+  EXPECT_EQ(pixelArea(options, CGRectMake(-10.5, 839.5, 20, 10)), (PixelRect{0, 839, 10, 5}));  // outwards, within the picture
+  LivePicture live;
+  EXPECT_EQ(live.draw(*window_, options, band), (PixelRect{0, 0, 390, 844}));  // the first: all of it
+  EXPECT_TRUE(live.draw(*window_, options, band).empty());
+  pill.setBackgroundColor(UIColor::colorWithRed(1, 0, 0, 1));
+  const PixelRect changed = live.draw(*window_, options, band);
+  EXPECT_EQ(changed, (PixelRect{40, 831, 134, 5}));
+  EXPECT_EQ(live.image().packedPixels(), renderWindow(*window_, options).packedPixels());
+  aurora::TemporaryDirectory dir;
+  std::ofstream(dir.path() / "part.png", std::ios::binary) << pngBytes(live.image(), changed);
+  EXPECT_EQ(test::readPng(dir.path() / "part.png").packedPixels(), live.image().packedPixels(changed));
+  EXPECT_EQ(live.draw(*window_, framePicture(*window_, {ViewKind::Full, 2.0}), {}), (PixelRect{0, 0, 780, 1688}));  // other options: all of it again
 }
 
 // A 6 x 4 picture of one colour with one pixel of another.

@@ -4,7 +4,6 @@
   const token = document.querySelector('meta[name="studio-token"]').content;
   const message = document.getElementById('message');
   const statusLine = document.getElementById('status');
-  const preview = document.getElementById('preview');
   const groups = document.getElementById('groups');
   const rows = new Map(); // key -> row, made from the first answer
   const editing = new Set(); // keys whose control the user is changing: never overwritten
@@ -298,13 +297,6 @@
     }
     await refresh();
   });
-
-  // A broken stream (the studio restarted, or too many viewers) is opened again.
-  preview.addEventListener('error', () => {
-    setTimeout(() => { preview.src = `/api/preview?${Date.now()}`; }, 2000);
-  });
-  // Started after the page's load: the endless stream would otherwise hold the load open.
-  window.addEventListener('load', () => { preview.src = '/api/preview'; });
 
   const events = new EventSource('/api/events');
   events.addEventListener('settings', () => refresh());

@@ -36,22 +36,39 @@ bool Hub::closed() const {
   return closed_;
 }
 
-std::uint64_t FrameHub::publish(std::string png) {
+std::uint64_t FrameHub::publish(Part part) {
   aurora::MutexLock lock(mutex_);
-  ++drawings_;
-  if (!frame_.png || *frame_.png != png) frame_ = {frame_.number + 1, std::make_shared<const std::string>(std::move(png))};
+  part.number = parts_.empty() ? whole_.number + 1 : parts_.back().number + 1;
+  if (part.whole) whole_ = part;
+  parts_.push_back(std::move(part));
+  if (parts_.size() > kKept) parts_.pop_front();
   tell();
-  return frame_.number;
+  return parts_.back().number;
 }
 
-FrameHub::Frame FrameHub::latest() const {
+FrameHub::Next FrameHub::after(std::uint64_t shown) const {
   aurora::MutexLock lock(mutex_);
-  return frame_;
+  Next next{{}, shown, false};
+  if (parts_.empty() || shown >= parts_.back().number) return next;
+  std::uint64_t from = shown;
+  if (shown == 0 || parts_.front().number > shown + 1) {  // new, or the parts it needs are gone
+    if (whole_.number == 0 || parts_.front().number > whole_.number + 1) {
+      next.wholeNeeded = true;
+      return next;
+    }
+    next.parts.push_back(whole_);
+    from = whole_.number;
+  }
+  for (const Part& part : parts_) {
+    if (part.number > from && !part.repeat) next.parts.push_back(part);
+  }
+  next.upTo = parts_.back().number;
+  return next;
 }
 
-std::uint64_t FrameHub::drawings() const {
+FrameHub::Part FrameHub::whole() const {
   aurora::MutexLock lock(mutex_);
-  return drawings_;
+  return whole_;
 }
 
 void EventHub::publish(std::string name, std::string data) {

@@ -1,11 +1,17 @@
-// What the main thread publishes and the server passes on: the latest preview
-// frame, and the recent events for the page's event stream.
+// What the main thread publishes and the server passes on: the preview's
+// pictures, and the recent events for the page's event stream.
 //
-// The main thread never waits here: publishing replaces the frame or appends
-// to a short ring, then tells the hub's one listener (the server, which posts
-// a wake-up to its own thread and returns). A reader that is slow or gone
-// simply misses what was replaced (a frame, an old event), so neither memory
-// nor the host ever waits for a client. Each hub also counts its open
+// The preview is sent as parts: a whole picture, then only the rectangles that
+// changed, each a PNG drawn over the one before. The frame hub keeps the last
+// few parts and the latest whole picture, so that a reader that starts, or
+// falls so far behind that the parts it needs are gone, begins again from a
+// whole picture (asking for a new one when the kept one is too old).
+//
+// The main thread never waits here: publishing appends to a short ring, then
+// tells the hub's one listener (the server, which posts a wake-up to its own
+// thread and returns). A reader that is slow or gone simply misses what was
+// let go (parts, old events), so neither memory nor the host ever waits for a
+// client. Each hub also counts its open
 // streams against a cap. close() tells the listener for good, at shutdown:
 // after it a hub gives no stream places and no events.
 //
@@ -22,6 +28,7 @@
 #include <vector>
 
 #include "aurora/ThreadSafety.h"
+#include "picture/Image.h"
 
 namespace studio {
 
@@ -73,24 +80,41 @@ class FrameHub : public Hub {
  public:
   // At most this many preview streams at once.
   static constexpr int kMostStreams = 8;
+  // Parts kept for readers that fall behind: three seconds of the Wave's 20 a second.
+  static constexpr std::size_t kKept = 64;
 
-  struct Frame {
-    std::uint64_t number = 0;  // 0: none yet
+  // One PNG of the preview, drawn at `place` over the picture the parts before it made.
+  struct Part {
+    std::uint64_t number = 0;  // given by publish(); 0: none
+    bool whole = false;        // `place` is the whole picture
+    bool repeat = false;       // a whole picture that changes nothing: for readers that start there
+    picture::PixelRect place;
+    int width = 0;             // the picture's size
+    int height = 0;
+    picture::PixelRect band;   // where the pills' band lies in it
     std::shared_ptr<const std::string> png;
+  };
+
+  // What brings a reader up to the latest picture.
+  struct Next {
+    std::vector<Part> parts;     // to send, in order
+    std::uint64_t upTo = 0;      // the reader has then shown everything up to here
+    bool wholeNeeded = false;    // nothing kept will do: a whole picture must be drawn
   };
 
   FrameHub() : Hub(kMostStreams) {}
 
-  // Main thread, after each drawing. Returns the frame's number: an unchanged
-  // picture is not a new frame.
-  std::uint64_t publish(std::string png) AURORA_EXCLUDES(mutex_);
-  Frame latest() const AURORA_EXCLUDES(mutex_);
-  // Drawings so far, changed or not.
-  std::uint64_t drawings() const AURORA_EXCLUDES(mutex_);
+  // Main thread. Returns the part's number.
+  std::uint64_t publish(Part part) AURORA_EXCLUDES(mutex_);
+  // For a reader that has shown everything up to `shown` (0: nothing yet):
+  // the parts since, or else the latest whole picture and those after it.
+  Next after(std::uint64_t shown) const AURORA_EXCLUDES(mutex_);
+  // The latest whole picture (number 0: none yet).
+  Part whole() const AURORA_EXCLUDES(mutex_);
 
  private:
-  Frame frame_ AURORA_GUARDED_BY(mutex_);
-  std::uint64_t drawings_ AURORA_GUARDED_BY(mutex_) = 0;
+  std::deque<Part> parts_ AURORA_GUARDED_BY(mutex_);
+  Part whole_ AURORA_GUARDED_BY(mutex_);
 };
 
 class EventHub : public Hub {

@@ -13,7 +13,7 @@ struct PageFile {
   std::string_view bytes;
 };
 
-// "/" is index.html; "/studio.js" and "/studio.css"; nothing for anything else.
+// "/" is index.html, "/NAME" each other file of the page; nothing for anything else.
 std::optional<PageFile> pageFile(std::string_view path);
 
 // Where index.html holds the token the page sends with its changes.

@@ -1,21 +1,31 @@
 // The live preview: the window drawn by the one renderer (picture/Renderer.h)
-// as a PNG and published to the frame hub, when what the screen shows changed
-// and someone is looking (a preview stream is open, or a still was asked
-// for). Its pacing is the live view's (host/FramePacer.h): at most 30 frames a
-// second, on while an animation runs, nothing scheduled when nothing changes.
+// and published to the frame hub as PNG parts, when what the screen shows
+// changed and someone is looking (a preview stream is open, or a whole
+// picture was asked for). It keeps the picture between drawings
+// (picture/LivePicture.h) and draws again only the pills' band, where every
+// view of the window lies: what the host changes is there, and outside it the
+// window shows only its wallpaper. So a drawing costs one band, and only the
+// rectangle of it that changed is encoded and sent; a whole picture goes out
+// first and whenever one is asked for (a new viewer, a still, a reader so far
+// behind that the parts it needs are gone).
 //
-//   Preview preview(scene.window(), ViewKind::Pills, frames, events);
+// `view` is what it draws: the whole window as a phone shows it, unlabelled
+// (Full; the page shows the band enlarged beside it), or the pills' band
+// alone with the pills' names (Pills). Its pacing is the live view's
+// (host/FramePacer.h): at most 30 frames a second, on while an animation runs,
+// nothing scheduled when nothing changes.
+//
+//   Preview preview(scene.window(), ViewKind::Full, frames, events);
 //   SceneWatcher watcher(nullptr, preview);   // tells it what changed
-//   preview.wanted();                         // from the main queue: draw soon
+//   preview.wanted();                         // from the main queue: a whole picture soon
 //
-// It owns its pacer; the window and the hubs must outlive it. Main thread
-// only (the server asks through the main queue).
+// It owns its pacer and its picture; the window and the hubs must outlive it.
+// Main thread only (the server asks through the main queue).
 #pragma once
-
-#include <cstdint>
 
 #include "Hubs.h"
 #include "host/FramePacer.h"
+#include "picture/LivePicture.h"
 #include "picture/PictureLook.h"
 #include "UIKit/UIView.h"
 
@@ -31,17 +41,20 @@ class Preview final : public host::SceneListener {
   void sceneChanged() override { pacer_.sceneChanged(); }
   void animationBegan() override { pacer_.animationBegan(); }
   void animationEnded() override { pacer_.animationEnded(); }
-  // A picture was asked for: draw at the next frame even if nothing changed.
+  // A whole picture was asked for: one at the next frame, even if nothing changed.
   void wanted();
 
  private:
   void draw();
+  void publish(picture::PixelRect place, bool repeat, picture::PixelRect band);
 
   const UIView& window_;
   picture::ViewKind view_;
   FrameHub& frames_;
   EventHub& events_;
-  bool stillWanted_ = false;
+  picture::LivePicture live_;
+  picture::PixelRect lastBand_;
+  bool wholeWanted_ = false;
   host::FramePacer pacer_{[this] { draw(); }};
 };
 

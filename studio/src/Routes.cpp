@@ -27,6 +27,12 @@ Answer done(Response response) { return {std::move(response), Answer::Then::Done
 
 }  // namespace
 
+std::string partHead(const FrameHub::Part& part) {
+  const auto rect = [](picture::PixelRect r) { return fmt::format("{},{},{},{}", r.x, r.y, r.width, r.height); };
+  return fmt::format("--frame\r\nContent-Type: image/png\r\nContent-Length: {}\r\nX-Place: {}\r\nX-Picture: {},{}\r\nX-Band: {}\r\n\r\n",
+                     part.png->size(), rect(part.place), part.width, part.height, rect(part.band));
+}
+
 void limit(RequestParser& parser) {
   parser.header_limit(kMostHeaderBytes);
   parser.body_limit(kMostBodyBytes);
@@ -52,6 +58,7 @@ Answer Routes::answer(const Request& request) {
       Route{"/", verb::get, &Routes::page},
       Route{"/studio.js", verb::get, &Routes::page},
       Route{"/studio.css", verb::get, &Routes::page},
+      Route{"/preview.js", verb::get, &Routes::page},
       Route{"/api/settings", verb::get, &Routes::settings},
       Route{"/api/settings", verb::put, &Routes::settings},
       Route{"/api/settings", verb::delete_, &Routes::settings},
@@ -100,22 +107,22 @@ Answer Routes::settings(const Request& request) {
 Answer Routes::respring(const Request&) { return done(json({200, {{"respring", host_.respring()}}})); }
 
 Answer Routes::stillPicture(const Request&) {
-  Answer answer{Response(), Answer::Then::Still, frames_.drawings(), std::nullopt};
+  Answer answer{Response(), Answer::Then::Still, frames_.whole().number, std::nullopt};
   host_.wantFrame();
   return answer;
 }
 
-Response Routes::still(const FrameHub::Frame& frame) {
-  if (!frame.png) return jsonError(503, "no picture yet");
+Response Routes::still(const FrameHub::Part& whole) {
+  if (!whole.png) return jsonError(503, "no picture yet");
   Response response(http::status::ok, 11);
   response.set(field::content_type, "image/png");
   response.set(field::cache_control, "no-store");
-  response.body() = *frame.png;
+  response.body() = *whole.png;
   return response;
 }
 
 Answer Routes::previewStream(const Request&) {
-  Answer answer = stream(Answer::Then::Preview, frames_, "multipart/x-mixed-replace; boundary=frame", "previews");
+  Answer answer = stream(Answer::Then::Preview, frames_, "multipart/mixed; boundary=frame", "previews");
   if (answer.place) host_.wantFrame();
   return answer;
 }

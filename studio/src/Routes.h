@@ -47,17 +47,19 @@ void limit(RequestParser& parser);
 struct HostRequests {
   std::function<std::uint64_t()> settingsVersion;  // the settings changes seen so far
   std::function<std::uint64_t()> respring;         // makes the pills anew; returns the respring's number
-  std::function<void()> wantFrame;                 // draw the preview soon, changed or not
+  std::function<void()> wantFrame;                 // a whole preview picture soon, changed or not
 };
 
-// A browser shows a part once the next part's header has come, so each
-// picture is sent with the header of the one after it.
-inline constexpr std::string_view kPartHeader = "\r\n--frame\r\nContent-Type: image/png\r\n\r\n";
+// The preview stream is multipart: each part (FrameHub::Part) is its head, its
+// PNG, then kPartEnd. The head gives the PNG's length and where it goes:
+// X-Place (x,y,w,h in the picture), X-Picture (w,h), X-Band (x,y,w,h).
+std::string partHead(const FrameHub::Part& part);
+inline constexpr std::string_view kPartEnd = "\r\n";
 
 struct Answer {
   enum class Then {
     Done,     // `response` is the whole answer
-    Still,    // wait for a drawing after `drawn`, then answer with still()
+    Still,    // wait for a whole picture after number `drawn`, then answer with still()
     Preview,  // `response` heads a stream of frames (chunked)
     Events,   // `response` heads a stream of server-sent events (chunked)
   };
@@ -77,7 +79,7 @@ class Routes {
   // The whole request, once refusal() let it through and its body is in.
   Answer answer(const Request& request);
   // A still picture's answer once drawn, or once its patience ran out: the PNG, or 503.
-  static Response still(const FrameHub::Frame& frame);
+  static Response still(const FrameHub::Part& whole);
   // What a parse error is answered with (400, 413 or 431), before the connection closes.
   static Response unreadable(boost::system::error_code error);
 

@@ -31,7 +31,7 @@ std::variant<StudioOptions, int> parseStudioCommandLine(int argc, const char* co
   std::string root = AURORA_DEMO_ROOT;
   StudioOptions options;
   std::string clock = "real";
-  std::string view = "pills";
+  std::string view = "full";
   app.add_option("--root", root, "The simulated device root (default: the demo root the build prepares)")
       ->type_name("DIR")
       ->capture_default_str();
@@ -45,7 +45,9 @@ std::variant<StudioOptions, int> parseStudioCommandLine(int argc, const char* co
   app.add_option("--clock", clock, "The run loop's clock: the studio shows the pills as they run, so only real")
       ->type_name("CLOCK")
       ->check(CLI::IsMember({"real"}));
-  app.add_option("--view", view, "What the preview shows: pills (the band of the pills) or full (the 390 x 844 window)")
+  app.add_option("--view", view,
+                 "What the preview shows: full (the 390 x 844 screen as a phone shows it, and under it the pills' band enlarged) "
+                 "or pills (the pills' band alone, each pill named)")
       ->type_name("VIEW")
       ->capture_default_str()
       ->check(CLI::IsMember({"pills", "full"}));

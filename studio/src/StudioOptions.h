@@ -1,6 +1,6 @@
 // The studio's command line, read with CLI11:
 //
-//   auroraribbon-studio [--root DIR] [--port N] [--bind ADDR] [--clock real] [--view pills|full]
+//   auroraribbon-studio [--root DIR] [--port N] [--bind ADDR] [--clock real] [--view full|pills]
 //
 // --help prints the help on `out` and asks for status 0; a bad command line
 // prints the reason and the usage on `err` and asks for status 1, as every
@@ -25,7 +25,7 @@ struct StudioOptions {
   std::filesystem::path root;
   std::uint16_t port = kDefaultPort;  // 0: any free port
   std::string bind = kLoopback;
-  picture::ViewKind view = picture::ViewKind::Pills;
+  picture::ViewKind view = picture::ViewKind::Full;  // the phone and its band; Pills: the band alone
 };
 
 std::variant<StudioOptions, int> parseStudioCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);

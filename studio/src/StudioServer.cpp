@@ -169,25 +169,36 @@ class Connection : public std::enable_shared_from_this<Connection> {
   awaitable<Response> still(std::uint64_t drawn) {
     const Listening listening(*this);
     const auto until = Clock::now() + server_.limits.still;
-    while (server_.frames.drawings() <= drawn && !server_.frames.closed() && !shut_ && Clock::now() < until) {
+    while (server_.frames.whole().number <= drawn && !server_.frames.closed() && !shut_ && Clock::now() < until) {
       co_await waitForNews(until);
     }
-    co_return Routes::still(server_.frames.latest());
+    co_return Routes::still(server_.frames.whole());
   }
 
   awaitable<void> streamFrames(Answer answer) {
     co_await startStream(answer.response);
-    co_await sendChunk(asio::buffer(kPartHeader));
     const Listening listening(*this);
+    std::optional<std::uint64_t> askedPast;  // the whole picture that would not do when one was asked for
     for (std::uint64_t shown = 0; !shut_ && !server_.frames.closed();) {
-      const FrameHub::Frame frame = server_.frames.latest();
-      if (frame.number == shown) {
+      const FrameHub::Next next = server_.frames.after(shown);
+      if (next.wholeNeeded && askedPast != server_.frames.whole().number) {
+        askedPast = server_.frames.whole().number;
+        server_.host.wantFrame();
+      }
+      shown = next.upTo;
+      if (next.parts.empty()) {
         co_await waitForNews(Clock::time_point::max());
         continue;
       }
-      // A reader still taking the last frame misses those drawn meanwhile: it gets the latest next.
-      shown = frame.number;
-      co_await sendChunk(std::array{asio::buffer(*frame.png), asio::buffer(kPartHeader)});
+      // A reader still taking these misses nothing: the next call brings it what came meanwhile.
+      std::vector<std::string> heads;
+      std::vector<asio::const_buffer> buffers;
+      heads.reserve(next.parts.size());
+      for (const FrameHub::Part& part : next.parts) {
+        heads.push_back(partHead(part));
+        buffers.insert(buffers.end(), {asio::buffer(heads.back()), asio::buffer(*part.png), asio::buffer(kPartEnd)});
+      }
+      co_await sendChunk(buffers);
     }
   }
 

@@ -195,24 +195,46 @@ TEST(RequestGuardTest, OnlyItsOwnAddressAndChangesOnlyFromItsOwnPage) {
   EXPECT_NE(token, freshToken());
 }
 
-// A reader that is slow or gone costs neither memory nor waiting; the listener hears each piece of news.
-TEST(HubsTest, ASlowOrGoneReaderCostsNothing) {
+// A part of a 10 x 10 preview: the whole picture, or a rectangle that changed.
+FrameHub::Part part(std::string png, bool whole = true, bool repeat = false) {
+  const picture::PixelRect all{0, 0, 10, 10};
+  return {0, whole, repeat, whole ? all : picture::PixelRect{1, 2, 3, 4}, 10, 10, all, std::make_shared<const std::string>(std::move(png))};
+}
+
+std::vector<std::string> pngs(const FrameHub::Next& next) {
+  std::vector<std::string> found;
+  for (const auto& part : next.parts) found.push_back(*part.png);
+  return found;
+}
+
+// A reader starts from a whole picture and then takes only what changed; one that is slow or gone costs
+// neither memory nor waiting; the listener hears each piece of news.
+TEST(HubsTest, ReadersStartWholeFollowChangesAndASlowOneCostsNothing) {
+  using Pngs = std::vector<std::string>;
   FrameHub frames;
   int heard = 0;
   frames.listen([&] { ++heard; });
-  frames.publish("first");
-  const std::weak_ptr<const std::string> first = frames.latest().png;
-  for (int i = 0; i < 1000; ++i) frames.publish(std::to_string(i));
-  EXPECT_EQ(frames.latest().number, 1001u);
-  EXPECT_EQ(frames.drawings(), 1001u);
-  EXPECT_TRUE(first.expired());
-  frames.publish("999");  // the same picture again: drawn, but no new frame
-  EXPECT_EQ(frames.latest().number, 1001u);
-  EXPECT_EQ(frames.drawings(), 1002u);
-  EXPECT_EQ(heard, 1002);
+  EXPECT_TRUE(frames.after(0).parts.empty());
+  frames.publish(part("whole"));
+  frames.publish(part("a", false));
+  EXPECT_EQ(pngs(frames.after(0)), (Pngs{"whole", "a"}));
+  frames.publish(part("again", true, true));  // asked for: it changes nothing
+  frames.publish(part("b", false));
+  EXPECT_EQ(pngs(frames.after(2)), Pngs{"b"});
+  EXPECT_EQ(frames.after(2).upTo, 4u);
+  EXPECT_EQ(pngs(frames.after(0)), (Pngs{"again", "b"}));
+  const std::weak_ptr<const std::string> old = frames.whole().png;
+  for (std::size_t i = 0; i <= FrameHub::kKept; ++i) frames.publish(part(std::to_string(i), false));
+  EXPECT_TRUE(frames.after(4).wholeNeeded);  // what it needs is gone, and so are the parts after the whole picture
+  EXPECT_TRUE(frames.after(0).wholeNeeded);
+  frames.publish(part("fresh", true, true));
+  EXPECT_TRUE(old.expired());
+  EXPECT_EQ(pngs(frames.after(4)), Pngs{"fresh"});
+  EXPECT_EQ(frames.whole().number, FrameHub::kKept + 6);
+  EXPECT_EQ(heard, static_cast<int>(FrameHub::kKept) + 6);
   frames.listen(nullptr);
-  frames.publish("unheard");
-  EXPECT_EQ(heard, 1002);
+  frames.publish(part("unheard"));
+  EXPECT_EQ(heard, static_cast<int>(FrameHub::kKept) + 6);
 
   EventHub events;
   for (int i = 0; i < 1000; ++i) events.publish("frame", std::to_string(i));
@@ -229,7 +251,7 @@ TEST(HubsTest, ASlowOrGoneReaderCostsNothing) {
   events.close();
   EXPECT_TRUE(events.after(0).empty());  // closed: nothing more for anyone
   EXPECT_FALSE(events.openStream());
-  EXPECT_EQ(heard, 1003);
+  EXPECT_EQ(heard, static_cast<int>(FrameHub::kKept) + 7);
 }
 
 using Clock = std::chrono::steady_clock;
@@ -366,11 +388,12 @@ TEST_F(StudioServerTest, AnswersOnlyItsOwnAddressPageAndFiles) {
 // Each of them gets the new frame; one closed gives its place back.
 TEST_F(StudioServerTest, AtMostEightPreviewsAtOnce) {
   start({});
-  frames_.publish("a picture");
+  frames_.publish(part("a picture"));
   for (int i = 0; i < FrameHub::kMostStreams; ++i) EXPECT_EQ(open("/api/preview"), "HTTP/1.1 200") << i;
   EXPECT_EQ(open("/api/preview"), "HTTP/1.1 503");
-  EXPECT_NE(streams_.back()->readUntil("a picture"s + std::string(kPartHeader)).find("a picture"), std::string::npos);
-  frames_.publish("the next picture");
+  const std::string head = "Content-Length: 9\r\nX-Place: 0,0,10,10\r\nX-Picture: 10,10\r\nX-Band: 0,0,10,10\r\n\r\na picture\r\n";
+  EXPECT_NE(streams_.back()->readUntil(head).find(head), std::string::npos);
+  frames_.publish(part("the next picture", false));
   for (auto& stream : streams_) EXPECT_NE(stream->readUntil("the next picture").find("the next picture"), std::string::npos);
   streams_.erase(streams_.begin());  // closed: the server sees it at once
   ASSERT_TRUE(streamsBecome(frames_, FrameHub::kMostStreams - 1));
@@ -382,12 +405,12 @@ TEST_F(StudioServerTest, AtMostEightPreviewsAtOnce) {
 
 TEST_F(StudioServerTest, AStalledReaderIsClosedAfterItsWriteTimesOut) {
   start({.write = 200ms});
-  frames_.publish("a picture");
+  frames_.publish(part("a picture"));
   Client stalled(port_);
   stalled.shrinkReceiveBuffer();
   stalled.send(request("GET", "/api/preview"));
   ASSERT_TRUE(streamsBecome(frames_, 1));
-  frames_.publish(std::string(16 << 20, 'b'));  // more than the sockets hold
+  frames_.publish(part(std::string(16 << 20, 'b'), false));  // more than the sockets hold
   EXPECT_TRUE(streamsBecome(frames_, 0));
 }
 
@@ -395,7 +418,7 @@ TEST_F(StudioServerTest, AStalledReaderIsClosedAfterItsWriteTimesOut) {
 TEST_F(StudioServerTest, CrowdsOfIdleConnectionsHoldUpNothing) {
   constexpr std::size_t kCap = 24;
   start({.connections = kCap, .idle = 2s, .request = 2s});
-  frames_.publish("a picture");
+  frames_.publish(part("a picture"));
   EXPECT_EQ(open("/api/preview"), "HTTP/1.1 200");  // a stream is never closed to make room
   std::vector<std::unique_ptr<Client>> crowd;
   for (int i = 0; i < 60; ++i) {
@@ -410,7 +433,7 @@ TEST_F(StudioServerTest, CrowdsOfIdleConnectionsHoldUpNothing) {
   EXPECT_NE(keptAlive.readUntil("HTTP/1.1 200", 1).find("HTTP/1.1 200", 1), std::string::npos);
   EXPECT_TRUE(crowd.front()->closedWithin(10s));  // the oldest made room first...
   EXPECT_FALSE(crowd.back()->closedWithin(0ms));  // ...the newest is still waiting
-  frames_.publish("the next picture");
+  frames_.publish(part("the next picture", false));
   EXPECT_NE(streams_.front()->readUntil("the next picture").find("the next picture"), std::string::npos);
   for (auto& client : crowd) EXPECT_TRUE(client->closedWithin(10s));  // none may wait longer than its deadline
   EXPECT_TRUE(keptAlive.closedWithin(10s));

@@ -27,22 +27,20 @@ from selenium.webdriver.support.ui import Select
 
 PREFS_FILE = "var/mobile/Library/Preferences/com.quillmoren.auroraribbonpref.plist"
 BAND = (780, 90)  # the pills band, 2 pixels a point
-STATIC_MIDDLE = (214, 69)  # middle of the static pill's colour view
+PHONE = (780, 1688)  # the whole 390 x 844 screen at 2 pixels a point, the band at its bottom
+STATIC_MIDDLE = (214, 69)  # middle of the static pill's colour view, in the band
 LUMA_MIDDLE = (566, 69)
 RED, BLUE = (255, 0, 0), (0, 0, 255)
 STATIC_GREY, LUMA_GREY = (235, 235, 235), (217, 217, 217)
 BOUND = 15.0
 
-# Draws the preview <img> as the page shows it into a canvas and reads one pixel.
+# Reads one pixel of the enlarged band and the same one of the phone, as the page drew them.
 READ_PIXEL_JS = """
-const img = document.getElementById('preview');
-if (!img || !img.complete || !img.naturalWidth) return null;
-const canvas = document.createElement('canvas');
-canvas.width = img.naturalWidth;
-canvas.height = img.naturalHeight;
-const context = canvas.getContext('2d');
-context.drawImage(img, 0, 0);
-return [img.naturalWidth, img.naturalHeight, ...context.getImageData(arguments[0], arguments[1], 1, 1).data];
+const band = document.getElementById('band'), phone = document.getElementById('phone');
+if (!document.getElementById('stage').dataset.drawn) return null;
+const read = (canvas, x, y) => Array.from(canvas.getContext('2d').getImageData(x, y, 1, 1).data.slice(0, 3));
+const [x, y] = arguments;
+return [band.width, band.height, phone.width, phone.height, ...read(band, x, y), ...read(phone, x, phone.height - band.height + y)];
 """
 
 
@@ -78,7 +76,7 @@ def off_red_blue_fade(rgb):
 class Studio:
     def __init__(self, binary, root, log):
         self.log = log
-        self.process = subprocess.Popen([binary, "--root", root, "--port", "0", "--view", "pills"],
+        self.process = subprocess.Popen([binary, "--root", root, "--port", "0"],
                                         stdout=subprocess.PIPE, stderr=log, text=True)
         ready, _, _ = select.select([self.process.stdout], [], [], 30)
         line = self.process.stdout.readline() if ready else ""
@@ -146,9 +144,11 @@ class Page:
         values = self.driver.execute_script(READ_PIXEL_JS, x, y)
         if values is None:
             return None
-        if tuple(values[:2]) != BAND:
-            raise Failure(f"preview is {values[0]} x {values[1]}, not the {BAND[0]} x {BAND[1]} pills band")
-        return tuple(values[2:5])
+        if tuple(values[:4]) != BAND + PHONE:
+            raise Failure(f"band {values[0]} x {values[1]} and phone {values[2]} x {values[3]}, not {BAND} and {PHONE}")
+        if values[4:7] != values[7:10]:
+            raise Failure(f"the band shows {values[4:7]} where the phone shows {values[7:10]}")
+        return tuple(values[4:7])
 
     def quit(self):
         self.driver.quit()

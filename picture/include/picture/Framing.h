@@ -30,5 +30,8 @@ RenderOptions frameTerminal(const UIView& window, ViewKind view, int columns, in
 
 // Where a point of the window lands in the picture, in pixels.
 CGPoint toPixels(const RenderOptions& options, CGPoint point);
+// The picture's pixels that show any of `points` (a rectangle of the window),
+// within the picture; empty when it shows none of it.
+PixelRect pixelArea(const RenderOptions& options, CGRect points);
 
 }  // namespace picture

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include <cairo.h>
@@ -36,8 +37,13 @@ struct PixelRect {
   int y = 0;
   int width = 0;
   int height = 0;
+  bool empty() const { return width <= 0 || height <= 0; }
   friend constexpr bool operator==(const PixelRect&, const PixelRect&) = default;
 };
+
+// The smallest rectangle holding every pixel that differs between two
+// `width`-wide pictures of the same size (packed, row by row); empty when none does.
+PixelRect changedRect(std::span<const std::uint32_t> before, std::span<const std::uint32_t> now, int width);
 
 class Image {
  public:
@@ -49,7 +55,11 @@ class Image {
   int height() const { return height_; }
   Rgb pixel(int x, int y) const;
   // Every pixel as 0xRRGGBB, row by row.
-  std::vector<std::uint32_t> packedPixels() const;
+  std::vector<std::uint32_t> packedPixels() const { return packedPixels(bounds()); }
+  // Those of `area` (within the image); into `pixels`, whose memory is used again.
+  std::vector<std::uint32_t> packedPixels(PixelRect area) const;
+  void packedPixels(PixelRect area, std::vector<std::uint32_t>& pixels) const;
+  PixelRect bounds() const { return {0, 0, width_, height_}; }
 
   // For drawing; flush() before reading pixels again.
   cairo_surface_t* surface() const { return surface_.get(); }

@@ -13,6 +13,7 @@
 // in small text above it, and a caption sits in the top-left corner.
 //
 //   Image picture = renderWindow(scene.window(), framePicture(scene.window(), PictureLook{}));
+//   renderWindow(picture, scene.window(), options, area);   // only `area` drawn again
 //
 // The renderer only reads the views. Main thread only (it reads the platform's
 // views and the run loop's clock).
@@ -34,8 +35,12 @@ struct RenderOptions {
   double scaleY = 3.0;
   bool labels = true;     // the pills' class names
   std::string caption;    // top-left; empty for none
+  friend bool operator==(const RenderOptions&, const RenderOptions&) = default;
 };
 
 Image renderWindow(const UIView& window, const RenderOptions& options);
+// Draws `area` of `image`, a picture made with `options`, again; the pixels
+// outside it stay as they were.
+void renderWindow(Image& image, const UIView& window, const RenderOptions& options, PixelRect area);
 
 }  // namespace picture

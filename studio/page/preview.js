@@ -1,0 +1,97 @@
+// The live preview: the phone's screen and, enlarged, the pills' band, both
+// from one stream of PNG parts (GET /api/preview). The first part is the
+// whole picture; each after it is the rectangle that changed, drawn over the
+// phone where its X-Place header says; the band is copied from the phone
+// where X-Band says. The studio draws nothing while nothing moves, so
+// neither does the page. The pictures drawn are counted in the stage's
+// data-drawn (the browser test and bench/studio-cost read it).
+(() => {
+  'use strict';
+  const stage = document.getElementById('stage');
+  const phone = document.getElementById('phone');
+  const band = document.getElementById('band');
+  const phoneContext = phone.getContext('2d');
+  const bandContext = band.getContext('2d');
+  const endOfHeaders = new TextEncoder().encode('\r\n\r\n');
+  let drawn = 0;
+
+  // "x,y,w,h" as numbers.
+  const numbers = (text) => (text || '').split(',').map(Number);
+
+  function indexOf(bytes, pattern, from) {
+    outer: for (let i = from; i + pattern.length <= bytes.length; ++i) {
+      for (let j = 0; j < pattern.length; ++j) if (bytes[i + j] !== pattern[j]) continue outer;
+      return i;
+    }
+    return -1;
+  }
+
+  function headersOf(bytes) {
+    const headers = {};
+    for (const line of new TextDecoder().decode(bytes).split('\r\n')) {
+      const colon = line.indexOf(':');
+      if (colon > 0) headers[line.slice(0, colon).trim().toLowerCase()] = line.slice(colon + 1).trim();
+    }
+    return headers;
+  }
+
+  async function draw(headers, png) {
+    const [x, y] = numbers(headers['x-place']);
+    const [width, height] = numbers(headers['x-picture']);
+    const [bandX, bandY, bandWidth, bandHeight] = numbers(headers['x-band']);
+    const picture = await createImageBitmap(new Blob([png], { type: 'image/png' }));
+    if (phone.width !== width || phone.height !== height) {
+      phone.width = width;
+      phone.height = height;
+    }
+    phoneContext.drawImage(picture, x, y);
+    picture.close();
+    if (band.width !== bandWidth || band.height !== bandHeight) {
+      band.width = bandWidth;
+      band.height = bandHeight;
+    }
+    bandContext.drawImage(phone, bandX, bandY, bandWidth, bandHeight, 0, 0, bandWidth, bandHeight);
+    // A picture that is the band alone (--view pills) needs no phone beside it.
+    stage.classList.toggle('band-only', bandWidth === width && bandHeight === height);
+    stage.dataset.drawn = String(++drawn);
+  }
+
+  async function follow() {
+    const response = await fetch('/api/preview', { cache: 'no-store' });
+    if (!response.ok || !response.body) throw new Error(`the preview answered ${response.status}`);
+    const reader = response.body.getReader();
+    let pending = new Uint8Array(0);
+    for (;;) {
+      const { value, done } = await reader.read();
+      if (done) return;
+      const joined = new Uint8Array(pending.length + value.length);
+      joined.set(pending);
+      joined.set(value, pending.length);
+      pending = joined;
+      for (;;) {
+        const end = indexOf(pending, endOfHeaders, 0);
+        if (end < 0) break;
+        const headers = headersOf(pending.subarray(0, end));
+        const start = end + endOfHeaders.length, length = Number(headers['content-length']);
+        if (!(length >= 0)) throw new Error('a preview part without its length');
+        if (pending.length < start + length) break;
+        await draw(headers, pending.slice(start, start + length));
+        pending = pending.slice(start + length);
+      }
+    }
+  }
+
+  // A broken stream (the studio restarted, or too many viewers) is opened again.
+  async function keepFollowing() {
+    for (;;) {
+      try {
+        await follow();
+      } catch (error) {
+        // Retried below.
+      }
+      await new Promise((resolve) => setTimeout(resolve, 2000));
+    }
+  }
+  // A fetch, unlike an <img>, does not hold the page's load open however long it streams.
+  keepFollowing();
+})();
