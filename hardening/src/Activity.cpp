@@ -17,7 +17,7 @@ Activity ActivityCounter::counts() const {
   return counts;
 }
 
-void ActivityCounter::dictionaryRead(std::string_view devicePath, bool) {
+void ActivityCounter::dictionaryRead(std::string_view devicePath, const NSDictionary*) {
   if (devicePath != settings::kPreferencesPath) return;
   ++counts_.preferenceReads;
   if (!aurora::isMainThread()) ++counts_.readsOffMainThread;

@@ -47,7 +47,7 @@ class ActivityCounter : public aurora::PlatformObserver {
   // The distinct alpha values set on views, as text ("0.5", "nan", "inf").
   const std::set<std::string>& alphas() const { return alphas_; }
 
-  void dictionaryRead(std::string_view devicePath, bool ok) override;
+  void dictionaryRead(std::string_view devicePath, const NSDictionary* contents) override;
   void notificationPosted(std::string_view name) override;
   void notificationDelivered(std::string_view name) override;
   void viewCreated(const UIView& view) override;

@@ -27,8 +27,8 @@ class StormWatcher : public ActivityCounter {
  public:
   explicit StormWatcher(std::uint64_t expected) : expected_(expected) {}
 
-  void dictionaryRead(std::string_view devicePath, bool ok) override {
-    ActivityCounter::dictionaryRead(devicePath, ok);
+  void dictionaryRead(std::string_view devicePath, const NSDictionary* contents) override {
+    ActivityCounter::dictionaryRead(devicePath, contents);
     if (counts().preferenceReads == expected_) {
       end_ = Clock::now();
       NSRunLoop::mainRunLoop().stop();

@@ -79,7 +79,7 @@ void check(bool ok, int line = __builtin_LINE()) {
 struct ReadWatcher : RecordingObserver {
   int reads = 0;
   IMP layoutSubviewsAtFirstRead = nullptr;
-  void dictionaryRead(std::string_view path, bool) override {
+  void dictionaryRead(std::string_view path, const NSDictionary*) override {
     if (path == kPreferencesFile && ++reads == 1) {
       layoutSubviewsAtFirstRead = class_getMethodImplementation(objc_getClass("MTStaticColorPillView"), kLayoutSubviews);
     }

@@ -6,8 +6,8 @@ void SceneWatcher::libraryLoaded(std::string_view devicePath) {
   if (next_) next_->libraryLoaded(devicePath);
 }
 
-void SceneWatcher::dictionaryRead(std::string_view devicePath, bool ok) {
-  if (next_) next_->dictionaryRead(devicePath, ok);
+void SceneWatcher::dictionaryRead(std::string_view devicePath, const NSDictionary* contents) {
+  if (next_) next_->dictionaryRead(devicePath, contents);
 }
 
 void SceneWatcher::notificationPosted(std::string_view name) {

@@ -67,10 +67,10 @@ void TraceWriter::libraryLoaded(std::string_view devicePath) {
   write(e);
 }
 
-void TraceWriter::dictionaryRead(std::string_view devicePath, bool ok) {
+void TraceWriter::dictionaryRead(std::string_view devicePath, const NSDictionary* contents) {
   Json e = event("read");
   e["path"] = devicePath;
-  e["ok"] = ok;
+  e["ok"] = contents != nullptr;
   write(e);
 }
 

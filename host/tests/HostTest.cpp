@@ -40,7 +40,7 @@ TEST_F(HostTest, TheTraceNamesThePillAndLeavesOutViewsMadeBeforeIt) {
   window.reset();
   UIView::animateWithDuration(std::numeric_limits<double>::quiet_NaN(), nullptr);
   NSRunLoop::mainRunLoop().runFor(20ms);
-  writer_.dictionaryRead("/var/mobile/Library/Preferences/x.plist", false);
+  writer_.dictionaryRead("/var/mobile/Library/Preferences/x.plist", nullptr);
   EXPECT_EQ(test::traceLines(trace_.str()), (std::vector<std::string>{
       "0 new v1 UIView [0,0,1,1]", "0 new outer TraceNamingTestView [0,0,1,1]", "0 destroy v1", "0 remove outer", "0 animate a1 null",
       "0.016666667 complete a1 true",  // lasting one display frame

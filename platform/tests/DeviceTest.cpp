@@ -279,7 +279,7 @@ TEST_F(LoaderTest, LoadsEveryLibraryItsFilterAllowsInNameOrder) {
     Paths loaded;
     int reads = 0;
     void libraryLoaded(std::string_view path) override { loaded.emplace_back(path); }
-    void dictionaryRead(std::string_view, bool) override { ++reads; }
+    void dictionaryRead(std::string_view, const NSDictionary*) override { ++reads; }
   } observer;
   aurora::setPlatformObserver(&observer);
   root_.write(library("Broken0.dylib"), "\x7f" "ELF but really just garbage bytes");

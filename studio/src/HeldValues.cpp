@@ -1,9 +1,7 @@
 #include "HeldValues.h"
 
 #include <cmath>
-#include <memory>
 
-#include "aurora/DeviceRoot.h"
 #include "libcolorpicker.h"
 
 namespace studio {
@@ -50,14 +48,11 @@ HeldValues::HeldValues() {
   for (const prefs::KnownKey& key : prefs::knownKeys()) held_.emplace(key.name(), Held{initialOf(key), false});
 }
 
-void HeldValues::dictionaryRead(std::string_view devicePath, bool ok) {
+void HeldValues::dictionaryRead(std::string_view devicePath, const NSDictionary* contents) {
   if (devicePath != settings::kPreferencesPath) return;
-  // The file as the extension has just read it; a write since then posts the
-  // notification, and the read that follows sets what it changed.
-  const std::shared_ptr<const NSDictionary> dictionary = ok ? NSDictionary::fromFile(aurora::hostPath(devicePath)) : nullptr;
   const aurora::MutexLock lock(mutex_);
   for (const prefs::KnownKey& key : prefs::knownKeys()) {
-    if (Json took = readsFor(key, dictionary.get()); !took.is_null()) held_.find(key.name())->second = {std::move(took), true};
+    if (Json took = readsFor(key, contents); !took.is_null()) held_.find(key.name())->second = {std::move(took), true};
   }
 }
 

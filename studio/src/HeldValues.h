@@ -47,7 +47,7 @@ class HeldValues final : public aurora::PlatformObserver {
 
   HeldValues();
 
-  void dictionaryRead(std::string_view devicePath, bool ok) override;
+  void dictionaryRead(std::string_view devicePath, const NSDictionary* contents) override;
   // Every key the extension reads is held; a name it does not read throws std::out_of_range.
   Held held(std::string_view key) const;
 

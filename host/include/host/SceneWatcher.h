@@ -22,7 +22,7 @@ class SceneWatcher final : public aurora::PlatformObserver {
   SceneWatcher(aurora::PlatformObserver* next, SceneListener& listener) : next_(next), listener_(listener) {}
 
   void libraryLoaded(std::string_view devicePath) override;
-  void dictionaryRead(std::string_view devicePath, bool ok) override;
+  void dictionaryRead(std::string_view devicePath, const NSDictionary* contents) override;
   void notificationPosted(std::string_view name) override;
   void notificationDelivered(std::string_view name) override;
   void viewCreated(const UIView& view) override;

@@ -53,7 +53,7 @@ class TraceWriter final : public aurora::PlatformObserver, public PillNaming {
   void didMakePill() override { pendingPill_.reset(); }
 
   void libraryLoaded(std::string_view devicePath) override;
-  void dictionaryRead(std::string_view devicePath, bool ok) override;
+  void dictionaryRead(std::string_view devicePath, const NSDictionary* contents) override;
   void notificationPosted(std::string_view name) override;
   void notificationDelivered(std::string_view name) override;
   void viewCreated(const UIView& view) override;

@@ -100,7 +100,7 @@ class NSDictionary {
   explicit NSDictionary(Entries entries) : entries_(std::move(entries)) {}
 
   // The dictionary in the file at `devicePath`, resolved under the device root
-  // (aurora/DeviceRoot.h); reports dictionaryRead(devicePath, ok).
+  // (aurora/DeviceRoot.h); reports dictionaryRead(devicePath, contents).
   static std::shared_ptr<const NSDictionary> dictionaryWithContentsOfFile(std::string_view devicePath);
   // The same, untraced, from a host path (the loader, the host, the settings pane).
   static std::shared_ptr<const NSDictionary> fromFile(const std::filesystem::path& hostPath);

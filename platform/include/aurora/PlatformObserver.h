@@ -21,6 +21,7 @@
 #include "CoreGraphics/CGColor.h"
 #include "CoreGraphics/CGGeometry.h"
 
+class NSDictionary;
 class UIView;
 class NSTimer;
 enum class NSRunLoopMode : unsigned;
@@ -54,7 +55,8 @@ class PlatformObserver {
  public:
   virtual ~PlatformObserver() = default;
   virtual void libraryLoaded(std::string_view /*devicePath*/) {}
-  virtual void dictionaryRead(std::string_view /*devicePath*/, bool /*ok*/) {}
+  // `contents`: what the read gave, null when the file could not be read; only during the call.
+  virtual void dictionaryRead(std::string_view /*devicePath*/, const NSDictionary* /*contents*/) {}
   virtual void notificationPosted(std::string_view /*name*/) {}
   virtual void notificationDelivered(std::string_view /*name*/) {}
   virtual void viewCreated(const UIView& /*view*/) {}
