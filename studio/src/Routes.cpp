@@ -42,7 +42,16 @@ Routes::Routes(HostRequests host, SettingsApi& api, FrameHub& frames, EventHub& 
     : host_(std::move(host)), api_(api), frames_(frames), events_(events), guard_(std::move(guard)) {}
 
 std::optional<Response> Routes::refusal(const http::request_header<>& header) const {
-  if (const auto why = guard_.refusal(header.method_string(), header[field::host], header[field::origin], header[kTokenHeader])) {
+  const GuardedRequest asked{.method = header.method_string(),
+                             .target = header.target(),
+                             .host = header[field::host],
+                             .origin = header[field::origin],
+                             .token = header[kTokenHeader],
+                             .cookie = header[field::cookie],
+                             .fetchSite = header["Sec-Fetch-Site"],
+                             .fetchMode = header["Sec-Fetch-Mode"],
+                             .fetchDest = header["Sec-Fetch-Dest"]};
+  if (const auto why = guard_.refusal(asked)) {
     return jsonError(403, *why);
   }
   return std::nullopt;
@@ -93,6 +102,7 @@ Answer Routes::page(const Request& request) {
   // Only its own files run in it, and no other site may frame it (a click taken for another page's).
   response.set("Content-Security-Policy", "default-src 'self'; img-src 'self' data:; frame-ancestors 'none'");
   response.set("X-Content-Type-Options", "nosniff");
+  if (guard_.tokenOnEveryRequest()) response.set(field::set_cookie, guard_.tokenCookie());
   return done(std::move(response));
 }
 
@@ -138,6 +148,8 @@ Answer Routes::stream(Answer::Then then, Hub& hub, std::string_view contentType,
   response.chunked(true);
   return {std::move(response), then, 0, std::move(place)};
 }
+
+Answer Routes::failed() { return done(jsonError(500, "the studio failed to answer this request; see its error output")); }
 
 Response Routes::unreadable(boost::system::error_code error) {
   if (error == http::error::body_limit) return jsonError(413, fmt::format("a body must be at most {} bytes", kMostBodyBytes));

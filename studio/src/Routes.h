@@ -80,6 +80,8 @@ class Routes {
   Answer answer(const Request& request);
   // A still picture's answer once drawn, or once its patience ran out: the PNG, or 503.
   static Response still(const FrameHub::Part& whole);
+  // What a route that failed is answered with: 500, the server going on.
+  static Answer failed();
   // What a parse error is answered with (400, 413 or 431), before the connection closes.
   static Response unreadable(boost::system::error_code error);
 

@@ -22,6 +22,7 @@
 #include <boost/asio/use_awaitable.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http/chunk_encode.hpp>
 #include <boost/beast/http/read.hpp>
 #include <boost/beast/http/write.hpp>
@@ -34,8 +35,18 @@ namespace asio = boost::asio;
 using asio::awaitable;
 using asio::use_awaitable;
 using boost::system::error_code;
+namespace beast = boost::beast;
 using tcp = asio::ip::tcp;
 using Clock = asio::steady_timer::clock_type;
+
+// An operation's outcome into `error`, never thrown.
+auto redirect(error_code& error) { return asio::redirect_error(use_awaitable, error); }
+
+// A request the client sent whole enough to be told what is wrong with it;
+// any other error means the client has gone or missed its deadline.
+bool isMalformed(error_code error) {
+  return error.category() == make_error_code(http::error::end_of_stream).category() && error != http::error::end_of_stream;
+}
 
 // Never fewer connections than the streams' caps and a few requests beside them.
 constexpr std::size_t kFewestConnections = FrameHub::kMostStreams + EventHub::kMostStreams + 8;
@@ -43,6 +54,8 @@ constexpr std::size_t kFewestConnections = FrameHub::kMostStreams + EventHub::kM
 constexpr auto kAcceptPause = std::chrono::milliseconds(50);
 // A request's bytes held at most: its headers and its body.
 constexpr std::size_t kMostBufferedBytes = kMostHeaderBytes + kMostBodyBytes;
+// What an idle connection's first read takes at most; the parser asks for the rest.
+constexpr std::size_t kFirstRead = 4096;
 
 }  // namespace
 
@@ -79,21 +92,18 @@ struct StudioServer::State {
 };
 
 // One client's socket, from accepting it to closing it; lives in its coroutines.
+// Every outcome of its I/O is a value: a peer gone, a reset or a deadline
+// passed ends this connection alone, and nothing is thrown across a co_await.
 class Connection : public std::enable_shared_from_this<Connection> {
  public:
   using State = StudioServer::State;
 
   Connection(State& server, tcp::socket socket)
-      : server_(server), socket_(std::move(socket)), deadline_(server.io), news_(server.io), buffer_(kMostBufferedBytes) {}
+      : server_(server), stream_(std::move(socket)), news_(server.io), buffer_(kMostBufferedBytes) {}
   ~Connection() { shut(); }
 
   static awaitable<void> run(std::shared_ptr<Connection> self) {
-    try {
-      while (co_await self->exchange()) {
-      }
-    } catch (const boost::system::system_error&) {
-      // A write failed or its deadline closed the socket: the client is gone.
-    }
+    for (bool more = true; more;) more = co_await self->exchange();
     self->shut();
   }
 
@@ -103,9 +113,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
     shut_ = true;
     leaveIdle();
     error_code ignored;
-    socket_.shutdown(tcp::socket::shutdown_both, ignored);
-    socket_.close(ignored);
-    deadline_.cancel();
+    stream_.socket().shutdown(tcp::socket::shutdown_both, ignored);
+    stream_.close();
     news_.cancel();
     --server_.open;
   }
@@ -123,17 +132,17 @@ class Connection : public std::enable_shared_from_this<Connection> {
   // One request and its answer; whether the connection takes another.
   awaitable<bool> exchange() {
     enterIdle();
+    error_code error;
     if (buffer_.size() == 0) {
-      arm(server_.limits.idle);
-      error_code error;
-      co_await socket_.async_wait(tcp::socket::wait_read, asio::redirect_error(use_awaitable, error));
+      stream_.expires_after(server_.limits.idle);
+      const std::size_t got = co_await stream_.async_read_some(buffer_.prepare(kFirstRead), redirect(error));
+      buffer_.commit(got);
       if (error || shut_) co_return false;
     }
-    arm(server_.limits.request);
+    stream_.expires_after(server_.limits.request);
     RequestParser parser;
     limit(parser);
-    error_code error;
-    co_await http::async_read_header(socket_, buffer_, parser, asio::redirect_error(use_awaitable, error));
+    co_await http::async_read_header(stream_, buffer_, parser, redirect(error));
     leaveIdle();
     if (!error) {
       if (auto refusal = server_.routes->refusal(parser.get())) {
@@ -141,29 +150,39 @@ class Connection : public std::enable_shared_from_this<Connection> {
         co_return false;
       }
       if (parser.get()[http::field::expect] == "100-continue") {
-        co_await asio::async_write(socket_, asio::buffer(std::string_view("HTTP/1.1 100 Continue\r\n\r\n")), use_awaitable);
+        co_await asio::async_write(stream_, asio::buffer(std::string_view("HTTP/1.1 100 Continue\r\n\r\n")), redirect(error));
       }
-      if (!parser.is_done()) co_await http::async_read(socket_, buffer_, parser, asio::redirect_error(use_awaitable, error));
+      if (!error && !parser.is_done()) co_await http::async_read(stream_, buffer_, parser, redirect(error));
     }
-    if (error == http::error::end_of_stream || shut_) co_return false;
-    if (error) {
-      co_await sendLast(Routes::unreadable(error));
+    if (error || shut_) {
+      if (!shut_ && isMalformed(error)) co_await sendLast(Routes::unreadable(error));
       co_return false;
     }
-    deadline_.cancel();
+    stream_.expires_never();
     const bool keepAlive = parser.get().keep_alive();
-    Answer answer = server_.routes->answer(parser.get());
-    switch (answer.then) {
-      case Answer::Then::Done: co_await send(std::move(answer.response), keepAlive); co_return keepAlive;
-      case Answer::Then::Still: {
-        Response picture = co_await still(answer.drawn);
-        co_await send(std::move(picture), keepAlive);
-        co_return keepAlive;
-      }
-      case Answer::Then::Preview: co_await streamFrames(std::move(answer)); co_return false;
-      case Answer::Then::Events: co_await streamEvents(std::move(answer)); co_return false;
+    Answer answer = answerFor(parser.get());
+    // Each co_await stands alone in its statement: g++ 12 miscompiles one inside a larger expression.
+    if (answer.then == Answer::Then::Preview) {
+      co_await streamFrames(std::move(answer));
+      co_return false;
     }
-    co_return false;
+    if (answer.then == Answer::Then::Events) {
+      co_await streamEvents(std::move(answer));
+      co_return false;
+    }
+    if (answer.then == Answer::Then::Still) answer.response = co_await still(answer.drawn);
+    const bool sent = co_await send(std::move(answer.response), keepAlive);
+    co_return sent && keepAlive;
+  }
+
+  // The one place a route's failure is caught: answered 500, told on stderr, and the server goes on.
+  Answer answerFor(const Request& request) {
+    try {
+      return server_.routes->answer(request);
+    } catch (const std::exception& failure) {
+      fmt::print(stderr, "auroraribbon-studio: {} {} failed: {}\n", request.method_string(), request.target(), failure.what());
+      return Routes::failed();
+    }
   }
 
   awaitable<Response> still(std::uint64_t drawn) {
@@ -176,7 +195,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
   }
 
   awaitable<void> streamFrames(Answer answer) {
-    co_await startStream(answer.response);
+    const bool started = co_await startStream(answer.response);
+    if (!started) co_return;
     const Listening listening(*this);
     std::optional<std::uint64_t> askedPast;  // the whole picture that would not do when one was asked for
     for (std::uint64_t shown = 0; !shut_ && !server_.frames.closed();) {
@@ -198,42 +218,49 @@ class Connection : public std::enable_shared_from_this<Connection> {
         heads.push_back(partHead(part));
         buffers.insert(buffers.end(), {asio::buffer(heads.back()), asio::buffer(*part.png), asio::buffer(kPartEnd)});
       }
-      co_await sendChunk(buffers);
+      const bool sent = co_await sendChunk(buffers);
+      if (!sent) co_return;
     }
   }
 
   awaitable<void> streamEvents(Answer answer) {
     std::uint64_t seen = server_.events.latest();  // what comes while the headers go out is news too
-    co_await startStream(answer.response);
+    const bool started = co_await startStream(answer.response);
+    if (!started) co_return;
     const Listening listening(*this);
     while (!shut_ && !server_.events.closed()) {
       const std::vector<EventHub::Event> news = server_.events.after(seen);
       if (news.empty()) {
-        if (!co_await waitForNews(Clock::now() + server_.limits.heartbeat)) co_await sendChunk(asio::buffer(std::string_view(": still here\n\n")));
+        const bool woken = co_await waitForNews(Clock::now() + server_.limits.heartbeat);
+        if (woken) continue;
+        const bool sent = co_await sendChunk(asio::buffer(std::string_view(": still here\n\n")));
+        if (!sent) co_return;
         continue;
       }
       std::string text;
       for (const EventHub::Event& event : news) text += fmt::format("event: {}\ndata: {}\n\n", event.name, event.data);
       seen = news.back().number;
-      co_await sendChunk(asio::buffer(text));
+      const bool sent = co_await sendChunk(asio::buffer(text));
+      if (!sent) co_return;
     }
   }
 
   // Sends a stream's headers, then watches its socket: a stream's client
   // sends nothing more, so a read that ends means it has gone.
-  awaitable<void> startStream(Response& head) {
+  awaitable<bool> startStream(Response& head) {
     http::response_serializer<http::string_body> serializer(head);
-    arm(server_.limits.write);
-    co_await http::async_write_header(socket_, serializer, use_awaitable);
-    deadline_.cancel();
+    stream_.expires_after(server_.limits.write);
+    error_code error;
+    co_await http::async_write_header(stream_, serializer, redirect(error));
+    stream_.expires_never();  // the watch's read, started next, waits for as long as the stream lasts
+    if (error) co_return false;
     asio::co_spawn(server_.io, watchForClose(shared_from_this()), asio::detached);
+    co_return true;
   }
 
   static awaitable<void> watchForClose(std::shared_ptr<Connection> self) {
     std::array<char, 256> ignored;
-    for (error_code error; !error && !self->shut_;) {
-      co_await self->socket_.async_read_some(asio::buffer(ignored), asio::redirect_error(use_awaitable, error));
-    }
+    for (error_code error; !error && !self->shut_;) co_await self->stream_.async_read_some(asio::buffer(ignored), redirect(error));
     self->shut();
   }
 
@@ -241,44 +268,44 @@ class Connection : public std::enable_shared_from_this<Connection> {
   awaitable<bool> waitForNews(Clock::time_point until) {
     news_.expires_at(until);
     error_code error;
-    co_await news_.async_wait(asio::redirect_error(use_awaitable, error));
+    co_await news_.async_wait(redirect(error));
     co_return error == asio::error::operation_aborted;
   }
 
-  awaitable<void> send(Response response, bool keepAlive) {
+  // Whether the client took the whole answer within the write deadline.
+  awaitable<bool> send(Response response, bool keepAlive) {
     response.keep_alive(keepAlive);
     response.prepare_payload();
-    arm(server_.limits.write);
-    co_await http::async_write(socket_, response, use_awaitable);
-    deadline_.cancel();
+    stream_.expires_after(server_.limits.write);
+    error_code error;
+    co_await http::async_write(stream_, response, redirect(error));
+    stream_.expires_never();
+    co_return !error;
   }
 
   // A refusal before the request was read whole: sent, then what the client
   // still sends is read and dropped for a while, since closing with unread
   // bytes resets the connection, and a reset can lose the answer on its way.
   awaitable<void> sendLast(Response response) {
-    co_await send(std::move(response), false);
+    const bool sent = co_await send(std::move(response), false);
+    if (!sent) co_return;
     error_code error;
-    socket_.shutdown(tcp::socket::shutdown_send, error);
-    arm(server_.limits.request);
+    stream_.socket().shutdown(tcp::socket::shutdown_send, error);
+    stream_.expires_after(server_.limits.request);
     std::array<char, 4096> ignored;
-    while (!error && !shut_) co_await socket_.async_read_some(asio::buffer(ignored), asio::redirect_error(use_awaitable, error));
+    while (!error && !shut_) co_await stream_.async_read_some(asio::buffer(ignored), redirect(error));
   }
 
+  // Whether the client took the chunk within the write deadline (a stream's
+  // watch may be reading meanwhile; its read keeps no deadline).
   template <class Buffers>
-  awaitable<void> sendChunk(Buffers buffers) {
+  awaitable<bool> sendChunk(Buffers buffers) {
     const auto chunk = http::make_chunk(buffers);
-    arm(server_.limits.write);
-    co_await asio::async_write(socket_, chunk, use_awaitable);
-    deadline_.cancel();
-  }
-
-  // Closes the connection unless what it waits for comes within `patience`.
-  void arm(std::chrono::milliseconds patience) {
-    deadline_.expires_after(patience);
-    deadline_.async_wait([weak = weak_from_this()](error_code error) {
-      if (auto self = weak.lock(); self && !error) self->shut();
-    });
+    stream_.expires_after(server_.limits.write);
+    error_code error;
+    co_await asio::async_write(stream_, chunk, redirect(error));
+    stream_.expires_never();
+    co_return !error;
   }
 
   void enterIdle() {
@@ -289,10 +316,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
   }
 
   State& server_;
-  tcp::socket socket_;
-  asio::steady_timer deadline_;
+  beast::tcp_stream stream_;
   asio::steady_timer news_;
-  boost::beast::flat_buffer buffer_;
+  beast::flat_buffer buffer_;
   std::optional<std::list<Connection*>::iterator> idleAt_;
   bool shut_ = false;
 };
@@ -300,12 +326,12 @@ class Connection : public std::enable_shared_from_this<Connection> {
 awaitable<void> StudioServer::State::accept() {
   for (;;) {
     error_code error;
-    tcp::socket socket = co_await acceptor.async_accept(asio::redirect_error(use_awaitable, error));
+    tcp::socket socket = co_await acceptor.async_accept(redirect(error));
     if (error == asio::error::operation_aborted || !acceptor.is_open()) co_return;
     if (error) {  // most likely out of descriptors: make room, or rest before trying again
       if (!closeOldestIdle()) {
         acceptPause.expires_after(kAcceptPause);
-        co_await acceptPause.async_wait(asio::redirect_error(use_awaitable, error));
+        co_await acceptPause.async_wait(redirect(error));
       }
       continue;
     }
