@@ -82,9 +82,10 @@ int runStudio(const StudioOptions& options, std::ostream& out, std::ostream& err
   const std::uint16_t port = server.bind(options.bind, options.port);
   const RequestGuard guard(options.bind, port, freshToken());
   server.guard(guard);
-  if (options.bind != kLoopback) {
-    err << fmt::format("auroraribbon-studio: warning: serving on {}, so other machines that can reach it can open the page; "
-                       "changes still need the page's token\n",
+  if (guard.tokenOnEveryRequest()) {
+    err << fmt::format("auroraribbon-studio: warning: serving on {}, which other machines can reach: whoever has the address "
+                       "below, token included, can open the studio and change the settings (from another machine, with this "
+                       "machine's name or address in it); requests without the token are refused\n",
                        options.bind);
   }
   out << "auroraribbon-studio: serving " << guard.pageAddress() << " (Ctrl-C stops)" << std::endl;

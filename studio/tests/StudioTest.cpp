@@ -163,32 +163,66 @@ TEST_F(SettingsApiTest, ARefusedChangeLeavesTheFileAndPostsNothing) {
   EXPECT_EQ(posts_, 1);
 }
 
-TEST(RequestGuardTest, OnlyItsOwnAddressAndChangesOnlyFromItsOwnPage) {
-  const RequestGuard loopback("127.0.0.1", 8765, "secret"), lan("192.168.1.5", 80, "secret");
-  const std::string page = "http://127.0.0.1:8765";
+TEST(RequestGuardTest, OnlyItsOwnPageAndOnItsOwnAddress) {
+  const RequestGuard loopback("127.0.0.1", 8765, "secret"), v6("::1", 8765, "secret"), lan("192.168.1.5", 80, "secret");
+  const std::string lanCookies = "a=b; " + lan.tokenCookie().substr(0, lan.tokenCookie().find(';'));
   struct Row {
     const RequestGuard& guard;
-    const char *method, *host, *origin, *token;
+    GuardedRequest request;
     bool refused;
   };
-  for (const Row& row : std::vector<Row>{
-           {loopback, "GET", "127.0.0.1:8765", "", "", false}, {loopback, "GET", "localhost:8765", "", "", false},
-           {loopback, "GET", "attacker.example:8765", "", "", true},  // a name rebound to 127.0.0.1
-           {loopback, "GET", "127.0.0.1:8766", "", "", true}, {loopback, "GET", "", "", "", true},
-           {loopback, "PUT", "127.0.0.1:8765", "http://127.0.0.1:8765", "secret", false},
-           {loopback, "PUT", "localhost:8765", "http://localhost:8765", "secret", false},
-           {loopback, "PUT", "127.0.0.1:8765", "http://attacker.example", "secret", true},
-           {loopback, "PUT", "127.0.0.1:8765", "", "secret", true}, {loopback, "DELETE", "127.0.0.1:8765", page.c_str(), "", true},
-           {loopback, "POST", "127.0.0.1:8765", page.c_str(), "secreT", true}, {loopback, "POST", "127.0.0.1:8765", page.c_str(), "secret", false},
-           {lan, "GET", "192.168.1.5:80", "", "", false}, {lan, "GET", "localhost:80", "", "", true}}) {
-    EXPECT_EQ(row.guard.refusal(row.method, row.host, row.origin, row.token).has_value(), row.refused)
-        << row.method << " " << row.host << " " << row.origin << " " << row.token;
+  const std::vector<Row> rows{
+      {loopback, {.method = "GET", .host = "127.0.0.1:8765"}, false},
+      {loopback, {.method = "GET", .host = "localhost:8765"}, false},
+      {loopback, {.method = "GET", .host = "attacker.example:8765"}, true},  // a name rebound to 127.0.0.1
+      {loopback, {.method = "GET", .host = "127.0.0.1:8766"}, true},
+      {loopback, {.method = "GET", .host = ""}, true},
+      {v6, {.method = "GET", .host = "[::1]:8765"}, false},
+      // Another site's page: refused on reads too, whatever it asks for, but a link to the page may be followed.
+      {loopback, {.method = "GET", .host = "127.0.0.1:8765", .fetchSite = "cross-site", .fetchMode = "no-cors"}, true},
+      {loopback, {.method = "GET", .host = "127.0.0.1:8765", .fetchSite = "same-site", .fetchMode = "cors"}, true},
+      {loopback, {.method = "GET", .host = "127.0.0.1:8765", .origin = "http://attacker.example"}, true},
+      {loopback, {.method = "GET", .host = "127.0.0.1:8765", .fetchSite = "cross-site", .fetchMode = "navigate", .fetchDest = "iframe"}, true},
+      {loopback, {.method = "GET", .host = "127.0.0.1:8765", .fetchSite = "cross-site", .fetchMode = "navigate", .fetchDest = "document"}, false},
+      {loopback, {.method = "GET", .host = "127.0.0.1:8765", .fetchSite = "same-origin", .fetchMode = "cors"}, false},
+      {loopback, {.method = "GET", .host = "127.0.0.1:8765", .fetchSite = "none", .fetchMode = "navigate"}, false},
+      // Changes: its own origin and its token.
+      {loopback, {.method = "PUT", .host = "127.0.0.1:8765", .origin = "http://127.0.0.1:8765", .token = "secret"}, false},
+      {loopback, {.method = "PUT", .host = "localhost:8765", .origin = "http://localhost:8765", .token = "secret"}, false},
+      {loopback, {.method = "PUT", .host = "127.0.0.1:8765", .origin = "http://attacker.example", .token = "secret"}, true},
+      {loopback, {.method = "PUT", .host = "127.0.0.1:8765", .token = "secret"}, true},
+      {loopback, {.method = "DELETE", .host = "127.0.0.1:8765", .origin = "http://127.0.0.1:8765"}, true},
+      {loopback, {.method = "POST", .host = "127.0.0.1:8765", .origin = "http://127.0.0.1:8765", .token = "secreT"}, true},
+      {loopback, {.method = "POST", .host = "127.0.0.1:8765", .origin = "http://127.0.0.1:8765", .token = "secret"}, false},
+      // Reachable from other machines: any name, but every request carries the token.
+      {lan, {.method = "GET", .target = "/", .host = "192.168.1.5:80"}, true},
+      {lan, {.method = "GET", .target = "/?token=secret", .host = "studio-box:80"}, false},
+      {lan, {.method = "GET", .target = "/?view=1&token=secrets", .host = "192.168.1.5:80"}, true},
+      {lan, {.method = "GET", .target = "/api/preview", .host = "192.168.1.5:80", .cookie = lanCookies}, false},
+      {lan, {.method = "GET", .target = "/api/preview", .host = "192.168.1.5:80", .cookie = "studio-token-81=secret"}, true},
+      {lan, {.method = "PUT", .host = "studio-box:80", .origin = "http://studio-box:80", .token = "secret"}, false},
+  };
+  for (const Row& row : rows) {
+    const GuardedRequest& r = row.request;
+    EXPECT_EQ(row.guard.refusal(r).has_value(), row.refused)
+        << r.method << " " << r.target << " host " << r.host << " origin " << r.origin << " site " << r.fetchSite << " cookie " << r.cookie;
   }
-  EXPECT_EQ(loopback.pageAddress(), "http://127.0.0.1:8765/");
+}
+
+TEST(RequestGuardTest, ItsAddressIsOneABrowserOpens) {
+  EXPECT_EQ(RequestGuard("127.0.0.1", 8765, "t").pageAddress(), "http://127.0.0.1:8765/");
+  EXPECT_EQ(RequestGuard("::1", 8765, "t").pageAddress(), "http://[::1]:8765/");
+  EXPECT_EQ(RequestGuard("192.168.1.5", 80, "t").pageAddress(), "http://192.168.1.5:80/?token=t");
+  EXPECT_EQ(RequestGuard("0.0.0.0", 8765, "t").pageAddress(), "http://127.0.0.1:8765/?token=t");
+  EXPECT_EQ(RequestGuard("::", 8765, "t").pageAddress(), "http://[::1]:8765/?token=t");
+  EXPECT_THROW(RequestGuard("studio-box", 80, "t"), std::invalid_argument);
+}
+
+TEST(StudioOptionsTest, TheLoopbackUnlessToldAndAFreshTokenEachTime) {
   std::ostringstream out, err;
   const char* bare[] = {"auroraribbon-studio"};
   const auto options = std::get<StudioOptions>(parseStudioCommandLine(1, bare, out, err));
-  EXPECT_EQ(options.bind, "127.0.0.1");  // the loopback unless told
+  EXPECT_EQ(options.bind, "127.0.0.1");
   EXPECT_EQ(options.port, 8765);
   const std::string token = freshToken();
   EXPECT_EQ(token.size(), 32u);
@@ -281,6 +315,12 @@ class Client {
     return received_;
   }
   bool closedWithin(std::chrono::milliseconds bound) { return readUntil({}, 0, bound), closed_; }
+  // Closes at once with a reset, as a cancelled load or a killed tab does.
+  void reset() {
+    const linger abort{1, 0};
+    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    ::shutdown(fd_, SHUT_RDWR);
+  }
   void shrinkReceiveBuffer() {
     const int bytes = 4096;
     ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
@@ -308,7 +348,11 @@ struct Reply {
 class StudioServerTest : public SettingsApiTest {
  protected:
   void start(ServerLimits limits) {
-    server_.emplace(HostRequests{[] { return 0; }, [] { return 1; }, [] {}}, api_, frames_, events_, limits);
+    const auto respring = [this]() -> std::uint64_t {
+      if (respringFails_) throw std::runtime_error("no scene to respring");
+      return 1;
+    };
+    server_.emplace(HostRequests{[] { return 0; }, respring, [] {}}, api_, frames_, events_, limits);
     port_ = server_->bind("127.0.0.1", 0);
     server_->guard(RequestGuard("127.0.0.1", port_, "token"));
     serving_ = std::thread([this] { server_->serve(); });
@@ -357,6 +401,7 @@ class StudioServerTest : public SettingsApiTest {
   std::uint16_t port_ = 0;
   std::thread serving_;
   std::vector<std::unique_ptr<Client>> streams_;
+  bool respringFails_ = false;
 };
 
 // Changes come only from its page, with its token; a body or headers too big are refused.
@@ -370,6 +415,7 @@ TEST_F(StudioServerTest, AnswersOnlyItsOwnAddressPageAndFiles) {
   Client rebound(port_);
   rebound.send("GET /api/settings HTTP/1.1\r\nHost: attacker.example:" + std::to_string(port_) + "\r\n\r\n");
   EXPECT_EQ(rebound.readUntil("\r\n").substr(0, 12), "HTTP/1.1 403");
+  EXPECT_EQ(ask("GET", "/api/preview", "Sec-Fetch-Site: cross-site\r\n").status, 403);  // another site's page
   EXPECT_EQ(ask("PUT", "/api/settings", "", R"({"enabled":false})").status, 403);  // no Origin, no token
   EXPECT_EQ(ask("DELETE", "/api/settings", "Origin: http://attacker.example\r\nX-Studio-Token: token\r\n").status, 403);
   EXPECT_EQ(ask("PUT", "/api/settings", fromPage(), std::string(kMostBodyBytes + 1, ' ')).status, 413);
@@ -412,6 +458,30 @@ TEST_F(StudioServerTest, AStalledReaderIsClosedAfterItsWriteTimesOut) {
   ASSERT_TRUE(streamsBecome(frames_, 1));
   frames_.publish(part(std::string(16 << 20, 'b'), false));  // more than the sockets hold
   EXPECT_TRUE(streamsBecome(frames_, 0));
+}
+
+// However a client ends the conversation, and whatever a route throws, only that connection ends.
+TEST_F(StudioServerTest, EveryWayAConversationEndsLeavesTheServerServing) {
+  start({.idle = 10min, .write = 200ms, .still = 100ms});
+  frames_.publish(part(std::string(16 << 20, 'p')));  // more than the sockets hold
+  Client cancelled(port_);
+  cancelled.send(request("GET", "/api/preview.png"));
+  EXPECT_EQ(cancelled.readUntil("\r\n").substr(0, 12), "HTTP/1.1 200");
+  cancelled.reset();  // in the middle of the answer
+
+  Client neverReads(port_);
+  neverReads.shrinkReceiveBuffer();
+  std::string pipelined;
+  for (int i = 0; i < 3000; ++i) pipelined += request("GET", "/api/settings");
+  neverReads.send(pipelined);
+  EXPECT_EQ(ask("GET", "/api/settings").status, 200);  // answered while the other's answers pile up
+  EXPECT_TRUE(neverReads.closedWithin(10s));            // its write deadline passed; a kept connection would wait 10 min
+
+  respringFails_ = true;
+  const Reply failed = ask("POST", "/api/respring", fromPage());
+  EXPECT_EQ(failed.status, 500);
+  EXPECT_NE(failed.body.find("\"error\""), std::string::npos);
+  EXPECT_EQ(ask("GET", "/api/settings").status, 200);
 }
 
 // Half-sent and silent connections hold up no request or preview; closed by their deadlines, oldest first at the cap.
