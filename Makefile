@@ -1,6 +1,7 @@
 # The two commands of the README, and the steps under them.
 #   make demo  - install what is missing, build, run the simulator tour
 #   make test  - install what is missing, build, run every test
+# Both build the optimized release preset, as a package is built; PRESET=dev for a debug build.
 #   make studio - the settings pane as a local web page, the pills live beside it (demo root)
 # Hardening:
 #   make fuzz        - build the libFuzzer targets (clang) and run each for FUZZ_SECONDS
@@ -13,7 +14,7 @@
 #   make idle        - the live view's CPU time and wake-ups with the Static and Wave styles
 #   make studio-cost - the studio's frame rate and CPU share with its page open in headless Chromium, and its PUT-to-re-read latency
 #   make studio-load - the studio beside crowds of idle and half-sent connections, and under polling
-PRESET ?= dev
+PRESET ?= release
 JOBS   ?= 2
 FUZZ_SECONDS ?= 60
 
