@@ -18,13 +18,14 @@ class SceneWatcher final : public aurora::PlatformObserver {
  public:
   explicit SceneWatcher(SceneListener& listener) : listener_(listener) {}
 
-  void subviewAdded(const UIView& parent, const UIView& child) override;
-  void viewRemoved(const UIView& view) override;
-  void viewDestroyed(const UIView& view) override;
-  void propertySet(const UIView& view, aurora::ViewProperty property, const aurora::PropertyValue& value,
-                   aurora::AnimationSerial animation) override;
-  void animationBegan(aurora::AnimationSerial animation, double durationSeconds) override;
-  void animationCompleted(aurora::AnimationSerial animation, bool finished) override;
+  void subviewAdded(const UIView&, const UIView&) override { listener_.sceneChanged(); }
+  void viewRemoved(const UIView&) override { listener_.sceneChanged(); }
+  void viewDestroyed(const UIView&) override { listener_.sceneChanged(); }
+  void propertySet(const UIView&, aurora::ViewProperty, const aurora::PropertyValue&, aurora::AnimationSerial) override {
+    listener_.sceneChanged();
+  }
+  void animationBegan(aurora::AnimationSerial, double) override { listener_.animationBegan(); }
+  void animationCompleted(aurora::AnimationSerial, bool) override { listener_.animationEnded(); }
 
  private:
   SceneListener& listener_;
