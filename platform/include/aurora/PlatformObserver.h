@@ -8,9 +8,10 @@
 // order they were added. With none added a traced call costs one atomic load;
 // values are only converted for observers when there are some.
 //
-//   class Counter final : public aurora::PlatformObserver {
+//   struct Counter final : aurora::PlatformObserver {
 //     void viewCreated(const UIView&) override { ++made; }
-//     aurora::ObserverRegistration listening_{*this};  // last: removed first
+//     int made = 0;
+//     aurora::ObserverRegistration listening{*this};  // last: added last, removed first
 //   };
 //
 // Observers are added and removed on the main thread, never from inside a
