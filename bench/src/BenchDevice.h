@@ -1,13 +1,15 @@
 // The benchmarks' simulated device: a temporary device root holding the
-// preferences file, the host's two pill classes (plain views, as in the
-// extension's tests), and the extension loaded into the process.
+// preferences file, the host's two pill classes (without their drawing, so
+// that a layout pass measures the extension: host/HostPillClasses.h), and
+// the extension loaded into the process.
 //
 // The extension's objects are linked into the benchmark programs (never the
 // .dylib as well, which would register its classes twice), so its load-time
-// functions run before main, in their order (priorities 101 to 103). On a
+// functions run before main, in their order (settings/LoadOrder.h). On a
 // device the host's classes exist before the loader opens the library; here a
-// load-time function of this program (priority 101) makes the device root and
-// registers the host's classes before the extension's installation step.
+// load-time function of this program, ahead of the extension's, takes the
+// first step of the host's start-up (host::prepareDevice: the device root and
+// the host's classes) and writes the preferences file.
 //
 //   bench::applyPreferences({{settings::key::style.name, std::string(settings::kWave)}});
 //   bench::resetRunLoop();

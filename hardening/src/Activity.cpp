@@ -7,10 +7,6 @@
 
 namespace hardening {
 
-ActivityCounter::ActivityCounter() { aurora::setPlatformObserver(this); }
-
-ActivityCounter::~ActivityCounter() { aurora::setPlatformObserver(nullptr); }
-
 Activity ActivityCounter::counts() const {
   Activity counts = counts_;
   counts.notificationsPosted = posted_.load();

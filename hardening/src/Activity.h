@@ -7,7 +7,7 @@
 //   ... run ...
 //   hardening::Activity seen = counter.counts();
 //
-// Installs itself for its lifetime (and removes itself after). The host's
+// Listens for its lifetime, after any observer added before it. The host's
 // main thread only, except notificationPosted, which counts atomically.
 #pragma once
 
@@ -38,11 +38,6 @@ NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(Activity, viewsMade, preferenceReads, readsOf
 
 class ActivityCounter : public aurora::PlatformObserver {
  public:
-  ActivityCounter();
-  ~ActivityCounter() override;
-  ActivityCounter(const ActivityCounter&) = delete;
-  ActivityCounter& operator=(const ActivityCounter&) = delete;
-
   Activity counts() const;
   // The distinct alpha values set on views, as text ("0.5", "nan", "inf").
   const std::set<std::string>& alphas() const { return alphas_; }
@@ -61,6 +56,7 @@ class ActivityCounter : public aurora::PlatformObserver {
   Activity counts_;
   std::atomic<std::uint64_t> posted_{0};
   std::set<std::string> alphas_;
+  aurora::ObserverRegistration listening_{*this};
 };
 
 }  // namespace hardening

@@ -4,29 +4,14 @@
 #include <stdexcept>
 
 #include "CoreFoundation/CFNotificationCenter.h"
-#include "Foundation/NSRunLoop.h"
 #include "aurora/DeviceRoot.h"
-#include "aurora/Loader.h"
-#include "host/DeviceRoot.h"
-#include "host/HostPillClasses.h"
 
 namespace hardening {
-namespace {
 
-// Takes `root` as this process's device root; its preferences file.
-std::filesystem::path preferencesUnder(const std::filesystem::path& root) {
-  host::useDeviceRoot(root);
-  return aurora::hostPath(settings::kPreferencesPath);
-}
-
-}  // namespace
-
-Host::Host(const std::filesystem::path& root, std::unique_ptr<aurora::Clock> clock) : prefs_(preferencesUnder(root)) {
-  NSRunLoop::mainRunLoop().reset(std::move(clock));
-  scene_ = std::make_unique<host::Scene>();
-  host::registerHostPillClasses({});
+Host::Host(const std::filesystem::path& root, std::unique_ptr<aurora::Clock> clock)
+    : start_(root, std::move(clock)), prefs_(aurora::hostPath(settings::kPreferencesPath)) {
   std::ostringstream diagnostics;
-  const aurora::LoadReport report = aurora::loadDynamicLibraries({"com.apple.springboard", "SpringBoard"}, diagnostics);
+  const aurora::LoadReport report = start_.loadExtensions(diagnostics);
   if (report.loaded.size() != 1) throw std::runtime_error("the extension did not load: " + diagnostics.str());
 }
 

@@ -1,8 +1,8 @@
 // Host: this process as a home-screen host in miniature, for hardening runs.
-// It takes `root` as the device root, starts the main run loop over on the
-// given clock, registers the simulator's two pill classes and loads the real
-// extension through the device loader, exactly as auroraribbon-sim does; its
-// scene is the window the pills go into.
+// It starts as auroraribbon-sim does (host/HostStart.h: the device root, the
+// host's pill classes, the main run loop on the given clock, the window, the
+// real extension through the device loader) and adds no pills; its scene is
+// the window the pills go into.
 //
 //   hardening::Host host(root.path(), std::make_unique<aurora::VirtualClock>());
 //   host.prefs().set({{settings::key::style.name, std::string(settings::kFade)}});
@@ -19,6 +19,7 @@
 
 #include "aurora/Clock.h"
 #include "host/HostPillClasses.h"
+#include "host/HostStart.h"
 #include "host/PrefsFile.h"
 #include "host/Scene.h"
 
@@ -34,14 +35,14 @@ class Host {
   // Throws std::runtime_error when the extension does not load.
   Host(const std::filesystem::path& root, std::unique_ptr<aurora::Clock> clock);
 
-  host::Scene& scene() { return *scene_; }
+  host::Scene& scene() { return start_.scene(); }
   host::PrefsFile& prefs() { return prefs_; }
   // The settings-changed notification, as the settings pane posts it.
   static void postSettingsChanged();
 
  private:
+  host::HostStart start_;
   host::PrefsFile prefs_;
-  std::unique_ptr<host::Scene> scene_;
 };
 
 }  // namespace hardening

@@ -1,12 +1,13 @@
 // The load sequence. Three load-time functions, run by the loader in this
-// order: the settings take their initial values; the library constructor
-// subscribes to the settings-changed notification and reads the preferences
-// file; the installation step puts the replacements into the pill classes.
-// Everything else in the extension is constant-initialised or built at
-// priority 101 (settings/src/Settings.cpp), so nothing runs after these and
-// undoes them. Nothing here is ever undone.
+// order (settings/LoadOrder.h): the settings take their initial values; the
+// library constructor subscribes to the settings-changed notification and
+// reads the preferences file; the installation step puts the replacements
+// into the pill classes. Everything else in the extension is
+// constant-initialised or built before them (settings/src/Settings.cpp), so
+// nothing runs after these and undoes them. Nothing here is ever undone.
 #include "CoreFoundation/CFNotificationCenter.h"
 #include "PillHooks.h"
+#include "settings/LoadOrder.h"
 #include "settings/Settings.h"
 #include "substrate.h"
 
@@ -16,9 +17,9 @@ void PreferencesChangedCallback(CFNotificationCenterRef, void*, CFStringRef, con
   settings::refreshPrefs();
 }
 
-[[gnu::constructor(102)]] void takeInitialValues() { settings::assignInitialValues(); }
+[[gnu::constructor(settings::load::kInitialValues)]] void takeInitialValues() { settings::assignInitialValues(); }
 
-[[gnu::constructor(103)]] void libraryConstructor() {
+[[gnu::constructor(settings::load::kLibraryConstructor)]] void libraryConstructor() {
   CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, &PreferencesChangedCallback,
                                   settings::kSettingsChangedNotification, nullptr,
                                   CFNotificationSuspensionBehaviorCoalesce);
@@ -27,7 +28,7 @@ void PreferencesChangedCallback(CFNotificationCenterRef, void*, CFStringRef, con
 
 // Every step is taken whatever the earlier ones gave: a class the process
 // lacks is nil, and the runtime does nothing with nil.
-[[gnu::constructor(104)]] void installHooks() {
+[[gnu::constructor(settings::load::kInstallHooks)]] void installHooks() {
   using aurora::objc::selector;
   const SEL initWithFrame = selector<"initWithFrame:">();
   const SEL layoutSubviews = selector<"layoutSubviews">();

@@ -30,19 +30,29 @@ void layoutSubviews(id self, SEL sel) {
 }
 
 template <std::size_t I>
-void registerClass() {
+void plainLayoutSubviews(id self, SEL sel) {
+  objc_msgSendSuper<void>(gClasses[I], self, sel);
+}
+
+template <std::size_t I>
+void registerClass(PillDrawing drawing) {
   Class cls = objc_registerClass(kHostPillClassNames[I], UIView::objcClass());
   gClasses[I] = cls;
+  const SEL layout = sel_registerName("layoutSubviews");
+  if (drawing == PillDrawing::None) {
+    class_addMethod(cls, layout, &plainLayoutSubviews<I>, "v@:");
+    return;
+  }
   class_addMethod(cls, sel_registerName("initWithFrame:"), &initWithFrame<I>, "@@:{CGRect={CGPoint=dd}{CGSize=dd}}");
-  class_addMethod(cls, sel_registerName("layoutSubviews"), &layoutSubviews<I>, "v@:");
+  class_addMethod(cls, layout, &layoutSubviews<I>, "v@:");
 }
 
 template <std::size_t... I>
-std::vector<std::string> registerAll(const std::vector<std::string>& leftOut, std::index_sequence<I...>) {
+std::vector<std::string> registerAll(const std::vector<std::string>& leftOut, PillDrawing drawing, std::index_sequence<I...>) {
   std::vector<std::string> registered;
   auto one = [&]<std::size_t N>(std::integral_constant<std::size_t, N>) {
     if (std::find(leftOut.begin(), leftOut.end(), kHostPillClassNames[N]) != leftOut.end()) return;
-    registerClass<N>();
+    registerClass<N>(drawing);
     registered.emplace_back(kHostPillClassNames[N]);
   };
   (one(std::integral_constant<std::size_t, I>{}), ...);
@@ -51,8 +61,8 @@ std::vector<std::string> registerAll(const std::vector<std::string>& leftOut, st
 
 }  // namespace
 
-std::vector<std::string> registerHostPillClasses(const std::vector<std::string>& leftOut) {
-  return registerAll(leftOut, std::make_index_sequence<kHostPillClassNames.size()>{});
+std::vector<std::string> registerHostPillClasses(const std::vector<std::string>& leftOut, PillDrawing drawing) {
+  return registerAll(leftOut, drawing, std::make_index_sequence<kHostPillClassNames.size()>{});
 }
 
 }  // namespace host

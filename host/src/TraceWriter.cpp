@@ -37,6 +37,7 @@ Json toJson(const aurora::PropertyValue& value) {
 
 TraceWriter::TraceWriter(std::ostream& out, TraceFlush flush) : out_(out), flush_(flush) {
   write(Json{{"ev", "trace"}, {"version", 1}});
+  listening_.emplace(*this);
 }
 
 Json TraceWriter::event(const char* ev) {

@@ -30,18 +30,19 @@ TEST_F(HostTest, TheTraceNamesThePillAndLeavesOutViewsMadeBeforeIt) {
   Class cls = objc_registerClass("TraceNamingTestView", UIView::objcClass());
   class_addMethod(cls, sel_registerName("initWithFrame:"), &initMakingAnotherViewFirst, "@@:{CGRect={CGPoint=dd}{CGSize=dd}}");
   auto window = UIView::make(UIView::objcClass(), CGRectMake(0, 0, 390, 844));
-  aurora::setPlatformObserver(&writer_);
-  writer_.willMakePill(cls, "outer");
+  std::ostringstream trace;
+  TraceWriter writer(trace, TraceFlush::AtEnd);  // listens from here
+  writer.willMakePill(cls, "outer");
   auto pill = UIView::make(cls, CGRectMake(0, 0, 1, 1));
-  writer_.didMakePill();
+  writer.didMakePill();
   window->setAlpha(0.5);
   window->addSubview(pill);
   pill->removeFromSuperview();
   window.reset();
   UIView::animateWithDuration(std::numeric_limits<double>::quiet_NaN(), nullptr);
   NSRunLoop::mainRunLoop().runFor(20ms);
-  writer_.dictionaryRead("/var/mobile/Library/Preferences/x.plist", nullptr);
-  EXPECT_EQ(test::traceLines(trace_.str()), (std::vector<std::string>{
+  writer.dictionaryRead("/var/mobile/Library/Preferences/x.plist", nullptr);
+  EXPECT_EQ(test::traceLines(trace.str()), (std::vector<std::string>{
       "0 new v1 UIView [0,0,1,1]", "0 new outer TraceNamingTestView [0,0,1,1]", "0 destroy v1", "0 remove outer", "0 animate a1 null",
       "0.016666667 complete a1 true",  // lasting one display frame
       "0.02 read /var/mobile/Library/Preferences/x.plist false"}));

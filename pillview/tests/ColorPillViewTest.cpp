@@ -49,7 +49,6 @@ struct Recorder : aurora::PlatformObserver {
   std::vector<bool> completions;                                    // the finished flags, in order
   std::vector<std::string> log;                                     // every set and timer call, by name
   std::uint64_t interrupted = 0;  // animations painting this view end unfinished: a bystander joins and goes
-  ~Recorder() override { aurora::setPlatformObserver(nullptr); }
 
   // What `view` was given for `property`, in order.
   std::vector<Set> setsOn(const UIView& view, ViewProperty property) const {
@@ -79,6 +78,8 @@ struct Recorder : aurora::PlatformObserver {
   void timerScheduled(const NSTimer&, NSRunLoopMode mode) override { log.push_back(std::string("timerScheduled ") + NSRunLoopModeName(mode)); }
   void timerFired(const NSTimer&) override { log.emplace_back("timerFired"); }
   void timerInvalidated(const NSTimer&) override { log.emplace_back("timerInvalidated"); }
+
+  aurora::ObserverRegistration listening{*this};  // last: it listens once the rest is made
 };
 
 class ColorPillViewTest : public ::testing::Test {
@@ -91,7 +92,6 @@ class ColorPillViewTest : public ::testing::Test {
   void startOver() {
     NSRunLoop::mainRunLoop().reset(std::make_unique<aurora::VirtualClock>());
     observer.emplace();
-    aurora::setPlatformObserver(&*observer);
   }
   static std::shared_ptr<ColorPillView> makeView(CGRect frame = CGRectMake(0, 0, 134, 5)) { return UIView::make<ColorPillView>(frame); }
   static void send(ColorPillView& view, const char* selector) { objc_msgSend<void>(&view, sel_registerName(selector)); }

@@ -28,7 +28,7 @@ void AnimationEngine::animate(double seconds, OnceClosure animations, OnceFuncti
   animation->length = changeLength(seconds);
   if (animation->length) animation->end = now + std::max(*animation->length, kDisplayFrame);
   animation->completion = std::move(completion);
-  if (auto* observer = platformObserver()) observer->animationBegan(animation->serial, seconds);
+  tellObservers(&PlatformObserver::animationBegan, animation->serial, seconds);
 
   if (animations) {
     Animation* outer = std::exchange(current_, animation.get());
@@ -64,7 +64,7 @@ bool AnimationEngine::endDue(Nanoseconds now) {
     active_.erase(active_.begin());
     const bool finished = std::none_of(animation->layers.begin(), animation->layers.end(),
                                        [](const auto& layer) { return layer.expired(); });
-    if (auto* observer = platformObserver()) observer->animationCompleted(animation->serial, finished);
+    tellObservers(&PlatformObserver::animationCompleted, animation->serial, finished);
     if (animation->completion) std::move(animation->completion)(finished);
     ended = true;
   }

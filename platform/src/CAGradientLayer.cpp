@@ -9,7 +9,7 @@ Class CAGradientLayer::objcClass() {
 
 void CAGradientLayer::setColors(std::vector<CGColorRef> colors) {
   colors_ = std::move(colors);
-  if (aurora::platformObserver() && delegateView()) {
+  if (aurora::platformObserved() && delegateView()) {
     std::vector<RGBA> values;
     values.reserve(colors_.size());
     for (const auto& color : colors_) values.push_back(CGColorComponentsOrClear(color));

@@ -20,7 +20,7 @@ CALayer::~CALayer() {
 
 void CALayer::report(aurora::ViewProperty property, const aurora::PropertyValue& value,
                      aurora::AnimationSerial animation) const {
-  if (auto* observer = aurora::platformObserver(); observer && view_) observer->propertySet(*view_, property, value, animation);
+  if (view_) aurora::tellObservers(&aurora::PlatformObserver::propertySet, *view_, property, value, animation);
 }
 
 void CALayer::setBackgroundColor(CGColorRef color) {
@@ -38,7 +38,7 @@ void CALayer::applyBackgroundColor(CGColorRef color, aurora::ViewProperty proper
   }
   if (animation != nullptr) animation->layers.push_back(std::static_pointer_cast<const CALayer>(shared_from_this()));
   backgroundColor_ = std::move(color);
-  if (aurora::platformObserver()) report(property, to, animation ? animation->serial : 0);
+  if (aurora::platformObserved()) report(property, to, animation ? animation->serial : 0);
 }
 
 RGBA CALayer::presentationBackgroundColor() const {

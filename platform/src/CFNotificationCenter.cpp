@@ -32,7 +32,7 @@ struct CFNotificationCenter_s {
   }
 
   void post(const std::string& name) {
-    if (auto* observer = aurora::platformObserver()) observer->notificationPosted(name);
+    aurora::tellObservers(&aurora::PlatformObserver::notificationPosted, name);
     deliverHere(name);
     const aurora::notify::SocketDirectory directory = aurora::notify::socketDirectory(aurora::deviceRoot());
     if (!aurora::notify::trustedDirectory(directory)) return;
@@ -71,7 +71,7 @@ struct CFNotificationCenter_s {
     }
     for (Observer& o : matching) {
       dispatch_async(dispatch_get_main_queue(), [this, o = std::move(o)] {
-        if (auto* observer = aurora::platformObserver()) observer->notificationDelivered(o.name);
+        aurora::tellObservers(&aurora::PlatformObserver::notificationDelivered, o.name);
         o.callback(this, const_cast<void*>(o.observer), o.name.c_str(), nullptr, nullptr);
       });
     }

@@ -58,7 +58,7 @@ LoadReport loadDynamicLibraries(const HostIdentity& host, std::ostream& diagnost
       continue;
     }
     report.loaded.push_back(devicePath);
-    if (auto* observer = platformObserver()) observer->libraryLoaded(devicePath);
+    tellObservers(&PlatformObserver::libraryLoaded, devicePath);
   }
   return report;
 }

@@ -52,7 +52,7 @@ std::optional<std::string> readSmallFile(const std::filesystem::path& path, std:
 
 std::shared_ptr<const NSDictionary> NSDictionary::dictionaryWithContentsOfFile(std::string_view devicePath) {
   std::shared_ptr<const NSDictionary> dictionary = fromFile(aurora::hostPath(devicePath));
-  if (auto* observer = aurora::platformObserver()) observer->dictionaryRead(devicePath, dictionary.get());
+  aurora::tellObservers(&aurora::PlatformObserver::dictionaryRead, devicePath, dictionary.get());
   return dictionary;
 }
 

@@ -64,7 +64,7 @@ void NSRunLoop::addTimer(const std::shared_ptr<NSTimer>& timer, NSRunLoopMode mo
   const bool wasScheduled = timer->modes_ != 0;
   timer->modes_ |= static_cast<unsigned>(mode);
   if (!wasScheduled) timers_.emplace(ScheduledTimer{timer->nextFire_, timer->serial_}, timer);
-  if (auto* observer = aurora::platformObserver()) observer->timerScheduled(*timer, mode);
+  aurora::tellObservers(&aurora::PlatformObserver::timerScheduled, *timer, mode);
 }
 
 void NSRunLoop::removeTimer(const NSTimer& timer) {

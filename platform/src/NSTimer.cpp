@@ -15,7 +15,7 @@ std::atomic<std::uint64_t> gNextTimerSerial{1};
 std::shared_ptr<NSTimer> NSTimer::timerWithTimeInterval(double seconds, bool repeats, Block block) {
   aurora::requireMainThread("+[NSTimer timerWithTimeInterval:repeats:block:]");
   auto timer = std::make_shared<NSTimer>(seconds, repeats, std::move(block));
-  if (auto* observer = aurora::platformObserver()) observer->timerCreated(*timer);
+  aurora::tellObservers(&aurora::PlatformObserver::timerCreated, *timer);
   return timer;
 }
 
@@ -50,7 +50,7 @@ void NSTimer::fire() {
 }
 
 void NSTimer::runBlock() {
-  if (auto* observer = aurora::platformObserver()) observer->timerFired(*this);
+  aurora::tellObservers(&aurora::PlatformObserver::timerFired, *this);
   ++running_;
   if (block_) block_(*this);
   --running_;
@@ -66,7 +66,7 @@ void NSTimer::invalidate() {
   auto keepAlive = shared_from_this();
   valid_ = false;
   if (modes_ != 0) NSRunLoop::mainRunLoop().removeTimer(*this);
-  if (auto* observer = aurora::platformObserver()) observer->timerInvalidated(*this);
+  aurora::tellObservers(&aurora::PlatformObserver::timerInvalidated, *this);
   // A block that invalidates its own timer is released when it returns.
   if (running_ == 0) {
     Block released = std::move(block_);

@@ -56,7 +56,7 @@ id UIView::initWithFrameImp(id self, SEL, CGRect frame) {
   auto* view = static_cast<UIView*>(self);
   view->frame_ = frame;
   view->initialised_ = true;
-  if (auto* observer = aurora::platformObserver()) observer->viewCreated(*view);
+  aurora::tellObservers(&aurora::PlatformObserver::viewCreated, *view);
   return self;
 }
 
@@ -73,9 +73,9 @@ void UIView::layoutSubviewsImp(id self, SEL) {
 
 void UIView::addConstraints(const NSLayoutConstraintList& constraints) {
   constraints_.insert(constraints_.end(), constraints.begin(), constraints.end());
-  if (auto* observer = aurora::platformObserver()) {
-    observer->constraintsAdded(*this, constraints.empty() ? std::string_view{} : constraints.front()->format(),
-                               constraints.size());
+  if (aurora::platformObserved()) {
+    aurora::tellObservers(&aurora::PlatformObserver::constraintsAdded, *this,
+                          constraints.empty() ? std::string_view{} : constraints.front()->format(), constraints.size());
   }
   setNeedsLayout();
 }
@@ -86,12 +86,12 @@ UIView::UIView() { ++aurora::census::liveViews; }
 
 UIView::~UIView() {
   --aurora::census::liveViews;
-  if (auto* observer = aurora::platformObserver(); observer && initialised_) observer->viewDestroyed(*this);
+  if (initialised_) aurora::tellObservers(&aurora::PlatformObserver::viewDestroyed, *this);
   if (layer_) layer_->view_ = nullptr;
 }
 
 void UIView::report(aurora::ViewProperty property, const aurora::PropertyValue& value) const {
-  if (auto* observer = aurora::platformObserver()) observer->propertySet(*this, property, value, 0);
+  aurora::tellObservers(&aurora::PlatformObserver::propertySet, *this, property, value, 0);
 }
 
 void UIView::setFrame(CGRect frame) {
@@ -148,7 +148,7 @@ void UIView::addSubview(const std::shared_ptr<UIView>& view) {
   }
   subviews_.push_back(view);
   view->superview_ = std::static_pointer_cast<UIView>(shared_from_this());
-  if (auto* observer = aurora::platformObserver()) observer->subviewAdded(*this, *view);
+  aurora::tellObservers(&aurora::PlatformObserver::subviewAdded, *this, *view);
   setNeedsLayout();
 }
 
@@ -158,7 +158,7 @@ void UIView::removeFromSuperview() {
   auto self = std::static_pointer_cast<UIView>(shared_from_this());  // the parent may hold the last reference
   std::erase(parent->subviews_, self);
   superview_.reset();
-  if (auto* observer = aurora::platformObserver()) observer->viewRemoved(*this);
+  aurora::tellObservers(&aurora::PlatformObserver::viewRemoved, *this);
 }
 
 UIView* UIView::viewWithTag(NSInteger tag) {

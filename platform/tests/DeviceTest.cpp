@@ -124,7 +124,7 @@ TEST_F(NotificationCenterTest, EachDeliveryIsReportedRightBeforeItsCallback) {
     void notificationPosted(std::string_view name) override { gLog.push_back("post " + std::string(name)); }
     void notificationDelivered(std::string_view name) override { gLog.push_back("deliver " + std::string(name)); }
   } log;
-  aurora::setPlatformObserver(&log);
+  const aurora::ObserverRegistration listening(log);
   const std::string x = uniqueName("x"), n = uniqueName("n");
   CFNotificationCenterAddObserver(center(), nullptr, nullptr, x.c_str(), nullptr, CFNotificationSuspensionBehaviorDrop);
   post(x);  // its only observer had no callback
@@ -281,7 +281,7 @@ TEST_F(LoaderTest, LoadsEveryLibraryItsFilterAllowsInNameOrder) {
     void libraryLoaded(std::string_view path) override { loaded.emplace_back(path); }
     void dictionaryRead(std::string_view, const NSDictionary*) override { ++reads; }
   } observer;
-  aurora::setPlatformObserver(&observer);
+  const aurora::ObserverRegistration listening(observer);
   root_.write(library("Broken0.dylib"), "\x7f" "ELF but really just garbage bytes");
   root_.write(library("Broken1.dylib"), "");
   install("ClassesA");

@@ -67,6 +67,18 @@ TEST_F(RunLoopTest, AnInstantRunsItsWorkInAFixedOrder) {
 }
 
 // The queue and the timers reuse their lists from one turn to the next.
+// The main queue is the only one: work sent anywhere else is refused aloud, never dropped quietly.
+TEST_F(RunLoopTest, PostingToAnyOtherQueueThrows) {
+  try {
+    dispatch_async(nullptr, [] { log.push_back("lost"); });
+    FAIL() << "expected an exception";
+  } catch (const aurora::dispatch::UnknownQueue& error) {
+    EXPECT_NE(std::string(error.what()).find("not the main queue"), std::string::npos) << error.what();
+  }
+  loop().runFor(0ns);
+  EXPECT_TRUE(log.empty());
+}
+
 TEST_F(RunLoopTest, ARunInsideATaskOrABlockLeavesTheOuterTurnWhole) {
   post([] {
     log.push_back("a");

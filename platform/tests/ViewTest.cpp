@@ -1,4 +1,9 @@
 // Views and layers, layout sent through the runtime, and the constraint subset.
+#include <atomic>
+#include <optional>
+#include <thread>
+
+#include "Foundation/NSDictionary.h"
 #include "PlatformTestSupport.h"
 #include "QuartzCore/CAGradientLayer.h"
 #include "UIKit/NSLayoutConstraint.h"
@@ -65,6 +70,52 @@ TEST_F(ViewTest, TheTreeOwnsDownwardsAndReportsEveryChange) {
   EXPECT_EQ(b->superview(), nullptr);
   EXPECT_EQ(observer.events, (Log{"new", "set tag", "add", "set alpha", "set frame", "remove", "destroy", "add", "remove",
                                   "add", "destroy"}));
+}
+
+// Each report reaches every observer, in the order they were added; one that goes hears no more.
+TEST_F(ViewTest, EveryObserverHearsEachReportInTheOrderAdded) {
+  Log heard;
+  struct Named final : aurora::PlatformObserver {
+    Named(Log& log, std::string name) : log(log), name(std::move(name)) {}
+    void viewCreated(const UIView&) override { log.push_back(name); }
+    Log& log;
+    std::string name;
+  };
+  Named first(heard, "first"), second(heard, "second"), third(heard, "third");
+  EXPECT_FALSE(aurora::platformObserved());
+  std::optional<aurora::ObserverRegistration> listeningFirst, listeningSecond, listeningThird;
+  listeningSecond.emplace(second);
+  listeningFirst.emplace(first);
+  listeningThird.emplace(third);
+  makeView(1);
+  EXPECT_THROW(aurora::addPlatformObserver(third), std::logic_error);  // once only
+  listeningThird.reset();
+  makeView(2);
+  listeningSecond.reset();
+  aurora::removePlatformObserver(second);  // no longer listening: nothing happens
+  makeView(3);
+  listeningFirst.reset();
+  EXPECT_FALSE(aurora::platformObserved());
+  makeView(4);
+  EXPECT_EQ(heard, (Log{"second", "first", "third", "second", "first", "first"}));
+}
+
+// A read reports from the reading thread while the main thread adds and removes observers.
+TEST_F(ViewTest, ObserversComeAndGoWhileAnotherThreadReports) {
+  struct Reads final : aurora::PlatformObserver {
+    void dictionaryRead(std::string_view, const NSDictionary*) override { ++count; }
+    std::atomic<int> count{0};
+  } steady, coming;
+  const aurora::ObserverRegistration listening(steady);
+  constexpr int kReads = 2000;
+  std::atomic<bool> done{false};
+  std::thread reader([&] {
+    for (int i = 0; i < kReads; ++i) NSDictionary::dictionaryWithContentsOfFile("/nowhere.plist");
+    done = true;
+  });
+  while (!done) const aurora::ObserverRegistration comesAndGoes(coming);
+  reader.join();
+  EXPECT_EQ(steady.count, kReads);  // the one that stayed heard every read
 }
 
 // A gradient starts vertical and copies its colours; the view's background is its layer's.

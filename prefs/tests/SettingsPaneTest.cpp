@@ -38,11 +38,10 @@ class SettingsPaneTest : public ::testing::Test, public aurora::PlatformObserver
     for (const std::string& arg : args) argv.push_back(arg.c_str());
     std::ostringstream out, err;
     posts_.clear();
-    aurora::setPlatformObserver(this);
+    const aurora::ObserverRegistration listening(*this);
     auto parsed = parseCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
     const int status = std::holds_alternative<int>(parsed) ? std::get<int>(parsed)
                                                            : runSettingsPane(std::get<Invocation>(parsed), out, err);
-    aurora::setPlatformObserver(nullptr);
     return {status, out.str(), err.str(), posts_};
   }
   void notificationPosted(std::string_view name) override { posts_.emplace_back(name); }

@@ -1,14 +1,16 @@
 #include "settings/Settings.h"
 
+#include "settings/LoadOrder.h"
+
 // Constant-initialised, so no dynamic initialiser can run after the load-time
 // functions and undo what they set. The two strings are the exception: not
 // every compiler can constant-evaluate std::string (clang 14 with libstdc++ 12
-// cannot), so they are built at priority 101, before the load-time functions
-// (hooks/src/Load.cpp, from 102 on).
+// cannot), so they are built before the load-time functions
+// (settings/LoadOrder.h, hooks/src/Load.cpp).
 namespace settings {
 
 constinit bool enabled = key::enabled.initial;
-[[gnu::init_priority(101)]] std::string style;
+[[gnu::init_priority(load::kBeforeExtension)]] std::string style;
 constinit UIColorRef firstColor;
 constinit UIColorRef secondColor;
 constinit UIColorRef breathingColor;
@@ -20,7 +22,7 @@ constinit CGFloat specturmOpacity = key::specturmOpacity.initial;
 constinit CGFloat homeBarOpacity = key::homeBarOpacity.initial;
 constinit CGFloat breathingSpeed = key::breathingSpeed.initial;
 constinit CGFloat fadeSpeed = key::fadeSpeed.initial;
-[[gnu::init_priority(101)]] std::string waveDirection;
+[[gnu::init_priority(load::kBeforeExtension)]] std::string waveDirection;
 
 namespace {
 

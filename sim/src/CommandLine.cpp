@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 
 #include "host/HostPillClasses.h"
+#include "host/HostStart.h"
 #include "host/Numbers.h"
 #include "settings/Contract.h"
 #include "picture/GifFile.h"
@@ -84,8 +85,8 @@ std::variant<SimOptions, int> parseCommandLine(int argc, const char* const* argv
   std::string clock = "virtual";
   std::optional<std::string> duration;
   std::optional<std::string> trace;
-  std::string bundleIdentifier = "com.apple.springboard";
-  std::string executableName = "SpringBoard";
+  std::string bundleIdentifier = host::kHomeScreenBundleIdentifier;
+  std::string executableName = host::kHomeScreenExecutableName;
   std::optional<std::string> png;
   std::optional<std::string> at;
   std::optional<std::string> gif;

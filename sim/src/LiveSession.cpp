@@ -26,18 +26,6 @@ class SourceScope {
   int fd_;
 };
 
-// `observer` is the platform's for as long as this lives; `next` again after.
-class ObserverScope {
- public:
-  ObserverScope(aurora::PlatformObserver* observer, aurora::PlatformObserver* next) : next_(next) { aurora::setPlatformObserver(observer); }
-  ~ObserverScope() { aurora::setPlatformObserver(next_); }
-  ObserverScope(const ObserverScope&) = delete;
-  ObserverScope& operator=(const ObserverScope&) = delete;
-
- private:
-  aurora::PlatformObserver* next_;
-};
-
 // Reads what was typed; true when it asks to quit. End of input counts as no keys.
 bool readQuitKey() {
   char keys[64];
@@ -54,13 +42,12 @@ bool readQuitKey() {
 
 }  // namespace
 
-int runLiveView(host::Scene& scene, const LiveSettings& settings, aurora::PlatformObserver* next, const std::function<void()>& start) {
+int runLiveView(host::Scene& scene, const LiveSettings& settings, const std::function<void()>& start) {
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
   TerminalSession session;
   const std::string quit = session.hasKeyboard() ? "q quits" : "Ctrl-C quits";
   LiveView view(scene.window(), session, settings.view, [&] { return " " + settings.status() + "   " + quit; });
-  host::SceneWatcher watcher(next, view);
-  ObserverScope watching(&watcher, next);
+  const host::SceneWatcher watcher(view);
 
   int endedBy = 0;
   SourceScope signals(session.signalFd(), [&] {

@@ -1,9 +1,9 @@
 // The live view's run: takes the terminal (TerminalSession), draws the scene
-// on it as it changes (LiveView, told by a SceneWatcher that also passes every
-// platform report on to `next`), reads keys and signals as run loop sources,
-// and runs the main run loop until `q` or Ctrl-C, a signal, or the duration.
+// on it as it changes (LiveView, told by a SceneWatcher), reads keys and
+// signals as run loop sources, and runs the main run loop until `q` or
+// Ctrl-C, a signal, or the duration.
 //
-//   int status = runLiveView(scene, {picture::ViewKind::Pills, std::nullopt, status}, traceWriter, [&] { scene.addDefaultPills(); });
+//   int status = runLiveView(scene, {picture::ViewKind::Pills, std::nullopt, status}, [&] { scene.addDefaultPills(); });
 //
 // `start` makes what is shown (pills, a script's commands, the tour) once the
 // terminal is taken and the watcher listens. Returns 0, or 128 + the signal
@@ -15,7 +15,6 @@
 #include <optional>
 #include <string>
 
-#include "aurora/PlatformObserver.h"
 #include "aurora/Time.h"
 #include "host/Scene.h"
 #include "picture/PictureLook.h"
@@ -28,6 +27,6 @@ struct LiveSettings {
   std::function<std::string()> status;          // the status line's left part
 };
 
-int runLiveView(host::Scene& scene, const LiveSettings& settings, aurora::PlatformObserver* next, const std::function<void()>& start);
+int runLiveView(host::Scene& scene, const LiveSettings& settings, const std::function<void()>& start);
 
 }  // namespace sim

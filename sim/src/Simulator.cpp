@@ -15,9 +15,8 @@
 #include "TerminalColor.h"
 #include "Tour.h"
 #include "aurora/DeviceRoot.h"
-#include "aurora/Loader.h"
-#include "host/DeviceRoot.h"
 #include "host/HostPillClasses.h"
+#include "host/HostStart.h"
 #include "host/PrefsFile.h"
 #include "host/ScenarioRunner.h"
 #include "host/Scene.h"
@@ -55,23 +54,27 @@ class TraceOutput {
   std::unique_ptr<std::ofstream> file_;
 };
 
-// Tracing lasts as long as this: the teardown after the run is not part of it.
+// The trace, from just after the window is made to the end of the run: the
+// teardown after it is not part of it.
 class Tracing {
  public:
-  explicit Tracing(host::TraceWriter* writer) : writer_(writer) { aurora::setPlatformObserver(writer); }
-  ~Tracing() { aurora::setPlatformObserver(nullptr); }
-  Tracing(const Tracing&) = delete;
-  Tracing& operator=(const Tracing&) = delete;
+  Tracing(host::Scene& scene, std::ostream& out, host::TraceFlush flush) : scene_(scene) {
+    writer_.emplace(out, flush);
+    scene_.setPillNaming(&*writer_);
+  }
 
+  // Stops the trace; throws when writing it failed.
   void finish() {
-    aurora::setPlatformObserver(nullptr);
-    if (writer_ == nullptr) return;
+    scene_.setPillNaming(nullptr);
     writer_->flush();
-    if (!writer_->good()) throw std::runtime_error("writing the trace failed");
+    const bool written = writer_->good();
+    writer_.reset();
+    if (!written) throw std::runtime_error("writing the trace failed");
   }
 
  private:
-  host::TraceWriter* writer_;
+  host::Scene& scene_;
+  std::optional<host::TraceWriter> writer_;
 };
 
 std::unique_ptr<aurora::Clock> makeClock(ClockKind kind) {
@@ -121,26 +124,17 @@ int runSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   if (options.script) script = host::readScriptFile(*options.script, pillClassesFor(options));
   const Presentation how = settle(options, script);
 
-  host::useDeviceRoot(options.root);
+  host::HostStart host(options.root, makeClock(how.clock), {options.withoutClasses, {options.bundleIdentifier, options.executableName}});
   std::optional<TraceOutput> traceOutput;
   if (options.trace) traceOutput.emplace(*options.trace);
 
   host::PrefsFile prefs(aurora::hostPath(settings::kPreferencesPath));
   if (!options.prefsEdits.empty()) prefs.set(options.prefsEdits);
 
-  NSRunLoop& loop = NSRunLoop::mainRunLoop();
-  loop.reset(makeClock(how.clock));
-
-  host::Scene scene;  // the window, made before tracing starts: untraced
-  std::optional<host::TraceWriter> writer;
-  if (traceOutput) {
-    writer.emplace(traceOutput->stream(), how.clock == ClockKind::Real ? host::TraceFlush::EachLine : host::TraceFlush::AtEnd);
-    scene.setPillNaming(&*writer);
-  }
-  Tracing tracing(writer ? &*writer : nullptr);
-
-  host::registerHostPillClasses(options.withoutClasses);
-  aurora::loadDynamicLibraries({options.bundleIdentifier, options.executableName}, err);
+  host::Scene& scene = host.scene();  // the window, made before tracing starts: untraced
+  std::optional<Tracing> tracing;
+  if (traceOutput) tracing.emplace(scene, traceOutput->stream(), how.clock == ClockKind::Real ? host::TraceFlush::EachLine : host::TraceFlush::AtEnd);
+  host.loadExtensions(err);
 
   std::optional<host::ScenarioRunner> runner;
   std::optional<Tour> tour;
@@ -161,7 +155,7 @@ int runSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   int status = 0;
   if (how.live) {
     const auto title = [&] { return tour ? "AuroraRibbon tour: " + tour->caption() : std::string("AuroraRibbon"); };
-    status = runLiveView(scene, {options.view.value_or(picture::ViewKind::Pills), how.duration, title}, writer ? &*writer : nullptr, start);
+    status = runLiveView(scene, {options.view.value_or(picture::ViewKind::Pills), how.duration, title}, start);
   } else {
     start();
     if (script && script->lastInstant() > *how.duration) {
@@ -175,7 +169,7 @@ int runSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     record(scene.window(), {how.png, how.gif, *how.duration}, hooks);
     if (options.demo) (options.trace == "-" ? err : out) << "auroraribbon-sim: the tour is in " << how.gif->file.string() << "\n";
   }
-  tracing.finish();
+  if (tracing) tracing->finish();
   return status;
 }
 

@@ -5,18 +5,17 @@
 //      for (and the clock was not set to virtual), else headless; a terminal
 //      without 24-bit colour, or --at after the end of the run, stops here
 //      (std::runtime_error, UsageError);
-//   2. take the device root (RootError when it is not a directory) and set
-//      AURORARIBBON_ROOT to it; open the trace;
-//   3. write --style and --set into the preferences file, as the settings
-//      pane would;
-//   4. start the main run loop over on the chosen clock, so that everything
-//      from here on (extensions' load-time work included) runs on it and the
-//      trace's time starts at 0;
-//   5. make the window (untraced), start tracing, register the host's pill
-//      classes and load the extensions meant for this host;
-//   6. make the default pills, or hand the script's commands to the run loop,
+//   2. start the host (host/HostStart.h): take the device root (RootError
+//      when it is not a directory), register the host's pill classes but
+//      those left out, start the main run loop over on the chosen clock (so
+//      the trace's time starts at 0) and make the window (untraced);
+//   3. open the trace; write --style and --set into the preferences file, as
+//      the settings pane would;
+//   4. start tracing, and load the extensions meant for the host named by
+//      --bundle-id and --executable;
+//   5. make the default pills, or hand the script's commands to the run loop,
 //      or start the tour (--demo) — in the live view once it holds the terminal;
-//   7. run the main run loop: live until a key, a signal or --duration ends
+//   6. run the main run loop: live until a key, a signal or --duration ends
 //      it; headless for the duration (or until the script's `end`), taking
 //      the pictures the files need (Recorder.h).
 // The headless duration is --duration, or else 10 s (the tour: one round,

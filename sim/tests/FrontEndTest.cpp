@@ -127,8 +127,7 @@ struct FakeScreen final : TerminalScreen {
 TEST_F(HostTest, TheLiveViewDrawsChangesAtMostThirtyTimesASecond) {
   FakeScreen screen;
   LiveView view{scene_.window(), screen, ViewKind::Pills, [] { return std::string(" status here"); }};
-  SceneWatcher watcher{nullptr, view};
-  aurora::setPlatformObserver(&watcher);
+  const SceneWatcher watcher{view};
   // Runs to `t` since the start; the frames drawn and the writes sent meanwhile.
   const auto runTo = [&](aurora::Nanoseconds t) {
     const std::size_t frames = view.framesDrawn(), writes = screen.writes.size();

@@ -43,9 +43,10 @@ Json initialOf(const prefs::KnownKey& key) {
   return std::visit(Initial{}, key.contract);
 }
 
-HeldValues::HeldValues() {
-  const aurora::MutexLock lock(mutex_);
-  for (const prefs::KnownKey& key : prefs::knownKeys()) held_.emplace(key.name(), Held{initialOf(key), false});
+HeldValues::HeldMap HeldValues::initialHeld() {
+  HeldMap held;
+  for (const prefs::KnownKey& key : prefs::knownKeys()) held.emplace(key.name(), Held{initialOf(key), false});
+  return held;
 }
 
 void HeldValues::dictionaryRead(std::string_view devicePath, const NSDictionary* contents) {

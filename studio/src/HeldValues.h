@@ -9,9 +9,9 @@
 // file's contents at that moment, so the page can show what a key absent from
 // the file stands at: its initial value, or the last value read.
 //
-// It is the studio's platform observer's next (host::SceneWatcher passes every
-// report on). Reads are reported on the main thread; `held` is asked from the
-// server's thread.
+// It listens to the platform for as long as it lives, so it must be made
+// before the extension loads to see its first read. Reads are reported on the
+// main thread; `held` is asked from the server's thread.
 #pragma once
 
 #include <map>
@@ -45,15 +45,18 @@ class HeldValues final : public aurora::PlatformObserver {
     bool read;  // set by a read since the host started; else the initial value
   };
 
-  HeldValues();
-
   void dictionaryRead(std::string_view devicePath, const NSDictionary* contents) override;
   // Every key the extension reads is held; a name it does not read throws std::out_of_range.
   Held held(std::string_view key) const;
 
  private:
+  using HeldMap = std::map<std::string, Held, std::less<>>;
+  static HeldMap initialHeld();
+
   mutable aurora::Mutex mutex_;
-  std::map<std::string, Held, std::less<>> held_ AURORA_GUARDED_BY(mutex_);
+  HeldMap held_ AURORA_GUARDED_BY(mutex_) = initialHeld();
+  // Last: reads are heard once every key holds its initial value.
+  aurora::ObserverRegistration listening_{*this};
 };
 
 }  // namespace studio

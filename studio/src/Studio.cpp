@@ -12,12 +12,8 @@
 #include "StopSignals.h"
 #include "StudioServer.h"
 #include "aurora/DeviceRoot.h"
-#include "aurora/Loader.h"
 #include "dispatch/dispatch.h"
-#include "host/DeviceRoot.h"
-#include "host/HostPillClasses.h"
-#include "host/PrefsFile.h"
-#include "host/Scene.h"
+#include "host/HostStart.h"
 #include "host/SceneWatcher.h"
 
 namespace studio {
@@ -43,20 +39,16 @@ void post() {
 }  // namespace
 
 int runStudio(const StudioOptions& options, std::ostream& out, std::ostream& err) {
-  host::useDeviceRoot(options.root);
-  NSRunLoop& loop = NSRunLoop::mainRunLoop();
-  loop.reset(std::make_unique<aurora::RealClock>());
+  host::HostStart start(options.root, std::make_unique<aurora::RealClock>());
   const StopSignals signals;  // before any other thread starts
 
-  host::Scene scene;
+  host::Scene& scene = start.scene();
   FrameHub frames;
   EventHub events;
   Preview preview(scene.window(), options.view, frames, events);
   HeldValues held;  // follows the extension's reads, so must see the first, at load
-  host::SceneWatcher watcher(&held, preview);
-  aurora::setPlatformObserver(&watcher);
-  host::registerHostPillClasses({});
-  aurora::loadDynamicLibraries({"com.apple.springboard", "SpringBoard"}, err);
+  const host::SceneWatcher watcher(preview);
+  start.loadExtensions(err);
   scene.addDefaultPills();
 
   // Observed after the extension, which observes from its load: the page hears
@@ -91,12 +83,11 @@ int runStudio(const StudioOptions& options, std::ostream& out, std::ostream& err
   out << "auroraribbon-studio: serving " << guard.pageAddress() << " (Ctrl-C stops)" << std::endl;
 
   std::thread serving([&] { server.serve(); });
-  loop.run();
+  NSRunLoop::mainRunLoop().run();
   frames.close();
   events.close();
   server.stop();
   serving.join();
-  aurora::setPlatformObserver(nullptr);
   return 0;
 }
 

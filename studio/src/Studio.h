@@ -1,8 +1,8 @@
 // The studio process from start-up to its end:
 //   1. take the device root (host::RootError when it is not a directory);
-//   2. start the host as the simulator does: the main run loop on the real
-//      clock, the window, the host's pill classes, the extensions meant for
-//      this host, the two default pills;
+//   2. start the host as the simulator does (host/HostStart.h), on the real
+//      clock, the studio's held values and preview listening from before the
+//      extensions load; then the two default pills;
 //   3. bind the port (std::runtime_error when it cannot: in use, a bad
 //      address), print the page's address on `out`, and serve on a thread of
 //      its own;

@@ -98,7 +98,6 @@ TEST_F(SettingsApiTest, ItShowsWhatTheExtensionReads) {
 
 // Each read the platform reports, of the file as it then is: a plain key keeps its last value when it goes, a colour falls back.
 TEST_F(SettingsApiTest, AKeyNotInTheFileShowsWhatTheExtensionHolds) {
-  aurora::setPlatformObserver(&held_);
   const auto held = [&](const std::string& name) { return entry(api_.read(0).body, name)["held"]; };
   const auto read = [](const char* path = kFile) { NSDictionary::dictionaryWithContentsOfFile(path); };
   EXPECT_EQ(entry(api_.read(0).body, "waveAnimationSpeed")["initial"], 0.05);
@@ -117,7 +116,6 @@ TEST_F(SettingsApiTest, AKeyNotInTheFileShowsWhatTheExtensionHolds) {
   read(another);  // another file's read changes nothing
   EXPECT_EQ(held("style")["value"], "Fade");
   read();
-  aurora::setPlatformObserver(nullptr);
   const Json state = api_.read(0).body;
   EXPECT_EQ(entry(state, "waveAnimationSpeed")["held"], (Json{{"value", 0.30000001192092896}, {"from", "read"}}));
   EXPECT_EQ(entry(state, "waveAnimationSpeed")["file"], nullptr);

@@ -10,6 +10,9 @@
 // replace them, and its saved implementation then calls these.
 //
 // Registered once per process, on the main thread, before extensions load.
+// The benchmarks register them without drawing (PillDrawing::None): then
+// initWithFrame: is UIView's and layoutSubviews only calls UIView's, so a
+// layout pass measures the extension and the runtime, not the host.
 #pragma once
 
 #include <array>
@@ -22,7 +25,9 @@ inline constexpr const char* kStaticPillClass = "MTStaticColorPillView";
 inline constexpr const char* kLumaPillClass = "MTLumaDodgePillView";
 inline constexpr std::array<const char*, 2> kHostPillClassNames = {kStaticPillClass, kLumaPillClass};
 
+enum class PillDrawing { Grey, None };
+
 // Registers every host pill class not named in `leftOut`; returns the names registered.
-std::vector<std::string> registerHostPillClasses(const std::vector<std::string>& leftOut);
+std::vector<std::string> registerHostPillClasses(const std::vector<std::string>& leftOut, PillDrawing drawing = PillDrawing::Grey);
 
 }  // namespace host

@@ -11,12 +11,12 @@
 // names one, such as adding a pill to the window. Colours print as
 // [r,g,b,a], rectangles [x,y,w,h], points [x,y]; numbers as JsonLine.h says.
 //
-//   TraceWriter trace(std::cout, TraceFlush::AtEnd);
-//   aurora::setPlatformObserver(&trace);
+//   TraceWriter trace(std::cout, TraceFlush::AtEnd);  // listens from here until it goes
 //
-// The writer does not own the stream. Events arrive on the main thread;
-// notification posts may arrive from the posting thread, so writing a line
-// takes a lock.
+// The writer does not own the stream. It listens for as long as it lives,
+// from just after writing the first line. Events arrive on the main thread;
+// notification posts and reads may arrive from the calling thread, so
+// writing a line takes a lock.
 #pragma once
 
 #include <optional>
@@ -90,6 +90,8 @@ class TraceWriter final : public aurora::PlatformObserver, public PillNaming {
   TraceIds views_{'v'};
   TraceIds timers_{'t'};
   TraceIds animations_{'a'};
+  // Last, so that it goes first; made once the first line is written.
+  std::optional<aurora::ObserverRegistration> listening_;
 };
 
 }  // namespace host

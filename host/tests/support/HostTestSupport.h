@@ -14,7 +14,6 @@
 
 #include "Foundation/NSRunLoop.h"
 #include "PictureTestSupport.h"
-#include "aurora/PlatformObserver.h"
 #include "host/HostPillClasses.h"
 #include "host/Scene.h"
 #include "host/TraceWriter.h"
@@ -67,17 +66,14 @@ inline std::vector<std::string> grep(const std::vector<std::string>& lines, cons
 
 }  // namespace test
 
-// The host's window on a fresh virtual clock, a trace writer at hand.
+// The host's window on a fresh virtual clock.
 class HostTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::restartRunLoop();
     test::registerHostPillClassesOnce();
   }
-  void TearDown() override { aurora::setPlatformObserver(nullptr); }
 
-  std::ostringstream trace_;
-  TraceWriter writer_{trace_, TraceFlush::AtEnd};
   Scene scene_;
 };
 

@@ -18,7 +18,6 @@
 #include "CoreGraphics/CGColor.h"
 #include "Foundation/NSRunLoop.h"
 #include "UIKit/UIView.h"
-#include "aurora/PlatformObserver.h"
 #include "picture/Framing.h"
 #include "picture/Image.h"
 
@@ -89,7 +88,6 @@ std::optional<DecodedGif> readGif(const std::filesystem::path& file);
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override { NSRunLoop::mainRunLoop().reset(std::make_unique<aurora::VirtualClock>()); }
-  void TearDown() override { aurora::setPlatformObserver(nullptr); }
 
   // A plain view with `frame` in the window, standing in for a pill.
   UIView& addView(CGRect frame) {

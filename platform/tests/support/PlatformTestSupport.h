@@ -24,20 +24,14 @@ inline const RGBA kRed{1, 0, 0, 1}, kBlue{0, 0, 1, 1}, kGreen{0, 1, 0, 1};
 class VirtualLoopTest : public ::testing::Test {
  protected:
   void SetUp() override { loop().reset(std::make_unique<VirtualClock>()); }
-  void TearDown() override {
-    setPlatformObserver(nullptr);
-    loop().reset(std::make_unique<VirtualClock>());
-  }
+  void TearDown() override { loop().reset(std::make_unique<VirtualClock>()); }
   static NSRunLoop& loop() { return NSRunLoop::mainRunLoop(); }
   static double nowSeconds() { return toSeconds(loop().now()); }
 };
 
-// Records events as short strings, e.g. "set frame", "fire 3", "complete 2 1".
+// Records events as short strings, e.g. "set frame", "fire 3", "complete 2 1"; listens while it lives.
 class RecordingObserver : public PlatformObserver {
  public:
-  RecordingObserver() { setPlatformObserver(this); }
-  ~RecordingObserver() override { setPlatformObserver(nullptr); }
-
   std::vector<std::string> events;
   std::vector<PropertyValue> values;
 
@@ -57,6 +51,9 @@ class RecordingObserver : public PlatformObserver {
   void timerScheduled(const NSTimer&, NSRunLoopMode) override { events.push_back("schedule"); }
   void timerFired(const NSTimer&) override { events.push_back("fire"); }
   void timerInvalidated(const NSTimer&) override { events.push_back("invalidate"); }
+
+ private:
+  ObserverRegistration listening_{*this};
 };
 
 }  // namespace aurora::testing
