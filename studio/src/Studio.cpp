@@ -73,7 +73,7 @@ int runStudio(const StudioOptions& options, std::ostream& out, std::ostream& err
   StudioServer server(std::move(host), api, frames, events);
   const std::uint16_t port = server.bind(options.bind, options.port);
   const RequestGuard guard(options.bind, port, freshToken());
-  server.guard(guard);
+  server.routeBehind(guard);
   if (guard.tokenOnEveryRequest()) {
     err << fmt::format("auroraribbon-studio: warning: serving on {}, which other machines can reach: whoever has the address "
                        "below, token included, can open the studio and change the settings (from another machine, with this "

@@ -382,7 +382,7 @@ std::uint16_t StudioServer::bind(const std::string& address, std::uint16_t port)
   return acceptor.local_endpoint().port();
 }
 
-void StudioServer::guard(RequestGuard guard) {
+void StudioServer::routeBehind(RequestGuard guard) {
   state_->routes.emplace(state_->host, state_->api, state_->frames, state_->events, std::move(guard));
 }
 

@@ -21,7 +21,7 @@
 //
 //   StudioServer server(host, api, frames, events);
 //   const std::uint16_t port = server.bind("127.0.0.1", 8765);   // throws when it cannot
-//   server.guard(RequestGuard("127.0.0.1", port, freshToken()));
+//   server.routeBehind(RequestGuard("127.0.0.1", port, freshToken()));
 //   std::thread serving([&] { server.serve(); });
 //   ... server.stop(); serving.join();
 //
@@ -69,8 +69,8 @@ class StudioServer {
   // Binds the listening socket; returns the port (the one given, or the one
   // the system chose for 0). Throws std::runtime_error when it cannot.
   std::uint16_t bind(const std::string& address, std::uint16_t port);
-  // Before serve().
-  void guard(RequestGuard guard);
+  // Makes the routes, behind this guard; before serve().
+  void routeBehind(RequestGuard guard);
   // Serves until stop(); on its own thread.
   void serve();
   // Any thread; serve() returns soon after.

@@ -352,7 +352,7 @@ class StudioServerTest : public SettingsApiTest {
     };
     server_.emplace(HostRequests{[] { return 0; }, respring, [] {}}, api_, frames_, events_, limits);
     port_ = server_->bind("127.0.0.1", 0);
-    server_->guard(RequestGuard("127.0.0.1", port_, "token"));
+    server_->routeBehind(RequestGuard("127.0.0.1", port_, "token"));
     serving_ = std::thread([this] { server_->serve(); });
   }
   void TearDown() override {
