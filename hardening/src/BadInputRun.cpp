@@ -9,6 +9,7 @@
 #include "SoakScript.h"
 #include "aurora/DeviceRoot.h"
 #include "host/DeviceRoot.h"
+#include "settings/SettingsChanged.h"
 
 namespace hardening {
 namespace {
@@ -34,7 +35,7 @@ std::string hostRow(const BadInputRow& row, const RowPlan& plan, const std::file
   int index = 0;
   for (std::string_view style : kStyleNames) {
     row.write(prefs, style);
-    Host::postSettingsChanged();
+    settings::postSettingsChanged();
     const std::string lumaName = fmt::format("l{}", index);
     host.scene().addPill(fmt::format("s{}", index), objc_getClass(kStaticPillClass), kStaticPillFrame);
     host.scene().addPill(lumaName, objc_getClass(kLumaPillClass), kLumaPillFrame);
@@ -44,12 +45,12 @@ std::string hostRow(const BadInputRow& row, const RowPlan& plan, const std::file
     ++index;
   }
   for (aurora::Nanoseconds t{}; t < plan.running; t += seconds(1)) {
-    Host::postSettingsChanged();
+    settings::postSettingsChanged();
     loop.runFor(seconds(1));
   }
   host.scene().removeAllPills();
   replaceFile(prefs, aurora::preferencesBytes(saneSettings("Wave"), aurora::PlistFormat::Xml));
-  Host::postSettingsChanged();
+  settings::postSettingsChanged();
   loop.runFor(plan.settle);
 
   return nlohmann::json(RowFindings{counter.counts(), beyond(aurora::takeCensus(), bare), counter.alphas()}).dump();

@@ -3,7 +3,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "CoreFoundation/CFNotificationCenter.h"
 #include "aurora/DeviceRoot.h"
 
 namespace hardening {
@@ -13,11 +12,6 @@ Host::Host(const std::filesystem::path& root, std::unique_ptr<aurora::Clock> clo
   std::ostringstream diagnostics;
   const aurora::LoadReport report = start_.loadExtensions(diagnostics);
   if (report.loaded.size() != 1) throw std::runtime_error("the extension did not load: " + diagnostics.str());
-}
-
-void Host::postSettingsChanged() {
-  CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), settings::kSettingsChangedNotification,
-                                       nullptr, nullptr, true);
 }
 
 }  // namespace hardening

@@ -6,7 +6,7 @@
 //
 //   hardening::Host host(root.path(), std::make_unique<aurora::VirtualClock>());
 //   host.prefs().set({{settings::key::style.name, std::string(settings::kFade)}});
-//   host.postSettingsChanged();
+//   settings::postSettingsChanged();
 //   host.scene().addPill("p", objc_getClass("MTStaticColorPillView"), CGRectMake(40, 831, 134, 5));
 //
 // Once per process (pill classes register once and loaded libraries stay):
@@ -37,8 +37,6 @@ class Host {
 
   host::Scene& scene() { return start_.scene(); }
   host::PrefsFile& prefs() { return prefs_; }
-  // The settings-changed notification, as the settings pane posts it.
-  static void postSettingsChanged();
 
  private:
   host::HostStart start_;

@@ -9,6 +9,7 @@
 #include "Rss.h"
 #include "host/ScenarioRunner.h"
 #include "host/ScriptParser.h"
+#include "settings/SettingsChanged.h"
 
 namespace hardening {
 namespace {
@@ -28,11 +29,11 @@ void addLongLivedPills(Host& host) {
                     {key::style.name, std::string(settings::kWave)},
                     {key::waveAnimationSpeed.name, 0.05},
                     {key::breathingSpeed.name, 2.0}});
-  Host::postSettingsChanged();
+  settings::postSettingsChanged();
   host.scene().addPill("keepStatic", objc_getClass(kStaticPillClass), kStaticPillFrame);
   loop.runFor(aurora::Nanoseconds::zero());
   host.prefs().set({{key::style.name, std::string(settings::kBreathing)}});
-  Host::postSettingsChanged();
+  settings::postSettingsChanged();
   host.scene().addPill("keepLuma", objc_getClass(kLumaPillClass), kLumaPillFrame);
   loop.runFor(aurora::Nanoseconds::zero());
   objc_msgSend<void>(&host.scene().pill("keepLuma"), sel_registerName("animateView"));

@@ -12,6 +12,7 @@
 #include "Host.h"
 #include "aurora/DeviceRoot.h"
 #include "host/DeviceRoot.h"
+#include "settings/SettingsChanged.h"
 
 namespace hardening {
 namespace {
@@ -64,7 +65,7 @@ class StormWatcher : public ActivityCounter {
 std::string poster(Gate& go, int posts) {
   if (!go.waitOpen()) return "{}";
   const Clock::time_point start = Clock::now();
-  for (int i = 0; i < posts; ++i) Host::postSettingsChanged();
+  for (int i = 0; i < posts; ++i) settings::postSettingsChanged();
   return nlohmann::json{{"posts", posts}, {"seconds", millisecondsBetween(start, Clock::now()) / 1000}}.dump();
 }
 

@@ -13,6 +13,7 @@
 #include "StudioServer.h"
 #include "aurora/DeviceRoot.h"
 #include "dispatch/dispatch.h"
+#include "settings/SettingsChanged.h"
 #include "host/HostStart.h"
 #include "host/SceneWatcher.h"
 
@@ -29,11 +30,6 @@ struct Counters {
 void settingsChanged(CFNotificationCenterRef, void* observer, CFStringRef, const void*, CFDictionaryRef) {
   auto& counters = *static_cast<Counters*>(observer);
   counters.events.publish("settings", fmt::format("{{\"version\":{}}}", ++counters.settingsVersion));
-}
-
-void post() {
-  CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), settings::kSettingsChangedNotification, nullptr, nullptr,
-                                       true);
 }
 
 }  // namespace
@@ -56,7 +52,7 @@ int runStudio(const StudioOptions& options, std::ostream& out, std::ostream& err
   Counters counters{events};
   CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), &counters, &settingsChanged,
                                   settings::kSettingsChangedNotification, nullptr, CFNotificationSuspensionBehaviorCoalesce);
-  SettingsApi api(aurora::hostPath(settings::kPreferencesPath), &post, held);
+  SettingsApi api(aurora::hostPath(settings::kPreferencesPath), &settings::postSettingsChanged, held);
 
   HostRequests host;
   host.settingsVersion = [&] { return counters.settingsVersion.load(); };
