@@ -64,7 +64,16 @@ std::string serialise(plist_t root, PlistFormat format) {
   else plist_to_bin(root, &data, &length);
   const std::unique_ptr<char, decltype(&std::free)> owner(data, &std::free);
   if (data == nullptr) throw PreferencesError("cannot serialise the preferences");
-  return std::string(data, length);
+  std::string bytes(data, length);
+  if (format == PlistFormat::Binary) return bytes;
+  // Text kept from a binary file, which no entry check saw.
+  if (std::optional<std::string> why = unreadableText(bytes)) {
+    throw PreferencesError("the preferences file " + *why + " (from a binary file); write it in binary or remove that key");
+  }
+  // libplist writes a carriage return as it is, which XML readers take for a
+  // line feed; a character reference reads back as itself.
+  for (std::size_t at = bytes.find('\r'); at != std::string::npos; at = bytes.find('\r', at)) bytes.replace(at, 1, "&#13;");
+  return bytes;
 }
 
 // A file that is there, as its bytes, what the device reads from them, and
@@ -76,26 +85,36 @@ struct Existing {
   mode_t permissions;
 };
 
-// Nothing when there is no file; throws when there is one the device could not
-// read as a dictionary.
-std::optional<Existing> readExisting(const std::filesystem::path& path) {
+PreferencesError unreadable(const std::filesystem::path& path) {
+  return PreferencesError(quoted(path) + " is not a preferences dictionary the device could read; leaving it untouched");
+}
+
+// The regular file at `path`, nothing when there is none; throws for anything
+// else there, and for a file larger than NSDictionary reads.
+std::optional<RegularFileRead> readRegular(const std::filesystem::path& path) {
   RegularFileRead read = readRegularFile(path, NSDictionary::kMaxFileSize);
-  const PreferencesError refusal(quoted(path) +
-                                 " is not a preferences dictionary the device could read; leaving it untouched");
   switch (read.outcome) {
     case RegularFileRead::Outcome::Missing: return std::nullopt;
     case RegularFileRead::Outcome::Failed: throw PreferencesError("cannot read " + quoted(path) + ": " + std::strerror(read.error));
     case RegularFileRead::Outcome::NotRegular:
       throw PreferencesError(quoted(path) + " is " + fileTypeName(read.type) + ", not a preferences file; leaving it untouched");
-    case RegularFileRead::Outcome::TooLarge: throw refusal;
+    case RegularFileRead::Outcome::TooLarge: throw unreadable(path);
     case RegularFileRead::Outcome::Read: break;
   }
+  return read;
+}
+
+// Nothing when there is no file; throws when there is one the device could not
+// read as a dictionary.
+std::optional<Existing> readExisting(const std::filesystem::path& path) {
+  std::optional<RegularFileRead> read = readRegular(path);
+  if (!read) return std::nullopt;
   // NSDictionary bounds what libplist would expand, so only what it accepts
   // is ever handed to libplist for rewriting.
-  std::shared_ptr<const NSDictionary> dictionary = NSDictionary::fromBytes(read.bytes);
-  if (!dictionary) throw refusal;
-  const PlistFormat format = read.bytes.starts_with("bplist00") ? PlistFormat::Binary : PlistFormat::Xml;
-  return Existing{std::move(read.bytes), std::move(dictionary), format, read.permissions};
+  std::shared_ptr<const NSDictionary> dictionary = NSDictionary::fromBytes(read->bytes);
+  if (!dictionary) throw unreadable(path);
+  const PlistFormat format = read->bytes.starts_with("bplist00") ? PlistFormat::Binary : PlistFormat::Xml;
+  return Existing{std::move(read->bytes), std::move(dictionary), format, read->permissions};
 }
 
 // libplist's own tree of an existing file, so that keys nobody named are
@@ -135,6 +154,11 @@ PreferencesFile::PreferencesFile(std::filesystem::path hostPath, std::optional<P
 std::shared_ptr<const NSDictionary> PreferencesFile::contents() const {
   std::optional<Existing> existing = readExisting(path_);
   return existing ? std::move(existing->dictionary) : nullptr;
+}
+
+std::optional<std::string> PreferencesFile::bytes() const {
+  std::optional<RegularFileRead> read = readRegular(path_);
+  return read ? std::optional<std::string>(std::move(read->bytes)) : std::nullopt;
 }
 
 void PreferencesFile::set(const std::vector<PreferenceEntry>& entries) {

@@ -425,10 +425,17 @@ TEST_F(PreferencesFileTest, RefusesTextSomeReaderCouldNotReadBackLeavingTheFile)
   EXPECT_EQ(bytes(), before);
   EXPECT_EQ(unreadableText("x\001y"), "holds U+0001, which XML cannot carry");
   EXPECT_EQ(unreadableText(surrogate), "is not UTF-8");
-  // Tab, line feed, DEL, a C1 control and the last character before each gap.
-  const std::string carried = "\t\n\x7f\xc2\x80\xed\x9f\xbf\xef\xbf\xbd\xf4\x8f\xbf\xbf";
+  // Tab, line feed, carriage return (raw, XML readers take it for a line feed),
+  // DEL, a C1 control and the last character before each gap.
+  const std::string carried = "\t\n\r\x7f\xc2\x80\xed\x9f\xbf\xef\xbf\xbd\xf4\x8f\xbf\xbf";
   prefs_.set({{carried, carried}});
   EXPECT_EQ(read()->stringValue(carried), carried);
+  EXPECT_EQ(bytes().find('\r'), std::string::npos);
+  // Nor is text kept from a binary file written as XML.
+  const std::string binary = binaryPlist({kKeyToArray, "\x53old", "\x53x\001y"});  // {"old": "x\001y"}
+  prefs_.writeRaw(binary);
+  EXPECT_THROW(prefs_.set({{"a", true}}), PreferencesError);
+  EXPECT_EQ(bytes(), binary);
 }
 
 // A folder it cannot make, or a rename that fails; no temporary file is left.
