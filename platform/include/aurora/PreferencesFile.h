@@ -92,6 +92,10 @@ class PreferencesFile {
   // The file's dictionary, or nullptr when there is no file. Throws
   // PreferencesError when a file is there but is not a readable dictionary.
   std::shared_ptr<const NSDictionary> contents() const;
+  // The file's bytes as they are, to put back with writeRaw; nothing when
+  // there is no file. Throws PreferencesError for what is not a regular file
+  // or is larger than NSDictionary::kMaxFileSize.
+  std::optional<std::string> bytes() const;
 
   // Writes these keys (in order: a later one wins), keeping every other key;
   // makes the file and its folders when missing.
