@@ -8,7 +8,7 @@
 namespace aurora {
 
 std::optional<std::string> unreadableText(std::string_view text) {
-  constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};  // below: an overlong form
+  constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};  // by length; below: an overlong form
   for (std::size_t i = 0; i < text.size();) {
     const auto lead = static_cast<unsigned char>(text[i]);
     const std::size_t length = lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
@@ -19,7 +19,7 @@ std::optional<std::string> unreadableText(std::string_view text) {
       if ((next & 0xC0) != 0x80) return "is not UTF-8";
       c = (c << 6) | (next & 0x3F);
     }
-    if (c < kLeast[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return "is not UTF-8";
+    if (c < kLeast[length - 1] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return "is not UTF-8";
     if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0xFFFE || c == 0xFFFF) {
       char why[48];
       std::snprintf(why, sizeof why, "holds U+%04X, which XML cannot carry", static_cast<unsigned>(c));

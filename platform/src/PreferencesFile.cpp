@@ -195,7 +195,7 @@ bool PreferencesFile::remove() {
     throw PreferencesError(quoted(path_) + " is " + fileTypeName(info.st_mode & S_IFMT) + ", not a preferences file; leaving it there");
   }
   // unlink, unlike remove, never takes a folder that appeared meanwhile.
-  if (::unlink(path_.c_str()) != 0 && errno != ENOENT) {
+  if (::unlink(path_.c_str()) != 0) {
     throw PreferencesError("cannot remove " + quoted(path_) + ": " + std::strerror(errno));
   }
   return true;

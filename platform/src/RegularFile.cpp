@@ -75,10 +75,8 @@ const char* fileTypeName(mode_t type) {
     case S_IFSOCK: return "a socket";
     case S_IFCHR:
     case S_IFBLK: return "a device";
-    case S_IFLNK: return "a symbolic link";
-    case S_IFREG: return "a regular file";
   }
-  return "not a regular file";
+  return "something other than a file";
 }
 
 }  // namespace aurora

@@ -29,7 +29,7 @@ struct RegularFileRead {
 
 RegularFileRead readRegularFile(const std::filesystem::path& path, std::size_t limit);
 
-// "a folder", "a FIFO", ... for the S_IFMT bits of something that is not a regular file.
+// "a folder", "a FIFO", "a socket", "a device" for the S_IFMT bits of what is not a regular file.
 const char* fileTypeName(mode_t type);
 
 }  // namespace aurora

@@ -413,7 +413,7 @@ TEST_F(PreferencesFileTest, RefusesTextSomeReaderCouldNotReadBackLeavingTheFile)
   prefs_.set({{"a", true}});
   const std::string before = bytes(), surrogate = "\xed\xa0\x80";
   for (const std::string& bad : {std::string("k\0y", 3), std::string("x\001y"), std::string("\x1f"), std::string("\xef\xbf\xbe"),
-                                std::string("\xef\xbf\xbf"), std::string("\xff"), std::string("\xc0\xaf"), surrogate,
+                                std::string("\xef\xbf\xbf"), std::string("\xff"), std::string("\x80"), std::string("\xc0\xaf"), surrogate,
                                 std::string("x\xe2\x82"), std::string("\xf4\x90\x80\x80")}) {
     for (const PlistFormat format : {PlistFormat::Binary, PlistFormat::Xml}) {  // XML is left for the last write
       prefs_.setFormat(format);

@@ -11,8 +11,8 @@
 // settings-changed notification there); a refused change leaves the file
 // byte for byte.
 //
-// The object owns the file's path; `held` outlives it. Any thread: calls are
-// serialised, as the writer needs.
+// The object owns the file's path; `held` outlives it. Any thread; calls are
+// serialised.
 #pragma once
 
 #include <cstdint>
