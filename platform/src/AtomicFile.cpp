@@ -28,17 +28,13 @@ bool writeAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-void replaceFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+void replaceFileAtomically(const std::filesystem::path& path, std::string_view bytes, mode_t permissions) {
   const std::filesystem::path folder = path.parent_path();
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
-  if (error) throw PreferencesError("cannot make the folder " + quoted(folder) + ": " + error.message());
-
   // Hidden, and with a suffix no reader looks for, until it is complete.
   std::string temporary = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
   const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) throw PreferencesError("cannot write in " + quoted(folder) + ": " + std::strerror(errno));
-  bool ok = ::fchmod(fd, 0644) == 0 && writeAll(fd, bytes);
+  bool ok = ::fchmod(fd, permissions) == 0 && writeAll(fd, bytes);
   int savedErrno = errno;
   if (::close(fd) != 0 && ok) {
     ok = false;

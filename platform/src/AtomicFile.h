@@ -8,9 +8,12 @@
 #include <filesystem>
 #include <string_view>
 
+#include <sys/types.h>
+
 namespace aurora {
 
-// Makes the folder when missing. Throws PreferencesError with the reason.
-void replaceFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+// The new file has `permissions`; the folder must exist. Throws
+// PreferencesError with the reason.
+void replaceFileAtomically(const std::filesystem::path& path, std::string_view bytes, mode_t permissions);
 
 }  // namespace aurora

@@ -1,54 +1,11 @@
 #include "Foundation/NSDictionary.h"
 
-#include <algorithm>
-#include <cerrno>
 #include <string>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "PropertyListParser.h"
+#include "RegularFile.h"
 #include "aurora/DeviceRoot.h"
 #include "aurora/PlatformObserver.h"
-
-namespace {
-
-// The whole file, or nullopt when it is not a readable regular file of at most
-// `limit` bytes (also when it grows past the limit while being read). Opened
-// non-blocking, so a FIFO at the path cannot hang the caller.
-std::optional<std::string> readSmallFile(const std::filesystem::path& path, std::size_t limit) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return std::nullopt;
-  struct stat info{};
-  std::optional<std::string> result;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<std::uintmax_t>(info.st_size) <= limit) {
-    // Room for one byte more than the file holds: a read of a regular file
-    // returns less than asked only at its end, so one read usually does, and
-    // a file that grew meanwhile fills the room and is read on. A file that
-    // reports no size (a kernel's pseudo-file) is read until a read gives 0.
-    const bool sized = info.st_size > 0;
-    std::string contents(sized ? static_cast<std::size_t>(info.st_size) + 1 : std::size_t{4096}, '\0');
-    std::size_t filled = 0;
-    for (;;) {
-      const ssize_t got = ::read(fd, contents.data() + filled, contents.size() - filled);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) break;
-      filled += static_cast<std::size_t>(got);
-      if (filled > limit) break;
-      if (got == 0 || (sized && filled < contents.size())) {
-        contents.resize(filled);
-        result = std::move(contents);
-        break;
-      }
-      if (filled == contents.size()) contents.resize(std::min(2 * contents.size(), limit + 1));
-    }
-  }
-  ::close(fd);
-  return result;
-}
-
-}  // namespace
 
 std::shared_ptr<const NSDictionary> NSDictionary::dictionaryWithContentsOfFile(std::string_view devicePath) {
   std::shared_ptr<const NSDictionary> dictionary = fromFile(aurora::hostPath(devicePath));
@@ -57,8 +14,8 @@ std::shared_ptr<const NSDictionary> NSDictionary::dictionaryWithContentsOfFile(s
 }
 
 std::shared_ptr<const NSDictionary> NSDictionary::fromFile(const std::filesystem::path& hostPath) {
-  const std::optional<std::string> bytes = readSmallFile(hostPath, kMaxFileSize);
-  return bytes ? fromBytes(*bytes) : nullptr;
+  const aurora::RegularFileRead read = aurora::readRegularFile(hostPath, kMaxFileSize);
+  return read.outcome == aurora::RegularFileRead::Outcome::Read ? fromBytes(read.bytes) : nullptr;
 }
 
 std::shared_ptr<const NSDictionary> NSDictionary::fromBytes(std::string_view bytes) {

@@ -54,17 +54,35 @@ bool privateDirectoryOfThisUser(const fs::path& path) {
          (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
-void sendTo(const fs::path& receiver, std::string_view name, int ownFd, const std::function<void()>& serviceOwn) {
+// A socket connected to `receiver`, or -1. A receiver nobody is bound to any
+// more (its process has gone) is removed.
+int connectTo(const fs::path& receiver) {
   const std::optional<sockaddr_un> address = addressOf(receiver);
-  if (!address) return;
+  if (!address) return -1;
   const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) return;
-  // Connected, so POLLOUT tells when the receiver's queue has room.
+  if (fd < 0) return -1;
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0) {
-    if (errno == ECONNREFUSED) ::unlink(receiver.c_str());  // nobody is bound: its process has gone
+    if (errno == ECONNREFUSED) ::unlink(receiver.c_str());
     ::close(fd);
-    return;
+    return -1;
   }
+  return fd;
+}
+
+std::vector<fs::path> socketsBut(const fs::path& directory, const fs::path& own) {
+  std::error_code error;
+  std::vector<fs::path> sockets;
+  for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
+    std::error_code typeError;
+    if (it->path() != own && it->symlink_status(typeError).type() == fs::file_type::socket) sockets.push_back(it->path());
+  }
+  return sockets;
+}
+
+void sendTo(const fs::path& receiver, std::string_view name, int ownFd, const std::function<void()>& serviceOwn) {
+  // Connected, so POLLOUT tells when the receiver's queue has room.
+  const int fd = connectTo(receiver);
+  if (fd < 0) return;
   const auto deadline = std::chrono::steady_clock::now() + kFullReceiverWait;
   for (;;) {
     if (::send(fd, name.data(), name.size(), MSG_NOSIGNAL) >= 0) break;
@@ -130,6 +148,10 @@ bool Receiver::bindIn(const fs::path& directory) {
   fd_ = fd;
   owner_ = ::getpid();
   path_ = path;
+  // Those a process that died left behind, which would stop a copy of the root.
+  for (const fs::path& other : socketsBut(directory, path)) {
+    if (const int connected = connectTo(other); connected >= 0) ::close(connected);
+  }
   return true;
 }
 
@@ -163,13 +185,7 @@ std::vector<std::string> Receiver::drain() {
 
 void sendToOthers(const fs::path& directory, std::string_view name, const fs::path& own, int ownFd,
                   const std::function<void()>& serviceOwn) {
-  std::error_code error;
-  std::vector<fs::path> receivers;
-  for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
-    std::error_code typeError;
-    if (it->path() != own && it->symlink_status(typeError).type() == fs::file_type::socket) receivers.push_back(it->path());
-  }
-  for (const fs::path& receiver : receivers) sendTo(receiver, name, ownFd, serviceOwn);
+  for (const fs::path& receiver : socketsBut(directory, own)) sendTo(receiver, name, ownFd, serviceOwn);
 }
 
 }  // namespace aurora::notify

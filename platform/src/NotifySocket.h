@@ -36,7 +36,8 @@ bool trustedDirectory(const SocketDirectory& directory);
 
 class Receiver {
  public:
-  // Binds a socket named after this process in `directory`, closing any it had.
+  // Binds a socket named after this process in `directory`, closing any it
+  // had, and removes the sockets there that nobody is bound to any more.
   bool bindIn(const std::filesystem::path& directory);
   // Closes the socket; removes its file when this process made it.
   void close();

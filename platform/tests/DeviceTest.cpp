@@ -150,8 +150,11 @@ TEST_F(NotificationCenterTest, AnObserverKeepsOneSocketAndRemovesDeadOnes) {
   post(uniqueName("n"));
   EXPECT_EQ(runHelper({"observe", uniqueName("n")}), 0);  // it had its socket while running
   EXPECT_EQ(filesIn(notifyDirectory()), (std::set<std::string>{pid, "notes"}));
-  // Observing again, even the same name, after the root changed moves the socket.
+  // Observing again, even the same name, after the root changed moves the
+  // socket; one that a process which died left there goes at once.
   TempDeviceRoot next;
+  fs::create_directories(next.path() / "var/run/notify");
+  ::close(bindPeer(next.path() / "var/run/notify/999999998"));
   observe(a);
   EXPECT_EQ(filesIn(notifyDirectory()), (std::set<std::string>{"notes"}));
   EXPECT_EQ(filesIn(next.path() / "var/run/notify"), (std::set<std::string>{pid}));

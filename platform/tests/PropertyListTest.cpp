@@ -3,11 +3,16 @@
 #include <cmath>
 #include <csignal>
 #include <fstream>
+#include <functional>
 #include <random>
+#include <set>
 
 #include <plist/plist.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include "Foundation/NSDictionary.h"
 #include "PlatformTestSupport.h"
@@ -246,11 +251,13 @@ class PreferencesFileTest : public ::testing::Test {
     std::ifstream in(path_, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
-  std::vector<std::string> filesInFolder() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_.parent_path())) names.push_back(entry.path().filename());
+  std::set<std::string> filesInFolder() const {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path_.parent_path())) names.insert(entry.path().filename());
     return names;
   }
+  // The file and the writers' lock file, which stays.
+  const std::set<std::string> fileAndLock_{"p.plist", ".p.plist.lock"};
 
   aurora::testing::TempDeviceRoot root_;
   std::filesystem::path path_ = root_.path() / "var/mobile/Library/Preferences/p.plist";
@@ -268,7 +275,7 @@ TEST_P(PreferencesRoundTripTest, EveryValueReadsBackExactly) {
   prefs_.set(entries);  // to an empty folder, made with its parents
   EXPECT_EQ(bytes(), preferencesBytes(entries, GetParam()));
   EXPECT_EQ(bytes().substr(0, 8), GetParam() == PlistFormat::Binary ? "bplist00" : "<?xml ve");
-  EXPECT_EQ(filesInFolder(), std::vector<std::string>{"p.plist"});  // no temporary file left
+  EXPECT_EQ(filesInFolder(), fileAndLock_);  // no temporary file left
   const auto d = read();
   ASSERT_TRUE(d);
   EXPECT_EQ(d->count(), 13u);
@@ -358,26 +365,77 @@ TEST_F(PreferencesFileTest, NeverOverwritesAFileTheDeviceCouldNotRead) {
   }
 }
 
-TEST_F(PreferencesFileTest, RefusesSomethingThatIsNotARegularFileWithoutReadingIt) {
+// Each call returns at once with an error naming what is there, and leaves it.
+TEST_F(PreferencesFileTest, LeavesWhatIsNotARegularFileWhereItIs) {
   std::filesystem::create_directories(path_.parent_path());
-  ASSERT_EQ(::mkfifo(path_.c_str(), 0644), 0);  // reading it would block
-  try {
-    prefs_.set({{"enabled", true}});
-    FAIL() << "a FIFO was overwritten";
-  } catch (const PreferencesError& error) {
-    EXPECT_NE(std::string(error.what()).find("is not a preferences dictionary the device could read; leaving it untouched"),
-              std::string::npos);
+  const int socket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{AF_UNIX, {}};
+  path_.native().copy(address.sun_path, sizeof address.sun_path - 1);
+  const std::pair<std::string, std::function<int()>> kinds[] = {
+      {"a FIFO", [&] { return ::mkfifo(path_.c_str(), 0644); }},  // opened without O_NONBLOCK, it blocks
+      {"a folder", [&] { return ::mkdir(path_.c_str(), 0755); }},  // std::filesystem::remove would take it
+      {"a socket", [&] { return ::bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address); }}};
+  const auto error = [](const std::function<void()>& call) {
+    try {
+      call();
+    } catch (const PreferencesError& error) {
+      return std::string(error.what());
+    }
+    return std::string("no error");
+  };
+  for (const auto& [what, make] : kinds) {
+    ASSERT_EQ(make(), 0) << what;
+    for (const std::string& got : {error([&] { prefs_.set({{"a", true}}); }), error([&] { prefs_.unset("a"); }),
+                                   error([&] { prefs_.contents(); }), error([&] { prefs_.remove(); })}) {
+      EXPECT_NE(got.find(" is " + what + ", not a preferences file; leaving it"), std::string::npos) << got;
+    }
+    EXPECT_TRUE(std::filesystem::exists(path_) && !std::filesystem::is_regular_file(path_)) << what;
+    ::remove(path_.c_str());
   }
-  EXPECT_TRUE(std::filesystem::is_fifo(path_));
+  ::close(socket);
 }
 
-TEST_F(PreferencesFileTest, RefusesNulInKeysAndTextLeavingTheFile) {
+TEST_F(PreferencesFileTest, KeepsTheFilePermissions) {
+  const auto permissions = [&] { return std::filesystem::status(path_).permissions() & std::filesystem::perms::all; };
   prefs_.set({{"a", true}});
-  const std::string before = bytes();
-  EXPECT_THROW(prefs_.set({{std::string("k\0y", 3), true}}), PreferencesError);
-  EXPECT_THROW(prefs_.set({{"k", std::string("v\0", 2)}}), PreferencesError);
-  EXPECT_THROW(preferencesBytes({{"k", std::string("v\0", 2)}}, PlistFormat::Xml), PreferencesError);
+  EXPECT_EQ(permissions(), std::filesystem::perms(0644));
+  std::filesystem::permissions(path_, std::filesystem::perms(0600));
+  for (const std::function<void()>& write : std::vector<std::function<void()>>{
+           [&] { prefs_.set({{"b", true}}); }, [&] { prefs_.unset("a"); }, [&] { prefs_.writeRaw("x"); }}) {
+    write();
+    EXPECT_EQ(permissions(), std::filesystem::perms(0600));
+  }
+}
+
+// A file written in binary may be rewritten in XML by the next writer, so
+// both refuse what XML cannot carry.
+TEST_F(PreferencesFileTest, RefusesTextSomeReaderCouldNotReadBackLeavingTheFile) {
+  prefs_.set({{"a", true}});
+  const std::string before = bytes(), surrogate = "\xed\xa0\x80";
+  for (const std::string& bad : {std::string("k\0y", 3), std::string("x\001y"), std::string("\x1f"), std::string("\xef\xbf\xbe"),
+                                std::string("\xef\xbf\xbf"), std::string("\xff"), std::string("\x80"), std::string("\xc0\xaf"), surrogate,
+                                std::string("x\xe2\x82"), std::string("\xf4\x90\x80\x80")}) {
+    for (const PlistFormat format : {PlistFormat::Binary, PlistFormat::Xml}) {  // XML is left for the last write
+      prefs_.setFormat(format);
+      EXPECT_THROW(prefs_.set({{bad, true}}), PreferencesError);
+      EXPECT_THROW(prefs_.set({{"k", bad}}), PreferencesError);
+      EXPECT_THROW(preferencesBytes({{"k", bad}}, format), PreferencesError);
+    }
+  }
   EXPECT_EQ(bytes(), before);
+  EXPECT_EQ(unreadableText("x\001y"), "holds U+0001, which XML cannot carry");
+  EXPECT_EQ(unreadableText(surrogate), "is not UTF-8");
+  // Tab, line feed, carriage return (raw, XML readers take it for a line feed),
+  // DEL, a C1 control and the last character before each gap.
+  const std::string carried = "\t\n\r\x7f\xc2\x80\xed\x9f\xbf\xef\xbf\xbd\xf4\x8f\xbf\xbf";
+  prefs_.set({{carried, carried}});
+  EXPECT_EQ(read()->stringValue(carried), carried);
+  EXPECT_EQ(bytes().find('\r'), std::string::npos);
+  // Nor is text kept from a binary file written as XML.
+  const std::string binary = binaryPlist({kKeyToArray, "\x53old", "\x53x\001y"});  // {"old": "x\001y"}
+  prefs_.writeRaw(binary);
+  EXPECT_THROW(prefs_.set({{"a", true}}), PreferencesError);
+  EXPECT_EQ(bytes(), binary);
 }
 
 // A folder it cannot make, or a rename that fails; no temporary file is left.
@@ -388,7 +446,7 @@ TEST_F(PreferencesFileTest, AWriteThatCannotLandIsReported) {
   EXPECT_THROW(blocked.writeRaw("x"), PreferencesError);
   std::filesystem::create_directories(path_ / "occupied");  // a folder that is not empty where the file goes
   EXPECT_THROW(prefs_.writeRaw("x"), PreferencesError);
-  EXPECT_EQ(filesInFolder(), std::vector<std::string>{"p.plist"});
+  EXPECT_EQ(filesInFolder(), fileAndLock_);
   EXPECT_TRUE(std::filesystem::is_directory(path_ / "occupied"));
 }
 
@@ -409,7 +467,7 @@ TEST_F(PreferencesFileTest, AWriteCutShortLeavesTheGoodFileAndNoTemporaryFile) {
   };
   EXPECT_EXIT(setUnderFileSizeLimit(), ::testing::ExitedWithCode(0), "");
   EXPECT_EQ(bytes(), good);
-  EXPECT_EQ(filesInFolder(), std::vector<std::string>{"p.plist"});
+  EXPECT_EQ(filesInFolder(), fileAndLock_);
 }
 
 }  // namespace

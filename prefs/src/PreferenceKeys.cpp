@@ -172,6 +172,10 @@ std::vector<aurora::PreferenceEntry> startingEntries() {
 }
 
 aurora::PreferenceEntry checkedEntry(const WriteItem& item) {
+  if (auto why = aurora::unreadableText(item.key)) throw RefusedValue(fmt::format("a key {}", *why));
+  if (auto why = aurora::unreadableText(item.text); why && item.type == ValueType::String) {
+    throw RefusedValue(fmt::format("{}: the text {}", item.key, *why));
+  }
   const KnownKey* known = findKnownKey(item.key);
   if (known && !typeFits(known->kind(), item.type)) {
     throw RefusedValue(fmt::format("{} takes {}, not {}", item.key, usageOf(*known), typeFlag(item.type)));

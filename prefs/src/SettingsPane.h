@@ -9,8 +9,10 @@
 // Promises:
 // - A write checks every KEY -TYPE VALUE first; one that does not fit refuses
 //   the whole command (status 2) and nothing is written or posted.
-// - Writes are atomic and keep every other key; a file that is not a readable
-//   dictionary is never changed by write or by delete KEY (status 1).
+// - Writes are atomic, keep every other key and wait for any other writer; a
+//   file that is not a readable dictionary is never changed by write or by
+//   delete KEY, and a folder, FIFO, device or socket at the path is never
+//   opened nor removed (status 1).
 // - The notification is posted once after each change, never when nothing
 //   changed.
 // - Keys AuroraRibbon does not read are written, with a warning on `err`.

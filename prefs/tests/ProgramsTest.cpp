@@ -6,13 +6,16 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include <nlohmann/json.hpp>
 
+#include "Foundation/NSDictionary.h"
 #include "Program.h"
 #include "TempDeviceRoot.h"
 #include "ReadFile.h"
+#include "aurora/PreferencesFile.h"
 
 namespace {
 
@@ -85,6 +88,42 @@ TEST(PrefsProgramTest, ARunningSimulatorReadsWhatItWrites) {
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "the simulator ended early: " << readFile(output);
   EXPECT_EQ(prefs({"read", "style"}).out, "Fade\n");
   EXPECT_EQ(prefs({"read", "enabled"}).out, "1\n");  // the demo root's master switch, kept
+}
+
+// Two panes and a writer in the studio's way, all at once: each keeps every change.
+TEST(PrefsProgramTest, WritersAtOnceLoseNothing) {
+  aurora::testing::TempDeviceRoot root;
+  const std::filesystem::path file = root.path() / std::filesystem::path(kPrefsDevicePath).relative_path();
+  constexpr int kWrites = 50;
+  const auto writer = [](const std::function<int(std::string)>& write) {  // exits with how many writes failed
+    const pid_t child = ::fork();
+    if (child != 0) return child;
+    int failed = 0;
+    for (int i = 0; i < kWrites; ++i) failed += write(std::to_string(i)) == 0 ? 0 : 1;
+    ::_exit(failed);
+  };
+  const auto pane = [&](const std::string& key) {
+    return writer([&, key](std::string i) {
+      return host::test::runProgram({AURORA_PREFS_BINARY, "--root", root.path(), "write", key + i, "-int", i}, root.path()).status;
+    });
+  };
+  const pid_t writers[] = {pane("a"), pane("b"), writer([&](std::string i) {
+                             const std::int64_t n = std::stoll(i);
+                             aurora::PreferencesFile(file, aurora::kExistingFormat).set({{"c" + i, n}, {"last", n}});
+                             return 0;  // a PreferencesError would end the process
+                           })};
+  for (const pid_t child : writers) {
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "writes failed: " << status;
+  }
+  const auto written = NSDictionary::fromFile(file);
+  ASSERT_TRUE(written);
+  EXPECT_EQ(written->count(), 3u * kWrites + 1);
+  for (const std::string key : {"a", "b", "c"}) {
+    for (int i = 0; i < kWrites; ++i) EXPECT_EQ(written->integerValue(key + std::to_string(i)), i) << key << i;
+  }
+  EXPECT_EQ(written->integerValue("last"), kWrites - 1);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <sstream>
 
 #include "Foundation/NSDictionary.h"
@@ -144,6 +146,7 @@ TEST_F(SettingsPaneTest, BadCommandLinesAndValuesAreStatus2) {
            {{"write", "fadeColor1", "-string", "#12"}, "fadeColor1: '#12' does not fit; it takes " + color},
            {{"write", "style", "-string", "wave"}, "style: 'wave' does not fit; it takes " + styles},
            {{"write", "waveDirection", "-string", "up"}, "waveDirection: 'up' does not fit; it takes -string, l2r or r2l"},
+           {{"write", "note", "-string", "x\001y"}, "note: the text holds U+0001, which XML cannot carry"},
            // one bad item refuses the whole command
            {{"write", "style", "-string", "Fade", "enabled", "-string", "1"}, "enabled takes -bool, not -string"}}) {
     for (const std::string& file : files) EXPECT_EQ(failing(file, args, 2), "auroraribbon-prefs: " + reason + "; nothing was written\n");
@@ -171,8 +174,18 @@ TEST_F(SettingsPaneTest, WhatIsMissingOrUnusableIsStatus1) {
   EXPECT_EQ(unwritable.status, 1);
   EXPECT_NE(unwritable.err.find("auroraribbon-prefs: cannot make the folder"), std::string::npos) << unwritable.err;
   EXPECT_EQ(unwritable.posts, Posts{});
+  // Nor is what is not a file at its path opened or removed.
+  for (const bool folder : {true, false}) {
+    std::filesystem::remove_all(root_.path() / "var");
+    std::filesystem::create_directories(file().parent_path());
+    ASSERT_EQ(folder ? ::mkdir(file().c_str(), 0755) : ::mkfifo(file().c_str(), 0644), 0);
+    const PaneRun run = pane(folder ? Args{"delete"} : Args{"write", "enabled", "-bool", "1"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(", not a preferences file; leaving it"), std::string::npos) << run.err;
+    EXPECT_TRUE(std::filesystem::exists(file()) && !std::filesystem::is_regular_file(file()));
+  }
   // Deleting the whole file is the way out of one the device cannot read.
-  std::filesystem::remove(root_.path() / "var");
+  std::filesystem::remove_all(root_.path() / "var");
   writeFile(junk);
   const PaneRun removed = pane({"delete"});
   EXPECT_EQ(removed.status, 0);

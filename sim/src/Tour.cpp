@@ -1,8 +1,5 @@
 #include "Tour.h"
 
-#include <fstream>
-#include <iterator>
-
 #include <fmt/format.h>
 
 #include "Foundation/NSRunLoop.h"
@@ -13,15 +10,9 @@ namespace {
 constexpr double kSpectrumStepSeconds = 0.01;
 constexpr double kTwoColorStepSeconds = 1.5;
 
-std::optional<std::string> readBytes(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 }  // namespace
 
-Tour::Tour(host::Scene& scene, host::PrefsFile& prefs) : scene_(scene), prefs_(prefs), originalPrefs_(readBytes(prefs.path())) {}
+Tour::Tour(host::Scene& scene, host::PrefsFile& prefs) : scene_(scene), prefs_(prefs), originalPrefs_(prefs.bytes()) {}
 
 Tour::~Tour() {
   try {

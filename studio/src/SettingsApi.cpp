@@ -1,7 +1,8 @@
 #include "SettingsApi.h"
 
 #include <charconv>
-#include <fstream>
+
+#include <fmt/format.h>
 
 #include "Foundation/NSDictionary.h"
 #include "aurora/PreferencesFile.h"
@@ -76,21 +77,24 @@ prefs::WriteItem writeItem(const std::string& key, const Json& value) {
   throw prefs::RefusedValue(key + ": a value must be true, false, a number or a string");
 }
 
+// The page writes only what its sliders could: a number inside its range.
+void checkRange(const prefs::KnownKey& key, const aurora::PreferenceValue& value) {
+  if (key.kind() != prefs::KeyKind::Number) return;
+  const double number = std::holds_alternative<double>(value) ? std::get<double>(value) : static_cast<double>(std::get<std::int64_t>(value));
+  if (number < key.pane.minimum || number > key.pane.maximum) {
+    throw prefs::RefusedValue(fmt::format("{}: {} is outside its range, {} to {}", key.name(), number, key.pane.minimum, key.pane.maximum));
+  }
+}
+
 std::vector<aurora::PreferenceEntry> checkedEntries(const Json& body) {
   if (!body.is_object()) throw prefs::RefusedValue("the body must be a JSON object of keys and values");
   std::vector<aurora::PreferenceEntry> entries;
   for (const auto& [key, value] : body.items()) {
     if (!prefs::isKnownKey(key)) throw prefs::RefusedValue("'" + key + "' is not a key AuroraRibbon reads");
     entries.push_back(prefs::checkedEntry(writeItem(key, value)));
+    checkRange(*prefs::findKnownKey(key), entries.back().value);
   }
   return entries;
-}
-
-// Writes keep the file's format; a new file is XML, as the pane makes it.
-aurora::PlistFormat formatOf(const std::filesystem::path& file) {
-  char magic[8] = {};
-  std::ifstream(file, std::ios::binary).read(magic, sizeof magic);
-  return std::string_view(magic, sizeof magic) == "bplist00" ? aurora::PlistFormat::Binary : aurora::PlistFormat::Xml;
 }
 
 }  // namespace
@@ -133,7 +137,7 @@ ApiResult SettingsApi::write(std::string_view body, std::uint64_t version) {
     const aurora::MutexLock lock(mutex_);
     if (!entries.empty()) {
       try {
-        aurora::PreferencesFile(file_, formatOf(file_)).set(entries);
+        aurora::PreferencesFile(file_, aurora::kExistingFormat).set(entries);  // keeps the file's format
       } catch (const aurora::PreferencesError& why) {
         return refused(409, why.what());
       }
@@ -150,7 +154,7 @@ ApiResult SettingsApi::remove() {
     try {
       removed = aurora::PreferencesFile(file_).remove();
     } catch (const aurora::PreferencesError& why) {
-      return refused(500, why.what());
+      return refused(409, why.what());
     }
   }
   if (removed) changed_();

@@ -2,14 +2,17 @@
 // JSON (the README's HTTP interface: GET, PUT and DELETE /api/settings).
 //
 // A change is validated key by key exactly as `auroraribbon-prefs write`
-// validates (prefs/PreferenceKeys.h), all or nothing, and written through the
-// one preferences writer (aurora/PreferencesFile.h): atomically, keeping every
-// other key, in the file's own format. After a write `changed` runs (the
-// studio posts the settings-changed notification there); a refused change
-// leaves the file byte for byte.
+// validates (prefs/PreferenceKeys.h), and a number must also lie in its
+// slider's range (PaneSide); all or nothing, status 400 naming the key. It is
+// written through the one preferences writer (aurora/PreferencesFile.h):
+// atomically, keeping every other key, in the file's own format, waiting for
+// any other writer. Something that is not a preferences file at the path is
+// left alone (status 409). After a write `changed` runs (the studio posts the
+// settings-changed notification there); a refused change leaves the file
+// byte for byte.
 //
-// The object owns the file's path; `held` outlives it. Any thread: calls are
-// serialised, as the writer needs.
+// The object owns the file's path; `held` outlives it. Any thread; calls are
+// serialised.
 #pragma once
 
 #include <cstdint>

@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -141,6 +142,9 @@ TEST_F(SettingsApiTest, ARefusedChangeLeavesTheFileAndPostsNothing) {
            {R"({"style":"Fade","fadeColor1":"#12"})", paneSays({"fadeColor1", prefs::ValueType::String, "#12"})},  // the pane's words
            {R"({"enabled":"yes"})", paneSays({"enabled", prefs::ValueType::String, "yes"})},
            {R"({"fadeSpeed":"1"})", "fadeSpeed takes -float or -int, not -string"},
+           {R"({"fadeSpeed":0})", "fadeSpeed: 0 is outside its range, 0.1 to 20"},  // the page's sliders' ranges
+           {R"({"style":"Fade","waveOpacity":1.5})", "waveOpacity: 1.5 is outside its range, 0 to 1"},
+           {R"({"fadeColor1":"#FF0000\u0001"})", "fadeColor1: the text holds U+0001, which XML cannot carry"},
            {R"({"style":"Fade","sparkle":1})", "'sparkle' is not a key AuroraRibbon reads"},
            {R"({"fadeSpeed":null})", "fadeSpeed: a value must be true, false, a number or a string"},
            {R"({"fadeSpeed":[1]})", "fadeSpeed: a value must be true, false, a number or a string"},
@@ -158,6 +162,10 @@ TEST_F(SettingsApiTest, ARefusedChangeLeavesTheFileAndPostsNothing) {
   EXPECT_EQ(fileBytes(), "junk");
   EXPECT_EQ(api_.remove().body, (Json{{"removed", true}}));  // ...but Reset removes it
   EXPECT_EQ(api_.remove().body["removed"], false);
+  ASSERT_EQ(::mkfifo(aurora::hostPath(kFile).c_str(), 0644), 0);  // opened to read, it would hold up the studio
+  EXPECT_EQ(api_.write(R"({"enabled":true})", 0).status, 409);
+  EXPECT_EQ(api_.remove().status, 409);
+  EXPECT_TRUE(std::filesystem::is_fifo(aurora::hostPath(kFile)));
   EXPECT_EQ(posts_, 1);
 }
 

@@ -12,6 +12,7 @@ import re
 import select
 import shutil
 import signal
+import stat
 import subprocess
 import sys
 import tempfile
@@ -236,6 +237,11 @@ def scenarios(page, prefs_path, prefs_binary, root):
           f"it deletes fadeSpeed: the page shows {kept!r}")
 
 
+def sockets_in(folder, names):
+    """For copytree: a process's notification socket is no file to copy."""
+    return [name for name in names if stat.S_ISSOCK(os.lstat(os.path.join(folder, name)).st_mode)]
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--studio", required=True)
@@ -246,7 +252,7 @@ def main():
 
     with tempfile.TemporaryDirectory(prefix="studio-browser-") as temp:
         root = os.path.join(temp, "root")
-        shutil.copytree(args.demo_root, root, symlinks=True)
+        shutil.copytree(args.demo_root, root, symlinks=True, ignore=sockets_in)
         log_path = os.path.join(temp, "studio.log")
         studio = page = None
         try:

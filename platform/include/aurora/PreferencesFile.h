@@ -10,26 +10,37 @@
 // - Every change reads the whole file, changes it and puts it back atomically:
 //   the new bytes go to a temporary file beside it, which is then renamed over
 //   it. A reader sees the old file or the new one, never half of one.
+// - Changes wait for each other: each holds one lock (flock on ".NAME.lock"
+//   beside the file) from its read to its rename, so of two processes or
+//   threads changing one file at once, both keep their change. Readers take
+//   no lock.
 // - set and unset keep every key they were not given, with its value and type
-//   as they were (arrays, dates, data and nested dictionaries included).
+//   as they were (arrays, dates, data and nested dictionaries included), and
+//   the file's permissions (a new file is 0644).
+// - Only a regular file is ever opened: a folder, FIFO, device or socket at
+//   the path is refused with PreferencesError by every call but writeRaw,
+//   without blocking, and left where it is.
 // - A file that is there but that NSDictionary would not read as a dictionary
-//   (not a property list, another root, not a regular file, larger than
-//   NSDictionary::kMaxFileSize, nested too deep) is never overwritten by set or
-//   unset: they throw PreferencesError and leave it byte for byte as it was.
-//   remove and writeRaw replace it on purpose.
+//   (not a property list, another root, larger than NSDictionary::kMaxFileSize,
+//   nested too deep) is never overwritten by set or unset: they throw
+//   PreferencesError and leave it byte for byte as it was. remove and writeRaw
+//   replace it on purpose.
+// - A key or string that some reader could not read back (see unreadableText)
+//   is refused in either format, before anything is written.
 // - When a call throws, the file is as it was before the call and no temporary
 //   file is left beside it.
 // - Nothing here posts the settings-changed notification; the caller does.
-// Not promised: that two processes changing one file at the same moment both
-// keep their change (the later rename wins).
+// Not promised: that a writer stopped while it holds the lock does not hold
+// up the others (they wait for it).
 //
 // Ownership: a PreferencesFile is a host path and a format; it keeps no file
-// open between calls. Threads: any, one call at a time per file.
+// open between calls. Threads: any.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -51,29 +62,40 @@ struct PreferenceEntry {
 };
 
 enum class PlistFormat { Xml, Binary };
+// For set and unset: the format the file has when they read it, XML for a new file.
+inline constexpr std::optional<PlistFormat> kExistingFormat = std::nullopt;
 
 class PreferencesError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
+// Why some reader could not read `text` back as a key or string of a property
+// list, or nothing when every reader can: it must be UTF-8 of characters XML
+// 1.0 carries (no control character but tab, line feed and carriage return,
+// and neither U+FFFE nor U+FFFF). "holds U+0001, which XML cannot carry", ...
+std::optional<std::string> unreadableText(std::string_view text);
+
 // The bytes of a property list whose root is a dictionary of `entries` (a later
-// entry for a key wins). Throws PreferencesError for a key or string holding a
-// NUL character, which no reader would accept.
+// entry for a key wins). Throws PreferencesError for a key or string that
+// unreadableText refuses.
 std::string preferencesBytes(const std::vector<PreferenceEntry>& entries, PlistFormat format);
 
 class PreferencesFile {
  public:
-  explicit PreferencesFile(std::filesystem::path hostPath, PlistFormat format = PlistFormat::Xml);
+  explicit PreferencesFile(std::filesystem::path hostPath, std::optional<PlistFormat> format = PlistFormat::Xml);
 
   const std::filesystem::path& path() const { return path_; }
-  // The format of later writes by set and unset.
-  PlistFormat format() const { return format_; }
-  void setFormat(PlistFormat format) { format_ = format; }
+  // The format of later writes by set and unset (kExistingFormat: the file's).
+  void setFormat(std::optional<PlistFormat> format) { format_ = format; }
 
   // The file's dictionary, or nullptr when there is no file. Throws
   // PreferencesError when a file is there but is not a readable dictionary.
   std::shared_ptr<const NSDictionary> contents() const;
+  // The file's bytes as they are, to put back with writeRaw; nothing when
+  // there is no file. Throws PreferencesError for what is not a regular file
+  // or is larger than NSDictionary::kMaxFileSize.
+  std::optional<std::string> bytes() const;
 
   // Writes these keys (in order: a later one wins), keeping every other key;
   // makes the file and its folders when missing.
@@ -83,12 +105,13 @@ class PreferencesFile {
   bool unset(std::string_view key);
   // Removes the file, whatever it holds; returns whether there was one.
   bool remove();
-  // Replaces the file's bytes with `bytes`, whatever they are.
+  // Replaces the file's bytes with `bytes`, whatever they were (or whatever
+  // was at the path but a folder), keeping its permissions.
   void writeRaw(std::string_view bytes);
 
  private:
   std::filesystem::path path_;
-  PlistFormat format_;
+  std::optional<PlistFormat> format_;
 };
 
 }  // namespace aurora

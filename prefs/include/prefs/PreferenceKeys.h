@@ -84,7 +84,8 @@ class RefusedValue : public std::runtime_error {
 };
 
 // The entry to write for `item`. Throws RefusedValue, naming the key, when the
-// text is not a value of its type or the value does not fit the key.
+// text is not a value of its type, the value does not fit the key, or the key
+// or a string is text some reader could not read back (aurora::unreadableText).
 aurora::PreferenceEntry checkedEntry(const WriteItem& item);
 
 }  // namespace prefs
