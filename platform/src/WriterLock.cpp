@@ -1,8 +1,10 @@
 #include "WriterLock.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -12,6 +14,12 @@
 #include "aurora/PreferencesFile.h"
 
 namespace aurora {
+namespace {
+
+// A waiting writer looks again this often at most, so it takes the lock soon after it is free.
+constexpr std::chrono::milliseconds kLongestPause{8};
+
+}  // namespace
 
 WriterLock::WriterLock(const std::filesystem::path& file) {
   const std::filesystem::path lockFile = file.parent_path() / ("." + file.filename().string() + ".lock");
@@ -25,8 +33,11 @@ WriterLock::WriterLock(const std::filesystem::path& file) {
   struct stat info{};
   if (::fstat(fd_, &info) != 0) fail(std::strerror(errno));
   if (!S_ISREG(info.st_mode)) fail("it is not a regular file");
-  while (::flock(fd_, LOCK_EX) != 0) {
-    if (errno != EINTR) fail(std::strerror(errno));
+  const auto giveUp = std::chrono::steady_clock::now() + kWriterLockPatience;
+  for (auto pause = std::chrono::milliseconds(1); ::flock(fd_, LOCK_EX | LOCK_NB) != 0; pause = std::min(pause * 2, kLongestPause)) {
+    if (errno != EWOULDBLOCK && errno != EINTR) fail(std::strerror(errno));
+    if (std::chrono::steady_clock::now() >= giveUp) fail("another writer has held it too long; nothing was written");
+    std::this_thread::sleep_for(pause);
   }
 }
 

@@ -8,6 +8,8 @@
 #include <set>
 
 #include <plist/plist.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -448,6 +450,20 @@ TEST_F(PreferencesFileTest, AWriteThatCannotLandIsReported) {
   EXPECT_THROW(prefs_.writeRaw("x"), PreferencesError);
   EXPECT_EQ(filesInFolder(), fileAndLock_);
   EXPECT_TRUE(std::filesystem::is_directory(path_ / "occupied"));
+}
+
+// A writer that stopped holding the lock: the next one gives up, writing nothing, and the one after goes on.
+TEST_F(PreferencesFileTest, AWriterStuckHoldingTheLockHoldsUpNoOneForLong) {
+  prefs_.set({{"style", std::string("Wave")}});
+  const std::string before = bytes();
+  const int stuck = ::open((path_.parent_path() / ".p.plist.lock").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(stuck, LOCK_EX), 0);
+  EXPECT_THROW(prefs_.set({{"style", std::string("Fade")}}), PreferencesError);
+  EXPECT_THROW(prefs_.remove(), PreferencesError);
+  EXPECT_EQ(bytes(), before);
+  ::close(stuck);
+  prefs_.set({{"style", std::string("Fade")}});
+  EXPECT_EQ(read()->stringValue("style"), "Fade");
 }
 
 // Cut short by a file size limit, as by a full disk.

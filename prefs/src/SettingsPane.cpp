@@ -5,11 +5,11 @@
 
 #include <fmt/format.h>
 
-#include "CoreFoundation/CFNotificationCenter.h"
 #include "prefs/Describe.h"
 #include "prefs/PreferenceKeys.h"
 #include "aurora/DeviceRoot.h"
 #include "aurora/PreferencesFile.h"
+#include "settings/SettingsChanged.h"
 
 namespace prefs {
 namespace {
@@ -26,11 +26,6 @@ void useRoot(const std::filesystem::path& root) {
     throw PaneFailure(fmt::format("the device root '{}' is not a directory", root.string()));
   }
   ::setenv(aurora::kDeviceRootVariable, absolute.c_str(), 1);
-}
-
-void postSettingsChanged() {
-  CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), settings::kSettingsChangedNotification,
-                                       nullptr, nullptr, true);
 }
 
 PaneFailure noSuchKey(const std::string& key) {
@@ -69,7 +64,7 @@ class Pane {
       }
     }
     file_.set(entries);
-    postSettingsChanged();
+    settings::postSettingsChanged();
   }
 
   void operator()(const DeleteCommand& command) {
@@ -79,7 +74,7 @@ class Pane {
       existingContents(file_);  // a missing file gets its own message, not "no key"
       if (!file_.unset(*command.key)) throw noSuchKey(*command.key);
     }
-    postSettingsChanged();
+    settings::postSettingsChanged();
   }
 
  private:
