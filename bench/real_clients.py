@@ -25,6 +25,7 @@ SAMPLE_EVERY = 2.0
 SETTLE = 3.0      # after an attack, before the memory is read again
 OVERRUN = 60.0    # beyond an attack's own length, before it is killed
 WRK_SECONDS = 10
+TIMELINE_STEP = 10.0
 
 SLOW_READ = ["-X", "-c", "50", "-r", "10", "-w", "1", "-y", "2", "-n", "5", "-z", "8", "-k", "3"]
 SLOW_HEADERS = ["-H", "-c", "500", "-r", "100", "-i", "3", "-x", "24"]
@@ -118,7 +119,16 @@ class Sampler:
                 f"{f'the first closed by {first:.1f} s' if first is not None else 'none closed'}, "
                 f"{'back to ' + str(base) + f' by {back:.1f} s' if back is not None else f'still {end[1]} at the end ({end[0]:.1f} s)'}; "
                 f"the kernel's unsent bytes on its port at most {queued[3] / 1e6:.2f} MB at {queued[0]:.1f} s "
-                f"({queued[2]} sockets), at the end {end[3] / 1e6:.2f} MB ({end[2]} sockets)")
+                f"({queued[2]} sockets), at the end {end[3] / 1e6:.2f} MB ({end[2]} sockets)\n"
+                f"  every {TIMELINE_STEP:.0f} s (s: the studio's sockets / the kernel's on its port / MB unsent): {self.timeline()}")
+
+    def timeline(self):
+        shown, due = [], 0.0
+        for at, held, kernel, unsent in self.ticks:
+            if at >= due:
+                shown.append(f"{at:.0f}: {held}/{kernel}/{unsent / 1e6:.2f}")
+                due += TIMELINE_STEP
+        return ", ".join(shown)
 
 
 def during(studio, timed_get, label, command, seconds, at_end=lambda: None):
@@ -205,6 +215,7 @@ def wrk(studio, timed_get, previews):
 
 def attack(studio, timed_get, preview_reader, previews):
     """Every real client in turn; stops at the first the studio does not survive."""
+    time.sleep(SETTLE)  # the connections of what ran before are gone
     for run in SLOWHTTPTEST_RUNS:
         slowhttptest(studio, timed_get, *run)
     readers = [preview_reader(studio) for _ in range(previews)]
