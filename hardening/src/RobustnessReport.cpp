@@ -117,6 +117,15 @@ std::string fuzzSection(const std::string& tsv) {
   return text + "\n";
 }
 
+// The studio's figures come from another run (the release build, real
+// attacking clients) and live beside its other load figures; this page only
+// points there, so that a new run of this one never loses them.
+const char* const kStudioSection =
+    "## The studio under hostile clients\n\n"
+    "Slow reads, slow headers, crowds of idle connections and polling against the studio's server are measured by "
+    "`make studio-load` on the release build, not by this run: see "
+    "[The studio under load](performance.md#the-studio-under-load) in docs/performance.md.\n";
+
 }  // namespace
 
 std::string robustnessMarkdown(const RobustnessFigures& f) {
@@ -130,7 +139,7 @@ std::string robustnessMarkdown(const RobustnessFigures& f) {
   if (!f.tornWrites.empty()) text += tornSection(f.tornWrites);
   if (f.soak) text += soakSection(*f.soak, f.soakPlan);
   if (!f.fuzzSummary.empty()) text += fuzzSection(f.fuzzSummary);
-  return text;
+  return text + kStudioSection;
 }
 
 }  // namespace hardening
