@@ -65,7 +65,7 @@ std::string xmlWith(std::vector<PreferenceEntry> entries, const std::string& key
   return xml;
 }
 
-BadInputRow keyRow(std::string key, HostileValue hostile) {
+BadInputRow keyRow(const std::string& key, HostileValue hostile) {
   return {key, hostile.label, [key, value = std::move(hostile.value)](const std::filesystem::path& file, std::string_view style) {
             std::vector<PreferenceEntry> entries = saneSettings(style);
             if (const auto* raw = std::get_if<std::string>(&value)) {

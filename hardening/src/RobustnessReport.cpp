@@ -10,7 +10,7 @@ namespace {
 
 std::string yesNo(bool ok) { return ok ? "yes" : "**NO**"; }
 
-std::string cell(std::string text) {
+std::string cell(const std::string& text) {
   std::string escaped;
   for (char c : text) escaped += c == '|' ? std::string("\\|") : std::string(1, c);
   return escaped;

@@ -48,9 +48,9 @@ struct Reader {
 
 }  // namespace
 
-NSLayoutConstraint::NSLayoutConstraint(std::shared_ptr<UIView> item, NSLayoutAttribute attribute, CGFloat constant,
+NSLayoutConstraint::NSLayoutConstraint(const std::shared_ptr<UIView>& item, NSLayoutAttribute attribute, CGFloat constant,
                                        std::string format)
-    : item_(std::move(item)), attribute_(attribute), constant_(constant), format_(std::move(format)) {}
+    : item_(item), attribute_(attribute), constant_(constant), format_(std::move(format)) {}
 
 NSLayoutConstraintList NSLayoutConstraint::constraintsWithVisualFormat(std::string_view format, unsigned options,
                                                                        const void* metrics,

@@ -52,13 +52,11 @@ RegularFileRead readRegularFile(const std::filesystem::path& path, std::size_t l
   const bool known = ::fstat(fd, &info) == 0;
   result.type = info.st_mode & S_IFMT;
   result.permissions = info.st_mode & 0777;
-  if (!known) {
-    result.error = errno;
-  } else if (!S_ISREG(info.st_mode)) {
+  if (known && !S_ISREG(info.st_mode)) {
     result.outcome = Outcome::NotRegular;
-  } else if (static_cast<std::uintmax_t>(info.st_size) > limit) {
+  } else if (known && static_cast<std::uintmax_t>(info.st_size) > limit) {
     result.outcome = Outcome::TooLarge;
-  } else if (!readAll(fd, info, limit, result.bytes)) {
+  } else if (!known || !readAll(fd, info, limit, result.bytes)) {
     result.error = errno;
   } else {
     result.outcome = result.bytes.size() > limit ? Outcome::TooLarge : Outcome::Read;

@@ -98,15 +98,16 @@ class NSRunLoop {
 
   NSRunLoop(const NSRunLoop&) = delete;
   NSRunLoop& operator=(const NSRunLoop&) = delete;
+  ~NSRunLoop() = delete;  // the main run loop lives as long as the process
 
  private:
   friend class NSTimer;
   NSRunLoop();
-  ~NSRunLoop() = delete;
 
   struct ScheduledTimer {
     aurora::Nanoseconds fireDate;
     std::uint64_t serial;
+    // NOLINTNEXTLINE(modernize-use-nullptr): clang-tidy 14 misreads a defaulted <=>
     friend auto operator<=>(const ScheduledTimer&, const ScheduledTimer&) = default;
   };
 

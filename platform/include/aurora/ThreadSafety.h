@@ -53,7 +53,7 @@ class AURORA_CAPABILITY("mutex") Mutex {
 class AURORA_SCOPED_CAPABILITY MutexLock {
  public:
   explicit MutexLock(Mutex& mutex) AURORA_ACQUIRE(mutex) : lock_(mutex.mutex_) {}
-  ~MutexLock() AURORA_RELEASE() {}
+  ~MutexLock() AURORA_RELEASE() {}  // NOLINT(modernize-use-equals-default): the release annotation needs a body
   MutexLock(const MutexLock&) = delete;
   MutexLock& operator=(const MutexLock&) = delete;
 
