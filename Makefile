@@ -3,6 +3,10 @@
 #   make test  - install what is missing, build, run every test
 # Both build the optimized release preset, as a package is built; PRESET=dev for a debug build.
 #   make studio - the settings pane as a local web page, the pills live beside it (demo root)
+# Shape:
+#   make format        - every C++ file into the house's shape (.clang-format)
+#   make format-check  - fails when a file is not in it
+#   make tidy          - clang-tidy over every source (CI checks those changed since the last clean run)
 # Hardening:
 #   make fuzz        - build the libFuzzer targets (clang) and run each for FUZZ_SECONDS
 #   make soak        - a day of virtual time in a host, with a census per hour
@@ -18,7 +22,7 @@ PRESET ?= release
 JOBS   ?= 2
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test asan tsan demo studio clean fuzz soak robustness bench-build bench callgrind throughput idle studio-cost studio-load
+.PHONY: all deps build test asan tsan demo studio clean format format-check tidy fuzz soak robustness bench-build bench callgrind throughput idle studio-cost studio-load
 
 all: build
 
@@ -87,6 +91,18 @@ studio-load: bench-build
 idle: bench-build
 	./bench/idle-cost build/release Static 10
 	./bench/idle-cost build/release Wave 10
+
+# The house's shape (.clang-format) and a focused clang-tidy (.clang-tidy).
+CXX_SOURCES = $(shell git ls-files '*.cpp' '*.h')
+
+format:
+	clang-format -i $(CXX_SOURCES)
+
+format-check: deps
+	clang-format --dry-run -Werror $(CXX_SOURCES)
+
+tidy: deps
+	./scripts/tidy
 
 clean:
 	rm -rf build
