@@ -68,6 +68,7 @@ Answer Routes::answer(const Request& request) {
       Route{"/studio.js", verb::get, &Routes::page},
       Route{"/studio.css", verb::get, &Routes::page},
       Route{"/preview.js", verb::get, &Routes::page},
+      Route{"/timeline.js", verb::get, &Routes::page},
       Route{"/api/settings", verb::get, &Routes::settings},
       Route{"/api/settings", verb::put, &Routes::settings},
       Route{"/api/settings", verb::delete_, &Routes::settings},
