@@ -254,7 +254,7 @@ def cpu_seconds(pid):
 
 
 def time_pause_stops_frames(page, prefs_binary, root, pid):
-    for key, kind, value in (("style", "-string", "Fade"), ("fadeColor1", "-string", "#FF0000"),
+    for key, kind, value in (("enabled", "-bool", "true"), ("style", "-string", "Fade"), ("fadeColor1", "-string", "#FF0000"),
                              ("fadeColor2", "-string", "#0000FF"), ("fadeSpeed", "-float", "4")):
         subprocess.run([prefs_binary, "--root", root, "write", key, kind, value], check=True, timeout=30)
     wait_for("style control showing Fade", lambda: Select(page.control("style")).first_selected_option.get_attribute("value"),
@@ -278,6 +278,7 @@ def time_pause_stops_frames(page, prefs_binary, root, pid):
 
 
 def time_step_is_one_picture(page):
+    first = time_now(page)["t"]
     for _ in range(2):
         before, t = drawn(page), time_now(page)["t"]
         page.driver.find_element(By.ID, "time-step").click()
@@ -286,7 +287,7 @@ def time_step_is_one_picture(page):
     time.sleep(0.5)
     if drawn(page) != before + 1:
         raise Failure(f"a step sent {drawn(page) - before} pictures")
-    print(f"PASS 7 Step, twice: t {t:.4f} -> {time_now(page)['t']:.4f} s, one picture each")
+    print(f"PASS 7 Step, twice: t {first:.4f} -> {time_now(page)['t']:.4f} s, one picture each")
 
 
 # The page's phone beside the simulator's PNG, as the browser decodes both; rows [skipFrom, skipTo) left out.
