@@ -33,7 +33,7 @@ struct Studio {
   SettingsApi api{folder / "prefs.plist", [this] { ++posts; }, held};
   FrameHub frames;
   EventHub events;
-  Routes routes{{[] { return 0; }, [] { return 1; }, [] {}}, api, frames, events, RequestGuard("127.0.0.1", 8765, std::string(kToken))};
+  Routes routes{{[] { return 0; }, [] { return 1; }, [] {}, [] { return TimeState{}; }, [](const TimeChange&) {}}, api, frames, events, RequestGuard("127.0.0.1", 8765, std::string(kToken))};
 };
 
 bool fromPage(const Request& request) {

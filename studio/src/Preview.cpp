@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 
+#include "Foundation/NSRunLoop.h"
 #include "picture/Framing.h"
 #include "picture/PngFile.h"
 
@@ -27,9 +28,33 @@ Preview::Preview(const UIView& window, picture::ViewKind view, FrameHub& frames,
 void Preview::wanted() {
   wholeWanted_ = true;
   pacer_.requestFrame();
+  heard();
+}
+
+void Preview::setPace(Pace pace) {
+  pace_ = pace;
+  if (pace == Pace::Still) drawSoon();
+  if (pace == Pace::Live) pacer_.requestFrame();
+}
+
+void Preview::heard() {
+  if (pace_ == Pace::Still) drawSoon();
+}
+
+void Preview::drawSoon() {
+  if (drawDue_) return;
+  drawDue_ = true;
+  NSRunLoop& loop = NSRunLoop::mainRunLoop();
+  loop.performAt(loop.now(), [weak = std::weak_ptr<Preview*>(self_)] {
+    if (auto self = weak.lock()) {
+      (*self)->drawDue_ = false;
+      (*self)->draw();
+    }
+  });
 }
 
 void Preview::draw() {
+  if (pace_ == Pace::Held) return;
   // Nobody looking: drawing would only warm the machine. The picture kept is
   // what was last sent, so the next drawing sends what changed since.
   if (!wholeWanted_ && frames_.streams() == 0) return;

@@ -68,6 +68,7 @@ Answer Routes::answer(const Request& request) {
       Route{"/studio.js", verb::get, &Routes::page},
       Route{"/studio.css", verb::get, &Routes::page},
       Route{"/preview.js", verb::get, &Routes::page},
+      Route{"/timeline.js", verb::get, &Routes::page},
       Route{"/api/settings", verb::get, &Routes::settings},
       Route{"/api/settings", verb::put, &Routes::settings},
       Route{"/api/settings", verb::delete_, &Routes::settings},
@@ -75,6 +76,8 @@ Answer Routes::answer(const Request& request) {
       Route{"/api/preview.png", verb::get, &Routes::stillPicture},
       Route{"/api/preview", verb::get, &Routes::previewStream},
       Route{"/api/events", verb::get, &Routes::eventStream},
+      Route{"/api/time", verb::get, &Routes::time},
+      Route{"/api/time", verb::put, &Routes::time},
   };
   const std::string_view target = request.target();
   const std::string_view path = target.substr(0, target.find('?'));
@@ -115,6 +118,14 @@ Answer Routes::settings(const Request& request) {
 }
 
 Answer Routes::respring(const Request&) { return done(json({200, {{"respring", host_.respring()}}})); }
+
+Answer Routes::time(const Request& request) {
+  if (request.method() == verb::get) return done(json({200, timeJson(host_.time())}));
+  auto change = readTimeChange(request.body());
+  if (const auto* why = std::get_if<std::string>(&change)) return done(jsonError(400, *why));
+  host_.changeTime(std::get<TimeChange>(change));
+  return done(json({202, nlohmann::json::parse(request.body())}));
+}
 
 Answer Routes::stillPicture(const Request&) {
   Answer answer{Response(), Answer::Then::Still, frames_.whole().number, std::nullopt};

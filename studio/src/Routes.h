@@ -29,6 +29,7 @@
 #include "Hubs.h"
 #include "RequestGuard.h"
 #include "SettingsApi.h"
+#include "TimeApi.h"
 
 namespace studio {
 
@@ -48,6 +49,8 @@ struct HostRequests {
   std::function<std::uint64_t()> settingsVersion;  // the settings changes seen so far
   std::function<std::uint64_t()> respring;         // makes the pills anew; returns the respring's number
   std::function<void()> wantFrame;                 // a whole preview picture soon, changed or not
+  std::function<TimeState()> time;                 // the timeline now
+  std::function<void(const TimeChange&)> changeTime;  // applied soon
 };
 
 // The preview stream is multipart: each part (FrameHub::Part) is its head, its
@@ -94,6 +97,7 @@ class Routes {
   Answer stillPicture(const Request& request);
   Answer previewStream(const Request& request);
   Answer eventStream(const Request& request);
+  Answer time(const Request& request);
   Answer stream(Answer::Then then, Hub& hub, std::string_view contentType, std::string_view what);
 
   HostRequests host_;

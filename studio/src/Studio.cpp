@@ -11,7 +11,9 @@
 #include "Preview.h"
 #include "StopSignals.h"
 #include "StudioServer.h"
+#include "TimeControl.h"
 #include "aurora/DeviceRoot.h"
+#include "aurora/DrivenClock.h"
 #include "dispatch/dispatch.h"
 #include "settings/SettingsChanged.h"
 #include "host/HostStart.h"
@@ -35,7 +37,10 @@ void settingsChanged(CFNotificationCenterRef, void* observer, CFStringRef, const
 }  // namespace
 
 int runStudio(const StudioOptions& options, std::ostream& out, std::ostream& err) {
-  host::HostStart start(options.root, std::make_unique<aurora::RealClock>());
+  // The run loop owns the clock; the timeline drives it.
+  auto owned = std::make_unique<aurora::DrivenClock>(std::make_unique<aurora::RealClock>());
+  aurora::DrivenClock& clock = *owned;
+  host::HostStart start(options.root, std::move(owned));
   const StopSignals signals;  // before any other thread starts
 
   host::Scene& scene = start.scene();
@@ -54,18 +59,31 @@ int runStudio(const StudioOptions& options, std::ostream& out, std::ostream& err
                                   settings::kSettingsChangedNotification, nullptr, CFNotificationSuspensionBehaviorCoalesce);
   SettingsApi api(aurora::hostPath(settings::kPreferencesPath), &settings::postSettingsChanged, held);
 
+  const auto remakePills = [&scene] {
+    scene.removeAllPills();
+    scene.addDefaultPills();
+  };
+  TimeReport timeReport;
+  TimeControl timeline(clock, [&preview](Preview::Pace pace) { preview.setPace(pace); }, remakePills, [&](const TimeState& state) {
+    timeReport.set(state);
+    events.publish("time", timeJson(state).dump());
+  });
+  timeReport.set(timeline.state());
+
   HostRequests host;
   host.settingsVersion = [&] { return counters.settingsVersion.load(); };
   host.respring = [&] {
     const std::uint64_t number = ++counters.resprings;
-    dispatch_async(dispatch_get_main_queue(), [&scene, &events, number] {
-      scene.removeAllPills();
-      scene.addDefaultPills();
+    dispatch_async(dispatch_get_main_queue(), [&remakePills, &timeline, &events, number] {
+      remakePills();
+      timeline.resprung();
       events.publish("respring", fmt::format("{{\"respring\":{}}}", number));
     });
     return number;
   };
   host.wantFrame = [&] { dispatch_async(dispatch_get_main_queue(), [&preview] { preview.wanted(); }); };
+  host.time = [&] { return timeReport.now(); };
+  host.changeTime = [&](const TimeChange& change) { dispatch_async(dispatch_get_main_queue(), [&timeline, change] { timeline.apply(change); }); };
   StudioServer server(std::move(host), api, frames, events);
   const std::uint16_t port = server.bind(options.bind, options.port);
   const RequestGuard guard(options.bind, port, freshToken());

@@ -2,9 +2,10 @@
 """The studio's page in headless Chromium, each scenario going the whole way:
 page -> server -> preferences file -> notification -> extension -> preview pixels.
 
-    browser_test.py --studio BIN --prefs PREFSBIN --demo-root DIR [--screenshot PNG]
+    browser_test.py --studio BIN --prefs PREFSBIN --sim SIMBIN --demo-root DIR [--screenshot PNG]
 """
 import argparse
+import base64
 import json
 import os
 import plistlib
@@ -237,6 +238,107 @@ def scenarios(page, prefs_path, prefs_binary, root):
           f"it deletes fadeSpeed: the page shows {kept!r}")
 
 
+def time_now(page):
+    with urllib.request.urlopen(page.driver.current_url + "api/time", timeout=10) as answer:
+        return json.load(answer)
+
+
+def drawn(page):
+    return int(page.driver.find_element(By.ID, "stage").get_attribute("data-drawn") or 0)
+
+
+def cpu_seconds(pid):
+    with open(f"/proc/{pid}/stat") as stat_file:
+        fields = stat_file.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def time_pause_stops_frames(page, prefs_binary, root, pid):
+    for key, kind, value in (("enabled", "-bool", "true"), ("style", "-string", "Fade"), ("fadeColor1", "-string", "#FF0000"),
+                             ("fadeColor2", "-string", "#0000FF"), ("fadeSpeed", "-float", "4")):
+        subprocess.run([prefs_binary, "--root", root, "write", key, kind, value], check=True, timeout=30)
+    wait_for("style control showing Fade", lambda: Select(page.control("style")).first_selected_option.get_attribute("value"),
+             lambda value: value == "Fade")
+    page.respring()
+    start = drawn(page)
+    wait_for("pictures arriving while the fade plays", lambda: drawn(page), lambda n: n > start + 5)
+    page.driver.find_element(By.ID, "time-play").click()
+    wait_for("the page showing Play once paused", lambda: page.driver.find_element(By.ID, "time-play").text, lambda text: text == "Play")
+    paused_at = time_now(page)
+    if not paused_at["paused"]:
+        raise Failure(f"GET /api/time after Pause: {paused_at}")
+    before, cpu_before = drawn(page), cpu_seconds(pid)
+    time.sleep(2)  # a span in which a playing fade sends 60 pictures
+    after, cpu_after, still = drawn(page), cpu_seconds(pid), time_now(page)
+    if after > before + 1 or still["t"] != paused_at["t"]:
+        raise Failure(f"paused, yet {after - before} pictures came in 2 s and t went {paused_at['t']} -> {still['t']}")
+    cpu = (cpu_after - cpu_before) / 2 * 100
+    print(f"PASS 6 Pause: t holds at {still['t']:.3f} s; {after - before} picture(s) in the next 2 s "
+          f"(the instant paused at); the studio used {cpu:.1f} % of a processor meanwhile")
+
+
+def time_step_is_one_picture(page):
+    first = time_now(page)["t"]
+    for _ in range(2):
+        before, t = drawn(page), time_now(page)["t"]
+        page.driver.find_element(By.ID, "time-step").click()
+        wait_for("t one picture on", lambda: time_now(page)["t"], lambda now: abs(now - (t + 1 / 30)) < 1e-6)
+        wait_for("the step's one picture", lambda: drawn(page), lambda n: n == before + 1, never=lambda n: n > before + 1)
+    time.sleep(0.5)
+    if drawn(page) != before + 1:
+        raise Failure(f"a step sent {drawn(page) - before} pictures")
+    print(f"PASS 7 Step, twice: t {first:.4f} -> {time_now(page)['t']:.4f} s, one picture each")
+
+
+# The page's phone beside the simulator's PNG, as the browser decodes both; rows [skipFrom, skipTo) left out.
+COMPARE_JS = """
+const [data, skipFrom, skipTo, done] = arguments;
+const image = new Image();
+image.onerror = () => done(-2);
+image.onload = () => {
+  const phone = document.getElementById('phone');
+  if (image.width !== phone.width || image.height !== phone.height) return done(-1);
+  const canvas = document.createElement('canvas');
+  canvas.width = image.width;
+  canvas.height = image.height;
+  const context = canvas.getContext('2d');
+  context.drawImage(image, 0, 0);
+  const a = context.getImageData(0, 0, canvas.width, canvas.height).data;
+  const b = phone.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+  let differing = 0;
+  for (let i = 0; i < a.length; i += 4) {
+    const y = Math.floor(i / 4 / canvas.width);
+    if (y >= skipFrom && y < skipTo) continue;
+    if (a[i] !== b[i] || a[i + 1] !== b[i + 1] || a[i + 2] !== b[i + 2]) ++differing;
+  }
+  done(differing);
+};
+image.src = 'data:image/png;base64,' + data;
+"""
+
+
+def time_scrub_matches_simulator(page, sim_binary, root, temp):
+    # As a drag ends there: the timeline is a range input.
+    page.driver.execute_script(
+        "const s = document.getElementById('time-t'); s.value = '2.5';"
+        "s.dispatchEvent(new Event('input', {bubbles: true})); s.dispatchEvent(new Event('change', {bubbles: true}));")
+    wait_for("t at 2.5 s, paused", lambda: time_now(page), lambda now: now["t"] == 2.5 and now["paused"])
+    png = os.path.join(temp, "sim-2.5.png")
+    subprocess.run([sim_binary, "--root", root, "--png", png, "--at", "2.5", "--scale", "2"], check=True, timeout=60,
+                   stdout=subprocess.DEVNULL)
+    with open(png, "rb") as handle:
+        data = base64.b64encode(handle.read()).decode()
+    band_top = PHONE[1] - BAND[1]
+    labels = (band_top, band_top + 64)  # the simulator names the pills above them; the phone does not
+    differing, _ = wait_for("the page's phone matching the simulator's picture at 2.5 s",
+                            lambda: page.driver.execute_async_script(COMPARE_JS, data, *labels), lambda n: n == 0)
+    mid = page.pixel(*STATIC_MIDDLE)
+    if near(mid, RED, 40) or near(mid, BLUE, 40):
+        raise Failure(f"at 2.5 s into a 4 s fade the pill shows {mid}, not a colour part way")
+    print(f"PASS 8 scrub to 2.5 s: the page's {PHONE[0]} x {PHONE[1]} phone is the simulator's --png --at 2.5 --scale 2 "
+          f"pixel for pixel (its label rows aside); the static pill shows {mid}")
+
+
 def sockets_in(folder, names):
     """For copytree: a process's notification socket is no file to copy."""
     return [name for name in names if stat.S_ISSOCK(os.lstat(os.path.join(folder, name)).st_mode)]
@@ -247,6 +349,7 @@ def main():
     parser.add_argument("--studio", required=True)
     parser.add_argument("--prefs", required=True)
     parser.add_argument("--demo-root", required=True)
+    parser.add_argument("--sim", required=True)
     parser.add_argument("--screenshot", help="save the page as a PNG at the end")
     args = parser.parse_args()
 
@@ -260,6 +363,9 @@ def main():
                 studio = Studio(args.studio, root, log)
                 page = Page(studio.url)
                 scenarios(page, os.path.join(root, PREFS_FILE), args.prefs, root)
+                time_pause_stops_frames(page, args.prefs, root, studio.process.pid)
+                time_step_is_one_picture(page)
+                time_scrub_matches_simulator(page, args.sim, root, temp)
                 if args.screenshot:
                     page.driver.save_screenshot(args.screenshot)
                 page.quit()
