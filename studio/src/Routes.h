@@ -32,6 +32,8 @@
 
 namespace studio {
 
+class Workshop;
+
 namespace http = boost::beast::http;
 using Request = http::request<http::string_body>;
 using Response = http::response<http::string_body>;
@@ -48,6 +50,7 @@ struct HostRequests {
   std::function<std::uint64_t()> settingsVersion;  // the settings changes seen so far
   std::function<std::uint64_t()> respring;         // makes the pills anew; returns the respring's number
   std::function<void()> wantFrame;                 // a whole preview picture soon, changed or not
+  Workshop* workshop = nullptr;                    // costs and recordings (Workshop.h); none: those routes answer 503
 };
 
 // The preview stream is multipart: each part (FrameHub::Part) is its head, its
@@ -94,6 +97,10 @@ class Routes {
   Answer stillPicture(const Request& request);
   Answer previewStream(const Request& request);
   Answer eventStream(const Request& request);
+  Answer cost(const Request& request);
+  Answer record(const Request& request);
+  Answer recording(const Request& request);
+  Answer recordedGif(const Request& request);
   Answer stream(Answer::Then then, Hub& hub, std::string_view contentType, std::string_view what);
 
   HostRequests host_;
