@@ -1,9 +1,7 @@
 #include "SimChild.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <system_error>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -33,38 +31,6 @@ std::filesystem::path simulatorProgram() {
     if (::access(beside.c_str(), X_OK) == 0) return beside;
   }
   return AURORA_SIM_PROGRAM;
-}
-
-ScratchFolder::ScratchFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "auroraribbon-studio-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::system_error(errno, std::generic_category(), "cannot make a scratch folder");
-  path_ = pattern;
-}
-
-ScratchFolder::~ScratchFolder() {
-  std::error_code ignored;  // a folder that cannot be removed is left, never a failure at the end
-  std::filesystem::remove_all(path_, ignored);
-}
-
-std::optional<std::string> copyDeviceRoot(const std::filesystem::path& from, const std::filesystem::path& to) {
-  namespace fs = std::filesystem;
-  std::error_code error;
-  fs::create_directories(to, error);
-  for (auto it = fs::recursive_directory_iterator(from, error); !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-    const fs::path target = to / fs::relative(it->path(), from, error);
-    if (error) break;
-    const fs::file_status status = it->symlink_status(error);
-    if (error) break;
-    if (fs::is_directory(status)) {
-      fs::create_directory(target, error);
-    } else if (fs::is_symlink(status)) {
-      fs::copy_symlink(it->path(), target, error);
-    } else if (fs::is_regular_file(status)) {
-      fs::copy_file(it->path(), target, error);
-    }
-  }
-  if (error) return fmt::format("cannot copy the device root {}: {}", from.string(), error.message());
-  return std::nullopt;
 }
 
 ChildEnd runChild(const std::filesystem::path& program, const std::vector<std::string>& arguments, const std::filesystem::path& out,

@@ -4,7 +4,7 @@
 //
 // The program is found beside the studio's own executable (an installed
 // layout puts both in one folder), else at the path the build tree gave it.
-// Each run works on a private copy of the device root, so its --style and the
+// Each run works on a private copy of the device root (aurora::copyDeviceRoot), so its --style and the
 // files it writes never touch the studio's own root. Expected failures (no
 // program, a copy that failed, a child that failed) are values.
 //
@@ -13,7 +13,6 @@
 
 #include <atomic>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,23 +22,6 @@ namespace studio {
 
 // The simulator beside /proc/self/exe when there is one, else the build tree's.
 std::filesystem::path simulatorProgram();
-
-// A fresh folder under the system's temporary folder, removed with all it holds when this goes.
-class ScratchFolder {
- public:
-  ScratchFolder();  // throws std::system_error when no folder can be made
-  ~ScratchFolder();
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
-// Copies the device root's folders, regular files and links to `to` (sockets
-// and other special files stay behind); the reason when it could not.
-std::optional<std::string> copyDeviceRoot(const std::filesystem::path& from, const std::filesystem::path& to);
 
 struct ChildEnd {
   bool ok = false;      // exited with status 0

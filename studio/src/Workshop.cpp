@@ -9,6 +9,8 @@
 #include <fmt/format.h>
 
 #include "SimChild.h"
+#include "aurora/DeviceRoot.h"
+#include "aurora/TemporaryDirectory.h"
 #include "settings/Contract.h"
 
 namespace studio {
@@ -100,11 +102,11 @@ nlohmann::json Workshop::cost(std::uint64_t version) {
 void Workshop::measure(std::uint64_t version) {
   nlohmann::json result{{"version", version}, {"ready", true}};
   try {
-    const ScratchFolder scratch;
+    const aurora::TemporaryDirectory scratch("auroraribbon-studio-");
     const std::filesystem::path root = scratch.path() / "root";
     const std::filesystem::path figures = scratch.path() / "cost.json";
     const std::filesystem::path err = scratch.path() / "err.txt";
-    if (auto why = copyDeviceRoot(root_, root)) throw std::runtime_error(*why);
+    aurora::copyDeviceRoot(root_, root);
     // The current settings first: each --style below writes the copy's file.
     const auto run = [&](const std::optional<std::string_view>& style) {
       std::vector<std::string> arguments{"--root", root.string(), "--virtual", "--cost", figures.string()};
@@ -143,11 +145,11 @@ void Workshop::makeRecording(const std::string& view) {
   std::string state = "failed";
   std::shared_ptr<const std::string> gif;
   try {
-    const ScratchFolder scratch;
+    const aurora::TemporaryDirectory scratch("auroraribbon-studio-");
     const std::filesystem::path root = scratch.path() / "root";
     const std::filesystem::path file = scratch.path() / "look.gif";
     const std::filesystem::path err = scratch.path() / "progress.txt";
-    if (auto why = copyDeviceRoot(root_, root)) throw std::runtime_error(*why);
+    aurora::copyDeviceRoot(root_, root);
     {
       aurora::MutexLock lock(mutex_);
       recordInfo_ = info;
