@@ -35,6 +35,13 @@ UIView& Scene::pill(const std::string& name) const {
   return *it->second;
 }
 
+const std::string* Scene::nameOf(std::uint64_t viewSerial) const {
+  for (const auto& [name, pill] : pills_) {
+    if (pill->serial() == viewSerial) return &name;
+  }
+  return nullptr;
+}
+
 void Scene::removePill(const std::string& name) {
   auto it = pills_.find(name);
   if (it == pills_.end()) throw std::out_of_range(fmt::format("there is no pill '{}'", name));

@@ -85,6 +85,8 @@ std::variant<SimOptions, int> parseCommandLine(int argc, const char* const* argv
   std::string clock = "virtual";
   std::optional<std::string> duration;
   std::optional<std::string> trace;
+  std::optional<std::string> cost;
+  bool progress = false;
   std::string bundleIdentifier = host::kHomeScreenBundleIdentifier;
   std::string executableName = host::kHomeScreenExecutableName;
   std::optional<std::string> png;
@@ -118,6 +120,12 @@ std::variant<SimOptions, int> parseCommandLine(int argc, const char* const* argv
       ->type_name("S")
       ->check(CLI::Validator(checkSeconds, ""));
   app.add_option("--trace", trace, "Write the trace (JSON Lines) to FILE, or to standard output with -")->type_name("FILE|-");
+  app.add_option("--cost", cost,
+                 "Write what the run cost each pill (timer fires, animations, layer changes and colours handed to layers, "
+                 "counted after the first instant, and each a second) as JSON to FILE, or to standard output with - "
+                 "(default duration with it: 60 s)")
+      ->type_name("FILE|-");
+  app.add_flag("--progress", progress, "Show a GIF's progress on standard error even when it is not a terminal");
   auto* pngOption = app.add_option("--png", png, "Write a PNG of the screen at --at, on the virtual clock")->type_name("FILE");
   app.add_option("--at", at, "The PNG's instant in seconds, within the run (default: its end)")
       ->type_name("S")
@@ -176,6 +184,8 @@ std::variant<SimOptions, int> parseCommandLine(int argc, const char* const* argv
   if (clockOption->count() > 0 || app.count("--virtual") > 0) options.clock = clock == "real" ? ClockKind::Real : ClockKind::Virtual;
   if (duration) options.duration = host::parseSeconds(*duration);
   options.trace = std::move(trace);
+  options.cost = std::move(cost);
+  options.progress = progress;
   if (png) options.png = *png;
   if (at) options.at = host::parseSeconds(*at);
   if (gif) options.gif = *gif;

@@ -41,6 +41,8 @@ struct SimOptions {
   std::optional<ClockKind> clock;               // as given; see Simulator for the default
   std::optional<aurora::Nanoseconds> duration;  // as given; see Simulator for the default
   std::optional<std::string> trace;             // a file, or "-" for stdout
+  std::optional<std::string> cost;              // a file, or "-" for stdout: the cost figures (host/CostCounter.h)
+  bool progress = false;                        // a GIF's progress on stderr even when it is no terminal
   std::optional<std::filesystem::path> png;
   std::optional<aurora::Nanoseconds> at;        // the PNG's instant; default: the end of the run
   std::optional<std::filesystem::path> gif;

@@ -15,6 +15,7 @@
 #include "TerminalColor.h"
 #include "Tour.h"
 #include "aurora/DeviceRoot.h"
+#include "host/CostCounter.h"
 #include "host/HostPillClasses.h"
 #include "host/HostStart.h"
 #include "host/PrefsFile.h"
@@ -31,6 +32,8 @@ namespace sim {
 namespace {
 
 constexpr aurora::Nanoseconds kDefaultDuration = std::chrono::seconds(10);
+// What --cost measures when no --duration is given: a minute of the look.
+constexpr aurora::Nanoseconds kDefaultCostDuration = std::chrono::seconds(60);
 
 host::PillClasses pillClassesFor(const SimOptions& options) {
   host::PillClasses classes{{}, options.withoutClasses};
@@ -53,6 +56,18 @@ class TraceOutput {
  private:
   std::unique_ptr<std::ofstream> file_;
 };
+
+// The cost figures, to standard output for "-", else to the file, made afresh.
+void writeCost(const std::string& target, const nlohmann::json& figures) {
+  const std::string text = figures.dump(2) + "\n";
+  if (target == "-") {
+    std::cout << text << std::flush;
+    return;
+  }
+  std::ofstream file(target, std::ios::binary | std::ios::trunc);
+  file << text;
+  if (!file.flush()) throw std::runtime_error(fmt::format("cannot write the cost figures to {}", target));
+}
 
 // The trace, from just after the window is made to the end of the run: the
 // teardown after it is not part of it.
@@ -93,7 +108,7 @@ struct Presentation {
 
 Presentation settle(const SimOptions& options, const std::optional<host::Script>& script) {
   Presentation how;
-  how.live = ::isatty(STDOUT_FILENO) && !options.png && !options.gif && options.trace != "-" && options.clock != ClockKind::Virtual;
+  how.live = ::isatty(STDOUT_FILENO) && !options.png && !options.gif && options.trace != "-" && options.cost != "-" && options.clock != ClockKind::Virtual;
   how.clock = options.clock.value_or(how.live ? ClockKind::Real : ClockKind::Virtual);
   if (how.live) {
     if (auto why = liveViewRefusal(currentTerminalEnvironment())) throw std::runtime_error(*why);
@@ -101,7 +116,8 @@ Presentation settle(const SimOptions& options, const std::optional<host::Script>
     return how;
   }
   const aurora::Nanoseconds lastCommand = script ? script->lastInstant() : aurora::Nanoseconds{};
-  const aurora::Nanoseconds duration = options.duration.value_or(std::max(options.demo ? Tour::kLength : kDefaultDuration, lastCommand));
+  const aurora::Nanoseconds usual = options.demo ? Tour::kLength : options.cost ? kDefaultCostDuration : kDefaultDuration;
+  const aurora::Nanoseconds duration = options.duration.value_or(std::max(usual, lastCommand));
   how.duration = duration;
   if (options.png) {
     const aurora::Nanoseconds at = options.at.value_or(duration);
@@ -134,6 +150,8 @@ int runSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   host::Scene& scene = host.scene();  // the window, made before tracing starts: untraced
   std::optional<Tracing> tracing;
   if (traceOutput) tracing.emplace(scene, traceOutput->stream(), how.clock == ClockKind::Real ? host::TraceFlush::EachLine : host::TraceFlush::AtEnd);
+  std::optional<host::CostCounter> cost;
+  if (options.cost) cost.emplace(scene, NSRunLoop::mainRunLoop().now());
   host.loadExtensions(err);
 
   std::optional<host::ScenarioRunner> runner;
@@ -165,11 +183,12 @@ int runSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     RecordingHooks hooks;
     hooks.ended = [&] { return runner && runner->ended(); };
     hooks.caption = caption;
-    if (::isatty(STDERR_FILENO) && *how.duration > std::chrono::seconds(1)) hooks.progress = &err;
+    if ((options.progress || ::isatty(STDERR_FILENO)) && *how.duration > std::chrono::seconds(1)) hooks.progress = &err;
     record(scene.window(), {how.png, how.gif, *how.duration}, hooks);
     if (options.demo) (options.trace == "-" ? err : out) << "auroraribbon-sim: the tour is in " << how.gif->file.string() << "\n";
   }
   if (tracing) tracing->finish();
+  if (cost) writeCost(*options.cost, host::costFigures(cost->perPill(), NSRunLoop::mainRunLoop().now()));
   return status;
 }
 

@@ -9,6 +9,7 @@
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "Foundation/NSDictionary.h"
 #include "HostTestSupport.h"
@@ -126,6 +127,64 @@ TEST_F(ProgramTest, AHeadlessRunLoadsOnlyTheLibrariesForItsHost) {
   EXPECT_EQ(prefs->doubleValue("homeBarOpacity"), 0.5);
   const auto asExecutable = sim({"--root", "root", "--duration", "0", "--executable", "Other"}).err;
   EXPECT_TRUE(asExecutable.find("ForBundle.dylib") == std::string::npos && asExecutable.find("ForExecutable.dylib") != std::string::npos) << asExecutable;
+}
+
+// What each style must cost each pill over a minute, after its first layout:
+// the wave's timer at its interval, one animation per step of the others,
+// nothing at all for a static pill; and the figures are the trace's own counts.
+TEST_F(ProgramTest, CostFiguresAreWhatEachStyleMustDoAndWhatTheTraceCounts) {
+  installExtension();
+  const auto figures = [&](const std::string& style, const std::string& speed) {
+    Lines args{"--root", "root", "--style", style, "--cost", "-", "--trace", "t.jsonl"};
+    if (!speed.empty()) args.insert(args.end(), {"--set", speed});
+    const auto result = sim(args);
+    EXPECT_EQ(result.status, 0) << result.err;
+    return nlohmann::json::parse(result.out);
+  };
+  // The trace's own count after the first instant: events `ev` (a `set` only of what the screen composites).
+  const auto traced = [&](const std::string& ev) {
+    std::uint64_t count = 0;
+    for (const auto& e : test::traceEvents(test::readFile(dir_ / "t.jsonl"))) {
+      if (e.value("ev", "") != ev || e.value("t", 0.0) <= 0) continue;
+      if (ev == "set" && (e["prop"] == "tag" || e["prop"] == "translatesAutoresizingMaskIntoConstraints")) continue;
+      ++count;
+    }
+    return count;
+  };
+  struct Expected {
+    std::string style, speed;
+    double fires, animations;
+  };
+  for (const auto& [style, speed, fires, animations] : std::vector<Expected>{{"Wave", "waveAnimationSpeed=0.05", 20, 0},
+                                                                            {"Spectrum", "specturmAnimationSpeed=0.5", 0, 2},
+                                                                            {"Fade", "fadeSpeed=10.0", 0, 0.1},
+                                                                            {"Breathing", "breathingSpeed=2.0", 0, 0.5},
+                                                                            {"Static", "", 0, 0}}) {
+    SCOPED_TRACE(style);
+    const auto cost = figures(style, speed);
+    EXPECT_EQ(cost["seconds"], 60.0);
+    ASSERT_EQ(cost["pills"].size(), 2u);
+    std::uint64_t fired = 0, animated = 0, changed = 0;
+    for (const auto& pill : cost["pills"]) {
+      // Within one fire a minute: the extension reads the interval as a float, 0.05 a hair over it.
+      EXPECT_NEAR(pill["perSecond"]["timerFires"].get<double>(), fires, 1.0 / 60) << pill["pill"];
+      EXPECT_DOUBLE_EQ(pill["perSecond"]["animations"].get<double>(), animations) << pill["pill"];
+      fired += pill["counts"]["timerFires"].get<std::uint64_t>();
+      animated += pill["counts"]["animations"].get<std::uint64_t>();
+      changed += pill["counts"]["layerChanges"].get<std::uint64_t>();
+    }
+    EXPECT_EQ(fired, traced("fire"));
+    EXPECT_EQ(animated, traced("animate"));
+    EXPECT_EQ(changed, traced("set"));
+    if (style == "Static") {
+      EXPECT_EQ(changed, 0u);
+    }
+    if (style == "Wave") {
+      EXPECT_EQ(cost["pills"][0]["counts"]["layerColors"], 60 * cost["pills"][0]["counts"]["timerFires"].get<int>());  // 60 hues a tick
+    }
+  }
+  // Pills are named as in the trace.
+  EXPECT_EQ(figures("Static", "")["pills"][1]["pill"], "luma");
 }
 
 // The run lasts to its last command.

@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "Page.h"
+#include "Workshop.h"
 
 namespace studio {
 namespace {
@@ -78,6 +79,11 @@ Answer Routes::answer(const Request& request) {
       Route{"/api/events", verb::get, &Routes::eventStream},
       Route{"/api/time", verb::get, &Routes::time},
       Route{"/api/time", verb::put, &Routes::time},
+      Route{"/cost.js", verb::get, &Routes::page},
+      Route{"/api/cost", verb::get, &Routes::cost},
+      Route{"/api/record", verb::post, &Routes::record},
+      Route{"/api/record", verb::get, &Routes::recording},
+      Route{"/api/record.gif", verb::get, &Routes::recordedGif},
   };
   const std::string_view target = request.target();
   const std::string_view path = target.substr(0, target.find('?'));
@@ -158,6 +164,41 @@ Answer Routes::stream(Answer::Then then, Hub& hub, std::string_view contentType,
   response.set(field::cache_control, "no-store");
   response.chunked(true);
   return {std::move(response), then, 0, std::move(place)};
+}
+
+Answer Routes::cost(const Request&) {
+  if (host_.workshop == nullptr) return done(jsonError(503, "this studio measures no costs"));
+  return done(json({200, host_.workshop->cost(host_.settingsVersion())}));
+}
+
+Answer Routes::record(const Request& request) {
+  if (host_.workshop == nullptr) return done(jsonError(503, "this studio makes no recordings"));
+  const nlohmann::json body = nlohmann::json::parse(request.body(), nullptr, false);
+  if (!body.is_object() || !body.contains("view") || !body["view"].is_string()) {
+    return done(jsonError(400, "expected a JSON object {\"view\": \"phone\" or \"band\"}"));
+  }
+  return done(json(host_.workshop->record(body["view"].get<std::string>())));
+}
+
+Answer Routes::recording(const Request&) {
+  if (host_.workshop == nullptr) return done(jsonError(503, "this studio makes no recordings"));
+  return done(json({200, host_.workshop->recording()}));
+}
+
+Answer Routes::recordedGif(const Request&) {
+  const auto gif = host_.workshop != nullptr ? host_.workshop->gif() : std::nullopt;
+  if (!gif) return done(jsonError(404, "nothing has been recorded yet"));
+  Response response(http::status::ok, 11);
+  response.set(field::content_type, "image/gif");
+  response.set(field::cache_control, "no-store");
+  // The style is one of the extension's names or what the file held: only letters go into the file's name.
+  std::string style;
+  for (const char c : gif->first) {
+    if (std::isalpha(static_cast<unsigned char>(c))) style += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  response.set(field::content_disposition, fmt::format("attachment; filename=\"auroraribbon-{}.gif\"", style.empty() ? "look" : style));
+  response.body() = *gif->second;
+  return done(std::move(response));
 }
 
 Answer Routes::failed() { return done(jsonError(500, "the studio failed to answer this request; see its error output")); }

@@ -33,6 +33,8 @@
 
 namespace studio {
 
+class Workshop;
+
 namespace http = boost::beast::http;
 using Request = http::request<http::string_body>;
 using Response = http::response<http::string_body>;
@@ -51,6 +53,7 @@ struct HostRequests {
   std::function<void()> wantFrame;                 // a whole preview picture soon, changed or not
   std::function<TimeState()> time;                 // the timeline now
   std::function<void(const TimeChange&)> changeTime;  // applied soon
+  Workshop* workshop = nullptr;                    // costs and recordings (Workshop.h); none: those routes answer 503
 };
 
 // The preview stream is multipart: each part (FrameHub::Part) is its head, its
@@ -98,6 +101,10 @@ class Routes {
   Answer previewStream(const Request& request);
   Answer eventStream(const Request& request);
   Answer time(const Request& request);
+  Answer cost(const Request& request);
+  Answer record(const Request& request);
+  Answer recording(const Request& request);
+  Answer recordedGif(const Request& request);
   Answer stream(Answer::Then then, Hub& hub, std::string_view contentType, std::string_view what);
 
   HostRequests host_;

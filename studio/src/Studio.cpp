@@ -1,6 +1,7 @@
 #include "Studio.h"
 
 #include <atomic>
+#include <cmath>
 #include <thread>
 
 #include <fmt/format.h>
@@ -10,8 +11,10 @@
 #include "Foundation/NSRunLoop.h"
 #include "Preview.h"
 #include "StopSignals.h"
+#include "SimChild.h"
 #include "StudioServer.h"
 #include "TimeControl.h"
+#include "Workshop.h"
 #include "aurora/DeviceRoot.h"
 #include "aurora/DrivenClock.h"
 #include "dispatch/dispatch.h"
@@ -69,8 +72,19 @@ int runStudio(const StudioOptions& options, std::ostream& out, std::ostream& err
     events.publish("time", timeJson(state).dump());
   });
   timeReport.set(timeline.state());
+  // Costs and recordings come from the simulator run as a child, on copies of this root.
+  Workshop workshop(options.root, simulatorProgram(), [&held] {
+    const auto number = [&held](const char* key) {
+      const nlohmann::json value = held.held(key).value;
+      return value.is_number() ? value.get<double>() : std::nan("");
+    };
+    const nlohmann::json style = held.held(settings::key::style.name).value;
+    return RecordedLook{style.is_string() ? style.get<std::string>() : std::string(), number(settings::key::fadeSpeed.name),
+                        number(settings::key::breathingSpeed.name)};
+  });
 
   HostRequests host;
+  host.workshop = &workshop;
   host.settingsVersion = [&] { return counters.settingsVersion.load(); };
   host.respring = [&] {
     const std::uint64_t number = ++counters.resprings;

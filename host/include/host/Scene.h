@@ -9,6 +9,7 @@
 // Main thread only.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -35,6 +36,8 @@ class Scene {
   void addPill(const std::string& name, Class cls, CGRect frame);
   // The pill of that name; throws std::out_of_range for a name not in the scene.
   UIView& pill(const std::string& name) const;
+  // The name of the pill whose view has this serial, or nullptr when none in the scene has it.
+  const std::string* nameOf(std::uint64_t viewSerial) const;
   // Takes it out of the window and lets it go.
   void removePill(const std::string& name);
   // Takes every pill out of the window and lets them go.
