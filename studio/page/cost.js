@@ -35,7 +35,7 @@
 
   // One column per look, one row per figure and pill, each a second.
   function show(cost) {
-    const looks = [['Current', cost.current], ...Object.entries(cost.styles)];
+    const looks = [['Current', cost.current], ...cost.styles.map((look) => [look.style, look])];
     const head = document.createElement('tr');
     head.append(cell('th', 'A second, per pill'), ...looks.map(([name]) => Object.assign(cell('th', name), { scope: 'col' })));
     const rows = [head];

@@ -116,8 +116,12 @@ void Workshop::measure(std::uint64_t version) {
       return nlohmann::json::parse(readWhole(figures));
     };
     result["current"] = run(std::nullopt);
-    result["styles"] = nlohmann::json::object();
-    for (const std::string_view style : settings::kStyleNames) result["styles"][std::string(style)] = run(style);
+    result["styles"] = nlohmann::json::array();  // in the order the pane lists them
+    for (const std::string_view style : settings::kStyleNames) {
+      nlohmann::json figures = run(style);
+      figures["style"] = style;
+      result["styles"].push_back(std::move(figures));
+    }
   } catch (const std::exception& failure) {
     result["error"] = failure.what();
   }

@@ -339,6 +339,42 @@ def time_scrub_matches_simulator(page, sim_binary, root, temp):
           f"pixel for pixel (its label rows aside); the static pill shows {mid}")
 
 
+def cost_card_shows_every_style(page):
+    looks = ["Current", "Wave", "Spectrum", "Fade", "Breathing", "Static"]
+    wait_for("the cost card's columns", lambda: [th.text for th in page.driver.find_elements(
+        By.CSS_SELECTOR, "#cost-table tr:first-child th[scope=col]")], lambda names: names == looks)
+    with urllib.request.urlopen(page.driver.current_url + "api/cost", timeout=10) as answer:
+        cost = json.load(answer)
+    shown = {row.find_element(By.TAG_NAME, "th").text: [cell.text for cell in row.find_elements(By.TAG_NAME, "td")]
+             for row in page.driver.find_elements(By.CSS_SELECTOR, "#cost-table tr")[1:]}
+    for index, pill in enumerate(cost["current"]["pills"]):
+        wakeups = shown[f"Timer wake-ups ({pill['pill']})"]
+        for column, look in enumerate(looks[1:], start=1):
+            fires = cost["styles"][column - 1]["pills"][index]["perSecond"]["timerFires"]
+            if float(wakeups[column]) != round(fires, 2):
+                raise Failure(f"the card shows {wakeups[column]} wake-ups a second for {look} on {pill['pill']}, the API {fires}")
+        if float(wakeups[looks.index("Static")]) != 0 or float(wakeups[looks.index("Wave")]) <= 0:
+            raise Failure(f"wake-ups a second on {pill['pill']}: {dict(zip(looks, wakeups))}")
+    print(f"PASS 9 cost: the card shows {', '.join(looks[1:])} beside the current look, as the API measured them; "
+          f"Static wakes nothing, Wave {wakeups[looks.index('Wave')]} times a second per pill")
+
+
+def record_downloads_a_gif(page, temp):
+    downloads = os.path.join(temp, "downloads")
+    os.mkdir(downloads)
+    page.driver.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
+    Select(page.driver.find_element(By.ID, "record-view")).select_by_value("band")
+    page.driver.find_element(By.ID, "record").click()
+    gifs, _ = wait_for("the recording downloaded", lambda: [name for name in os.listdir(downloads) if name.endswith(".gif")],
+                       lambda names: len(names) == 1, bound=120)
+    with open(os.path.join(downloads, gifs[0]), "rb") as handle:
+        head = handle.read(6)
+    progress = page.driver.find_element(By.ID, "record-progress")
+    if head != b"GIF89a" or progress.get_attribute("value") != progress.get_attribute("max"):
+        raise Failure(f"{gifs[0]} begins {head!r}; progress {progress.get_attribute('value')} of {progress.get_attribute('max')}")
+    print(f"PASS 10 record: the page downloaded {gifs[0]}, a GIF, with its progress full")
+
+
 def sockets_in(folder, names):
     """For copytree: a process's notification socket is no file to copy."""
     return [name for name in names if stat.S_ISSOCK(os.lstat(os.path.join(folder, name)).st_mode)]
@@ -366,6 +402,8 @@ def main():
                 time_pause_stops_frames(page, args.prefs, root, studio.process.pid)
                 time_step_is_one_picture(page)
                 time_scrub_matches_simulator(page, args.sim, root, temp)
+                cost_card_shows_every_style(page)
+                record_downloads_a_gif(page, temp)
                 if args.screenshot:
                     page.driver.save_screenshot(args.screenshot)
                 page.quit()
