@@ -53,6 +53,7 @@ int runStudio(const StudioOptions& options, std::ostream& out, std::ostream& err
   CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), &counters, &settingsChanged,
                                   settings::kSettingsChangedNotification, nullptr, CFNotificationSuspensionBehaviorCoalesce);
   SettingsApi api(aurora::hostPath(settings::kPreferencesPath), &settings::postSettingsChanged, held);
+  FilesApi files(aurora::hostPath(settings::kPreferencesPath), api, options.looks);
 
   HostRequests host;
   host.settingsVersion = [&] { return counters.settingsVersion.load(); };
@@ -66,7 +67,7 @@ int runStudio(const StudioOptions& options, std::ostream& out, std::ostream& err
     return number;
   };
   host.wantFrame = [&] { dispatch_async(dispatch_get_main_queue(), [&preview] { preview.wanted(); }); };
-  StudioServer server(std::move(host), api, frames, events);
+  StudioServer server(std::move(host), api, files, frames, events);
   const std::uint16_t port = server.bind(options.bind, options.port);
   const RequestGuard guard(options.bind, port, freshToken());
   server.routeBehind(guard);
