@@ -256,6 +256,11 @@ def sim_png(sim, root, png):
 
 def download_road(page, root, demo_root, sim, temp):
     prefs_path = os.path.join(root, PREFS_FILE)
+    # Coloured pills, so that another file would draw other ones.
+    page.control("enabled").click()
+    Select(page.control("style")).select_by_value("Fade")
+    wait_for("file holding a Fade, switched on", lambda: read_prefs(prefs_path),
+             lambda d: d is not None and d.get("enabled") is True and d.get("style") == "Fade")
     link = page.driver.find_element(By.ID, "download")
     wait_for("the device path on the page", lambda: page.driver.find_element(By.ID, "device-path").text,
              lambda text: text == "/" + PREFS_FILE)
@@ -272,10 +277,14 @@ def download_road(page, root, demo_root, sim, temp):
     other, same = os.path.join(temp, "other-root"), os.path.join(temp, "same-root")
     shutil.copytree(demo_root, other, symlinks=True, ignore=sockets_in)
     shutil.copytree(root, same, symlinks=True, ignore=sockets_in)
+    demo_png = sim_png(sim, other, os.path.join(temp, "demo.png"))
     with open(os.path.join(other, PREFS_FILE), "wb") as handle:
         handle.write(body)
-    if sim_png(sim, other, os.path.join(temp, "other.png")) != sim_png(sim, same, os.path.join(temp, "same.png")):
+    same_png = sim_png(sim, same, os.path.join(temp, "same.png"))
+    if sim_png(sim, other, os.path.join(temp, "other.png")) != same_png:
         raise Failure("auroraribbon-sim draws other pills from the downloaded file than from the studio's")
+    if demo_png == same_png:
+        raise Failure("the demo root's own file draws the same pills: the comparison tells nothing")
     print(f"PASS 6 download: {len(body)} bytes of binary plist named {name}, the studio's dictionary (XML too); "
           "auroraribbon-sim draws the same PNG at 2.5 s from it in another root")
 
