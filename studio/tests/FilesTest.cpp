@@ -23,6 +23,19 @@ std::string readFile(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// RFC 4648's URL-safe base64, unpadded, as the page decodes a link.
+std::string fromBase64url(std::string_view text) {
+  const std::string_view alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+  std::string bytes;
+  std::uint32_t bits = 0;
+  int held = 0;
+  for (const char c : text) {
+    bits = (bits << 6) | static_cast<std::uint32_t>(alphabet.find(c));
+    if ((held += 6) >= 8) bytes += static_cast<char>((bits >> (held -= 8)) & 0xFF);
+  }
+  return bytes;
+}
+
 std::string plist(const std::vector<aurora::PreferenceEntry>& entries, PlistFormat format = PlistFormat::Xml) {
   return aurora::preferencesBytes(entries, format);
 }
@@ -167,7 +180,11 @@ TEST_F(FilesApiTest, ALookGoesRoundAndComesBack) {
   const Json list = again.looks().body;
   ASSERT_EQ(list["looks"].size(), 1u);
   EXPECT_EQ(list["looks"][0]["settings"], saved);
-  EXPECT_TRUE(list["looks"][0]["link"].get<std::string>().starts_with("#look="));
+  const std::string link = list["looks"][0]["link"];
+  ASSERT_TRUE(link.starts_with("#look="));
+  const std::string linked = fromBase64url(std::string_view(link).substr(6));
+  EXPECT_EQ(Json::parse(linked), saved);
+  EXPECT_NE(linked.find(R"("fadeSpeed":1.0)"), std::string::npos) << linked;  // a real stays one on its way through a link
 
   EXPECT_EQ(files_.renameLook(R"({"name": "Red fade", "to": "a/b"})").status, 400);
   EXPECT_EQ(files_.renameLook(R"({"name": "Nope", "to": "Other"})").status, 404);
