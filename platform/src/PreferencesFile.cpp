@@ -161,6 +161,13 @@ std::optional<std::string> PreferencesFile::bytes() const {
   return read ? std::optional<std::string>(std::move(read->bytes)) : std::nullopt;
 }
 
+std::optional<std::string> PreferencesFile::bytesIn(PlistFormat format) const {
+  std::optional<Existing> existing = readExisting(path_);
+  if (!existing) return std::nullopt;
+  if (existing->format == format) return std::move(existing->bytes);
+  return serialise(parse(*existing, path_).get(), format);
+}
+
 void PreferencesFile::set(const std::vector<PreferenceEntry>& entries) {
   checkEntries(entries);
   makeFolder(path_);

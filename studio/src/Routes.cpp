@@ -14,6 +14,8 @@ namespace {
 using http::field;
 using http::verb;
 
+}  // namespace
+
 Response json(const ApiResult& result) {
   Response response(static_cast<http::status>(result.status), 11);
   response.set(field::content_type, "application/json");
@@ -26,8 +28,6 @@ Response jsonError(int status, const std::string& why) { return json({status, {{
 
 Answer done(Response response) { return {std::move(response), Answer::Then::Done, 0, std::nullopt}; }
 
-}  // namespace
-
 std::string partHead(const FrameHub::Part& part) {
   const auto rect = [](picture::PixelRect r) { return fmt::format("{},{},{},{}", r.x, r.y, r.width, r.height); };
   return fmt::format("--frame\r\nContent-Type: image/png\r\nContent-Length: {}\r\nX-Place: {}\r\nX-Picture: {},{}\r\nX-Band: {}\r\n\r\n",
@@ -39,8 +39,8 @@ void limit(RequestParser& parser) {
   parser.body_limit(kMostBodyBytes);
 }
 
-Routes::Routes(HostRequests host, SettingsApi& api, FrameHub& frames, EventHub& events, RequestGuard guard)
-    : host_(std::move(host)), api_(api), frames_(frames), events_(events), guard_(std::move(guard)) {}
+Routes::Routes(HostRequests host, SettingsApi& api, FilesApi& files, FrameHub& frames, EventHub& events, RequestGuard guard)
+    : host_(std::move(host)), api_(api), files_(files), frames_(frames), events_(events), guard_(std::move(guard)) {}
 
 std::optional<Response> Routes::refusal(const http::request_header<>& header) const {
   const GuardedRequest asked{.method = header.method_string(),
@@ -84,6 +84,15 @@ Answer Routes::answer(const Request& request) {
       Route{"/api/record", verb::post, &Routes::record},
       Route{"/api/record", verb::get, &Routes::recording},
       Route{"/api/record.gif", verb::get, &Routes::recordedGif},
+      Route{"/files.js", verb::get, &Routes::page},
+      Route{"/api/phone-file", verb::get, &Routes::phoneFile},
+      Route{"/api/phone-file", verb::post, &Routes::openPhoneFile},
+      Route{"/api/settings/preview", verb::post, &Routes::previewSettings},
+      Route{"/api/looks", verb::get, &Routes::looks},
+      Route{"/api/looks", verb::post, &Routes::looks},
+      Route{"/api/looks/apply", verb::post, &Routes::looks},
+      Route{"/api/looks/rename", verb::post, &Routes::looks},
+      Route{"/api/looks/delete", verb::post, &Routes::looks},
   };
   const std::string_view target = request.target();
   const std::string_view path = target.substr(0, target.find('?'));

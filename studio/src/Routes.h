@@ -26,6 +26,7 @@
 #include <boost/beast/http/string_body.hpp>
 #include <boost/system/error_code.hpp>
 
+#include "FilesApi.h"
 #include "Hubs.h"
 #include "RequestGuard.h"
 #include "SettingsApi.h"
@@ -75,9 +76,14 @@ struct Answer {
   std::optional<Hub::StreamPlace> place;  // a stream's, held while it is open
 };
 
+// A result as a JSON answer; an error as {"error": why}; an answer complete in itself.
+Response json(const ApiResult& result);
+Response jsonError(int status, const std::string& why);
+Answer done(Response response);
+
 class Routes {
  public:
-  Routes(HostRequests host, SettingsApi& api, FrameHub& frames, EventHub& events, RequestGuard guard);
+  Routes(HostRequests host, SettingsApi& api, FilesApi& files, FrameHub& frames, EventHub& events, RequestGuard guard);
 
   // On the headers alone, before the body is read: the guard's 403, or
   // nothing. (The parser itself refuses a declared body past the limit.)
@@ -106,9 +112,15 @@ class Routes {
   Answer recording(const Request& request);
   Answer recordedGif(const Request& request);
   Answer stream(Answer::Then then, Hub& hub, std::string_view contentType, std::string_view what);
+  // The phone's file and the looks (FileRoutes.cpp).
+  Answer phoneFile(const Request& request);
+  Answer openPhoneFile(const Request& request);
+  Answer previewSettings(const Request& request);
+  Answer looks(const Request& request);
 
   HostRequests host_;
   SettingsApi& api_;
+  FilesApi& files_;
   FrameHub& frames_;
   EventHub& events_;
   RequestGuard guard_;

@@ -86,7 +86,9 @@ void checkRange(const prefs::KnownKey& key, const aurora::PreferenceValue& value
   }
 }
 
-std::vector<aurora::PreferenceEntry> checkedEntries(const Json& body) {
+}  // namespace
+
+std::vector<aurora::PreferenceEntry> checkedSettings(const Json& body) {
   if (!body.is_object()) throw prefs::RefusedValue("the body must be a JSON object of keys and values");
   std::vector<aurora::PreferenceEntry> entries;
   for (const auto& [key, value] : body.items()) {
@@ -96,8 +98,6 @@ std::vector<aurora::PreferenceEntry> checkedEntries(const Json& body) {
   }
   return entries;
 }
-
-}  // namespace
 
 SettingsApi::SettingsApi(std::filesystem::path file, std::function<void()> changed, const HeldValues& held)
     : file_(std::move(file)), changed_(std::move(changed)), held_(held) {}
@@ -129,7 +129,7 @@ ApiResult SettingsApi::write(std::string_view body, std::uint64_t version) {
   if (parsed.is_discarded()) return refused(400, "the body is not JSON");
   std::vector<aurora::PreferenceEntry> entries;
   try {
-    entries = checkedEntries(parsed);
+    entries = checkedSettings(parsed);
   } catch (const prefs::RefusedValue& why) {
     return refused(400, why.what());
   }
@@ -145,6 +145,30 @@ ApiResult SettingsApi::write(std::string_view body, std::uint64_t version) {
   }
   if (!entries.empty()) changed_();
   return read(version);
+}
+
+ApiResult SettingsApi::preview(const Json& settings) const {
+  try {
+    checkedSettings(settings);
+  } catch (const prefs::RefusedValue& why) {
+    return refused(400, why.what());
+  }
+  std::shared_ptr<const NSDictionary> dictionary;
+  {
+    const aurora::MutexLock lock(mutex_);
+    try {
+      dictionary = aurora::PreferencesFile(file_).contents();
+    } catch (const aurora::PreferencesError&) {
+      // Unreadable: every value would change, as a write would replace it all.
+    }
+  }
+  Json changes = Json::array();
+  for (const auto& [key, value] : settings.items()) {
+    const PropertyListValue* now = dictionary ? dictionary->objectForKey(key) : nullptr;
+    Json current = now ? fileValue(*now) : Json(nullptr);
+    if (current != value) changes.push_back(Json{{"key", key}, {"current", std::move(current)}, {"new", value}});
+  }
+  return {200, Json{{"changes", changes}, {"settings", settings}}};
 }
 
 ApiResult SettingsApi::remove() {

@@ -19,10 +19,12 @@
 #include <filesystem>
 #include <functional>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "HeldValues.h"
+#include "aurora/PreferencesFile.h"
 #include "aurora/ThreadSafety.h"
 
 namespace studio {
@@ -31,6 +33,11 @@ struct ApiResult {
   int status;
   nlohmann::json body;  // on failure {"error": "..."}
 };
+
+// `body`'s keys and values as the entries write() would write: every key one
+// AuroraRibbon reads, each value of its type and, for a number, inside its
+// slider's range. Throws prefs::RefusedValue naming the first that is not.
+std::vector<aurora::PreferenceEntry> checkedSettings(const nlohmann::json& body);
 
 class SettingsApi {
  public:
@@ -41,6 +48,10 @@ class SettingsApi {
   ApiResult read(std::uint64_t version) const;
   // `body`: a JSON object of keys and values.
   ApiResult write(std::string_view body, std::uint64_t version);
+  // What writing `settings` (checked as write checks them) would change,
+  // without writing: {"changes": [{"key", "current", "new"}], "settings"};
+  // `current` is null for a key the file does not hold.
+  ApiResult preview(const nlohmann::json& settings) const;
   ApiResult remove();
 
  private:

@@ -61,6 +61,7 @@ int runStudio(const StudioOptions& options, std::ostream& out, std::ostream& err
   CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), &counters, &settingsChanged,
                                   settings::kSettingsChangedNotification, nullptr, CFNotificationSuspensionBehaviorCoalesce);
   SettingsApi api(aurora::hostPath(settings::kPreferencesPath), &settings::postSettingsChanged, held);
+  FilesApi files(aurora::hostPath(settings::kPreferencesPath), api, options.looks);
 
   const auto remakePills = [&scene] {
     scene.removeAllPills();
@@ -98,7 +99,7 @@ int runStudio(const StudioOptions& options, std::ostream& out, std::ostream& err
   host.wantFrame = [&] { dispatch_async(dispatch_get_main_queue(), [&preview] { preview.wanted(); }); };
   host.time = [&] { return timeReport.now(); };
   host.changeTime = [&](const TimeChange& change) { dispatch_async(dispatch_get_main_queue(), [&timeline, change] { timeline.apply(change); }); };
-  StudioServer server(std::move(host), api, frames, events);
+  StudioServer server(std::move(host), api, files, frames, events);
   const std::uint16_t port = server.bind(options.bind, options.port);
   const RequestGuard guard(options.bind, port, freshToken());
   server.routeBehind(guard);

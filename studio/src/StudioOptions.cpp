@@ -1,5 +1,7 @@
 #include "StudioOptions.h"
 
+#include <cstdlib>
+
 #include <CLI/CLI.hpp>
 
 #ifndef AURORA_DEMO_ROOT
@@ -23,6 +25,14 @@ use, a missing device root or another failure.)";
 
 }  // namespace
 
+std::optional<std::filesystem::path> defaultLooksFolder() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  if (data && std::filesystem::path(data).is_absolute()) return std::filesystem::path(data) / "auroraribbon" / "looks";
+  const char* home = std::getenv("HOME");
+  if (home && *home) return std::filesystem::path(home) / ".local" / "share" / "auroraribbon" / "looks";
+  return std::nullopt;
+}
+
 std::variant<StudioOptions, int> parseStudioCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
   CLI::App app{"Serves AuroraRibbon's settings as a local web page, with the home-indicator pills live beside them.",
                "auroraribbon-studio"};
@@ -32,6 +42,7 @@ std::variant<StudioOptions, int> parseStudioCommandLine(int argc, const char* co
   StudioOptions options;
   std::string clock = "real";
   std::string view = "full";
+  std::string looks;
   app.add_option("--root", root, "The simulated device root (default: the demo root the build prepares)")
       ->type_name("DIR")
       ->capture_default_str();
@@ -51,6 +62,9 @@ std::variant<StudioOptions, int> parseStudioCommandLine(int argc, const char* co
       ->type_name("VIEW")
       ->capture_default_str()
       ->check(CLI::IsMember({"pills", "full"}));
+  app.add_option("--looks", looks, "The folder the looks are kept in (default: $XDG_DATA_HOME/auroraribbon/looks, else "
+                                   "~/.local/share/auroraribbon/looks); made at the first save")
+      ->type_name("DIR");
 
   try {
     app.parse(argc, argv);
@@ -60,7 +74,16 @@ std::variant<StudioOptions, int> parseStudioCommandLine(int argc, const char* co
     err << "auroraribbon-studio: " << error.what() << "\n\n" << app.help();
     return 1;
   }
+  if (looks.empty()) {
+    const auto folder = defaultLooksFolder();
+    if (!folder) {
+      err << "auroraribbon-studio: neither XDG_DATA_HOME nor HOME is set: give the looks' folder with --looks DIR\n";
+      return 1;
+    }
+    looks = folder->string();
+  }
   options.root = root;
+  options.looks = looks;
   options.view = *picture::viewKindNamed(view);
   return options;
 }

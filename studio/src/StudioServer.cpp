@@ -69,8 +69,8 @@ std::size_t mostConnectionsForThisProcess() {
 class Connection;
 
 struct StudioServer::State {
-  State(HostRequests host, SettingsApi& api, FrameHub& frames, EventHub& events, ServerLimits limits)
-      : host(std::move(host)), api(api), frames(frames), events(events), limits(limits) {}
+  State(HostRequests host, SettingsApi& api, FilesApi& files, FrameHub& frames, EventHub& events, ServerLimits limits)
+      : host(std::move(host)), api(api), files(files), frames(frames), events(events), limits(limits) {}
 
   awaitable<void> accept();
   bool closeOldestIdle();
@@ -78,6 +78,7 @@ struct StudioServer::State {
 
   HostRequests host;
   SettingsApi& api;
+  FilesApi& files;
   FrameHub& frames;
   EventHub& events;
   const ServerLimits limits;
@@ -352,8 +353,8 @@ void StudioServer::State::wake() {
   for (Connection* connection : waiting) connection->wake();
 }
 
-StudioServer::StudioServer(HostRequests host, SettingsApi& api, FrameHub& frames, EventHub& events, ServerLimits limits)
-    : state_(std::make_unique<State>(std::move(host), api, frames, events, limits)) {
+StudioServer::StudioServer(HostRequests host, SettingsApi& api, FilesApi& files, FrameHub& frames, EventHub& events, ServerLimits limits)
+    : state_(std::make_unique<State>(std::move(host), api, files, frames, events, limits)) {
   for (Hub* hub : std::initializer_list<Hub*>{&frames, &events}) {
     hub->listen([state = state_.get()] { asio::post(state->io, [state] { state->wake(); }); });
   }
@@ -383,7 +384,7 @@ std::uint16_t StudioServer::bind(const std::string& address, std::uint16_t port)
 }
 
 void StudioServer::routeBehind(RequestGuard guard) {
-  state_->routes.emplace(state_->host, state_->api, state_->frames, state_->events, std::move(guard));
+  state_->routes.emplace(state_->host, state_->api, state_->files, state_->frames, state_->events, std::move(guard));
 }
 
 void StudioServer::serve() {

@@ -19,13 +19,13 @@
 // the main queue), and it reads only what the main thread published in the
 // hubs, which tell it of news by posting a wake-up to its thread.
 //
-//   StudioServer server(host, api, frames, events);
+//   StudioServer server(host, api, files, frames, events);
 //   const std::uint16_t port = server.bind("127.0.0.1", 8765);   // throws when it cannot
 //   server.routeBehind(RequestGuard("127.0.0.1", port, freshToken()));
 //   std::thread serving([&] { server.serve(); });
 //   ... server.stop(); serving.join();
 //
-// The server does not own the API or the hubs, which must outlive it. bind,
+// The server does not own the APIs or the hubs, which must outlive it. bind,
 // guard and stop on the main thread; serve on a thread of its own.
 #pragma once
 
@@ -61,7 +61,7 @@ struct ServerLimits {
 
 class StudioServer {
  public:
-  StudioServer(HostRequests host, SettingsApi& api, FrameHub& frames, EventHub& events, ServerLimits limits = {});
+  StudioServer(HostRequests host, SettingsApi& api, FilesApi& files, FrameHub& frames, EventHub& events, ServerLimits limits = {});
   ~StudioServer();
   StudioServer(const StudioServer&) = delete;
   StudioServer& operator=(const StudioServer&) = delete;

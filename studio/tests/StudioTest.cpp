@@ -358,7 +358,7 @@ class StudioServerTest : public SettingsApiTest {
       if (respringFails_) throw std::runtime_error("no scene to respring");
       return 1;
     };
-    server_.emplace(HostRequests{[] { return 0; }, respring, [] {}, [] { return TimeState{}; }, [](const TimeChange&) {}}, api_, frames_, events_, limits);
+    server_.emplace(HostRequests{[] { return 0; }, respring, [] {}, [] { return TimeState{}; }, [](const TimeChange&) {}}, api_, files_, frames_, events_, limits);
     port_ = server_->bind("127.0.0.1", 0);
     server_->routeBehind(RequestGuard("127.0.0.1", port_, "token"));
     serving_ = std::thread([this] { server_->serve(); });
@@ -401,6 +401,7 @@ class StudioServerTest : public SettingsApiTest {
     return false;
   }
 
+  FilesApi files_{aurora::hostPath(kFile), api_, root_.path() / "looks"};
   FrameHub frames_;
   EventHub events_;
   std::optional<StudioServer> server_;

@@ -373,6 +373,139 @@ def record_downloads_a_gif(page, temp):
     if head != b"GIF89a" or progress.get_attribute("value") != progress.get_attribute("max"):
         raise Failure(f"{gifs[0]} begins {head!r}; progress {progress.get_attribute('value')} of {progress.get_attribute('max')}")
     print(f"PASS 10 record: the page downloaded {gifs[0]}, a GIF, with its progress full")
+def looks_folder(temp):
+    return os.path.join(temp, "data", "auroraribbon", "looks")
+
+
+def studio_get(page, path):
+    """A GET as the page's own download link makes it: (headers, bytes)."""
+    with urllib.request.urlopen(page.driver.current_url.split("#")[0] + path.lstrip("/"), timeout=10) as answer:
+        return answer.headers, answer.read()
+
+
+def sim_png(sim, root, png):
+    subprocess.run([sim, "--root", root, "--png", png, "--at", "2.5"], check=True, timeout=60,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    with open(png, "rb") as handle:
+        return handle.read()
+
+
+def download_road(page, root, demo_root, sim, temp):
+    prefs_path = os.path.join(root, PREFS_FILE)
+    # Coloured pills, so that another file would draw other ones.
+    page.control("enabled").click()
+    Select(page.control("style")).select_by_value("Fade")
+    wait_for("file holding a Fade, switched on", lambda: read_prefs(prefs_path),
+             lambda d: d is not None and d.get("enabled") is True and d.get("style") == "Fade")
+    link = page.driver.find_element(By.ID, "download")
+    wait_for("the device path on the page", lambda: page.driver.find_element(By.ID, "device-path").text,
+             lambda text: text == "/" + PREFS_FILE)
+    headers, body = studio_get(page, link.get_attribute("href").split("/", 3)[3])
+    name = os.path.basename(PREFS_FILE)
+    if not body.startswith(b"bplist00") or headers["Content-Disposition"] != f'attachment; filename="{name}"':
+        raise Failure(f"download: {headers['Content-Disposition']!r}, starting {body[:8]!r}")
+    if plistlib.loads(body) != read_prefs(prefs_path):
+        raise Failure("the downloaded file holds another dictionary than the studio's")
+    _, xml = studio_get(page, page.driver.find_element(By.ID, "download-xml").get_attribute("href").split("/", 3)[3])
+    if not xml.startswith(b"<?xml") or plistlib.loads(xml) != plistlib.loads(body):
+        raise Failure("the XML download differs from the binary one")
+    # The same pills on another device root holding the download as on a copy of the studio's.
+    other, same = os.path.join(temp, "other-root"), os.path.join(temp, "same-root")
+    shutil.copytree(demo_root, other, symlinks=True, ignore=sockets_in)
+    shutil.copytree(root, same, symlinks=True, ignore=sockets_in)
+    demo_png = sim_png(sim, other, os.path.join(temp, "demo.png"))
+    with open(os.path.join(other, PREFS_FILE), "wb") as handle:
+        handle.write(body)
+    same_png = sim_png(sim, same, os.path.join(temp, "same.png"))
+    if sim_png(sim, other, os.path.join(temp, "other.png")) != same_png:
+        raise Failure("auroraribbon-sim draws other pills from the downloaded file than from the studio's")
+    if demo_png == same_png:
+        raise Failure("the demo root's own file draws the same pills: the comparison tells nothing")
+    print(f"PASS 11 download: {len(body)} bytes of binary plist named {name}, the studio's dictionary (XML too); "
+          "auroraribbon-sim draws the same PNG at 2.5 s from it in another root")
+
+
+def bad_file_road(page, prefs_path, temp):
+    bad = os.path.join(temp, "bad.plist")
+    with open(bad, "wb") as handle:
+        plistlib.dump(["Fade"], handle)
+    with open(prefs_path, "rb") as handle:
+        before = handle.read()
+    page.driver.find_element(By.ID, "phone-file-input").send_keys(bad)
+    said, _ = wait_for("the bad file refused", lambda: page.driver.find_element(By.ID, "files-message").text,
+                       lambda text: "refused" in text)
+    with open(prefs_path, "rb") as handle:
+        if handle.read() != before:
+            raise Failure("a refused file changed the preferences file")
+    if page.driver.find_element(By.ID, "proposal").is_displayed():
+        raise Failure("a refused file was offered")
+    print(f"PASS 12 a file with an array at its root: {said!r}; the preferences file unchanged")
+
+
+def look_items(page):
+    return [item.get_attribute("data-look") for item in page.driver.find_elements(By.CSS_SELECTOR, "#look-list li")]
+
+
+def looks_road(page, prefs_path, temp):
+    Select(page.control("style")).select_by_value("Spectrum")
+    wait_for("file holding Spectrum", lambda: read_prefs(prefs_path), lambda d: d is not None and d.get("style") == "Spectrum")
+    page.type_into("look-name", "Night sky")
+    wait_for("the look listed", lambda: look_items(page), lambda names: names == ["Night sky"])
+    if not os.path.isfile(os.path.join(looks_folder(temp), "Night sky.plist")):
+        raise Failure("the look is not in the test's own looks folder")
+    page.type_into("look-name", "../escape")
+    wait_for("a bad name refused", lambda: page.driver.find_element(By.ID, "files-message").text, lambda text: "name" in text)
+    Select(page.control("style")).select_by_value("Static")
+    wait_for("file holding Static", lambda: read_prefs(prefs_path), lambda d: d is not None and d.get("style") == "Static")
+    page.driver.find_element(By.CSS_SELECTOR, '#look-list li[data-look="Night sky"] button').click()  # Apply
+    wait_for("the look applied", lambda: read_prefs(prefs_path), lambda d: d is not None and d.get("style") == "Spectrum")
+    wait_for("the style control following", lambda: Select(page.control("style")).first_selected_option.get_attribute("value"),
+             lambda value: value == "Spectrum")
+    if os.listdir(looks_folder(temp)) != ["Night sky.plist"]:
+        raise Failure(f"the looks folder holds {os.listdir(looks_folder(temp))}")
+    print("PASS 13 a look saved as 'Night sky' (a file in the test's looks folder; '../escape' refused), applied after a change")
+
+
+def offered_look(page):
+    if not page.driver.find_element(By.ID, "proposal").is_displayed():
+        return None
+    return [row.text for row in page.driver.find_elements(By.CSS_SELECTOR, "#proposal tbody tr")]
+
+
+def link_road(page, prefs_path):
+    Select(page.control("style")).select_by_value("Breathing")
+    wait_for("file holding Breathing", lambda: read_prefs(prefs_path), lambda d: d is not None and d.get("style") == "Breathing")
+    link = page.driver.find_element(By.CSS_SELECTOR, '#look-list li[data-look="Night sky"] a').get_attribute("href")
+    page.driver.get(link)
+    rows, _ = wait_for("the linked look offered", lambda: offered_look(page), lambda rows: rows and any("style" in row for row in rows))
+    if read_prefs(prefs_path).get("style") != "Breathing":
+        raise Failure("the linked look was written before it was confirmed")
+    page.driver.find_element(By.ID, "proposal-apply").click()
+    wait_for("the linked look applied", lambda: read_prefs(prefs_path), lambda d: d is not None and d.get("style") == "Spectrum")
+    page.driver.get(link.split("#")[0] + "#look=!!not-a-look")
+    said, _ = wait_for("a bad link refused", lambda: page.driver.find_element(By.ID, "files-message").text, lambda text: "refused" in text)
+    print(f"PASS 14 the look's link, opened after a change, offers {len(rows)} changes and writes them on Apply; a bad link: {said!r}")
+    return link
+
+
+def fresh_studio_road(binary, demo_root, link, temp, log):
+    """Looks survive a restart: a new studio on another root lists the look, and its link offers it there."""
+    root = os.path.join(temp, "fresh-root")
+    shutil.copytree(demo_root, root, symlinks=True, ignore=sockets_in)
+    studio = Studio(binary, root, log)
+    page = None
+    try:
+        page = Page(studio.url + "#look=" + link.split("#look=")[1])
+        rows, _ = wait_for("the look offered on a fresh studio", lambda: offered_look(page), lambda rows: rows and any("style" in row for row in rows))
+        wait_for("the look listed on a fresh studio", lambda: look_items(page), lambda names: names == ["Night sky"])
+        prefs_path = os.path.join(root, PREFS_FILE)
+        page.driver.find_element(By.ID, "proposal-apply").click()
+        wait_for("the look applied on a fresh studio", lambda: read_prefs(prefs_path), lambda d: d is not None and d.get("style") == "Spectrum")
+        print(f"PASS 15 a fresh studio lists the look and its link offers {len(rows)} changes, written on Apply")
+    finally:
+        if page is not None:
+            page.quit()
+        studio.stop()
 
 
 def sockets_in(folder, names):
@@ -393,17 +526,24 @@ def main():
         root = os.path.join(temp, "root")
         shutil.copytree(args.demo_root, root, symlinks=True, ignore=sockets_in)
         log_path = os.path.join(temp, "studio.log")
+        os.environ["XDG_DATA_HOME"] = os.path.join(temp, "data")  # the studios' looks, in the test's own folder
         studio = page = None
         try:
             with open(log_path, "w") as log:
                 studio = Studio(args.studio, root, log)
                 page = Page(studio.url)
-                scenarios(page, os.path.join(root, PREFS_FILE), args.prefs, root)
+                prefs_path = os.path.join(root, PREFS_FILE)
+                scenarios(page, prefs_path, args.prefs, root)
                 time_pause_stops_frames(page, args.prefs, root, studio.process.pid)
                 time_step_is_one_picture(page)
                 time_scrub_matches_simulator(page, args.sim, root, temp)
                 cost_card_shows_every_style(page)
                 record_downloads_a_gif(page, temp)
+                download_road(page, root, args.demo_root, args.sim, temp)
+                bad_file_road(page, prefs_path, temp)
+                looks_road(page, prefs_path, temp)
+                link = link_road(page, prefs_path)
+                fresh_studio_road(args.studio, args.demo_root, link, temp, log)
                 if args.screenshot:
                     page.driver.save_screenshot(args.screenshot)
                 page.quit()

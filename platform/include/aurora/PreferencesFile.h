@@ -96,6 +96,10 @@ class PreferencesFile {
   // there is no file. Throws PreferencesError for what is not a regular file
   // or is larger than NSDictionary::kMaxFileSize.
   std::optional<std::string> bytes() const;
+  // The file written out in `format`, every key and value as it is; nothing
+  // when there is no file. Throws PreferencesError as contents() does, and for
+  // text from a binary file that XML cannot carry.
+  std::optional<std::string> bytesIn(PlistFormat format) const;
 
   // Writes these keys (in order: a later one wins), keeping every other key;
   // makes the file and its folders when missing.
