@@ -393,7 +393,8 @@ def sim_png(sim, root, png):
 def download_road(page, root, demo_root, sim, temp):
     prefs_path = os.path.join(root, PREFS_FILE)
     # Coloured pills, so that another file would draw other ones.
-    page.control("enabled").click()
+    if not page.control("enabled").is_selected():
+        page.control("enabled").click()
     Select(page.control("style")).select_by_value("Fade")
     wait_for("file holding a Fade, switched on", lambda: read_prefs(prefs_path),
              lambda d: d is not None and d.get("enabled") is True and d.get("style") == "Fade")
