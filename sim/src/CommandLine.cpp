@@ -4,7 +4,8 @@
 #include <fmt/format.h>
 
 #include "host/HostPillClasses.h"
-#include "host/Numbers.h"
+#include "aurora/StrictNumbers.h"
+#include "host/Seconds.h"
 #include "settings/Contract.h"
 #include "picture/GifFile.h"
 
@@ -51,12 +52,12 @@ std::string checkSeconds(const std::string& text) {
 std::string checkNotEmpty(const std::string& text) { return text.empty() ? "must not be empty" : std::string{}; }
 
 std::string checkFps(const std::string& text) {
-  const auto fps = host::parseInteger(text);
+  const auto fps = aurora::readInteger(text);
   return fps && *fps >= 1 && *fps <= kMostFps ? std::string{} : fmt::format("'{}' is not a whole number from 1 to {}", text, kMostFps);
 }
 
 std::string checkScale(const std::string& text) {
-  const auto scale = host::parseDecimalReal(text);
+  const auto scale = aurora::readReal(text);
   return scale && *scale > 0 && *scale <= kMostScale ? std::string{}
                                                      : fmt::format("'{}' is not a number above 0 and at most {}", text, kMostScale);
 }
@@ -178,8 +179,8 @@ std::variant<SimOptions, int> parseCommandLine(int argc, const char* const* argv
   if (png) options.png = *png;
   if (at) options.at = host::parseSeconds(*at);
   if (gif) options.gif = *gif;
-  if (fps) options.fps = static_cast<int>(*host::parseInteger(*fps));
-  if (scale) options.scale = *host::parseDecimalReal(*scale);
+  if (fps) options.fps = static_cast<int>(*aurora::readInteger(*fps));
+  if (scale) options.scale = *aurora::readReal(*scale);
   if (view) options.view = picture::viewKindNamed(*view);
   options.demo = demo;
   options.bundleIdentifier = std::move(bundleIdentifier);

@@ -52,10 +52,12 @@ TEST(CommandLine, DefaultsTypedSettingsAndClocks) {
   EXPECT_EQ(d.executableName, "SpringBoard");
   // --style first, then each --set in order, its value typed as it reads.
   EXPECT_EQ(options({"--style", "Fade", "--set", "homeBarOpacity=0.5", "--set", "style=Wave", "--set", "enabled=true", "--set", "waveDirection=r2l",
-                     "--set", "n=3", "--set", "e=", "--set", "a=b=c", "--set", "f=false", "--set", "c=#FF0000", "--set", "t=True", "--set", "x=nan"}).prefsEdits,
+                     "--set", "n=3", "--set", "e=", "--set", "a=b=c", "--set", "f=false", "--set", "c=#FF0000", "--set", "t=True", "--set", "x=nan",
+                     "--set", "big=1e999"}).prefsEdits,
             (std::vector<PrefEntry>{{"style", std::string("Fade")}, {"homeBarOpacity", 0.5}, {"style", std::string("Wave")}, {"enabled", true},
                                     {"waveDirection", std::string("r2l")}, {"n", std::int64_t{3}}, {"e", std::string()}, {"a", std::string("b=c")},
-                                    {"f", false}, {"c", std::string("#FF0000")}, {"t", std::string("True")}, {"x", std::string("nan")}}));
+                                    {"f", false}, {"c", std::string("#FF0000")}, {"t", std::string("True")}, {"x", std::string("nan")},
+                                    {"big", std::string("1e999")}}));
   EXPECT_EQ(options({"--virtual"}).clock, ClockKind::Virtual);
   EXPECT_EQ(options({"--png", "a.png", "--view", "full"}).view, ViewKind::Full);
   EXPECT_EQ(options({"--png", "a.png", "--at", "1.5", "--scale", "1.5"}).scale, 1.5);
