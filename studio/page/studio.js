@@ -30,14 +30,13 @@
     return element;
   }
 
-  // #RGB or #RRGGBB, then optionally :alpha, as the extension takes them.
-  function parseColour(text) {
-    const match = /^#([0-9a-f]{3}|[0-9a-f]{6})(?::(.+))?$/i.exec(text || '');
-    if (!match) return null;
-    let hex = match[1];
-    if (hex.length === 3) hex = hex.replace(/./g, (digit) => digit + digit);
-    const alpha = match[2] === undefined ? 1 : Number(match[2]);
-    return { hex: `#${hex.toLowerCase()}`, alpha: Number.isFinite(alpha) ? Math.min(1, Math.max(0, alpha)) : 1 };
+  // A colour the extension took ("#RGB" or "#RRGGBB", then maybe ":alpha"),
+  // split for the well and the alpha slider. The page judges no colour text
+  // itself: it splits only what the API says the extension reads or holds.
+  function colourParts(colour) {
+    const [digits, alpha = '1'] = colour.slice(1).split(':');
+    const hex = digits.length === 3 ? digits.replace(/./g, (digit) => digit + digit) : digits;
+    return { hex: `#${hex.toLowerCase()}`, alpha: Math.min(1, Math.max(0, Number(alpha))) };
   }
 
   const colourText = (hex, alpha) => (alpha >= 1 ? hex.toUpperCase() : `${hex.toUpperCase()}:${alpha}`);
@@ -116,8 +115,8 @@
         const [, well, alpha] = row.querySelectorAll('input');
         control.value = typeof entry.file === 'string' ? entry.file : '';
         control.placeholder = value || '';
-        const colour = parseColour(value);
-        if (colour) {
+        if (typeof value === 'string') {
+          const colour = colourParts(value);
           well.value = colour.hex;
           alpha.value = colour.alpha;
         }
@@ -163,13 +162,6 @@
           input.addEventListener('input', compose);
           input.addEventListener('change', () => send(key, text.value));
         }
-        text.addEventListener('input', () => {
-          const colour = parseColour(text.value.trim());
-          if (colour) {
-            well.value = colour.hex;
-            alpha.value = colour.alpha;
-          }
-        });
         text.addEventListener('change', () => send(key, text.value.trim()));
         return [text, well, alpha];
       }
