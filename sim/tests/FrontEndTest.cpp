@@ -79,11 +79,27 @@ TEST(CommandLine, RefusesBadCommandLinesWithStatus2AndUsage) {
 }
 
 TEST(TerminalColor, TheLiveViewNeedsATerminalThatSaysItHas24BitColor) {
-  for (const auto& [term, colorterm, tmux, allowed] : std::vector<std::tuple<const char*, const char*, const char*, bool>>{
-           {"xterm-256color", "truecolor", nullptr, true}, {"xterm-256color", "24bit", nullptr, true}, {"tmux-256color", nullptr, "/tmp/tmux-0/default,1,0", true},
-           {"xterm-direct", nullptr, nullptr, true}, {"konsole-truecolor", "", nullptr, true}, {"xterm-256color", nullptr, nullptr, false},
-           {"linux", "yes", nullptr, false}, {"screen", "", "", false}, {nullptr, "truecolor", nullptr, false}, {"", "truecolor", nullptr, false},
-           {"dumb", "truecolor", nullptr, false}}) {
+  // The environment (nullptr: unset) and whether the live view may run in it.
+  struct Terminal {
+    const char* term = nullptr;
+    const char* colorterm = nullptr;
+    const char* tmux = nullptr;
+    bool allowed = false;
+  };
+  const Terminal terminals[] = {
+      {.term = "xterm-256color", .colorterm = "truecolor", .allowed = true},
+      {.term = "xterm-256color", .colorterm = "24bit", .allowed = true},
+      {.term = "tmux-256color", .tmux = "/tmp/tmux-0/default,1,0", .allowed = true},
+      {.term = "xterm-direct", .allowed = true},
+      {.term = "konsole-truecolor", .colorterm = "", .allowed = true},
+      {.term = "xterm-256color"},
+      {.term = "linux", .colorterm = "yes"},
+      {.term = "screen", .colorterm = "", .tmux = ""},
+      {.colorterm = "truecolor"},
+      {.term = "", .colorterm = "truecolor"},
+      {.term = "dumb", .colorterm = "truecolor"},
+  };
+  for (const auto& [term, colorterm, tmux, allowed] : terminals) {
     const auto why = liveViewRefusal({term, colorterm, tmux});
     EXPECT_EQ(!why, allowed) << (term ? term : "(unset)") << " " << (colorterm ? colorterm : "");
     const bool dumb = !term || !*term || std::string(term) == "dumb";
