@@ -25,6 +25,8 @@ constexpr const char* kFooter = R"(Scenario scripts: one command per line, each 
   pill add NAME CLASS X Y W H | pill frame NAME X Y W H | pill layout NAME
   pill send NAME SELECTOR | pill addview NAME TAG | pill remove NAME
   runloop mode default|tracking | snapshot FILE.png | end
+A real VALUE is a decimal number ("0.5", "-2", "1e-3") within range, or nan,
+inf or -inf.
 
 What it shows: with standard output a terminal and no --png, --gif, --trace -
 or --clock virtual, the live view (real clock; q or Ctrl-C quits). It draws in
