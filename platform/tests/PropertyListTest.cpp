@@ -225,7 +225,7 @@ TEST(NSDictionaryHostileInput, MutatedFilesNeverHarmTheProcess) {
           case 1: bytes.erase(at, 1 + random() % 8); break;
           default: bytes.insert(at, 1, static_cast<char>(random())); break;
         }
-        if (bytes.empty()) bytes = "x";
+        if (bytes.empty()) bytes.push_back('x');
       }
       if (auto dict = NSDictionary::fromBytes(bytes)) (void)dict->stringValue("style");
     }
