@@ -48,7 +48,10 @@ inline std::vector<std::string> traceLines(const std::string& trace) {
   std::vector<std::string> lines;
   for (const auto& event : traceEvents(trace)) {
     std::string line;
-    for (const auto& value : event) line += (line.empty() ? "" : " ") + (value.is_string() ? value.get<std::string>() : value.dump());
+    for (const auto& value : event) {
+      if (!line.empty()) line += ' ';
+      line += value.is_string() ? value.get<std::string>() : value.dump();
+    }
     lines.push_back(line);
   }
   return lines;
