@@ -195,7 +195,11 @@ TEST_F(ProgramTest, EveryKindOfEventAndPropertyIsTracedInItsForm) {
     EXPECT_GE(e["t"].get<double>(), last) << line;
     last = e["t"].get<double>();
     std::string kind = e["ev"];
-    if (kind == "set") kind += " " + e["prop"].get<std::string>() + (e.contains("anim") ? " anim" : "");
+    if (kind == "set") {
+      kind += ' ';
+      kind += e["prop"].get<std::string>();
+      if (e.contains("anim")) kind += " anim";
+    }
     if (kind == "set layer.colors" && !first.contains(kind)) {
       EXPECT_EQ(e["value"].size(), 60u);
       line = std::regex_replace(line, std::regex(R"("value":\[.*\]\})"), R"("value":[...]})");
