@@ -3,7 +3,7 @@
 #include <fmt/format.h>
 
 #include "aurora/MainThread.h"
-#include "host/PrefsFile.h"
+#include "aurora/PreferencesFile.h"
 
 namespace hardening {
 

@@ -20,7 +20,7 @@
 #include "aurora/Clock.h"
 #include "host/HostPillClasses.h"
 #include "host/HostStart.h"
-#include "host/PrefsFile.h"
+#include "aurora/PreferencesFile.h"
 #include "host/Scene.h"
 
 namespace hardening {
@@ -36,11 +36,11 @@ class Host {
   Host(const std::filesystem::path& root, std::unique_ptr<aurora::Clock> clock);
 
   host::Scene& scene() { return start_.scene(); }
-  host::PrefsFile& prefs() { return prefs_; }
+  aurora::PreferencesFile& prefs() { return prefs_; }
 
  private:
   host::HostStart start_;
-  host::PrefsFile prefs_;
+  aurora::PreferencesFile prefs_;
 };
 
 }  // namespace hardening

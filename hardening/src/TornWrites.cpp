@@ -5,7 +5,7 @@
 #include "DeviceRootCopy.h"
 #include "Foundation/NSDictionary.h"
 #include "host/DeviceRoot.h"
-#include "host/PrefsFile.h"
+#include "aurora/PreferencesFile.h"
 
 namespace hardening {
 namespace {

@@ -1,8 +1,10 @@
 // A host with pill classes of its own loads the real AuroraRibbon.dylib from a device root through the device
 // loader: first the load sequence, each case in a fresh host (a forked child); then the pill hooks, in this process.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "CoreFoundation/CFNotificationCenter.h"
 #include "PlatformTestSupport.h"
@@ -30,15 +32,26 @@ void hostAnimateView(id, SEL) { ++hostAnimateViewCalls; }
 const SEL kLayoutSubviews = sel_registerName("layoutSubviews"), kAnimateView = sel_registerName("animateView");
 
 // Which pill classes the host has: plain views whose layoutSubviews counts itself.
-struct Host { const char* name; bool staticPill = true, lumaPill = true, lumaAnimatesItself = false; };
+struct Host {
+  const char* name = "";
+  bool staticPill = true;
+  bool lumaPill = true;
+  bool lumaAnimatesItself = false;
+};
 
 void registerHostPills(const Host& host) {
-  for (const char* name : {"MTStaticColorPillView", "MTLumaDodgePillView"}) {
-    const bool luma = name[2] == 'L';
-    if (!(luma ? host.lumaPill : host.staticPill)) continue;
-    Class cls = objc_registerClass(name, UIView::objcClass());
+  struct PillClass {
+    const char* name = "";
+    bool present = false;
+    bool animatesItself = false;
+  };
+  const PillClass classes[] = {{.name = "MTStaticColorPillView", .present = host.staticPill},
+                               {.name = "MTLumaDodgePillView", .present = host.lumaPill, .animatesItself = host.lumaAnimatesItself}};
+  for (const PillClass& pill : classes) {
+    if (!pill.present) continue;
+    Class cls = objc_registerClass(pill.name, UIView::objcClass());
     class_addMethod(cls, kLayoutSubviews, &hostLayoutSubviews, "v@:");
-    if (luma && host.lumaAnimatesItself) class_addMethod(cls, kAnimateView, &hostAnimateView, "v@:");
+    if (pill.animatesItself) class_addMethod(cls, kAnimateView, &hostAnimateView, "v@:");
   }
 }
 
@@ -67,14 +80,6 @@ std::shared_ptr<UIView> makePill(const char* className) { return UIView::make(ob
 UIView* colorViewOf(UIView& pill) { return pill.viewWithTag(115); }
 NSUInteger colorNum(UIView* colorView) { return objc_msgSend<NSUInteger>(colorView, sel_registerName("colorNum")); }
 
-// In the child a failed check prints and ends the process; the parent sees the exit status.
-// (__builtin_LINE, not std::source_location, which clang 14 cannot compile with libstdc++ 12.)
-void check(bool ok, int line = __builtin_LINE()) {
-  if (ok) return;
-  std::fprintf(stderr, "the check on line %d failed\n", line);
-  std::_Exit(1);
-}
-
 // Counts reads of the preferences file, and notes what the static pill class answered at the first.
 struct ReadWatcher : RecordingObserver {
   int reads = 0;
@@ -91,41 +96,62 @@ void loadIntoAFreshHost(const Host& host, const TempDeviceRoot& root) {
   registerHostPills(host);
   ReadWatcher watcher;
   installAndLoad(root);
-  check(watcher.reads == 1);  // while loading, before the hooks went in (below)
+  EXPECT_EQ(watcher.reads, 1);  // while loading, before the hooks went in (below)
   applyPreferences({{"enabled", true}});  // subscribed, whatever the host has
-  check(watcher.reads == 2);
+  EXPECT_EQ(watcher.reads, 2);
   if (host.staticPill) {
-    check(watcher.layoutSubviewsAtFirstRead == reinterpret_cast<IMP>(&hostLayoutSubviews) &&  // replaced after
-          !class_respondsToSelector(objc_getClass("MTStaticColorPillView"), kAnimateView));
+    EXPECT_EQ(watcher.layoutSubviewsAtFirstRead, reinterpret_cast<IMP>(&hostLayoutSubviews));  // replaced after
+    EXPECT_FALSE(class_respondsToSelector(objc_getClass("MTStaticColorPillView"), kAnimateView));
     // The string settings are built before the load-time functions, so their initial values
     // survive the load: "Wave" runs on a timer, and "l2r" turned the palette once (hues 360, 0).
     auto pill = makePill("MTStaticColorPillView");
     NSRunLoop::mainRunLoop().runFor(0s);  // its first pass, and the wave's first update
-    check(NSRunLoop::mainRunLoop().scheduledTimerCount() == 1);
+    EXPECT_EQ(NSRunLoop::mainRunLoop().scheduledTimerCount(), 1u);
+    ASSERT_NE(colorViewOf(*pill), nullptr);
     const auto band = objc_cast<CAGradientLayer>(colorViewOf(*pill)->layer())->colors();
-    check(band.size() == 60 && band[0]->components() == kRed && band[1]->components() == kRed);
+    ASSERT_EQ(band.size(), 60u);
+    EXPECT_EQ(band[0]->components(), kRed);
+    EXPECT_EQ(band[1]->components(), kRed);
   }
   if (host.lumaPill) {
     auto pill = makePill("MTLumaDodgePillView");
     const int passes = hostLayoutPasses;
     pill->layoutIfNeeded();
-    check(hostLayoutPasses == passes + 1 && colorViewOf(*pill) != nullptr && pill->clipsToBounds());
+    EXPECT_EQ(hostLayoutPasses, passes + 1);
+    ASSERT_NE(colorViewOf(*pill), nullptr);
+    EXPECT_TRUE(pill->clipsToBounds());
     objc_msgSend<void>(pill.get(), kAnimateView);  // answered: the host's own, where it has one
-    check(hostAnimateViewCalls == (host.lumaAnimatesItself ? 1 : 0) &&
-          colorNum(colorViewOf(*pill)) == (host.lumaAnimatesItself ? 0u : 1u));
+    EXPECT_EQ(hostAnimateViewCalls, host.lumaAnimatesItself ? 1 : 0);
+    EXPECT_EQ(colorNum(colorViewOf(*pill)), host.lumaAnimatesItself ? 0u : 1u);
   }
-  std::_Exit(0);
+}
+
+// In a forked child, where Google Test reports nothing: each failure goes to standard error, which the
+// parent's death test shows, and the exit status tells the parent whether there was any.
+[[noreturn]] void loadIntoAFreshHostAndExit(const Host& host, const TempDeviceRoot& root) {
+  ::testing::TestPartResultArray results;
+  {
+    const ::testing::ScopedFakeTestPartResultReporter intercept(&results);
+    loadIntoAFreshHost(host, root);
+  }
+  for (int i = 0; i < results.size(); ++i) {
+    const ::testing::TestPartResult& result = results.GetTestPartResult(i);
+    std::fprintf(stderr, "line %d: %s\n", result.line_number(), result.summary());
+  }
+  std::_Exit(results.size() == 0 ? 0 : 1);
 }
 
 // Defined first, so that even in one process these fork before the pill hooks' suite loads.
 TEST(LoadSequenceTest, EachHostReadsBeforeTheHooksGoInAndHooksThePillsItHas) {
-  const Host hosts[] = {{"both pills"}, {"no static pill", false}, {"neither pill", false, false},
-                        {"a luma pill that animates itself", true, true, true}};
+  const Host hosts[] = {{.name = "both pills"},
+                        {.name = "no static pill", .staticPill = false},
+                        {.name = "neither pill", .staticPill = false, .lumaPill = false},
+                        {.name = "a luma pill that animates itself", .lumaAnimatesItself = true}};
   for (const Host& host : hosts) {
     SCOPED_TRACE(host.name);
     TempDeviceRoot root;
     if (host.lumaPill) applyPreferences({{"enabled", true}});  // no file at all for the host without pills
-    EXPECT_EXIT(loadIntoAFreshHost(host, root), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(loadIntoAFreshHostAndExit(host, root), ::testing::ExitedWithCode(0), "");
   }
 }
 
@@ -143,7 +169,7 @@ class PillHooksTest : public VirtualLoopTest {
  protected:
   static void SetUpTestSuite() {
     static TempDeviceRoot root;  // for the rest of the run: the settings are read from it again and again
-    registerHostPills({"both pills"});
+    registerHostPills({.name = "both pills"});
     installAndLoad(root);
   }
   void SetUp() override {

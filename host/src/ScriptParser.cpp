@@ -4,6 +4,7 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <set>
 
@@ -11,7 +12,8 @@
 #include <fmt/ranges.h>
 
 #include "ScriptTokenizer.h"
-#include "host/Numbers.h"
+#include "aurora/StrictNumbers.h"
+#include "host/Seconds.h"
 
 namespace host {
 namespace {
@@ -52,12 +54,18 @@ class Args {
 
   std::int64_t integer(std::string_view what) {
     const std::string& token = next();
-    if (auto value = parseInteger(token)) return *value;
+    if (auto value = aurora::readInteger(token)) return *value;
     refuse(fmt::format("bad number '{}' for {}: not a decimal integer", token, what));
   }
+  // A decimal real, or a non-finite one by name: a script writes those into
+  // the preferences file on purpose, never by overflow.
   double real(std::string_view what) {
     const std::string& token = next();
-    if (auto value = parseReal(token)) return *value;
+    if (auto value = aurora::readReal(token)) return *value;
+    constexpr double kInfinity = std::numeric_limits<double>::infinity();
+    if (token == "inf") return kInfinity;
+    if (token == "-inf") return -kInfinity;
+    if (token == "nan") return std::numeric_limits<double>::quiet_NaN();
     refuse(fmt::format("bad number '{}' for {}", token, what));
   }
   double finite(std::string_view what) {
@@ -161,7 +169,7 @@ class Parser {
       std::string key = a.text("KEY");
       enum class Type { Bool, Int, Real, String };
       const Type type = a.oneOf<Type>("the type", {{"bool", Type::Bool}, {"int", Type::Int}, {"real", Type::Real}, {"string", Type::String}});
-      PrefValue value;
+      aurora::PreferenceValue value;
       switch (type) {
         case Type::Bool: value = a.oneOf<bool>("a bool", {{"true", true}, {"false", false}}); break;
         case Type::Int: value = a.integer("an int"); break;
@@ -189,7 +197,7 @@ class Parser {
     }
     if (what == "format") {
       Args a(args, "prefs format xml|binary");
-      const auto format = a.oneOf<PlistFormat>("the format", {{"xml", PlistFormat::Xml}, {"binary", PlistFormat::Binary}});
+      const auto format = a.oneOf<aurora::PlistFormat>("the format", {{"xml", aurora::PlistFormat::Xml}, {"binary", aurora::PlistFormat::Binary}});
       a.finish();
       return command::PrefsFormat{format};
     }

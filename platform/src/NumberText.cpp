@@ -24,10 +24,23 @@ std::size_t skipDigits(std::string_view text, std::size_t i) {
   return i;
 }
 
-// The length of the longest "[sign] digits [. digits] [e [sign] digits]"
-// prefix with at least one mantissa digit, or 0.
+std::size_t signLength(std::string_view text) { return (!text.empty() && (text[0] == '+' || text[0] == '-')) ? 1 : 0; }
+
+locale_t cLocale() {
+  static const locale_t locale = ::newlocale(LC_ALL_MASK, "C", locale_t{});
+  return locale;
+}
+
+}  // namespace
+
+std::size_t integerPrefixLength(std::string_view text) {
+  const std::size_t start = signLength(text);
+  const std::size_t end = skipDigits(text, start);
+  return end > start ? end : 0;
+}
+
 std::size_t decimalPrefixLength(std::string_view text) {
-  std::size_t i = (!text.empty() && (text[0] == '+' || text[0] == '-')) ? 1 : 0;
+  std::size_t i = signLength(text);
   const std::size_t integerStart = i;
   i = skipDigits(text, i);
   std::size_t mantissaDigits = i - integerStart;
@@ -47,16 +60,9 @@ std::size_t decimalPrefixLength(std::string_view text) {
   return i;
 }
 
-locale_t cLocale() {
-  static const locale_t locale = ::newlocale(LC_ALL_MASK, "C", locale_t{});
-  return locale;
-}
-
-}  // namespace
-
 bool flagFromText(std::string_view text) {
   text = skipSpace(text);
-  std::size_t i = (!text.empty() && (text[0] == '+' || text[0] == '-')) ? 1 : 0;
+  std::size_t i = signLength(text);
   while (i < text.size() && text[i] == '0') ++i;
   if (i == text.size()) return false;
   const char c = text[i];
@@ -76,7 +82,7 @@ double doubleFromText(std::string_view text) {
 std::int64_t integerFromText(std::string_view text) {
   text = skipSpace(text);
   const bool negative = !text.empty() && text[0] == '-';
-  std::size_t i = (!text.empty() && (text[0] == '+' || text[0] == '-')) ? 1 : 0;
+  std::size_t i = signLength(text);
   // Accumulated as a negative number, whose range is one larger.
   constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
   std::int64_t value = 0;

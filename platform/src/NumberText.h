@@ -9,6 +9,13 @@
 
 namespace aurora::number {
 
+// The grammar both the lenient readers here and the strict ones
+// (aurora/StrictNumbers.h) follow: the length of the longest prefix of the
+// form "[sign] digits" (integer) or "[sign] digits [. digits] [e [sign]
+// digits]" with at least one mantissa digit (decimal); 0 when there is none.
+std::size_t integerPrefixLength(std::string_view text);
+std::size_t decimalPrefixLength(std::string_view text);
+
 // NSString boolValue: white space, an optional sign and zeros skipped, then
 // Y, y, T, t or 1-9.
 bool flagFromText(std::string_view text);

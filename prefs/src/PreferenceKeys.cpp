@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "ValueText.h"
+#include "aurora/StrictNumbers.h"
 #include "libcolorpicker.h"
 
 namespace prefs {
@@ -78,10 +79,10 @@ aurora::PreferenceValue parseValue(const WriteItem& item) {
       if (auto flag = parseFlag(item.text)) return *flag;
       throw refuse("true, false, yes, no, 1 or 0");
     case ValueType::Int:
-      if (auto integer = parseInteger(item.text)) return *integer;
+      if (auto integer = aurora::readInteger(item.text)) return *integer;
       throw refuse("a decimal integer that fits in 64 bits");
     case ValueType::Float:
-      if (auto number = parseFiniteNumber(item.text)) return *number;
+      if (auto number = aurora::readReal(item.text)) return *number;
       throw refuse("a finite decimal number such as 0.5 or 1e-3");
     case ValueType::String: return item.text;
   }

@@ -9,7 +9,7 @@ namespace {
 
 // The dictionary of the most recent read, kept until the next one. Nothing
 // looks into it but refreshPrefs.
-constinit std::shared_ptr<const NSDictionary> settings;
+constinit std::shared_ptr<const NSDictionary> lastRead;
 
 // A plain key assigns only when the dictionary holds a value readable as its type.
 template <class T, class Value>
@@ -18,29 +18,29 @@ void assign(T& setting, const std::optional<Value>& value) {
 }
 
 void readPlain(const FlagKey& key, bool& setting) {
-  if (settings) assign(setting, settings->boolValue(key.name));
+  if (lastRead) assign(setting, lastRead->boolValue(key.name));
 }
 
 void readPlain(const TextKey& key, std::string& setting) {
-  if (settings) assign(setting, settings->stringValue(key.name));
+  if (lastRead) assign(setting, lastRead->stringValue(key.name));
 }
 
 // Numbers are read as 32-bit floats and widened: 0.1 is held as 0.10000000149011612.
 void readPlain(const NumberKey& key, CGFloat& setting) {
-  if (settings) assign(setting, settings->floatValue(key.name));
+  if (lastRead) assign(setting, lastRead->floatValue(key.name));
 }
 
 // A colour key always assigns: the file's colour string, or the fallback.
 UIColorRef readColor(const ColorKey& key) {
-  std::optional<std::string> text = settings ? settings->stringValue(key.name) : std::nullopt;
+  std::optional<std::string> text = lastRead ? lastRead->stringValue(key.name) : std::nullopt;
   return LCPParseColorString(text ? *text : key.fallback, key.fallback);
 }
 
 }  // namespace
 
 void refreshPrefs() {
-  settings.reset();
-  settings = NSDictionary::dictionaryWithContentsOfFile(kPreferencesPath);
+  lastRead.reset();
+  lastRead = NSDictionary::dictionaryWithContentsOfFile(kPreferencesPath);
 
   readPlain(key::enabled, enabled);
   readPlain(key::style, style);

@@ -4,8 +4,9 @@
 #include <fmt/format.h>
 
 #include "host/HostPillClasses.h"
+#include "aurora/StrictNumbers.h"
 #include "host/HostStart.h"
-#include "host/Numbers.h"
+#include "host/Seconds.h"
 #include "settings/Contract.h"
 #include "picture/GifFile.h"
 
@@ -25,6 +26,8 @@ constexpr const char* kFooter = R"(Scenario scripts: one command per line, each 
   pill add NAME CLASS X Y W H | pill frame NAME X Y W H | pill layout NAME
   pill send NAME SELECTOR | pill addview NAME TAG | pill remove NAME
   runloop mode default|tracking | snapshot FILE.png | end
+A real VALUE is a decimal number ("0.5", "-2", "1e-3") within range, or nan,
+inf or -inf.
 
 What it shows: with standard output a terminal and no --png, --gif, --trace -
 or --clock virtual, the live view (real clock; q or Ctrl-C quits). It draws in
@@ -52,12 +55,12 @@ std::string checkSeconds(const std::string& text) {
 std::string checkNotEmpty(const std::string& text) { return text.empty() ? "must not be empty" : std::string{}; }
 
 std::string checkFps(const std::string& text) {
-  const auto fps = host::parseInteger(text);
+  const auto fps = aurora::readInteger(text);
   return fps && *fps >= 1 && *fps <= kMostFps ? std::string{} : fmt::format("'{}' is not a whole number from 1 to {}", text, kMostFps);
 }
 
 std::string checkScale(const std::string& text) {
-  const auto scale = host::parseDecimalReal(text);
+  const auto scale = aurora::readReal(text);
   return scale && *scale > 0 && *scale <= kMostScale ? std::string{}
                                                      : fmt::format("'{}' is not a number above 0 and at most {}", text, kMostScale);
 }
@@ -177,7 +180,7 @@ std::variant<SimOptions, int> parseCommandLine(int argc, const char* const* argv
   if (style) options.prefsEdits.push_back({settings::key::style.name, *style});
   for (const std::string& setting : settings) {
     const std::size_t equals = setting.find('=');
-    options.prefsEdits.push_back({setting.substr(0, equals), host::inferPrefValue(setting.substr(equals + 1))});
+    options.prefsEdits.push_back({setting.substr(0, equals), host::inferPreferenceValue(setting.substr(equals + 1))});
   }
   options.withoutClasses = std::move(withoutClasses);
   if (script) options.script = *script;
@@ -189,8 +192,8 @@ std::variant<SimOptions, int> parseCommandLine(int argc, const char* const* argv
   if (png) options.png = *png;
   if (at) options.at = host::parseSeconds(*at);
   if (gif) options.gif = *gif;
-  if (fps) options.fps = static_cast<int>(*host::parseInteger(*fps));
-  if (scale) options.scale = *host::parseDecimalReal(*scale);
+  if (fps) options.fps = static_cast<int>(*aurora::readInteger(*fps));
+  if (scale) options.scale = *aurora::readReal(*scale);
   if (view) options.view = picture::viewKindNamed(*view);
   options.demo = demo;
   options.bundleIdentifier = std::move(bundleIdentifier);

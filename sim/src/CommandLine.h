@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "aurora/Time.h"
-#include "host/PrefValue.h"
+#include "host/InferredValue.h"
 #include "picture/PictureLook.h"
 
 namespace sim {
@@ -35,7 +35,7 @@ inline constexpr int kDefaultFps = 25;
 struct SimOptions {
   std::filesystem::path root;
   // --style, then each --set in order (a later one wins).
-  std::vector<host::PrefEntry> prefsEdits;
+  std::vector<aurora::PreferenceEntry> prefsEdits;
   std::vector<std::string> withoutClasses;
   std::optional<std::filesystem::path> script;
   std::optional<ClockKind> clock;               // as given; see Simulator for the default

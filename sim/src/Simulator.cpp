@@ -18,7 +18,7 @@
 #include "host/CostCounter.h"
 #include "host/HostPillClasses.h"
 #include "host/HostStart.h"
-#include "host/PrefsFile.h"
+#include "aurora/PreferencesFile.h"
 #include "host/ScenarioRunner.h"
 #include "host/Scene.h"
 #include "host/ScriptParser.h"
@@ -144,7 +144,7 @@ int runSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   std::optional<TraceOutput> traceOutput;
   if (options.trace) traceOutput.emplace(*options.trace);
 
-  host::PrefsFile prefs(aurora::hostPath(settings::kPreferencesPath));
+  aurora::PreferencesFile prefs(aurora::hostPath(settings::kPreferencesPath));
   if (!options.prefsEdits.empty()) prefs.set(options.prefsEdits);
 
   host::Scene& scene = host.scene();  // the window, made before tracing starts: untraced

@@ -12,7 +12,7 @@ constexpr double kTwoColorStepSeconds = 1.5;
 
 }  // namespace
 
-Tour::Tour(host::Scene& scene, host::PrefsFile& prefs) : scene_(scene), prefs_(prefs), originalPrefs_(prefs.bytes()) {}
+Tour::Tour(host::Scene& scene, aurora::PreferencesFile& prefs) : scene_(scene), prefs_(prefs), originalPrefs_(prefs.bytes()) {}
 
 Tour::~Tour() {
   try {

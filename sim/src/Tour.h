@@ -27,7 +27,7 @@
 #include <string_view>
 
 #include "aurora/Time.h"
-#include "host/PrefsFile.h"
+#include "aurora/PreferencesFile.h"
 #include "host/Scene.h"
 #include "settings/Contract.h"
 
@@ -39,7 +39,7 @@ class Tour {
   static constexpr aurora::Nanoseconds kSegment{4'000'000'000};
   static constexpr aurora::Nanoseconds kLength = kSegment * static_cast<long>(kStyles.size());
 
-  Tour(host::Scene& scene, host::PrefsFile& prefs);
+  Tour(host::Scene& scene, aurora::PreferencesFile& prefs);
   ~Tour();
   Tour(const Tour&) = delete;
   Tour& operator=(const Tour&) = delete;
@@ -53,7 +53,7 @@ class Tour {
   void show(std::size_t round);
 
   host::Scene& scene_;
-  host::PrefsFile& prefs_;
+  aurora::PreferencesFile& prefs_;
   std::optional<std::string> originalPrefs_;  // nothing: there was no file
   std::optional<std::size_t> segment_;
   aurora::Nanoseconds startedAt_{};

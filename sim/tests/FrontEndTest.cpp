@@ -24,8 +24,8 @@ using namespace std::chrono_literals;
 // The simulator's tests run the host and read its pictures back.
 namespace test = host::test;
 using host::HostTest;
-using host::PrefEntry;
-using host::PrefsFile;
+using aurora::PreferenceEntry;
+using aurora::PreferencesFile;
 using host::SceneWatcher;
 using picture::Image;
 using picture::Rgb;
@@ -52,10 +52,12 @@ TEST(CommandLine, DefaultsTypedSettingsAndClocks) {
   EXPECT_EQ(d.executableName, "SpringBoard");
   // --style first, then each --set in order, its value typed as it reads.
   EXPECT_EQ(options({"--style", "Fade", "--set", "homeBarOpacity=0.5", "--set", "style=Wave", "--set", "enabled=true", "--set", "waveDirection=r2l",
-                     "--set", "n=3", "--set", "e=", "--set", "a=b=c", "--set", "f=false", "--set", "c=#FF0000", "--set", "t=True", "--set", "x=nan"}).prefsEdits,
-            (std::vector<PrefEntry>{{"style", std::string("Fade")}, {"homeBarOpacity", 0.5}, {"style", std::string("Wave")}, {"enabled", true},
+                     "--set", "n=3", "--set", "e=", "--set", "a=b=c", "--set", "f=false", "--set", "c=#FF0000", "--set", "t=True", "--set", "x=nan",
+                     "--set", "big=1e999"}).prefsEdits,
+            (std::vector<aurora::PreferenceEntry>{{"style", std::string("Fade")}, {"homeBarOpacity", 0.5}, {"style", std::string("Wave")}, {"enabled", true},
                                     {"waveDirection", std::string("r2l")}, {"n", std::int64_t{3}}, {"e", std::string()}, {"a", std::string("b=c")},
-                                    {"f", false}, {"c", std::string("#FF0000")}, {"t", std::string("True")}, {"x", std::string("nan")}}));
+                                    {"f", false}, {"c", std::string("#FF0000")}, {"t", std::string("True")}, {"x", std::string("nan")},
+                                    {"big", std::string("1e999")}}));
   EXPECT_EQ(options({"--virtual"}).clock, ClockKind::Virtual);
   EXPECT_EQ(options({"--png", "a.png", "--view", "full"}).view, ViewKind::Full);
   EXPECT_EQ(options({"--png", "a.png", "--at", "1.5", "--scale", "1.5"}).scale, 1.5);
@@ -77,11 +79,27 @@ TEST(CommandLine, RefusesBadCommandLinesWithStatus2AndUsage) {
 }
 
 TEST(TerminalColor, TheLiveViewNeedsATerminalThatSaysItHas24BitColor) {
-  for (const auto& [term, colorterm, tmux, allowed] : std::vector<std::tuple<const char*, const char*, const char*, bool>>{
-           {"xterm-256color", "truecolor", nullptr, true}, {"xterm-256color", "24bit", nullptr, true}, {"tmux-256color", nullptr, "/tmp/tmux-0/default,1,0", true},
-           {"xterm-direct", nullptr, nullptr, true}, {"konsole-truecolor", "", nullptr, true}, {"xterm-256color", nullptr, nullptr, false},
-           {"linux", "yes", nullptr, false}, {"screen", "", "", false}, {nullptr, "truecolor", nullptr, false}, {"", "truecolor", nullptr, false},
-           {"dumb", "truecolor", nullptr, false}}) {
+  // The environment (nullptr: unset) and whether the live view may run in it.
+  struct Terminal {
+    const char* term = nullptr;
+    const char* colorterm = nullptr;
+    const char* tmux = nullptr;
+    bool allowed = false;
+  };
+  const Terminal terminals[] = {
+      {.term = "xterm-256color", .colorterm = "truecolor", .allowed = true},
+      {.term = "xterm-256color", .colorterm = "24bit", .allowed = true},
+      {.term = "tmux-256color", .tmux = "/tmp/tmux-0/default,1,0", .allowed = true},
+      {.term = "xterm-direct", .allowed = true},
+      {.term = "konsole-truecolor", .colorterm = "", .allowed = true},
+      {.term = "xterm-256color"},
+      {.term = "linux", .colorterm = "yes"},
+      {.term = "screen", .colorterm = "", .tmux = ""},
+      {.colorterm = "truecolor"},
+      {.term = "", .colorterm = "truecolor"},
+      {.term = "dumb", .colorterm = "truecolor"},
+  };
+  for (const auto& [term, colorterm, tmux, allowed] : terminals) {
     const auto why = liveViewRefusal({term, colorterm, tmux});
     EXPECT_EQ(!why, allowed) << (term ? term : "(unset)") << " " << (colorterm ? colorterm : "");
     const bool dumb = !term || !*term || std::string(term) == "dumb";
@@ -96,7 +114,7 @@ TEST_F(HostTest, TheTourShowsEachStyleOnFreshPillsAndPutsThePreferencesBack) {
   aurora::TemporaryDirectory dir;
   const std::string original = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict/></plist>";
   const auto path = dir.write("prefs.plist", original);
-  PrefsFile prefs(path);
+  aurora::PreferencesFile prefs(path);
   const auto shown = [&](const Tour& tour) { return NSDictionary::fromFile(path)->stringValue("style").value_or("?") + " " + tour.caption(); };
   {
     Tour tour(scene_, prefs);

@@ -60,50 +60,86 @@ class ProgramTest : public ::testing::Test {
   aurora::TemporaryDirectory dir_;
 };
 
-TEST_F(ProgramTest, HelpAndEveryRefusalHaveTheirExitStatus) {
+TEST_F(ProgramTest, HelpIsPrintedWithStatus0) {
   const auto help = sim({"--help"});
-  EXPECT_TRUE(help.status == 0 && help.out.find("Usage: auroraribbon-sim") != std::string::npos) << help.out;
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("Usage: auroraribbon-sim"), std::string::npos) << help.out;
+}
+
+// A refused run: the arguments, the exit status, and standard error (the whole of it, or a part).
+struct Refusal {
+  Lines args{};
+  int status = 0;
+  std::string wholeError{};
+  std::string errorPart{};  // when given, standard error need only hold it
+};
+
+TEST_F(ProgramTest, EveryRefusalHasItsExitStatusAndWritesNothing) {
   dir_.write(kPrefs, "half a pli");
   dir_.write("bad.txt", "at 0 notify\n\nat 1 pill layout ghost\n");
   dir_.write("send.txt", "at 0 pill add p MTLumaDodgePillView 0 0 10 4\nat 1 pill send p frobnicate\n");
   dir_.write("shot.txt", "at 1 snapshot missing/shot.png\n");
   dir_.write("end.txt", "at 1 end\n");
-  // The arguments, the exit status, and the whole of standard error or (true) some of it.
-  for (const auto& [args, status, err, within] : std::vector<std::tuple<Lines, int, std::string, bool>>{
-           {{"--colour", "red"}, 2, "Usage: auroraribbon-sim", true},
-           {{"--root", "nowhere"}, 1, "auroraribbon-sim: the device root \"nowhere\" is not a directory\n", false},
-           {{"--root", "root", "--script", "bad.txt", "--set", "enabled=true", "--trace", "t.jsonl"}, 2, "bad.txt:3: the pill 'ghost' is used before it is added\n", false},
-           {{"--root", "root", "--script", "missing.txt"}, 2, "missing.txt: cannot read the script\n", false},
-           {{"--root", "root", "--script", "root"}, 2, "root: cannot read the script\n", false},
-           {{"--root", "root", "--style", "Fade"}, 1, "is not a preferences dictionary the device could read; leaving it untouched", true},
-           {{"--root", "root", "--png", "a.png", "--at", "3", "--duration", "2"}, 2,
-            "auroraribbon-sim: --at 3 s is after the end of the run at 2 s (give a longer --duration)\n", false},
-           {{"--root", "root", "--png", "a.png", "--at", "11"}, 2, "auroraribbon-sim: --at 11 s is after the end of the run at 10 s", true},
-           {{"--root", "root", "--script", "send.txt", "--gif", "g.gif"}, 1,
-            "auroraribbon-sim: send.txt:2: -[MTLumaDodgePillView frobnicate]: unrecognized selector sent to instance\n", false},
-           {{"--root", "root", "--script", "shot.txt", "--scale", "1"}, 1, "shot.txt:1: cannot write the PNG \"missing/shot.png\"", true},
-           {{"--root", "root", "--png", "missing/a.png", "--duration", "0", "--scale", "1"}, 1, "cannot write the PNG \"missing/a.png\"", true},
-           {{"--root", "root", "--gif", "missing/a.gif", "--duration", "0"}, 1, "cannot write the GIF \"missing/a.gif\": No such file or directory", true},
-           {{"--root", "root", "--script", "end.txt", "--png", "late.png", "--at", "1.5", "--duration", "2"}, 1,
-            "auroraribbon-sim: the run ended at 1 s, before the picture for \"late.png\" at 1.5 s\n", false}}) {
-    const auto result = sim(args);
-    EXPECT_EQ(result.status, status) << args.back() << ": " << result.err;
-    EXPECT_TRUE(within ? result.err.find(err) != std::string::npos : result.err == err) << result.err;
+  const Refusal refusals[] = {
+      {.args = {"--colour", "red"}, .status = 2, .errorPart = "Usage: auroraribbon-sim"},
+      {.args = {"--root", "nowhere"}, .status = 1, .wholeError = "auroraribbon-sim: the device root \"nowhere\" is not a directory\n"},
+      {.args = {"--root", "root", "--script", "bad.txt", "--set", "enabled=true", "--trace", "t.jsonl"}, .status = 2,
+        .wholeError = "bad.txt:3: the pill 'ghost' is used before it is added\n"},
+      {.args = {"--root", "root", "--script", "missing.txt"}, .status = 2, .wholeError = "missing.txt: cannot read the script\n"},
+      {.args = {"--root", "root", "--script", "root"}, .status = 2, .wholeError = "root: cannot read the script\n"},
+      {.args = {"--root", "root", "--style", "Fade"}, .status = 1,
+        .errorPart = "is not a preferences dictionary the device could read; leaving it untouched"},
+      {.args = {"--root", "root", "--png", "a.png", "--at", "3", "--duration", "2"}, .status = 2,
+        .wholeError = "auroraribbon-sim: --at 3 s is after the end of the run at 2 s (give a longer --duration)\n"},
+      {.args = {"--root", "root", "--png", "a.png", "--at", "11"}, .status = 2,
+        .errorPart = "auroraribbon-sim: --at 11 s is after the end of the run at 10 s"},
+      {.args = {"--root", "root", "--script", "send.txt", "--gif", "g.gif"}, .status = 1,
+        .wholeError = "auroraribbon-sim: send.txt:2: -[MTLumaDodgePillView frobnicate]: unrecognized selector sent to instance\n"},
+      {.args = {"--root", "root", "--script", "shot.txt", "--scale", "1"}, .status = 1,
+        .errorPart = "shot.txt:1: cannot write the PNG \"missing/shot.png\""},
+      {.args = {"--root", "root", "--png", "missing/a.png", "--duration", "0", "--scale", "1"}, .status = 1,
+        .errorPart = "cannot write the PNG \"missing/a.png\""},
+      {.args = {"--root", "root", "--gif", "missing/a.gif", "--duration", "0"}, .status = 1,
+        .errorPart = "cannot write the GIF \"missing/a.gif\": No such file or directory"},
+      {.args = {"--root", "root", "--script", "end.txt", "--png", "late.png", "--at", "1.5", "--duration", "2"}, .status = 1,
+        .wholeError = "auroraribbon-sim: the run ended at 1 s, before the picture for \"late.png\" at 1.5 s\n"},
+  };
+  for (const Refusal& refusal : refusals) {
+    const auto result = sim(refusal.args);
+    EXPECT_EQ(result.status, refusal.status) << refusal.args.back() << ": " << result.err;
+    if (refusal.errorPart.empty()) {
+      EXPECT_EQ(result.err, refusal.wholeError);
+    } else {
+      EXPECT_NE(result.err.find(refusal.errorPart), std::string::npos) << result.err;
+    }
   }
   EXPECT_EQ(test::readFile(dir_ / kPrefs), "half a pli");  // nothing ran or wrote it
   for (const char* file : {"t.jsonl", "a.png", "late.png", "g.gif"}) EXPECT_FALSE(std::filesystem::exists(dir_ / file)) << file;  // nor is half there
-  // A failing command keeps the trace up to it.
-  EXPECT_EQ(test::traceLines(scripted(test::readFile(dir_ / "send.txt")).out).at(0), "0 new p MTLumaDodgePillView [0,0,10,4]");
+}
+
+TEST_F(ProgramTest, AFailingCommandKeepsTheTraceUpToIt) {
+  const auto result = scripted("at 0 pill add p MTLumaDodgePillView 0 0 10 4\nat 1 pill send p frobnicate\n");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(test::traceLines(result.out).at(0), "0 new p MTLumaDodgePillView [0,0,10,4]");
 }
 
 // It traces the default pills, or those its settings leave; a broken library is reported and skipped.
 TEST_F(ProgramTest, AHeadlessRunLoadsOnlyTheLibrariesForItsHost) {
   const std::string libraries = "root/Library/MobileSubstrate/DynamicLibraries/";
-  for (const auto& [name, key, value] : {std::tuple("Broken", "", ""), {"ForBundle", "Bundles", "com.example.other"}, {"ForExecutable", "Executables", "Other"}}) {
-    dir_.write(libraries + name + ".dylib", "not a library");
-    if (*key) {
-      dir_.write(libraries + name + ".plist", fmt::format("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Filter</key><dict><key>{}</key>"
-                                                          "<array><string>{}</string></array></dict></dict></plist>", key, value));
+  struct Library {
+    const char* name = "";
+    const char* filterKey = "";  // none: no filter file
+    const char* filterValue = "";
+  };
+  const Library installed[] = {{.name = "Broken"},
+                               {.name = "ForBundle", .filterKey = "Bundles", .filterValue = "com.example.other"},
+                               {.name = "ForExecutable", .filterKey = "Executables", .filterValue = "Other"}};
+  for (const Library& library : installed) {
+    dir_.write(libraries + library.name + ".dylib", "not a library");
+    if (*library.filterKey) {
+      dir_.write(libraries + library.name + ".plist",
+                 fmt::format("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Filter</key><dict><key>{}</key>"
+                             "<array><string>{}</string></array></dict></dict></plist>", library.filterKey, library.filterValue));
     }
   }
   const auto result = sim({"--root", "root", "--trace", "-", "--duration", "1"});

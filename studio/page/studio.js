@@ -30,17 +30,16 @@
     return element;
   }
 
-  // #RGB or #RRGGBB, then optionally :alpha, as the extension takes them.
-  function parseColour(text) {
-    const match = /^#([0-9a-f]{3}|[0-9a-f]{6})(?::(.+))?$/i.exec(text || '');
-    if (!match) return null;
-    let hex = match[1];
-    if (hex.length === 3) hex = hex.replace(/./g, (digit) => digit + digit);
-    const alpha = match[2] === undefined ? 1 : Number(match[2]);
-    return { hex: `#${hex.toLowerCase()}`, alpha: Number.isFinite(alpha) ? Math.min(1, Math.max(0, alpha)) : 1 };
+  // A colour the extension took ("#RGB" or "#RRGGBB", then maybe ":alpha"),
+  // split for the well and the alpha slider. The page judges no colour text
+  // itself: it splits only what the API says the extension reads or holds.
+  function colorParts(color) {
+    const [digits, alpha = '1'] = color.slice(1).split(':');
+    const hex = digits.length === 3 ? digits.replace(/./g, (digit) => digit + digit) : digits;
+    return { hex: `#${hex.toLowerCase()}`, alpha: Math.min(1, Math.max(0, Number(alpha))) };
   }
 
-  const colourText = (hex, alpha) => (alpha >= 1 ? hex.toUpperCase() : `${hex.toUpperCase()}:${alpha}`);
+  const colorText = (hex, alpha) => (alpha >= 1 ? hex.toUpperCase() : `${hex.toUpperCase()}:${alpha}`);
 
   // Numbers arrive as the extension's 32-bit floats widened: show them short,
   // with as many decimals as the slider's step has (0.30, not 0.3000000119).
@@ -78,7 +77,7 @@
       let text;
       if (held.value === null) text = 'not set: the extension has not read the file yet';
       else if (held.from === 'initial') text = `not set: starts at ${shown(entry, held.value)}`;
-      else if (entry.kind === 'colour' && held.value === entry.fallback) text = `not set: the extension takes its fallback ${held.value}`;
+      else if (entry.kind === 'color' && held.value === entry.fallback) text = `not set: the extension takes its fallback ${held.value}`;
       else text = `not set: the extension keeps ${shown(entry, held.value)}, its last value read`;
       return { text, quiet: true };
     }
@@ -112,12 +111,12 @@
         if (typeof value === 'number') control.value = value;
         row.querySelector('output').textContent = typeof value === 'number' ? numberText(entry, value) : '—';
         break;
-      case 'colour': {
+      case 'color': {
         const [, well, alpha] = row.querySelectorAll('input');
         control.value = typeof entry.file === 'string' ? entry.file : '';
         control.placeholder = value || '';
-        const colour = parseColour(value);
-        if (colour) {
+        if (typeof value === 'string') {
+          const colour = colorParts(value);
           well.value = colour.hex;
           alpha.value = colour.alpha;
         }
@@ -152,24 +151,17 @@
         slider.addEventListener('change', () => send(key, Number(slider.value)));
         return [slider, output];
       }
-      case 'colour': {
+      case 'color': {
         const text = make('input', { type: 'text', id: key, name: key, spellcheck: false, autocomplete: 'off' });
         const well = make('input', { type: 'color' });
         const alpha = make('input', { type: 'range', min: 0, max: 1, step: 0.01, title: 'alpha' });
         well.setAttribute('aria-label', `${pane.group}: ${pane.label}, colour well`);
         alpha.setAttribute('aria-label', `${pane.group}: ${pane.label}, alpha`);
-        const compose = () => { text.value = colourText(well.value, Number(alpha.value)); };
+        const compose = () => { text.value = colorText(well.value, Number(alpha.value)); };
         for (const input of [well, alpha]) {
           input.addEventListener('input', compose);
           input.addEventListener('change', () => send(key, text.value));
         }
-        text.addEventListener('input', () => {
-          const colour = parseColour(text.value.trim());
-          if (colour) {
-            well.value = colour.hex;
-            alpha.value = colour.alpha;
-          }
-        });
         text.addEventListener('change', () => send(key, text.value.trim()));
         return [text, well, alpha];
       }

@@ -14,6 +14,9 @@ namespace {
 using http::field;
 using http::verb;
 
+// The route of every path the compiled-in page has (no request path looks like it).
+constexpr std::string_view kPageFiles = "the page's files";
+
 }  // namespace
 
 Response json(const ApiResult& result) {
@@ -65,11 +68,7 @@ Answer Routes::answer(const Request& request) {
     Answer (Routes::*handle)(const Request&);
   };
   static constexpr std::array kRoutes{
-      Route{"/", verb::get, &Routes::page},
-      Route{"/studio.js", verb::get, &Routes::page},
-      Route{"/studio.css", verb::get, &Routes::page},
-      Route{"/preview.js", verb::get, &Routes::page},
-      Route{"/timeline.js", verb::get, &Routes::page},
+      Route{kPageFiles, verb::get, &Routes::page},
       Route{"/api/settings", verb::get, &Routes::settings},
       Route{"/api/settings", verb::put, &Routes::settings},
       Route{"/api/settings", verb::delete_, &Routes::settings},
@@ -79,12 +78,10 @@ Answer Routes::answer(const Request& request) {
       Route{"/api/events", verb::get, &Routes::eventStream},
       Route{"/api/time", verb::get, &Routes::time},
       Route{"/api/time", verb::put, &Routes::time},
-      Route{"/cost.js", verb::get, &Routes::page},
       Route{"/api/cost", verb::get, &Routes::cost},
       Route{"/api/record", verb::post, &Routes::record},
       Route{"/api/record", verb::get, &Routes::recording},
       Route{"/api/record.gif", verb::get, &Routes::recordedGif},
-      Route{"/files.js", verb::get, &Routes::page},
       Route{"/api/phone-file", verb::get, &Routes::phoneFile},
       Route{"/api/phone-file", verb::post, &Routes::openPhoneFile},
       Route{"/api/settings/preview", verb::post, &Routes::previewSettings},
@@ -96,9 +93,10 @@ Answer Routes::answer(const Request& request) {
   };
   const std::string_view target = request.target();
   const std::string_view path = target.substr(0, target.find('?'));
+  const std::string_view routed = pageFile(path) ? kPageFiles : path;
   std::string allowed;
   for (const Route& route : kRoutes) {
-    if (route.path != path) continue;
+    if (route.path != routed) continue;
     if (route.method == request.method()) return (this->*route.handle)(request);
     allowed += (allowed.empty() ? "" : ", ") + std::string(http::to_string(route.method));
   }
@@ -110,12 +108,13 @@ Answer Routes::answer(const Request& request) {
 
 Answer Routes::page(const Request& request) {
   const std::string_view target = request.target();
-  const PageFile file = *pageFile(target.substr(0, target.find('?')));
+  const std::optional<PageFile> file = pageFile(target.substr(0, target.find('?')));
+  if (!file) return done(jsonError(404, "no such page"));
   Response response(http::status::ok, 11);
-  response.body() = file.bytes;
+  response.body() = file->bytes;
   std::string& bytes = response.body();
   if (const auto at = bytes.find(kTokenPlaceholder); at != std::string::npos) bytes.replace(at, kTokenPlaceholder.size(), guard_.token());
-  response.set(field::content_type, file.contentType);
+  response.set(field::content_type, file->contentType);
   response.set(field::cache_control, "no-store");
   // Only its own files run in it, and no other site may frame it (a click taken for another page's).
   response.set("Content-Security-Policy", "default-src 'self'; img-src 'self' data:; frame-ancestors 'none'");

@@ -38,7 +38,7 @@ const char* kindName(prefs::KeyKind kind) {
   switch (kind) {
     case prefs::KeyKind::Flag: return "flag";
     case prefs::KeyKind::Choice: return "choice";
-    case prefs::KeyKind::Color: return "colour";
+    case prefs::KeyKind::Color: return "color";
     case prefs::KeyKind::Number: return "number";
   }
   return "?";

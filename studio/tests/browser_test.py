@@ -176,7 +176,7 @@ def scenarios(page, prefs_path, prefs_binary, root):
     unset = [entry for entry in keys if entry["file"] is None]
     for entry in unset:  # each at what the extension starts with; a colour at its fallback
         control = page.control(entry["key"])
-        if entry["kind"] == "colour":
+        if entry["kind"] == "color":
             shows, wanted, says = control.get_attribute("placeholder"), entry["fallback"], "fallback"
         elif entry["kind"] == "flag":
             shows, wanted, says = control.is_selected(), entry["initial"], "starts at"

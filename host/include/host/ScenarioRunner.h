@@ -18,7 +18,7 @@
 
 #include <stdexcept>
 
-#include "host/PrefsFile.h"
+#include "aurora/PreferencesFile.h"
 #include "host/Scene.h"
 #include "host/Script.h"
 #include "picture/PictureLook.h"
@@ -31,7 +31,7 @@ class ScenarioFailure : public std::runtime_error {
 
 class ScenarioRunner {
  public:
-  ScenarioRunner(const Script& script, Scene& scene, PrefsFile& prefs) : script_(script), scene_(scene), prefs_(prefs) {}
+  ScenarioRunner(const Script& script, Scene& scene, aurora::PreferencesFile& prefs) : script_(script), scene_(scene), prefs_(prefs) {}
 
   // Hands every command to the main run loop.
   void schedule();
@@ -61,7 +61,7 @@ class ScenarioRunner {
 
   const Script& script_;
   Scene& scene_;
-  PrefsFile& prefs_;
+  aurora::PreferencesFile& prefs_;
   picture::PictureLook snapshotLook_;
   bool ended_ = false;
 };

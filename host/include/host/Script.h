@@ -11,17 +11,17 @@
 #include "CoreGraphics/CGGeometry.h"
 #include "Foundation/NSRunLoop.h"
 #include "aurora/Time.h"
-#include "host/PrefValue.h"
-#include "host/PrefsFile.h"
+#include "host/InferredValue.h"
+#include "aurora/PreferencesFile.h"
 #include "objc/runtime.h"
 
 namespace host::command {
 
-struct PrefsSet { PrefEntry entry; };
+struct PrefsSet { aurora::PreferenceEntry entry; };
 struct PrefsUnset { std::string key; };
 struct PrefsDelete {};
 struct PrefsRaw { std::string bytes; };
-struct PrefsFormat { PlistFormat format; };
+struct PrefsFormat { aurora::PlistFormat format; };
 // Posts `name`; nothing means the settings-changed notification.
 struct Notify { std::optional<std::string> name; };
 struct PillAdd { std::string name; std::string className; CGRect frame; };

@@ -9,11 +9,9 @@
 
 namespace host {
 
-using PrefValue = aurora::PreferenceValue;
-using PrefEntry = aurora::PreferenceEntry;
-
 // "true"/"false" give a flag, a decimal integer an integer, a decimal real
-// ("0.5", "1e3") a real; anything else, "nan" and "inf" included, stays text.
-PrefValue inferPrefValue(std::string_view text);
+// ("0.5", "1e3") a real, each as aurora/StrictNumbers.h reads it; anything
+// else, "nan", "inf" and a number out of range included, stays text.
+aurora::PreferenceValue inferPreferenceValue(std::string_view text);
 
 }  // namespace host
