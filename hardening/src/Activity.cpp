@@ -4,6 +4,7 @@
 
 #include "aurora/MainThread.h"
 #include "aurora/PreferencesFile.h"
+#include "settings/Contract.h"
 
 namespace hardening {
 

@@ -22,6 +22,7 @@
 #include "host/HostStart.h"
 #include "aurora/PreferencesFile.h"
 #include "host/Scene.h"
+#include "settings/Contract.h"
 
 namespace hardening {
 

@@ -6,6 +6,7 @@
 #include "Foundation/NSDictionary.h"
 #include "host/DeviceRoot.h"
 #include "aurora/PreferencesFile.h"
+#include "settings/Contract.h"
 
 namespace hardening {
 namespace {

@@ -7,6 +7,7 @@
 #include "UIKit/UIView.h"
 #include "picture/Framing.h"
 #include "picture/PngFile.h"
+#include "settings/Contract.h"
 
 namespace host {
 

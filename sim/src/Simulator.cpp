@@ -23,6 +23,7 @@
 #include "host/Scene.h"
 #include "host/ScriptParser.h"
 #include "host/TraceWriter.h"
+#include "settings/Contract.h"
 
 #ifndef AURORA_TOUR_GIF
 #error "AURORA_TOUR_GIF must name where a headless tour writes its GIF"

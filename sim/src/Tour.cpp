@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include "Foundation/NSRunLoop.h"
+#include "settings/Contract.h"
 
 namespace sim {
 namespace {
