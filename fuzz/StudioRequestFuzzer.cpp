@@ -4,14 +4,13 @@
 // on a preferences file of its own). Whatever comes, every answer is one of
 // the studio's statuses, a refusal is JSON naming why, and nothing changes
 // the file or posts unless it came with the page's origin and token.
+#include <boost/asio/buffer.hpp>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <string_view>
-
-#include <boost/asio/buffer.hpp>
-#include <nlohmann/json.hpp>
 
 #include "FuzzCheck.h"
 #include "Routes.h"
@@ -33,13 +32,17 @@ struct Studio {
   SettingsApi api{folder / "prefs.plist", [this] { ++posts; }, held};
   FrameHub frames;
   EventHub events;
-  Routes routes{{[] { return 0; }, [] { return 1; }, [] {}, [] { return TimeState{}; }, [](const TimeChange&) {}}, api, frames, events, RequestGuard("127.0.0.1", 8765, std::string(kToken))};
+  Routes routes{{[] { return 0; }, [] { return 1; }, [] {}, [] { return TimeState{}; }, [](const TimeChange&) {}},
+                api,
+                frames,
+                events,
+                RequestGuard("127.0.0.1", 8765, std::string(kToken))};
 };
 
 bool fromPage(const Request& request) {
   const std::string_view host = request[http::field::host];
-  return (host == "127.0.0.1:8765" || host == "localhost:8765") && request[http::field::origin] == "http://" + std::string(host) &&
-         request[kTokenHeader] == kToken;
+  return (host == "127.0.0.1:8765" || host == "localhost:8765") &&
+         request[http::field::origin] == "http://" + std::string(host) && request[kTokenHeader] == kToken;
 }
 
 void checkResponse(const Response& response) {
@@ -104,7 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool changes = request.method() != http::verb::get;
     FUZZ_CHECK(!changes || answer.response.result_int() != 200 || fromPage(request));
     FUZZ_CHECK(studio.posts == postsBefore || (fromPage(request) && answer.response.result_int() == 200));
-    FUZZ_CHECK(answer.place.has_value() == (answer.then == Answer::Then::Preview || answer.then == Answer::Then::Events));
+    FUZZ_CHECK(answer.place.has_value() ==
+               (answer.then == Answer::Then::Preview || answer.then == Answer::Then::Events));
     if (answer.place) return 0;  // a stream holds the connection to its end
     if (!request.keep_alive()) return 0;
   }

@@ -1,10 +1,10 @@
 // auroraribbon-bench: every operation beside its baseline (Operation.h), then
 // their ratios. Google Benchmark's flags apply; bench/ratios runs it with
 // repetitions interleaved at random, so noise falls on both sides alike.
+#include <benchmark/benchmark.h>
+
 #include <iostream>
 #include <string>
-
-#include <benchmark/benchmark.h>
 
 #include "Operation.h"
 #include "RatioReporter.h"

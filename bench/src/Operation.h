@@ -28,9 +28,9 @@ class Operation {
 using OperationFactory = std::unique_ptr<Operation> (*)();
 
 struct OperationPair {
-  const char* name;            // "wave_update"
-  OperationFactory operation;  // the work itself
-  OperationFactory baseline;   // the least work it needs
+  const char* name;              // "wave_update"
+  OperationFactory operation;    // the work itself
+  OperationFactory baseline;     // the least work it needs
   std::optional<double> target;  // the highest acceptable ratio, if there is one
 };
 

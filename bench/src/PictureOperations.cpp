@@ -6,6 +6,8 @@
 // fixed palette and compresses the frame (giflib). The real ones also draw
 // the wallpaper, gradients, group opacity and labels, and find each frame's
 // changed rectangle and palette.
+#include <gif_lib.h>
+
 #include <array>
 #include <cstdint>
 #include <numbers>
@@ -13,8 +15,6 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <gif_lib.h>
 
 #include "BenchDevice.h"
 #include "Foundation/NSRunLoop.h"
@@ -102,7 +102,8 @@ struct TwoFrames {
 
 class GifFrame final : public Operation {
  public:
-  GifFrame() : frames_(filled(scene_)), gif_(scratchFile("frames.gif"), frames_.options.width, frames_.options.height, kFps) {}
+  GifFrame()
+      : frames_(filled(scene_)), gif_(scratchFile("frames.gif"), frames_.options.width, frames_.options.height, kFps) {}
   void run() override { gif_.addFrame(*frames_.frames[next_ ^= 1]); }
 
  private:
@@ -121,8 +122,9 @@ class FixedPaletteGif final : public Operation {
     if (gif_ == nullptr) throw std::runtime_error(std::string("giflib: ") + GifErrorString(error));
     std::array<GifColorType, 256> colors{};
     for (int i = 0; i < 256; ++i) {
-      colors[static_cast<std::size_t>(i)] = {static_cast<GifByteType>((i >> 5) * 255 / 7), static_cast<GifByteType>(((i >> 2) & 7) * 255 / 7),
-                                              static_cast<GifByteType>((i & 3) * 255 / 3)};
+      colors[static_cast<std::size_t>(i)] = {static_cast<GifByteType>((i >> 5) * 255 / 7),
+                                             static_cast<GifByteType>(((i >> 2) & 7) * 255 / 7),
+                                             static_cast<GifByteType>((i & 3) * 255 / 3)};
     }
     map_ = GifMakeMapObject(256, colors.data());
     check(EGifPutScreenDesc(gif_, frames_.options.width, frames_.options.height, 8, 0, map_), "the screen");
@@ -143,7 +145,8 @@ class FixedPaletteGif final : public Operation {
       const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
       for (int x = 0; x < width; ++x) {
         const std::uint32_t p = row[x];
-        line_[static_cast<std::size_t>(x)] = static_cast<GifPixelType>(((p >> 16) & 0xE0) | ((p >> 11) & 0x1C) | ((p >> 6) & 0x03));
+        line_[static_cast<std::size_t>(x)] =
+            static_cast<GifPixelType>(((p >> 16) & 0xE0) | ((p >> 11) & 0x1C) | ((p >> 6) & 0x03));
       }
       check(EGifPutLine(gif_, line_.data(), width), "a line");
     }

@@ -31,10 +31,12 @@ class RefreshPrefs final : public Operation {
 // open, fstat, one read of the size plus one byte, close: what NSDictionary does.
 class FileRead final : public Operation {
  public:
-  explicit FileRead(aurora::PlistFormat format) : path_(preferencesPath()) { applyPreferences(typicalPreferences(), format); }
+  explicit FileRead(aurora::PlistFormat format) : path_(preferencesPath()) {
+    applyPreferences(typicalPreferences(), format);
+  }
   void run() override {
     const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    struct stat info{};
+    struct stat info {};
     if (fd < 0 || ::fstat(fd, &info) != 0) throw std::runtime_error("cannot open the preferences file");
     std::string bytes(static_cast<std::size_t>(info.st_size) + 1, '\0');
     const ssize_t got = ::read(fd, bytes.data(), bytes.size());
@@ -48,7 +50,8 @@ class FileRead final : public Operation {
 
 class DictionaryFromBytes final : public Operation {
  public:
-  explicit DictionaryFromBytes(aurora::PlistFormat format) : bytes_(aurora::preferencesBytes(typicalPreferences(), format)) {}
+  explicit DictionaryFromBytes(aurora::PlistFormat format)
+      : bytes_(aurora::preferencesBytes(typicalPreferences(), format)) {}
   void run() override {
     if (!NSDictionary::fromBytes(bytes_)) throw std::runtime_error("no dictionary from the preferences' bytes");
   }
@@ -74,12 +77,22 @@ class PlistParse final : public Operation {
 }  // namespace
 
 std::unique_ptr<Operation> makeRefreshPrefsXml() { return std::make_unique<RefreshPrefs>(aurora::PlistFormat::Xml); }
-std::unique_ptr<Operation> makeRefreshPrefsBinary() { return std::make_unique<RefreshPrefs>(aurora::PlistFormat::Binary); }
+std::unique_ptr<Operation> makeRefreshPrefsBinary() {
+  return std::make_unique<RefreshPrefs>(aurora::PlistFormat::Binary);
+}
 std::unique_ptr<Operation> makeFileReadXml() { return std::make_unique<FileRead>(aurora::PlistFormat::Xml); }
 std::unique_ptr<Operation> makeFileReadBinary() { return std::make_unique<FileRead>(aurora::PlistFormat::Binary); }
-std::unique_ptr<Operation> makeDictionaryFromXml() { return std::make_unique<DictionaryFromBytes>(aurora::PlistFormat::Xml); }
-std::unique_ptr<Operation> makeDictionaryFromBinary() { return std::make_unique<DictionaryFromBytes>(aurora::PlistFormat::Binary); }
-std::unique_ptr<Operation> makePlistParseXmlBaseline() { return std::make_unique<PlistParse>(aurora::PlistFormat::Xml); }
-std::unique_ptr<Operation> makePlistParseBinaryBaseline() { return std::make_unique<PlistParse>(aurora::PlistFormat::Binary); }
+std::unique_ptr<Operation> makeDictionaryFromXml() {
+  return std::make_unique<DictionaryFromBytes>(aurora::PlistFormat::Xml);
+}
+std::unique_ptr<Operation> makeDictionaryFromBinary() {
+  return std::make_unique<DictionaryFromBytes>(aurora::PlistFormat::Binary);
+}
+std::unique_ptr<Operation> makePlistParseXmlBaseline() {
+  return std::make_unique<PlistParse>(aurora::PlistFormat::Xml);
+}
+std::unique_ptr<Operation> makePlistParseBinaryBaseline() {
+  return std::make_unique<PlistParse>(aurora::PlistFormat::Binary);
+}
 
 }  // namespace bench

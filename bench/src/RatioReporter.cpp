@@ -1,11 +1,10 @@
 #include "RatioReporter.h"
 
-#include <algorithm>
-
-#include <unistd.h>
-
 #include <fmt/format.h>
 #include <fmt/ostream.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include "Operation.h"
 
@@ -48,7 +47,8 @@ void RatioReporter::printRatios(std::ostream& out) const {
     const double ratio = time / base;
     const bool met = !pair.target || ratio <= *pair.target;
     fmt::print(out, "{:<26}{:>12}{:>12}{:>9.2f}{:>9}  {}{}\n", pair.name, readable(time), readable(base), ratio,
-               pair.target ? fmt::format("{:.1f}", *pair.target) : "-", operation->second.size(), met ? "" : "  MISSED");
+               pair.target ? fmt::format("{:.1f}", *pair.target) : "-", operation->second.size(),
+               met ? "" : "  MISSED");
   }
 }
 

@@ -11,12 +11,12 @@
 // calls it on the main thread.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <map>
 #include <ostream>
 #include <string>
 #include <vector>
-
-#include <benchmark/benchmark.h>
 
 namespace bench {
 

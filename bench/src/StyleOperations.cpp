@@ -18,9 +18,11 @@ namespace {
 class WaveUpdate final : public Operation {
  public:
   WaveUpdate() : styled_(makeStyledPill("Wave")), interval_(*aurora::timerIntervalFromSeconds(settings::waveSpeed)) {
-    if (styled_.colorView->timer()->fireDate() != interval_) throw std::runtime_error("the wave's timer is not due after one interval");
+    if (styled_.colorView->timer()->fireDate() != interval_)
+      throw std::runtime_error("the wave's timer is not due after one interval");
     run();
-    if (styled_.colorView->gradientLayer()->colors().size() != 60) throw std::runtime_error("the wave shows no 60 hues");
+    if (styled_.colorView->gradientLayer()->colors().size() != 60)
+      throw std::runtime_error("the wave shows no 60 hues");
   }
   void run() override { runInstantAt(next_ += interval_); }
 

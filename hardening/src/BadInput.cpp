@@ -1,14 +1,13 @@
 #include "BadInput.h"
 
+#include <fmt/format.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <random>
-
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <fmt/format.h>
 
 #include "prefs/PreferenceKeys.h"
 
@@ -46,7 +45,9 @@ std::vector<HostileValue> hostileValues() {
       {"empty string", PreferenceValue(std::string())},
       {"string of 100000 'x'", PreferenceValue(std::string(100000, 'x'))},
       {"string '#' and 100000 'F'", PreferenceValue("#" + std::string(100000, 'F'))},
-      {"non-ASCII string", PreferenceValue(std::string("\xC3\x9Cn\xC3\xAF\x63\xC3\xB6\x64\xC3\xA9 \xF0\x9F\x8C\x88 \xE6\x97\xA5\xE6\x9C\xAC \xE2\x80\xAE"))},
+      {"non-ASCII string",
+       PreferenceValue(std::string(
+           "\xC3\x9Cn\xC3\xAF\x63\xC3\xB6\x64\xC3\xA9 \xF0\x9F\x8C\x88 \xE6\x97\xA5\xE6\x9C\xAC \xE2\x80\xAE"))},
       {"string 'nan'", PreferenceValue(std::string("nan"))},
       {"string '-1e999'", PreferenceValue(std::string("-1e999"))},
       {"string 'YES'", PreferenceValue(std::string("YES"))},
@@ -66,7 +67,8 @@ std::string xmlWith(std::vector<PreferenceEntry> entries, const std::string& key
 }
 
 BadInputRow keyRow(const std::string& key, HostileValue hostile) {
-  return {key, hostile.label, [key, value = std::move(hostile.value)](const std::filesystem::path& file, std::string_view style) {
+  return {key, hostile.label,
+          [key, value = std::move(hostile.value)](const std::filesystem::path& file, std::string_view style) {
             std::vector<PreferenceEntry> entries = saneSettings(style);
             if (const auto* raw = std::get_if<std::string>(&value)) {
               replaceFile(file, xmlWith(std::move(entries), key, *raw));
@@ -79,12 +81,15 @@ BadInputRow keyRow(const std::string& key, HostileValue hostile) {
 }
 
 BadInputRow fileRow(std::string value, std::function<std::string(std::string_view style)> bytes) {
-  return {std::string(kWholeFile), std::move(value), [bytes = std::move(bytes)](const std::filesystem::path& file, std::string_view style) {
+  return {std::string(kWholeFile), std::move(value),
+          [bytes = std::move(bytes)](const std::filesystem::path& file, std::string_view style) {
             replaceFile(file, bytes(style));
           }};
 }
 
-std::string sane(std::string_view style, PlistFormat format) { return aurora::preferencesBytes(saneSettings(style), format); }
+std::string sane(std::string_view style, PlistFormat format) {
+  return aurora::preferencesBytes(saneSettings(style), format);
+}
 
 // A binary property list whose root dictionary holds, under "style", an array
 // of two references to the next array, 60 levels down: 2^60 values once
@@ -166,10 +171,11 @@ std::vector<BadInputRow> wholeFileRows() {
                     clearPath(file);
                     std::filesystem::create_directory(file);
                   }});
-  rows.push_back({std::string(kWholeFile), "a FIFO nobody writes to", [](const std::filesystem::path& file, std::string_view) {
-                    clearPath(file);
-                    ::mkfifo(file.c_str(), 0644);
-                  }});
+  rows.push_back(
+      {std::string(kWholeFile), "a FIFO nobody writes to", [](const std::filesystem::path& file, std::string_view) {
+         clearPath(file);
+         ::mkfifo(file.c_str(), 0644);
+       }});
   rows.push_back({std::string(kWholeFile), "a link to itself", [](const std::filesystem::path& file, std::string_view) {
                     clearPath(file);
                     std::filesystem::create_symlink(file.filename(), file);

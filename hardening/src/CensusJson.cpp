@@ -5,8 +5,8 @@
 namespace hardening {
 
 std::string describe(const aurora::Census& census) {
-  return fmt::format("views {}, layers {}, timers {}, tasks {}, animations {}", census.views, census.layers, census.timers,
-                     census.pendingTasks, census.animations);
+  return fmt::format("views {}, layers {}, timers {}, tasks {}, animations {}", census.views, census.layers,
+                     census.timers, census.pendingTasks, census.animations);
 }
 
 }  // namespace hardening

@@ -2,9 +2,8 @@
 // its parent, and as one line of text for people. Pure; any thread.
 #pragma once
 
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "aurora/Census.h"
 

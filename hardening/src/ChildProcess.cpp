@@ -1,18 +1,17 @@
 #include "ChildProcess.h"
 
+#include <fcntl.h>
+#include <fmt/format.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <fmt/format.h>
 
 namespace hardening {
 namespace {
@@ -45,9 +44,12 @@ void writeAll(int fd, const std::string& text) {
 
 std::string ChildResult::describe() const {
   switch (end) {
-    case End::Exited: return fmt::format("exited {}", code);
-    case End::Signalled: return fmt::format("killed by signal {} ({})", code, ::strsignal(code));
-    case End::Hung: return fmt::format("hung: killed after {:.0f} s", wallSeconds);
+    case End::Exited:
+      return fmt::format("exited {}", code);
+    case End::Signalled:
+      return fmt::format("killed by signal {} ({})", code, ::strsignal(code));
+    case End::Hung:
+      return fmt::format("hung: killed after {:.0f} s", wallSeconds);
   }
   return "?";
 }

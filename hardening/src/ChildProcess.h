@@ -15,11 +15,11 @@
 // destructor kills and reaps one still running.
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <functional>
 #include <string>
-
-#include <sys/types.h>
 
 namespace hardening {
 

@@ -18,9 +18,9 @@
 #include <string>
 
 #include "aurora/Clock.h"
+#include "aurora/PreferencesFile.h"
 #include "host/HostPillClasses.h"
 #include "host/HostStart.h"
-#include "aurora/PreferencesFile.h"
 #include "host/Scene.h"
 #include "settings/Contract.h"
 

@@ -2,13 +2,13 @@
 // the torn-write runs and the soak against the real extension, and writes
 // every figure to a Markdown page (docs/robustness.md via `make robustness`).
 // Exits 1 when any of them found a fault.
+#include <fmt/format.h>
+
+#include <CLI/CLI.hpp>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
-
-#include <CLI/CLI.hpp>
-#include <fmt/format.h>
 
 #include "DeviceRootCopy.h"
 #include "RobustnessReport.h"
@@ -42,7 +42,9 @@ std::vector<MatrixRow> runMatrix(const RowPlan& plan, const std::filesystem::pat
 SoakReport runSoakInChild(const SoakPlan& plan, const std::filesystem::path& source) {
   DeviceRootCopy root(source);
   const ChildResult end = runInChild(std::chrono::hours(4), [&] {
-    return nlohmann::json(runSoak(plan, root.path(), [](const SoakSample& s) { std::cerr << "soak " << formatSample(s) << std::endl; })).dump();
+    return nlohmann::json(runSoak(plan, root.path(),
+                                  [](const SoakSample& s) { std::cerr << "soak " << formatSample(s) << std::endl; }))
+        .dump();
   });
   if (!end.ok()) throw std::runtime_error("the soak host failed: " + end.describe() + " " + end.output);
   return nlohmann::json::parse(end.output).get<SoakReport>();
@@ -60,11 +62,20 @@ int main(int argc, char** argv) {
   int stormPosts = 10000;
   int tornWrites = 2000;
   app.add_option("--out", out, "Write the page here (default: standard output)");
-  app.add_option("--root", source, "Device root to copy for each run (default: the build's demo root)")->check(CLI::ExistingDirectory);
-  app.add_option("--soak-hours", soakHours, "Virtual hours of the soak; 0 leaves it out")->capture_default_str()->check(CLI::NonNegativeNumber);
-  app.add_option("--row-seconds", rowSeconds, "Virtual seconds each matrix row runs on")->capture_default_str()->check(CLI::Range(1.0, 3600.0));
-  app.add_option("--storm-posts", stormPosts, "Posts of the notification storm")->capture_default_str()->check(CLI::Range(1, 1000000));
-  app.add_option("--torn-writes", tornWrites, "Rewrites of the torn-write runs")->capture_default_str()->check(CLI::Range(1, 1000000));
+  app.add_option("--root", source, "Device root to copy for each run (default: the build's demo root)")
+      ->check(CLI::ExistingDirectory);
+  app.add_option("--soak-hours", soakHours, "Virtual hours of the soak; 0 leaves it out")
+      ->capture_default_str()
+      ->check(CLI::NonNegativeNumber);
+  app.add_option("--row-seconds", rowSeconds, "Virtual seconds each matrix row runs on")
+      ->capture_default_str()
+      ->check(CLI::Range(1.0, 3600.0));
+  app.add_option("--storm-posts", stormPosts, "Posts of the notification storm")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 1000000));
+  app.add_option("--torn-writes", tornWrites, "Rewrites of the torn-write runs")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 1000000));
   app.add_option("--fuzz-summary", fuzzSummary, "fuzz/run's summary table to include")->check(CLI::ExistingFile);
   CLI11_PARSE(app, argc, argv);
 
@@ -72,7 +83,8 @@ int main(int argc, char** argv) {
     RobustnessFigures figures;
     figures.command = commandLine(argc, argv);
     figures.buildType = AURORA_BUILD_TYPE;
-    figures.rowPlan.running = std::chrono::duration_cast<aurora::Nanoseconds>(std::chrono::duration<double>(rowSeconds));
+    figures.rowPlan.running =
+        std::chrono::duration_cast<aurora::Nanoseconds>(std::chrono::duration<double>(rowSeconds));
     figures.matrix = runMatrix(figures.rowPlan, source);
 
     figures.storm = runNotificationStorm({.posts = stormPosts}, source);
@@ -80,18 +92,19 @@ int main(int argc, char** argv) {
     for (auto format : {aurora::PlistFormat::Xml, aurora::PlistFormat::Binary}) {
       const char* name = format == aurora::PlistFormat::Xml ? "XML" : "binary";
       figures.tornWrites.emplace_back(name, runTornWrites({.writes = tornWrites, .format = format}, source));
-      std::cerr << fmt::format("torn writes ({}): {} reads, {} torn\n", name, figures.tornWrites.back().second.read.reads,
-                               figures.tornWrites.back().second.read.torn);
+      std::cerr << fmt::format("torn writes ({}): {} reads, {} torn\n", name,
+                               figures.tornWrites.back().second.read.reads, figures.tornWrites.back().second.read.torn);
     }
     if (soakHours > 0) {
-      const auto nanoseconds = std::chrono::duration_cast<aurora::Nanoseconds>(std::chrono::duration<double>(soakHours * 3600));
+      const auto nanoseconds =
+          std::chrono::duration_cast<aurora::Nanoseconds>(std::chrono::duration<double>(soakHours * 3600));
       SoakPlan plan{nanoseconds, std::min<aurora::Nanoseconds>(std::chrono::hours(1), nanoseconds)};
       figures.soakPlan = fmt::format(
           "{} h of virtual time: a pill made every {} s and removed {} s later (the two classes and the five styles in "
           "turn), the preferences rewritten before each, the settings-changed notification posted every second and "
           "after each rewrite; a census and the resident memory every {} min; then a {} s settle.",
-          soakHours, aurora::toSeconds(plan.churn), aurora::toSeconds(plan.pillLifetime), aurora::toSeconds(plan.samplePeriod) / 60,
-          aurora::toSeconds(plan.settle));
+          soakHours, aurora::toSeconds(plan.churn), aurora::toSeconds(plan.pillLifetime),
+          aurora::toSeconds(plan.samplePeriod) / 60, aurora::toSeconds(plan.settle));
       figures.soak = runSoakInChild(plan, source);
     }
     if (!fuzzSummary.empty()) {

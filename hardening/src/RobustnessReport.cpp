@@ -1,9 +1,9 @@
 #include "RobustnessReport.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <sstream>
-
-#include <fmt/format.h>
 
 namespace hardening {
 namespace {
@@ -23,7 +23,8 @@ std::string alphasText(const std::set<std::string>& alphas) {
 }
 
 std::string matrixSection(const RobustnessFigures& f) {
-  const auto failed = std::count_if(f.matrix.begin(), f.matrix.end(), [](const MatrixRow& r) { return !r.outcome.ok(); });
+  const auto failed =
+      std::count_if(f.matrix.begin(), f.matrix.end(), [](const MatrixRow& r) { return !r.outcome.ok(); });
   double slowest = 0;
   for (const MatrixRow& r : f.matrix) slowest = std::max(slowest, r.outcome.end.wallSeconds);
   std::string text = fmt::format(
@@ -42,9 +43,9 @@ std::string matrixSection(const RobustnessFigures& f) {
       std::chrono::duration<double>(f.rowPlan.wallLimit).count(), f.matrix.size(), failed, slowest);
   for (const MatrixRow& r : f.matrix) {
     const Activity& a = r.outcome.found.activity;
-    text += fmt::format("| {} | {} | {} | {:.2f} | {} | {} | {} | {} |\n", cell(r.key), cell(r.value), cell(r.outcome.verdict()),
-                        r.outcome.end.wallSeconds, a.preferenceReads, a.timerFires, a.animationsBegun,
-                        cell(alphasText(r.outcome.found.alphas)));
+    text += fmt::format("| {} | {} | {} | {:.2f} | {} | {} | {} | {} |\n", cell(r.key), cell(r.value),
+                        cell(r.outcome.verdict()), r.outcome.end.wallSeconds, a.preferenceReads, a.timerFires,
+                        a.animationsBegun, cell(alphasText(r.outcome.found.alphas)));
   }
   return text + "\n";
 }
@@ -60,8 +61,8 @@ std::string stormSection(const StormReport& s) {
       "| poster's time for all posts, s | {:.3f} |\n| from the first post to the last re-read, s | {:.3f} |\n"
       "| wave timer fires during the storm | {} |\n| longest gap between timer fires during the storm, ms | {:.1f} |\n"
       "| animations completed during the storm | {} |\n| host process | {} |\n\n",
-      s.posts, s.posts, s.rereads, s.readsOffMainThread, s.callbacks, yesNo(s.exact()), s.postingSeconds, s.stormSeconds,
-      s.waveFires, s.longestFireGapMs, s.animationsCompleted, s.host.describe());
+      s.posts, s.posts, s.rereads, s.readsOffMainThread, s.callbacks, yesNo(s.exact()), s.postingSeconds,
+      s.stormSeconds, s.waveFires, s.longestFireGapMs, s.animationsCompleted, s.host.describe());
 }
 
 std::string tornSection(const std::vector<std::pair<std::string, TornReport>>& runs) {
@@ -74,8 +75,9 @@ std::string tornSection(const std::vector<std::pair<std::string, TornReport>>& r
       "| Format | Writes | Writer's time, s | Reads | Whole | Torn | Went back | Versions seen | Clean |\n"
       "|---|---:|---:|---:|---:|---:|---:|---:|---|\n";
   for (const auto& [format, t] : runs) {
-    text += fmt::format("| {} | {} | {:.2f} | {} | {} | {} | {} | {} | {} |\n", format, t.written.writes, t.written.seconds,
-                        t.read.reads, t.read.whole, t.read.torn, t.read.wentBack, t.read.versionsSeen, yesNo(t.clean()));
+    text +=
+        fmt::format("| {} | {} | {:.2f} | {} | {} | {} | {} | {} | {} |\n", format, t.written.writes, t.written.seconds,
+                    t.read.reads, t.read.whole, t.read.torn, t.read.wentBack, t.read.versionsSeen, yesNo(t.clean()));
   }
   return text + "\n";
 }
@@ -87,15 +89,17 @@ std::string soakSection(const SoakReport& s, const std::string& plan) {
       "Pills churned: {}; views made: {}; preference reads: {}; notifications posted: {} (callbacks run: {}); timer "
       "fires: {}; animations begun: {}, completed: {}. Wall time: {:.1f} s.\n\n"
       "After the churn and the settle: {}. The window and the two long-lived pills need: {}. **Back to what the live "
-      "pills need: {}.** Resident memory over the second half of the run (from the middle sample to the last): {:+} KiB.\n\n"
+      "pills need: {}.** Resident memory over the second half of the run (from the middle sample to the last): {:+} "
+      "KiB.\n\n"
       "| Virtual hours | Views | Layers | Timers | Tasks | Animations | RSS KiB | Wall s |\n"
       "|---:|---:|---:|---:|---:|---:|---:|---:|\n",
       plan, s.pillsChurned, a.viewsMade, a.preferenceReads, a.notificationsPosted, a.callbacksDelivered, a.timerFires,
-      a.animationsBegun, a.animationsCompleted, s.wallSeconds, describe(s.final), describe(s.expected), yesNo(s.countsBack()),
-      s.residentGrowthKiB());
+      a.animationsBegun, a.animationsCompleted, s.wallSeconds, describe(s.final), describe(s.expected),
+      yesNo(s.countsBack()), s.residentGrowthKiB());
   for (const SoakSample& x : s.samples) {
-    text += fmt::format("| {:.2f} | {} | {} | {} | {} | {} | {} | {:.1f} |\n", x.virtualHours, x.census.views, x.census.layers,
-                        x.census.timers, x.census.pendingTasks, x.census.animations, x.residentKiB, x.wallSeconds);
+    text += fmt::format("| {:.2f} | {} | {} | {} | {} | {} | {} | {:.1f} |\n", x.virtualHours, x.census.views,
+                        x.census.layers, x.census.timers, x.census.pendingTasks, x.census.animations, x.residentKiB,
+                        x.wallSeconds);
   }
   return text + "\n";
 }
@@ -104,7 +108,8 @@ std::string fuzzSection(const std::string& tsv) {
   std::string text =
       "## Fuzzing\n\n"
       "The libFuzzer targets of `fuzz/` (clang, ASan + UBSan), each run from its seed corpus by `make fuzz`:\n\n"
-      "| Target | Seconds | Executions | Corpus files | Edges covered | Features | Result |\n|---|---:|---:|---:|---:|---:|---|\n";
+      "| Target | Seconds | Executions | Corpus files | Edges covered | Features | Result "
+      "|\n|---|---:|---:|---:|---:|---:|---|\n";
   std::istringstream lines(tsv);
   std::string line;
   std::getline(lines, line);  // the header

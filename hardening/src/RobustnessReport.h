@@ -34,8 +34,8 @@ struct RobustnessFigures {
   std::optional<StormReport> storm;
   std::vector<std::pair<std::string, TornReport>> tornWrites;  // by format name
   std::optional<SoakReport> soak;
-  std::string soakPlan;      // "24 h, a pill every 3 s, ..."
-  std::string fuzzSummary;   // fuzz/run's summary table (TSV), or empty
+  std::string soakPlan;     // "24 h, a pill every 3 s, ..."
+  std::string fuzzSummary;  // fuzz/run's summary table (TSV), or empty
 };
 
 std::string robustnessMarkdown(const RobustnessFigures& figures);

@@ -1,8 +1,8 @@
 #include "Rss.h"
 
-#include <fstream>
-
 #include <unistd.h>
+
+#include <fstream>
 
 namespace hardening {
 

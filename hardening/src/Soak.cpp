@@ -1,8 +1,8 @@
 #include "Soak.h"
 
-#include <chrono>
-
 #include <fmt/format.h>
+
+#include <chrono>
 
 #include "Foundation/NSRunLoop.h"
 #include "Host.h"
@@ -68,14 +68,16 @@ SoakReport runSoak(const SoakPlan& plan, const std::filesystem::path& root,
   addLongLivedPills(host);
 
   const auto sample = [&] {
-    SoakSample s{aurora::toSeconds(loop.now()) / 3600.0, aurora::takeCensus(), residentKilobytes(), secondsSince(start)};
+    SoakSample s{aurora::toSeconds(loop.now()) / 3600.0, aurora::takeCensus(), residentKilobytes(),
+                 secondsSince(start)};
     report.samples.push_back(s);
     if (onSample) onSample(s);
   };
   sample();
   const host::PillClasses classes{{kStaticPillClass, kLumaPillClass}, {}};
   for (std::int64_t period = 0; period < plan.periods(); ++period) {
-    const host::Script script = host::parseScript(fmt::format("soak period {}", period), soakPeriodScript(plan, period), classes);
+    const host::Script script =
+        host::parseScript(fmt::format("soak period {}", period), soakPeriodScript(plan, period), classes);
     host::ScenarioRunner runner(script, host.scene(), host.prefs());
     runner.schedule();
     loop.runUntil(plan.samplePeriod * (period + 1));
@@ -90,7 +92,8 @@ SoakReport runSoak(const SoakPlan& plan, const std::filesystem::path& root,
 }
 
 std::string formatSample(const SoakSample& s) {
-  return fmt::format("{:6.2f} h  {}  rss {} KiB  (wall {:.1f} s)", s.virtualHours, describe(s.census), s.residentKiB, s.wallSeconds);
+  return fmt::format("{:6.2f} h  {}  rss {} KiB  (wall {:.1f} s)", s.virtualHours, describe(s.census), s.residentKiB,
+                     s.wallSeconds);
 }
 
 std::string formatSoakReport(const SoakReport& report) {
@@ -106,10 +109,12 @@ std::string formatSoakSummary(const SoakReport& report) {
       "animations begun {}, completed {}\n",
       report.pillsChurned, a.viewsMade, a.preferenceReads, a.notificationsPosted, a.callbacksDelivered, a.timerFires,
       a.animationsBegun, a.animationsCompleted);
-  text += fmt::format("after the settle: {}\nthe live pills need: {}\n", describe(report.final), describe(report.expected));
+  text +=
+      fmt::format("after the settle: {}\nthe live pills need: {}\n", describe(report.final), describe(report.expected));
   text += fmt::format("resident memory over the second half of the run: {:+} KiB; wall time {:.1f} s\n",
                       report.residentGrowthKiB(), report.wallSeconds);
-  text += report.countsBack() ? "counts are back to what the live pills need\n" : "LEFT BEHIND: counts differ from what the live pills need\n";
+  text += report.countsBack() ? "counts are back to what the live pills need\n"
+                              : "LEFT BEHIND: counts differ from what the live pills need\n";
   return text;
 }
 

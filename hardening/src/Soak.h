@@ -19,10 +19,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "Activity.h"
 #include "CensusJson.h"

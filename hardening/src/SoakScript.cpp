@@ -1,10 +1,10 @@
 #include "SoakScript.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <tuple>
 #include <vector>
-
-#include <fmt/format.h>
 
 namespace hardening {
 namespace {
@@ -27,7 +27,8 @@ constexpr std::array<Pace, kStyleNames.size()> kPaces{{
     {key::breathingSpeed.name, 0.5, 0.5},
     {key::homeBarOpacity.name, 0.4, 0.1},
 }};
-constexpr std::array<const char*, 4> kColorKeys{key::fadeColor1.name, key::fadeColor2.name, key::breathingColor.name, key::staticColor.name};
+constexpr std::array<const char*, 4> kColorKeys{key::fadeColor1.name, key::fadeColor2.name, key::breathingColor.name,
+                                                key::staticColor.name};
 constexpr std::array<const char*, 5> kColors{"#F62459", "#2ABB9B:0.5", "#abc", "#000000", "not a colour"};
 
 struct Line {
@@ -42,7 +43,8 @@ class Lines {
     lines_.push_back({at, static_cast<int>(lines_.size()), fmt::format("at {} {}", secondsText(at), command)});
   }
   std::string text() {
-    std::sort(lines_.begin(), lines_.end(), [](const Line& a, const Line& b) { return std::tie(a.at, a.order) < std::tie(b.at, b.order); });
+    std::sort(lines_.begin(), lines_.end(),
+              [](const Line& a, const Line& b) { return std::tie(a.at, a.order) < std::tie(b.at, b.order); });
     std::string all;
     for (const Line& line : lines_) all += line.text + "\n";
     return all;
@@ -65,7 +67,8 @@ void addPill(Lines& lines, const SoakPlan& plan, std::int64_t g, Nanoseconds at,
   lines.add(at, fmt::format("prefs set {} string \"{}\"", kColorKeys[g % 4], kColors[g % 5]));
   lines.add(at, fmt::format("prefs set waveDirection string {}", g % 3 == 0 ? "r2l" : "l2r"));
   lines.add(at, "notify");
-  lines.add(at, fmt::format("pill add {} {}", name, luma ? "MTLumaDodgePillView 216 831 134 5" : "MTStaticColorPillView 40 831 134 5"));
+  lines.add(at, fmt::format("pill add {} {}", name,
+                            luma ? "MTLumaDodgePillView 216 831 134 5" : "MTStaticColorPillView 40 831 134 5"));
   if (luma) lines.add(at + seconds(1), fmt::format("pill send {} animateView", name));
   lines.add(at + plan.pillLifetime / 2, fmt::format("pill frame {} 100 820 {} {}", name, 100 + g % 50, 4 + g % 3));
   lines.add(at + plan.pillLifetime, fmt::format("pill remove {}", name));

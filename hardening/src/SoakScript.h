@@ -26,8 +26,8 @@ namespace hardening {
 using settings::kStyleNames;
 
 struct SoakPlan {
-  aurora::Nanoseconds duration;     // virtual time of churn
-  aurora::Nanoseconds samplePeriod; // one script, one census and RSS sample each
+  aurora::Nanoseconds duration;      // virtual time of churn
+  aurora::Nanoseconds samplePeriod;  // one script, one census and RSS sample each
   aurora::Nanoseconds churn = std::chrono::seconds(3);
   aurora::Nanoseconds pillLifetime = std::chrono::seconds(7);
   // Quiet time after the churn, longer than any step a removed pill's

@@ -1,9 +1,8 @@
 #include "Storm.h"
 
 #include <algorithm>
-#include <optional>
-
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "Activity.h"
 #include "BadInput.h"

@@ -15,9 +15,8 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "ChildProcess.h"
 
@@ -29,19 +28,21 @@ struct StormPlan {
 };
 
 struct StormReport {
-  ChildResult host;              // how the host process ended
-  int posts = 0;                 // made by the poster
+  ChildResult host;  // how the host process ended
+  int posts = 0;     // made by the poster
   bool posterOk = false;
-  std::uint64_t rereads = 0;     // preference reads from the first post on
+  std::uint64_t rereads = 0;  // preference reads from the first post on
   std::uint64_t readsOffMainThread = 0;
-  std::uint64_t callbacks = 0;   // settings-changed callbacks run
-  std::uint64_t waveFires = 0;   // timer fires while the storm lasted
+  std::uint64_t callbacks = 0;            // settings-changed callbacks run
+  std::uint64_t waveFires = 0;            // timer fires while the storm lasted
   std::uint64_t animationsCompleted = 0;  // while the storm lasted
-  double longestFireGapMs = 0;   // between two timer fires while it lasted
-  double postingSeconds = 0;     // the poster's own time
-  double stormSeconds = 0;       // from the first post to the last re-read
+  double longestFireGapMs = 0;            // between two timer fires while it lasted
+  double postingSeconds = 0;              // the poster's own time
+  double stormSeconds = 0;                // from the first post to the last re-read
 
-  bool exact() const { return host.ok() && posterOk && rereads == static_cast<std::uint64_t>(posts) && readsOffMainThread == 0; }
+  bool exact() const {
+    return host.ok() && posterOk && rereads == static_cast<std::uint64_t>(posts) && readsOffMainThread == 0;
+  }
 };
 
 // The figures the host process sends back (all but `host`).

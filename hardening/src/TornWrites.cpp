@@ -4,8 +4,8 @@
 
 #include "DeviceRootCopy.h"
 #include "Foundation/NSDictionary.h"
-#include "host/DeviceRoot.h"
 #include "aurora/PreferencesFile.h"
+#include "host/DeviceRoot.h"
 #include "settings/Contract.h"
 
 namespace hardening {
@@ -23,7 +23,8 @@ std::string writer(Gate& go, const TornPlan& plan, const std::filesystem::path& 
   if (!go.waitOpen()) return "{}";
   aurora::PreferencesFile prefs(file, plan.format);
   const Clock::time_point start = Clock::now();
-  for (std::int64_t version = 1; version <= plan.writes; ++version) prefs.set(versionEntries(version, plan.paddingBytes));
+  for (std::int64_t version = 1; version <= plan.writes; ++version)
+    prefs.set(versionEntries(version, plan.paddingBytes));
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   return nlohmann::json(WriterFigures{static_cast<std::uint64_t>(plan.writes), seconds}).dump();
 }
@@ -34,7 +35,8 @@ std::optional<std::int64_t> wholeVersion(const NSDictionary* read, const TornPla
   const auto version = read->integerValue("version");
   const auto padding = read->stringValue("padding");
   const auto check = read->integerValue("check");
-  if (!version || !padding || !check || *check != *version * 7 + 3 || padding->size() != plan.paddingBytes) return std::nullopt;
+  if (!version || !padding || !check || *check != *version * 7 + 3 || padding->size() != plan.paddingBytes)
+    return std::nullopt;
   if (padding->find_first_not_of(letterOf(*version)) != std::string::npos) return std::nullopt;
   return version;
 }
@@ -46,7 +48,8 @@ std::string reader(Gate& go, const TornPlan& plan, const std::filesystem::path& 
   ReaderFigures figures;
   std::int64_t last = -1;
   while (last < plan.writes && Clock::now() < deadline) {
-    const std::shared_ptr<const NSDictionary> read = NSDictionary::dictionaryWithContentsOfFile(settings::kPreferencesPath);
+    const std::shared_ptr<const NSDictionary> read =
+        NSDictionary::dictionaryWithContentsOfFile(settings::kPreferencesPath);
     ++figures.reads;
     const std::optional<std::int64_t> version = wholeVersion(read.get(), plan);
     if (!version) {

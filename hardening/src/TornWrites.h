@@ -14,7 +14,6 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-
 #include <nlohmann/json.hpp>
 
 #include "ChildProcess.h"
@@ -52,7 +51,8 @@ struct TornReport {
   ReaderFigures read;
 
   bool clean() const {
-    return writer.ok() && reader.ok() && read.torn == 0 && read.wentBack == 0 && read.whole == read.reads && read.reads > 0;
+    return writer.ok() && reader.ok() && read.torn == 0 && read.wentBack == 0 && read.whole == read.reads &&
+           read.reads > 0;
   }
 };
 

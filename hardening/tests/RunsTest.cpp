@@ -1,4 +1,5 @@
-// The hardening runs in short forms, each host a fresh process with the real extension: soak, matrix, storm, torn writes.
+// The hardening runs in short forms, each host a fresh process with the real extension: soak, matrix, storm, torn
+// writes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,10 +9,10 @@
 #include "BadInputRun.h"
 #include "DeviceRootCopy.h"
 #include "Foundation/NSDictionary.h"
-#include "prefs/PreferenceKeys.h"
 #include "Soak.h"
 #include "Storm.h"
 #include "TornWrites.h"
+#include "prefs/PreferenceKeys.h"
 
 namespace {
 
@@ -20,15 +21,18 @@ using namespace std::chrono_literals;
 
 TEST(SoakRunTest, MinutesOfChurnLeaveExactlyWhatTheLivePillsNeed) {
   DeviceRootCopy root;
-  const ChildResult end = runInChild(110s, [&] { return nlohmann::json(runSoak(SoakPlan::minutes(5), root.path())).dump(); });
+  const ChildResult end =
+      runInChild(110s, [&] { return nlohmann::json(runSoak(SoakPlan::minutes(5), root.path())).dump(); });
   ASSERT_TRUE(end.ok()) << end.describe() << " " << end.output;
   const SoakReport report = nlohmann::json::parse(end.output).get<SoakReport>();
   EXPECT_EQ(report.final, report.expected) << formatSoakReport(report);
-  EXPECT_EQ(report.expected, (aurora::Census{.views = 5, .layers = 5, .timers = 1, .pendingTasks = 0, .animations = 2}));
+  EXPECT_EQ(report.expected,
+            (aurora::Census{.views = 5, .layers = 5, .timers = 1, .pendingTasks = 0, .animations = 2}));
   ASSERT_EQ(report.samples.size(), 6u);  // at the start and after each minute
   // At most two churned pills alive at a sample, and one colour view a luma step still holds.
   for (const SoakSample& s : report.samples) {
-    EXPECT_TRUE(s.census.views <= 9 && s.census.timers <= 3 && s.census.animations <= 8 && s.residentKiB > 0) << formatSample(s);
+    EXPECT_TRUE(s.census.views <= 9 && s.census.timers <= 3 && s.census.animations <= 8 && s.residentKiB > 0)
+        << formatSample(s);
   }
   EXPECT_EQ(report.pillsChurned, 90);
   EXPECT_EQ(report.activity.viewsMade, 4u + 2 * 90);  // every pill and its colour view
@@ -48,7 +52,8 @@ TEST(BadInputRowsTest, EveryKeyMeetsEveryHostileValue) {
     ++perKey[r.key];
     r.write(file, "Fade");
     const auto read = NSDictionary::fromFile(file);
-    ASSERT_EQ(read != nullptr, r.key != kWholeFile || r.value == "just under 1 MiB, readable") << r.key << " = " << r.value;
+    ASSERT_EQ(read != nullptr, r.key != kWholeFile || r.value == "just under 1 MiB, readable")
+        << r.key << " = " << r.value;
     if (r.key == kWholeFile) continue;
     EXPECT_EQ(read->count(), saneSettings("Fade").size()) << r.key << " = " << r.value;
     EXPECT_TRUE(r.key == "style" || read->stringValue("style") == "Fade") << r.key << " = " << r.value;
@@ -76,7 +81,8 @@ std::vector<const BadInputRow*> selectedRows() {
   std::vector<const BadInputRow*> selected;
   for (const BadInputRow& r : kRows) {
     const bool notForWave = r.value == "real -1" || r.value == "string of 100000 'x'";
-    if (r.key == kWholeFile || r.value == "real NaN" || r.value == "real +inf" || (notForWave && r.key != "waveAnimationSpeed")) {
+    if (r.key == kWholeFile || r.value == "real NaN" || r.value == "real +inf" ||
+        (notForWave && r.key != "waveAnimationSpeed")) {
       selected.push_back(&r);
     }
   }
@@ -85,14 +91,16 @@ std::vector<const BadInputRow*> selectedRows() {
 
 INSTANTIATE_TEST_SUITE_P(Hostile, BadInputRunTest, ::testing::ValuesIn(selectedRows()), [](const auto& info) {
   std::string name = info.param->key + "_" + info.param->value;
-  std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+  std::replace_if(
+      name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
   return name + "_" + std::to_string(info.index);
 });
 
 TEST(NotificationStormTest, EveryPostGivesOneReReadOnTheMainThreadWhileThePillsAnimate) {
   const StormReport report = runNotificationStorm({.posts = 10000, .wallLimit = 100s}, demoRoot());
-  EXPECT_TRUE(report.exact()) << report.host.describe() << " " << report.host.output;  // all ended well, all on the main thread
-  EXPECT_EQ(report.posts, 10000);  // and as many re-reads
+  EXPECT_TRUE(report.exact()) << report.host.describe() << " "
+                              << report.host.output;  // all ended well, all on the main thread
+  EXPECT_EQ(report.posts, 10000);                     // and as many re-reads
   EXPECT_EQ(report.callbacks, 10000u);
   // The animations went on: the wave's timer fired and spectrum steps completed during the storm.
   EXPECT_TRUE(report.waveFires > 0 && report.animationsCompleted > 0) << report.waveFires << " fires";
@@ -100,10 +108,12 @@ TEST(NotificationStormTest, EveryPostGivesOneReReadOnTheMainThreadWhileThePillsA
 
 // The atomic replacement is the same for either format, so the pane's default stands for both.
 TEST(TornWritesTest, EveryReadSeesTheOldFileOrTheNewOneWhole) {
-  const TornReport report = runTornWrites({.writes = 100, .format = aurora::PlistFormat::Xml, .wallLimit = 100s}, demoRoot());
+  const TornReport report =
+      runTornWrites({.writes = 100, .format = aurora::PlistFormat::Xml, .wallLimit = 100s}, demoRoot());
   EXPECT_EQ(report.written.writes, 100u) << report.writer.describe() << " " << report.writer.output;
   // Clean: both ended well, and there were reads, each whole, none going back to an older version.
-  EXPECT_TRUE(report.clean()) << report.reader.describe() << ", torn " << report.read.torn << ", back " << report.read.wentBack;
+  EXPECT_TRUE(report.clean()) << report.reader.describe() << ", torn " << report.read.torn << ", back "
+                              << report.read.wentBack;
 }
 
 }  // namespace

@@ -45,8 +45,9 @@ void registerHostPills(const Host& host) {
     bool present = false;
     bool animatesItself = false;
   };
-  const PillClass classes[] = {{.name = "MTStaticColorPillView", .present = host.staticPill},
-                               {.name = "MTLumaDodgePillView", .present = host.lumaPill, .animatesItself = host.lumaAnimatesItself}};
+  const PillClass classes[] = {
+      {.name = "MTStaticColorPillView", .present = host.staticPill},
+      {.name = "MTLumaDodgePillView", .present = host.lumaPill, .animatesItself = host.lumaAnimatesItself}};
   for (const PillClass& pill : classes) {
     if (!pill.present) continue;
     Class cls = objc_registerClass(pill.name, UIView::objcClass());
@@ -69,14 +70,17 @@ void installAndLoad(const TempDeviceRoot& root) {
 
 // Writes the preferences file (these entries and nothing else) and posts, as the settings pane does.
 void applyPreferences(const std::vector<aurora::PreferenceEntry>& entries, bool post = true) {
-  aurora::PreferencesFile(aurora::hostPath(kPreferencesFile)).writeRaw(aurora::preferencesBytes(entries, aurora::PlistFormat::Xml));
+  aurora::PreferencesFile(aurora::hostPath(kPreferencesFile))
+      .writeRaw(aurora::preferencesBytes(entries, aurora::PlistFormat::Xml));
   if (!post) return;
   CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
                                        "com.quillmoren.auroraribbon.settingschanged", nullptr, nullptr, true);
   NSRunLoop::mainRunLoop().runFor(0ns);
 }
 
-std::shared_ptr<UIView> makePill(const char* className) { return UIView::make(objc_getClass(className), CGRectMake(40, 831, 134, 5)); }
+std::shared_ptr<UIView> makePill(const char* className) {
+  return UIView::make(objc_getClass(className), CGRectMake(40, 831, 134, 5));
+}
 UIView* colorViewOf(UIView& pill) { return pill.viewWithTag(115); }
 NSUInteger colorNum(UIView* colorView) { return objc_msgSend<NSUInteger>(colorView, sel_registerName("colorNum")); }
 
@@ -86,7 +90,8 @@ struct ReadWatcher : RecordingObserver {
   IMP layoutSubviewsAtFirstRead = nullptr;
   void dictionaryRead(std::string_view path, const NSDictionary*) override {
     if (path == kPreferencesFile && ++reads == 1) {
-      layoutSubviewsAtFirstRead = class_getMethodImplementation(objc_getClass("MTStaticColorPillView"), kLayoutSubviews);
+      layoutSubviewsAtFirstRead =
+          class_getMethodImplementation(objc_getClass("MTStaticColorPillView"), kLayoutSubviews);
     }
   }
 };
@@ -96,7 +101,7 @@ void loadIntoAFreshHost(const Host& host, const TempDeviceRoot& root) {
   registerHostPills(host);
   ReadWatcher watcher;
   installAndLoad(root);
-  EXPECT_EQ(watcher.reads, 1);  // while loading, before the hooks went in (below)
+  EXPECT_EQ(watcher.reads, 1);            // while loading, before the hooks went in (below)
   applyPreferences({{"enabled", true}});  // subscribed, whatever the host has
   EXPECT_EQ(watcher.reads, 2);
   if (host.staticPill) {
@@ -157,7 +162,9 @@ TEST(LoadSequenceTest, EachHostReadsBeforeTheHooksGoInAndHooksThePillsItHas) {
 
 // What the platform was asked to do, as short strings ("set alpha", "add", "animate 3", ...).
 struct Recorder : RecordingObserver {
-  void animationBegan(aurora::AnimationSerial, double seconds) override { events.push_back("animate " + std::to_string(int(seconds))); }
+  void animationBegan(aurora::AnimationSerial, double seconds) override {
+    events.push_back("animate " + std::to_string(int(seconds)));
+  }
   void animationCompleted(aurora::AnimationSerial, bool) override { events.push_back("complete"); }
   void constraintsAdded(const UIView&, std::string_view format, std::size_t count) override {
     events.push_back("constraints " + std::string(format) + " " + std::to_string(count));
@@ -194,10 +201,10 @@ TEST_F(PillHooksTest, TheStaticPillGetsAColorViewThatFitsIt) {
   EXPECT_EQ(colorNum(colorView), 0u);
   EXPECT_EQ(pill->alpha(), 0.5);
   // Made; then tag, radius, red, into the pill, the style (the wave's timer), and the pill's alpha last.
-  EXPECT_EQ(recorder.events, (std::vector<std::string>{"new", "set layer.backgroundColor", "set layer.backgroundColor",
-                                                       "set layer.startPoint", "set layer.endPoint", "set tag",
-                                                       "set layer.cornerRadius", "set backgroundColor", "add", "timer",
-                                                       "schedule", "fire", "set alpha"}));
+  EXPECT_EQ(recorder.events,
+            (std::vector<std::string>{"new", "set layer.backgroundColor", "set layer.backgroundColor",
+                                      "set layer.startPoint", "set layer.endPoint", "set tag", "set layer.cornerRadius",
+                                      "set backgroundColor", "add", "timer", "schedule", "fire", "set alpha"}));
   // Later passes: the size follows the pill's frame, the origin stays, and it stays the only one.
   colorView->setFrame(CGRectMake(3, 1, 10, 10));
   pill->setFrame(CGRectMake(20, 800, 200, 30));
@@ -233,10 +240,11 @@ TEST_F(PillHooksTest, TheLumaPillGetsAPinnedUnpaintedColorView) {
   EXPECT_FALSE(colorView->translatesAutoresizingMaskIntoConstraints());
   EXPECT_EQ(pill->alpha(), 0.75);
   // Clipped; made; tagged, added (the fade only queued), alpha, pinned: neither rounded nor painted red.
-  EXPECT_EQ(recorder.events, (std::vector<std::string>{"set clipsToBounds", "new", "set layer.backgroundColor",
-                                                       "set layer.backgroundColor", "set layer.startPoint", "set layer.endPoint",
-                                                       "set tag", "add", "set alpha", "set translatesAutoresizingMaskIntoConstraints",
-                                                       "constraints H:|-0-[colorView]-0-| 2", "constraints V:|-0-[colorView]-0-| 2"}));
+  EXPECT_EQ(recorder.events,
+            (std::vector<std::string>{"set clipsToBounds", "new", "set layer.backgroundColor",
+                                      "set layer.backgroundColor", "set layer.startPoint", "set layer.endPoint",
+                                      "set tag", "add", "set alpha", "set translatesAutoresizingMaskIntoConstraints",
+                                      "constraints H:|-0-[colorView]-0-| 2", "constraints V:|-0-[colorView]-0-| 2"}));
   loop().runFor(0ns);  // the constraints marked the pill: the next pass pins and rounds
   EXPECT_EQ(colorView->frame(), CGRectMake(0, 0, 134, 5));
   EXPECT_EQ(colorView->layer()->cornerRadius(), 2.5);
@@ -294,7 +302,8 @@ TEST_F(PillHooksTest, SettingsReachOnlyLaterColorViews) {
   auto later = makePill("MTStaticColorPillView");
   loop().runFor(0ns);
   EXPECT_EQ(later->alpha(), static_cast<double>(0.1f));  // read as a 32-bit float
-  EXPECT_EQ(colorViewOf(*later)->layer()->backgroundColor()->components(), (RGBA{246 / 255.0, 36 / 255.0, 89 / 255.0, 1}));
+  EXPECT_EQ(colorViewOf(*later)->layer()->backgroundColor()->components(),
+            (RGBA{246 / 255.0, 36 / 255.0, 89 / 255.0, 1}));
 
   // A new colour view reads the file itself, whether or not a change was posted.
   applyPreferences({{"enabled", true}, {"style", std::string("Static")}, {"homeBarOpacity", 0.5}}, false);
@@ -318,7 +327,7 @@ TEST_F(PillHooksTest, LumaAnimateViewCyclesBlueAndRedUntilThePillGoes) {
   EXPECT_EQ(recorder.events, (std::vector<std::string>{"animate 10", "set backgroundColor anim"}));
   loop().runFor(10s);
   EXPECT_EQ(colorView->layer()->presentationBackgroundColor(), (RGBA{0, 0, 1, 1}));  // blue
-  EXPECT_EQ(colorNum(colorView), 0u);  // the next step chose red at once
+  EXPECT_EQ(colorNum(colorView), 0u);                                                // the next step chose red at once
   loop().runFor(10s);
   EXPECT_EQ(colorView->layer()->presentationBackgroundColor(), kRed);
   EXPECT_EQ(colorNum(colorView), 1u);

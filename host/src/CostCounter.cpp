@@ -10,7 +10,8 @@ namespace host {
 namespace {
 
 bool isLayerChange(aurora::ViewProperty property) {
-  return property != aurora::ViewProperty::Tag && property != aurora::ViewProperty::TranslatesAutoresizingMaskIntoConstraints;
+  return property != aurora::ViewProperty::Tag &&
+         property != aurora::ViewProperty::TranslatesAutoresizingMaskIntoConstraints;
 }
 
 std::uint64_t colorsIn(const aurora::PropertyValue& value) {
@@ -49,7 +50,8 @@ std::vector<PillCost> CostCounter::perPill() const {
   for (const Serial serial : pillOrder_) {
     const std::string* name = scene_.nameOf(serial);
     const auto counted = counts_.find(serial);
-    pills.push_back({name != nullptr ? *name : std::string(), counted != counts_.end() ? counted->second : CostCounts{}});
+    pills.push_back(
+        {name != nullptr ? *name : std::string(), counted != counts_.end() ? counted->second : CostCounts{}});
   }
   return pills;
 }
@@ -73,7 +75,8 @@ bool CostCounter::counting() const { return NSRunLoop::mainRunLoop().now() > fro
 CostCounts& CostCounter::countsOf(Serial pill) { return counts_[pill]; }
 
 void CostCounter::subviewAdded(const UIView& parent, const UIView& child) {
-  if (&parent == &scene_.window() && std::find(pillOrder_.begin(), pillOrder_.end(), child.serial()) == pillOrder_.end()) {
+  if (&parent == &scene_.window() &&
+      std::find(pillOrder_.begin(), pillOrder_.end(), child.serial()) == pillOrder_.end()) {
     pillOrder_.push_back(child.serial());
   }
   inHand(child);

@@ -1,9 +1,9 @@
 #include "host/DeviceRoot.h"
 
-#include <cstdlib>
-
 #include <fmt/format.h>
 #include <fmt/std.h>
+
+#include <cstdlib>
 
 #include "aurora/DeviceRoot.h"
 

@@ -18,7 +18,8 @@ std::array<Class, kHostPillClassNames.size()> gClasses{};
 template <std::size_t I>
 id initWithFrame(id self, SEL sel, CGRect frame) {
   id initialised = objc_msgSendSuper<id>(gClasses[I], self, sel, frame);
-  if (auto* pill = objc_cast<UIView>(initialised)) pill->setBackgroundColor(UIColor::colorWithRed(kGrey[I], kGrey[I], kGrey[I], 1.0));
+  if (auto* pill = objc_cast<UIView>(initialised))
+    pill->setBackgroundColor(UIColor::colorWithRed(kGrey[I], kGrey[I], kGrey[I], 1.0));
   return initialised;
 }
 
@@ -48,7 +49,8 @@ void registerClass(PillDrawing drawing) {
 }
 
 template <std::size_t... I>
-std::vector<std::string> registerAll(const std::vector<std::string>& leftOut, PillDrawing drawing, std::index_sequence<I...>) {
+std::vector<std::string> registerAll(const std::vector<std::string>& leftOut, PillDrawing drawing,
+                                     std::index_sequence<I...>) {
   std::vector<std::string> registered;
   auto one = [&]<std::size_t N>(std::integral_constant<std::size_t, N>) {
     if (std::find(leftOut.begin(), leftOut.end(), kHostPillClassNames[N]) != leftOut.end()) return;

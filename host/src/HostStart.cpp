@@ -7,7 +7,8 @@ namespace host {
 namespace {
 
 // Steps 1 and 2, before the window is made.
-aurora::HostIdentity started(const std::filesystem::path& root, std::unique_ptr<aurora::Clock> clock, HostOptions options) {
+aurora::HostIdentity started(const std::filesystem::path& root, std::unique_ptr<aurora::Clock> clock,
+                             HostOptions options) {
   prepareDevice(root, options.withoutClasses);
   NSRunLoop::mainRunLoop().reset(std::move(clock));
   return std::move(options.identity);
@@ -15,7 +16,8 @@ aurora::HostIdentity started(const std::filesystem::path& root, std::unique_ptr<
 
 }  // namespace
 
-void prepareDevice(const std::filesystem::path& root, const std::vector<std::string>& withoutClasses, PillDrawing drawing) {
+void prepareDevice(const std::filesystem::path& root, const std::vector<std::string>& withoutClasses,
+                   PillDrawing drawing) {
   useDeviceRoot(root);
   registerHostPillClasses(withoutClasses, drawing);
 }

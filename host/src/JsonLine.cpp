@@ -15,8 +15,12 @@ void appendString(std::string& out, const std::string& text) {
 void append(std::string& out, const nlohmann::ordered_json& value) {
   using Type = nlohmann::ordered_json::value_t;
   switch (value.type()) {
-    case Type::number_float: out += jsonNumber(value.get<double>()); return;
-    case Type::string: appendString(out, value.get_ref<const std::string&>()); return;
+    case Type::number_float:
+      out += jsonNumber(value.get<double>());
+      return;
+    case Type::string:
+      appendString(out, value.get_ref<const std::string&>());
+      return;
     case Type::array: {
       out += '[';
       const char* separator = "";
@@ -39,7 +43,9 @@ void append(std::string& out, const nlohmann::ordered_json& value) {
       out += '}';
       return;
     }
-    default: out += value.dump(); return;  // null, booleans, integers
+    default:
+      out += value.dump();
+      return;  // null, booleans, integers
   }
 }
 

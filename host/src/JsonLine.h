@@ -8,9 +8,8 @@
 // Pure functions; any thread.
 #pragma once
 
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 namespace host {
 

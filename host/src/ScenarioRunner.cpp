@@ -34,7 +34,8 @@ void ScenarioRunner::perform(const command::PrefsFormat& c) { prefs_.setFormat(c
 
 void ScenarioRunner::perform(const command::Notify& c) {
   CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
-                                       c.name ? c.name->c_str() : settings::kSettingsChangedNotification, nullptr, nullptr, true);
+                                       c.name ? c.name->c_str() : settings::kSettingsChangedNotification, nullptr,
+                                       nullptr, true);
 }
 
 void ScenarioRunner::perform(const command::PillAdd& c) {
@@ -65,7 +66,8 @@ void ScenarioRunner::perform(const command::PillRemove& c) { scene_.removePill(c
 void ScenarioRunner::perform(const command::RunLoopMode& c) { NSRunLoop::mainRunLoop().setMode(c.mode); }
 
 void ScenarioRunner::perform(const command::Snapshot& c) {
-  picture::writePng(picture::renderWindow(scene_.window(), picture::framePicture(scene_.window(), snapshotLook_)), c.file);
+  picture::writePng(picture::renderWindow(scene_.window(), picture::framePicture(scene_.window(), snapshotLook_)),
+                    c.file);
 }
 
 void ScenarioRunner::perform(const command::End&) {

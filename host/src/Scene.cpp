@@ -1,10 +1,10 @@
 #include "host/Scene.h"
 
-#include "host/HostPillClasses.h"
+#include <fmt/format.h>
 
 #include <stdexcept>
 
-#include <fmt/format.h>
+#include "host/HostPillClasses.h"
 
 namespace host {
 
@@ -24,7 +24,8 @@ void Scene::addPill(const std::string& name, Class cls, CGRect frame) {
     NamingScope scope{naming_};
     pill = UIView::make(cls, frame);
   }
-  if (!pill) throw std::runtime_error(fmt::format("-[{} initWithFrame:] gave nil for the pill '{}'", class_getName(cls), name));
+  if (!pill)
+    throw std::runtime_error(fmt::format("-[{} initWithFrame:] gave nil for the pill '{}'", class_getName(cls), name));
   window_->addSubview(pill);
   pills_[name] = std::move(pill);
 }

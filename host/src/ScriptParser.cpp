@@ -1,5 +1,8 @@
 #include "host/ScriptParser.h"
 
+#include <fmt/format.h>
+#include <fmt/ranges.h>
+
 #include <algorithm>
 #include <cmath>
 #include <fstream>
@@ -7,9 +10,6 @@
 #include <limits>
 #include <map>
 #include <set>
-
-#include <fmt/format.h>
-#include <fmt/ranges.h>
 
 #include "ScriptTokenizer.h"
 #include "aurora/StrictNumbers.h"
@@ -116,7 +116,8 @@ class Parser {
     const auto at = parseSeconds(tokens[1]);
     if (!at) refuse(fmt::format("bad number '{}' for SECONDS: a plain decimal number of seconds", tokens[1]));
     if (*at < previous_) {
-      refuse(fmt::format("time {} goes backwards (an earlier line is at {} s)", tokens[1], aurora::toSeconds(previous_)));
+      refuse(
+          fmt::format("time {} goes backwards (an earlier line is at {} s)", tokens[1], aurora::toSeconds(previous_)));
     }
     previous_ = *at;
     if (tokens.size() == 2) refuse("a command must follow `at SECONDS`");
@@ -144,7 +145,8 @@ class Parser {
     }
     if (verb == "runloop" && object == "mode") {
       Args a(args, "runloop mode default|tracking");
-      const auto mode = a.oneOf<NSRunLoopMode>("the mode", {{"default", NSDefaultRunLoopMode}, {"tracking", UITrackingRunLoopMode}});
+      const auto mode =
+          a.oneOf<NSRunLoopMode>("the mode", {{"default", NSDefaultRunLoopMode}, {"tracking", UITrackingRunLoopMode}});
       a.finish();
       return command::RunLoopMode{mode};
     }
@@ -168,13 +170,22 @@ class Parser {
       Args a(args, "prefs set KEY bool|int|real|string VALUE");
       std::string key = a.text("KEY");
       enum class Type { Bool, Int, Real, String };
-      const Type type = a.oneOf<Type>("the type", {{"bool", Type::Bool}, {"int", Type::Int}, {"real", Type::Real}, {"string", Type::String}});
+      const Type type = a.oneOf<Type>(
+          "the type", {{"bool", Type::Bool}, {"int", Type::Int}, {"real", Type::Real}, {"string", Type::String}});
       aurora::PreferenceValue value;
       switch (type) {
-        case Type::Bool: value = a.oneOf<bool>("a bool", {{"true", true}, {"false", false}}); break;
-        case Type::Int: value = a.integer("an int"); break;
-        case Type::Real: value = a.real("a real"); break;
-        case Type::String: value = a.text("VALUE"); break;
+        case Type::Bool:
+          value = a.oneOf<bool>("a bool", {{"true", true}, {"false", false}});
+          break;
+        case Type::Int:
+          value = a.integer("an int");
+          break;
+        case Type::Real:
+          value = a.real("a real");
+          break;
+        case Type::String:
+          value = a.text("VALUE");
+          break;
       }
       a.finish();
       return command::PrefsSet{{std::move(key), std::move(value)}};
@@ -197,7 +208,8 @@ class Parser {
     }
     if (what == "format") {
       Args a(args, "prefs format xml|binary");
-      const auto format = a.oneOf<aurora::PlistFormat>("the format", {{"xml", aurora::PlistFormat::Xml}, {"binary", aurora::PlistFormat::Binary}});
+      const auto format = a.oneOf<aurora::PlistFormat>(
+          "the format", {{"xml", aurora::PlistFormat::Xml}, {"binary", aurora::PlistFormat::Binary}});
       a.finish();
       return command::PrefsFormat{format};
     }
@@ -235,7 +247,8 @@ class Parser {
       std::string name = livePill(a.next());
       std::string selector = a.next();
       a.finish();
-      if (selector.find(':') != std::string::npos) refuse(fmt::format("{} takes arguments; `pill send` sends messages without any", selector));
+      if (selector.find(':') != std::string::npos)
+        refuse(fmt::format("{} takes arguments; `pill send` sends messages without any", selector));
       if (selector.empty() || !isWordStart(selector[0]) || !std::all_of(selector.begin(), selector.end(), isWordChar)) {
         refuse(fmt::format("'{}' is not a selector", selector));
       }
@@ -259,16 +272,20 @@ class Parser {
   }
 
   void checkNewName(const std::string& name) {
-    if (name.empty() || !isWordStart(name[0]) || !std::all_of(name.begin(), name.end(), [](char c) { return isWordChar(c) || c == '-'; })) {
+    if (name.empty() || !isWordStart(name[0]) ||
+        !std::all_of(name.begin(), name.end(), [](char c) { return isWordChar(c) || c == '-'; })) {
       refuse(fmt::format("'{}' is not a pill name: a word of letters, digits, _ and -", name));
     }
-    if (looksGenerated(name)) refuse(fmt::format("the pill name '{}' looks like a generated trace id (v12, t3, a7)", name));
-    if (used_.contains(name)) refuse(fmt::format("the pill name '{}' is already taken (names are not reused, so trace ids stay unique)", name));
+    if (looksGenerated(name))
+      refuse(fmt::format("the pill name '{}' looks like a generated trace id (v12, t3, a7)", name));
+    if (used_.contains(name))
+      refuse(fmt::format("the pill name '{}' is already taken (names are not reused, so trace ids stay unique)", name));
   }
 
   void checkClass(const std::string& className) {
     if (contains(classes_.available, className)) return;
-    if (contains(classes_.leftOut, className)) refuse(fmt::format("this process lacks the class {} (left out by --without-class)", className));
+    if (contains(classes_.leftOut, className))
+      refuse(fmt::format("this process lacks the class {} (left out by --without-class)", className));
     refuse(fmt::format("this process has no pill class {} (it has: {})", className,
                        classes_.available.empty() ? "none" : fmt::format("{}", fmt::join(classes_.available, ", "))));
   }

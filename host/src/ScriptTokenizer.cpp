@@ -30,9 +30,15 @@ std::string readQuoted(std::string_view line, std::size_t& i) {
     }
     if (++i == line.size()) break;
     switch (line[i]) {
-      case '"': token += '"'; break;
-      case '\\': token += '\\'; break;
-      case 'n': token += '\n'; break;
+      case '"':
+        token += '"';
+        break;
+      case '\\':
+        token += '\\';
+        break;
+      case 'n':
+        token += '\n';
+        break;
       case 'x': {
         const int high = i + 1 < line.size() ? hexDigit(line[i + 1]) : -1;
         const int low = i + 2 < line.size() ? hexDigit(line[i + 2]) : -1;
@@ -41,7 +47,8 @@ std::string readQuoted(std::string_view line, std::size_t& i) {
         i += 2;
         break;
       }
-      default: throw TokenError(fmt::format("unknown escape \\{}", line[i]));
+      default:
+        throw TokenError(fmt::format("unknown escape \\{}", line[i]));
     }
   }
   throw TokenError("a quote that is never closed");

@@ -17,8 +17,10 @@ std::optional<aurora::Nanoseconds> parseSeconds(std::string_view text) {
   const std::string_view whole = text.substr(0, point);
   const std::string_view fraction = point == std::string_view::npos ? std::string_view{} : text.substr(point + 1);
   if (whole.empty() && fraction.empty()) return std::nullopt;
-  for (char c : whole) if (!isDigit(c)) return std::nullopt;
-  for (char c : fraction) if (!isDigit(c)) return std::nullopt;
+  for (char c : whole)
+    if (!isDigit(c)) return std::nullopt;
+  for (char c : fraction)
+    if (!isDigit(c)) return std::nullopt;
 
   std::int64_t seconds = 0;
   if (!whole.empty()) {

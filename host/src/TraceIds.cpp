@@ -2,9 +2,7 @@
 
 namespace host {
 
-const std::string& TraceIds::add(std::uint64_t serial) {
-  return addNamed(serial, prefix_ + std::to_string(++count_));
-}
+const std::string& TraceIds::add(std::uint64_t serial) { return addNamed(serial, prefix_ + std::to_string(++count_)); }
 
 const std::string& TraceIds::addNamed(std::uint64_t serial, std::string name) {
   return ids_.insert_or_assign(serial, std::move(name)).first->second;

@@ -91,7 +91,8 @@ void TraceWriter::viewCreated(const UIView& view) {
   // The pill being made is the first view of its class made meanwhile (an
   // extension's initWithFrame: may make other views first).
   const bool isPill = pendingPill_ && object_getClass(&view) == pendingPill_->cls;
-  const std::string& id = isPill ? views_.addNamed(view.serial(), std::move(pendingPill_->name)) : views_.add(view.serial());
+  const std::string& id =
+      isPill ? views_.addNamed(view.serial(), std::move(pendingPill_->name)) : views_.add(view.serial());
   if (isPill) pendingPill_.reset();
   Json e = event("new");
   e["id"] = id;

@@ -1,15 +1,15 @@
 // The host in-process: how the trace names a pill, strict numbers, script tokens and scripts, trace JSON.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <limits>
 #include <random>
 
-#include <gtest/gtest.h>
-
 #include "HostTestSupport.h"
 #include "JsonLine.h"
 #include "ScriptTokenizer.h"
-#include "host/Seconds.h"
 #include "host/ScriptParser.h"
+#include "host/Seconds.h"
 
 namespace host {
 namespace {
@@ -28,7 +28,8 @@ id initMakingAnotherViewFirst(id self, SEL sel, CGRect frame) {
 // The pill is the first view of its class made meanwhile; views made before tracing, and what names them, are left out.
 TEST_F(HostTest, TheTraceNamesThePillAndLeavesOutViewsMadeBeforeIt) {
   Class cls = objc_registerClass("TraceNamingTestView", UIView::objcClass());
-  class_addMethod(cls, sel_registerName("initWithFrame:"), &initMakingAnotherViewFirst, "@@:{CGRect={CGPoint=dd}{CGSize=dd}}");
+  class_addMethod(cls, sel_registerName("initWithFrame:"), &initMakingAnotherViewFirst,
+                  "@@:{CGRect={CGPoint=dd}{CGSize=dd}}");
   auto window = UIView::make(UIView::objcClass(), CGRectMake(0, 0, 390, 844));
   std::ostringstream trace;
   TraceWriter writer(trace, TraceFlush::AtEnd);  // listens from here
@@ -42,18 +43,27 @@ TEST_F(HostTest, TheTraceNamesThePillAndLeavesOutViewsMadeBeforeIt) {
   UIView::animateWithDuration(std::numeric_limits<double>::quiet_NaN(), nullptr);
   NSRunLoop::mainRunLoop().runFor(20ms);
   writer.dictionaryRead("/var/mobile/Library/Preferences/x.plist", nullptr);
-  EXPECT_EQ(test::traceLines(trace.str()), (std::vector<std::string>{
-      "0 new v1 UIView [0,0,1,1]", "0 new outer TraceNamingTestView [0,0,1,1]", "0 destroy v1", "0 remove outer", "0 animate a1 null",
-      "0.016666667 complete a1 true",  // lasting one display frame
-      "0.02 read /var/mobile/Library/Preferences/x.plist false"}));
+  EXPECT_EQ(test::traceLines(trace.str()),
+            (std::vector<std::string>{"0 new v1 UIView [0,0,1,1]", "0 new outer TraceNamingTestView [0,0,1,1]",
+                                      "0 destroy v1", "0 remove outer", "0 animate a1 null",
+                                      "0.016666667 complete a1 true",  // lasting one display frame
+                                      "0.02 read /var/mobile/Library/Preferences/x.plist false"}));
 }
 
 TEST(Seconds, AreReadWholeOrNotAtAll) {
-  for (const auto& [text, ns] : std::vector<std::pair<const char*, std::int64_t>>{
-           {"0", 0}, {"2", 2'000'000'000}, {"0.1", 100'000'000}, {".5", 500'000'000}, {"3.", 3'000'000'000}, {"1.000000001", 1'000'000'001},
-           {"0.0000000015", 2}, {"0.0000000014", 1}, {"9223372036", 9'223'372'036'000'000'000}})
+  for (const auto& [text, ns] :
+       std::vector<std::pair<const char*, std::int64_t>>{{"0", 0},
+                                                         {"2", 2'000'000'000},
+                                                         {"0.1", 100'000'000},
+                                                         {".5", 500'000'000},
+                                                         {"3.", 3'000'000'000},
+                                                         {"1.000000001", 1'000'000'001},
+                                                         {"0.0000000015", 2},
+                                                         {"0.0000000014", 1},
+                                                         {"9223372036", 9'223'372'036'000'000'000}})
     EXPECT_EQ(parseSeconds(text), Nanoseconds{ns}) << text;  // exact, the tenth digit rounding
-  for (const char* text : {"", ".", "-1", "+1", "1e3", "nan", "inf", " 1", "1 ", "1.2.3", "0x10", "9223372037"}) EXPECT_FALSE(parseSeconds(text)) << text;
+  for (const char* text : {"", ".", "-1", "+1", "1e3", "nan", "inf", " 1", "1 ", "1.2.3", "0x10", "9223372037"})
+    EXPECT_FALSE(parseSeconds(text)) << text;
 }
 
 TEST(ScriptTokenizer, SplitsOnBlanksAndReadsQuotes) {
@@ -71,15 +81,22 @@ const PillClasses kBothClasses{{"MTStaticColorPillView", "MTLumaDodgePillView"},
 
 // What a run of the program cannot show: how values, escapes, comments and line ends are read.
 TEST(ScriptParser, ReadsValuesAndLineNumbersAsWritten) {
-  const Script script = parseScript("s.txt", "# a tour\n\n   # indented comment\r\nat 0.5 prefs set count int -3\r\n\n"
-      "at 0.5 prefs set speed real nan\nat 1 prefs set style string \"Wave \\\"2\\\"\"\nat 1.0 prefs raw \"<plist>\\n\\x41\"\n"
-      "at 1 pill add home MTStaticColorPillView 40 831 134 5\nat 1 pill frame home 0 0 1e2 -5\n", kBothClasses);
+  const Script script =
+      parseScript("s.txt",
+                  "# a tour\n\n   # indented comment\r\nat 0.5 prefs set count int -3\r\n\n"
+                  "at 0.5 prefs set speed real nan\nat 1 prefs set style string \"Wave \\\"2\\\"\"\nat 1.0 prefs raw "
+                  "\"<plist>\\n\\x41\"\n"
+                  "at 1 pill add home MTStaticColorPillView 40 831 134 5\nat 1 pill frame home 0 0 1e2 -5\n",
+                  kBothClasses);
   ASSERT_EQ(script.lines.size(), 6u);
-  EXPECT_EQ((std::vector{script.lines[0].number, script.lines[1].number, script.lines[5].number}), (std::vector{4, 6, 10}));
+  EXPECT_EQ((std::vector{script.lines[0].number, script.lines[1].number, script.lines[5].number}),
+            (std::vector{4, 6, 10}));
   EXPECT_EQ(script.lines[0].at, Nanoseconds{500'000'000});
-  EXPECT_EQ(std::get<command::PrefsSet>(script.lines[0].command).entry, (aurora::PreferenceEntry{"count", std::int64_t{-3}}));
+  EXPECT_EQ(std::get<command::PrefsSet>(script.lines[0].command).entry,
+            (aurora::PreferenceEntry{"count", std::int64_t{-3}}));
   EXPECT_TRUE(std::isnan(std::get<double>(std::get<command::PrefsSet>(script.lines[1].command).entry.value)));
-  EXPECT_EQ(std::get<command::PrefsSet>(script.lines[2].command).entry, (aurora::PreferenceEntry{"style", std::string("Wave \"2\"")}));
+  EXPECT_EQ(std::get<command::PrefsSet>(script.lines[2].command).entry,
+            (aurora::PreferenceEntry{"style", std::string("Wave \"2\"")}));
   EXPECT_EQ(std::get<command::PrefsRaw>(script.lines[3].command).bytes, "<plist>\nA");  // equal times keep file order
   EXPECT_EQ(std::get<command::PillFrame>(script.lines[5].command).frame, CGRectMake(0, 0, 100, -5));
   EXPECT_EQ(script.lastInstant(), Nanoseconds{1'000'000'000});
@@ -88,25 +105,33 @@ TEST(ScriptParser, ReadsValuesAndLineNumbersAsWritten) {
 
 // A script names the non-finite reals it writes (a number out of range is refused: see below).
 TEST(ScriptParser, RealsAreDecimalOrANamedNonFiniteValue) {
-  const Script script = parseScript("s.txt", "at 0 prefs set a real -1e3\nat 0 prefs set b real inf\nat 0 prefs set c real -inf\n", kBothClasses);
+  const Script script = parseScript(
+      "s.txt", "at 0 prefs set a real -1e3\nat 0 prefs set b real inf\nat 0 prefs set c real -inf\n", kBothClasses);
   ASSERT_EQ(script.lines.size(), 3u);
   std::vector<double> values;
-  for (const ScriptLine& line : script.lines) values.push_back(std::get<double>(std::get<command::PrefsSet>(line.command).entry.value));
+  for (const ScriptLine& line : script.lines)
+    values.push_back(std::get<double>(std::get<command::PrefsSet>(line.command).entry.value));
   EXPECT_EQ(values, (std::vector{-1000.0, kInf, -kInf}));
 }
 
 TEST(ScriptParser, RefusesAScriptWithFileAndLine) {
-  const std::string p = "at 0 pill add p MTLumaDodgePillView 0 0 1 1\n", taken = "the pill name 'p' is already taken (names are not reused, so trace ids stay unique)";
+  const std::string p = "at 0 pill add p MTLumaDodgePillView 0 0 1 1\n",
+                    taken = "the pill name 'p' is already taken (names are not reused, so trace ids stay unique)";
   struct Row {
     std::string text, why;
     PillClasses classes = kBothClasses;
   };
   std::vector<Row> rows = {
-      {"\nat 1 jump\n", "2: unknown command 'jump'"}, {"at 1 pill fly p\n", "1: unknown command 'pill fly'"},
-      {"notify\n", "1: a line starts with `at SECONDS`"}, {"at 1\n", "1: a command must follow `at SECONDS`"},
-      {"at 1 notify a b\n", "1: unexpected 'b'; usage: notify [NAME]"}, {"at 1 pill layout\n", "1: missing arguments; usage: pill layout NAME"},
-      {"at 1 notify \"a\n", "1: a quote that is never closed"}, {"at 1 prefs format json\n", "1: the format must be one of binary, xml, not 'json'"},
-      {"at 1 snapshot out.gif\n", "1: a snapshot is written to a FILE.png"}, {"at 1 notify \"\"\n", "1: a notification name cannot be empty"},
+      {"\nat 1 jump\n", "2: unknown command 'jump'"},
+      {"at 1 pill fly p\n", "1: unknown command 'pill fly'"},
+      {"notify\n", "1: a line starts with `at SECONDS`"},
+      {"at 1\n", "1: a command must follow `at SECONDS`"},
+      {"at 1 notify a b\n", "1: unexpected 'b'; usage: notify [NAME]"},
+      {"at 1 pill layout\n", "1: missing arguments; usage: pill layout NAME"},
+      {"at 1 notify \"a\n", "1: a quote that is never closed"},
+      {"at 1 prefs format json\n", "1: the format must be one of binary, xml, not 'json'"},
+      {"at 1 snapshot out.gif\n", "1: a snapshot is written to a FILE.png"},
+      {"at 1 notify \"\"\n", "1: a notification name cannot be empty"},
       {"at soon notify\n", "1: bad number 'soon' for SECONDS: a plain decimal number of seconds"},
       {"at 0 prefs set n int 1.5\n", "1: bad number '1.5' for an int: not a decimal integer"},
       {"at 0 prefs set n real 1,5\n", "1: bad number '1,5' for a real"},
@@ -117,18 +142,28 @@ TEST(ScriptParser, RefusesAScriptWithFileAndLine) {
       {p + "at 0 pill addview p 1.0\n", "2: bad number '1.0' for TAG: not a decimal integer"},
       {"at 2 notify\nat 1.5 notify\n", "2: time 1.5 goes backwards (an earlier line is at 2 s)"},
       {"at 0 pill layout ghost\n", "1: the pill 'ghost' is used before it is added"},
-      {p + "at 1 pill remove p\nat 2 pill send p animateView\n", "3: the pill 'p' was removed earlier"}, {p + "at 1 " + p.substr(5), "2: " + taken},
+      {p + "at 1 pill remove p\nat 2 pill send p animateView\n", "3: the pill 'p' was removed earlier"},
+      {p + "at 1 " + p.substr(5), "2: " + taken},
       {p + "at 1 pill remove p\nat 2 " + p.substr(5), "3: " + taken},
       {"at 0 pill add v MTLumaDodgePillView 0 0 1 1\nat 0 pill add t3x MTLumaDodgePillView 0 0 1 1\n", "(accepted)"},
-      {"at 0 pill add \"two words\" MTLumaDodgePillView 0 0 1 1\n", "1: 'two words' is not a pill name: a word of letters, digits, _ and -"},
-      {p, "1: this process lacks the class MTLumaDodgePillView (left out by --without-class)", {{"MTStaticColorPillView"}, {"MTLumaDodgePillView"}}},
-      {"at 0 pill add p UIView 0 0 1 1\n", "1: this process has no pill class UIView (it has: MTStaticColorPillView)", {{"MTStaticColorPillView"}, {}}},
-      {"at 0 pill add p MTStaticColorPillView 0 0 1 1\n", "1: this process lacks the class MTStaticColorPillView (left out by --without-class)",
+      {"at 0 pill add \"two words\" MTLumaDodgePillView 0 0 1 1\n",
+       "1: 'two words' is not a pill name: a word of letters, digits, _ and -"},
+      {p,
+       "1: this process lacks the class MTLumaDodgePillView (left out by --without-class)",
+       {{"MTStaticColorPillView"}, {"MTLumaDodgePillView"}}},
+      {"at 0 pill add p UIView 0 0 1 1\n",
+       "1: this process has no pill class UIView (it has: MTStaticColorPillView)",
+       {{"MTStaticColorPillView"}, {}}},
+      {"at 0 pill add p MTStaticColorPillView 0 0 1 1\n",
+       "1: this process lacks the class MTStaticColorPillView (left out by --without-class)",
        {{}, {"MTStaticColorPillView", "MTLumaDodgePillView"}}},
-      {p + "at 0 pill send p initWithFrame:\n", "2: initWithFrame: takes arguments; `pill send` sends messages without any"},
-      {p + "at 0 pill send p 9lives\n", "2: '9lives' is not a selector"}, {"at 1 end\n# fine\nat 2 notify\n", "3: nothing can follow `end`"}};
+      {p + "at 0 pill send p initWithFrame:\n",
+       "2: initWithFrame: takes arguments; `pill send` sends messages without any"},
+      {p + "at 0 pill send p 9lives\n", "2: '9lives' is not a selector"},
+      {"at 1 end\n# fine\nat 2 notify\n", "3: nothing can follow `end`"}};
   for (const std::string name : {"v12", "t3", "a7"}) {
-    rows.push_back({"at 0 pill add " + name + " MTLumaDodgePillView 0 0 1 1\n", "1: the pill name '" + name + "' looks like a generated trace id (v12, t3, a7)"});
+    rows.push_back({"at 0 pill add " + name + " MTLumaDodgePillView 0 0 1 1\n",
+                    "1: the pill name '" + name + "' looks like a generated trace id (v12, t3, a7)"});
   }
   for (const auto& [text, why, classes] : rows) {
     std::string refusal = "(accepted)";
@@ -143,10 +178,18 @@ TEST(ScriptParser, RefusesAScriptWithFileAndLine) {
 
 TEST(JsonLine, PrintsShortestNumbersNullsOrderAndEscapes) {
   for (const auto& [value, text] : std::vector<std::pair<double, const char*>>{
-           {0.1, "0.1"}, {2.5, "2.5"}, {5.0, "5"}, {0.0, "0"}, {-0.0, "-0"}, {1e21, "1e+21"}, {5e-324, "5e-324"},
+           {0.1, "0.1"},
+           {2.5, "2.5"},
+           {5.0, "5"},
+           {0.0, "0"},
+           {-0.0, "-0"},
+           {1e21, "1e+21"},
+           {5e-324, "5e-324"},
            {0.10000000149011612, "0.10000000149011612"},  // a float widened
            {60.10861823896931, "60.10861823896931"},      // nlohmann's own printer: 60.108618238969314
-           {kNan, "null"}, {kInf, "null"}, {-kInf, "null"}})
+           {kNan, "null"},
+           {kInf, "null"},
+           {-kInf, "null"}})
     EXPECT_EQ(jsonNumber(value), text) << text;
   std::mt19937_64 random(7);
   std::uniform_real_distribution<double> spread(-1000, 1000);
@@ -154,7 +197,8 @@ TEST(JsonLine, PrintsShortestNumbersNullsOrderAndEscapes) {
     const double value = spread(random);
     EXPECT_EQ(std::strtod(jsonNumber(value).c_str(), nullptr), value);
   }
-  Json line = {{"t", 0.25}, {"ev", "set"}, {"value", Json::array({0.5, 1.0, 0.0, 1.0})}, {"count", 2}, {"ok", false}, {"none", nullptr}};
+  Json line = {{"t", 0.25},  {"ev", "set"}, {"value", Json::array({0.5, 1.0, 0.0, 1.0})},
+               {"count", 2}, {"ok", false}, {"none", nullptr}};
   EXPECT_EQ(jsonLine(line), R"({"t":0.25,"ev":"set","value":[0.5,1,0,1],"count":2,"ok":false,"none":null})");
   EXPECT_EQ(jsonLine(Json::array({1.5, kNan})), "[1.5,null]");
   EXPECT_EQ(jsonLine(Json::object()) + jsonLine(Json::array()), "{}[]");

@@ -33,10 +33,12 @@ CGRect pillsBand(const UIView& window) {
     top = std::min(top, frame.origin.y);
     bottom = std::max(bottom, frame.origin.y + frame.size.height);
   }
-  if (!(top <= bottom)) return CGRectMake(0, size.height - kHomeIndicatorBandPoints, size.width, kHomeIndicatorBandPoints);
+  if (!(top <= bottom))
+    return CGRectMake(0, size.height - kHomeIndicatorBandPoints, size.width, kHomeIndicatorBandPoints);
   top = std::clamp(top - kTextRoomPoints, 0.0, size.height);
   bottom = std::clamp(bottom + kBelowPillsPoints, 0.0, size.height);
-  if (bottom - top < 1) return CGRectMake(0, size.height - kHomeIndicatorBandPoints, size.width, kHomeIndicatorBandPoints);
+  if (bottom - top < 1)
+    return CGRectMake(0, size.height - kHomeIndicatorBandPoints, size.width, kHomeIndicatorBandPoints);
   return CGRectMake(0, top, size.width, bottom - top);
 }
 
@@ -79,7 +81,8 @@ CGPoint toPixels(const RenderOptions& options, CGPoint point) {
 
 PixelRect pixelArea(const RenderOptions& options, CGRect points) {
   const CGPoint start = toPixels(options, points.origin);
-  const CGPoint end = toPixels(options, CGPointMake(points.origin.x + points.size.width, points.origin.y + points.size.height));
+  const CGPoint end =
+      toPixels(options, CGPointMake(points.origin.x + points.size.width, points.origin.y + points.size.height));
   const auto edge = [](double pixels, int limit, double (*round)(double)) {
     return static_cast<int>(std::clamp(round(pixels), 0.0, static_cast<double>(limit)));
   };

@@ -1,18 +1,17 @@
 #include "picture/GifFile.h"
 
+#include <fcntl.h>
+#include <fmt/format.h>
+#include <fmt/std.h>
+#include <gif_lib.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
 #include <utility>
-
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <fmt/format.h>
-#include <fmt/std.h>
-#include <gif_lib.h>
 
 #include "MedianCut.h"
 
@@ -22,9 +21,7 @@ namespace {
 constexpr int kCentisecondsPerSecond = 100;
 
 // Hundredths of a second from the start to frame k.
-long startOf(std::size_t k, int fps) {
-  return std::lround(static_cast<double>(k) * kCentisecondsPerSecond / fps);
-}
+long startOf(std::size_t k, int fps) { return std::lround(static_cast<double>(k) * kCentisecondsPerSecond / fps); }
 
 // A giflib colour map: a power of two of at least 2 entries, the spare ones black.
 ColorMapObject* makeColorMap(const std::vector<Rgb>& palette) {
@@ -44,7 +41,8 @@ std::size_t gifFrameCount(aurora::Nanoseconds duration, int fps) {
 
 GifFile::GifFile(std::filesystem::path file, int width, int height, int fps)
     : path_(std::move(file)), width_(width), height_(height), fps_(fps) {
-  if (fps < 1 || fps > kMostFps) throw std::invalid_argument(fmt::format("a GIF's frame rate must be 1 to {}, not {}", kMostFps, fps));
+  if (fps < 1 || fps > kMostFps)
+    throw std::invalid_argument(fmt::format("a GIF's frame rate must be 1 to {}, not {}", kMostFps, fps));
   // Opened here rather than by giflib, which would make the file readable by its owner alone.
   const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) throw std::runtime_error(fmt::format("cannot write the GIF {}: {}", path_, std::strerror(errno)));
@@ -91,7 +89,8 @@ void GifFile::check(int result, const char* step) const {
 
 void GifFile::addFrame(const Image& frame) {
   if (frame.width() != width_ || frame.height() != height_) {
-    throw std::invalid_argument(fmt::format("a {} x {} frame for a {} x {} GIF", frame.width(), frame.height(), width_, height_));
+    throw std::invalid_argument(
+        fmt::format("a {} x {} frame for a {} x {} GIF", frame.width(), frame.height(), width_, height_));
   }
   std::vector<std::uint32_t> pixels = frame.packedPixels();
   PixelRect rect = previous_.empty() ? frame.bounds() : changedRect(previous_, pixels, width_);
@@ -113,7 +112,8 @@ void GifFile::addFrame(const Image& frame) {
   GifFreeMapObject(map);
   check(described, "a frame");
   for (int y = 0; y < rect.height; ++y) {
-    check(EGifPutLine(gif_, indexed.indices.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(rect.width), rect.width),
+    check(EGifPutLine(gif_, indexed.indices.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(rect.width),
+                      rect.width),
           "a frame");
   }
   previous_ = std::move(pixels);

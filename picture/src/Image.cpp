@@ -1,10 +1,10 @@
 #include "picture/Image.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <iterator>
 #include <stdexcept>
-
-#include <fmt/format.h>
 
 namespace picture {
 
@@ -12,14 +12,16 @@ Image::Image(int width, int height)
     : surface_(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height)), width_(width), height_(height) {
   const cairo_status_t status = cairo_surface_status(surface_.get());
   if (status != CAIRO_STATUS_SUCCESS || width <= 0 || height <= 0) {
-    throw std::runtime_error(fmt::format("cannot make a {} x {} pixel image: {}", width, height, cairo_status_to_string(status)));
+    throw std::runtime_error(
+        fmt::format("cannot make a {} x {} pixel image: {}", width, height, cairo_status_to_string(status)));
   }
 }
 
 namespace {
 
 const std::uint32_t* row(cairo_surface_t* surface, int y) {
-  return reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface));
+  return reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(surface) +
+                                                y * cairo_image_surface_get_stride(surface));
 }
 
 }  // namespace
@@ -54,7 +56,8 @@ PixelRect changedRect(std::span<const std::uint32_t> before, std::span<const std
     const auto first = std::mismatch(was, was + width, is).first;
     if (first == was + width) continue;  // the row is unchanged
     const auto last = std::mismatch(std::make_reverse_iterator(was + width), std::make_reverse_iterator(first),
-                                    std::make_reverse_iterator(is + width)).first;
+                                    std::make_reverse_iterator(is + width))
+                          .first;
     left = std::min(left, static_cast<int>(first - was));
     right = std::max(right, static_cast<int>(last.base() - was) - 1);
     top = std::min(top, y);

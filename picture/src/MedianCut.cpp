@@ -41,7 +41,8 @@ Box measure(const std::vector<Color>& colors, std::size_t begin, std::size_t end
 std::pair<Box, Box> split(std::vector<Color>& colors, const Box& box) {
   const auto first = colors.begin() + static_cast<std::ptrdiff_t>(box.begin);
   const auto last = colors.begin() + static_cast<std::ptrdiff_t>(box.end);
-  std::sort(first, last, [c = box.widest](const Color& a, const Color& b) { return channel(a.value, c) < channel(b.value, c); });
+  std::sort(first, last,
+            [c = box.widest](const Color& a, const Color& b) { return channel(a.value, c) < channel(b.value, c); });
   std::uint64_t total = 0;
   for (auto it = first; it != last; ++it) total += it->count;
   std::uint64_t seen = 0;
@@ -68,7 +69,9 @@ Rgb meanColor(const std::vector<Color>& colors, const Box& box) {
 }  // namespace
 
 IndexedPixels quantise(std::span<const std::uint32_t> pixels, int imageWidth, PixelRect rect) {
-  auto at = [&](int x, int y) { return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(imageWidth) + static_cast<std::size_t>(x)]; };
+  auto at = [&](int x, int y) {
+    return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(imageWidth) + static_cast<std::size_t>(x)];
+  };
 
   std::unordered_map<std::uint32_t, std::uint32_t> counts;
   for (int y = rect.y; y < rect.y + rect.height; ++y) {
@@ -81,7 +84,8 @@ IndexedPixels quantise(std::span<const std::uint32_t> pixels, int imageWidth, Pi
 
   std::vector<Box> boxes{measure(colors, 0, colors.size())};
   while (boxes.size() < kMostGifColors) {
-    auto widest = std::max_element(boxes.begin(), boxes.end(), [](const Box& a, const Box& b) { return a.spread < b.spread; });
+    auto widest =
+        std::max_element(boxes.begin(), boxes.end(), [](const Box& a, const Box& b) { return a.spread < b.spread; });
     if (widest->spread == 0) break;  // every box holds one colour
     auto [low, high] = split(colors, *widest);
     *widest = low;

@@ -14,8 +14,8 @@
 namespace picture {
 
 struct IndexedPixels {
-  std::vector<Rgb> palette;             // at most 256 colours
-  std::vector<std::uint8_t> indices;    // one per pixel of the rectangle, row by row
+  std::vector<Rgb> palette;           // at most 256 colours
+  std::vector<std::uint8_t> indices;  // one per pixel of the rectangle, row by row
 };
 
 inline constexpr std::size_t kMostGifColors = 256;

@@ -1,12 +1,12 @@
 #include "picture/Renderer.h"
 
+#include <fmt/format.h>
+#include <fontconfig/fontconfig.h>
+
 #include <algorithm>
 #include <cmath>
 #include <memory>
 #include <stdexcept>
-
-#include <fmt/format.h>
-#include <fontconfig/fontconfig.h>
 
 #include "ViewPainter.h"
 #include "Wallpaper.h"
@@ -55,7 +55,8 @@ class DrawingCaches {
   void noteFontsUsed() { fontsUsed_ = true; }
 
   const Image& wallpaper(const RenderOptions& options, CGSize window) {
-    const WallpaperGeometry geometry{options.width, options.height, options.scaleX, options.scaleY, options.region, window};
+    const WallpaperGeometry geometry{options.width,  options.height, options.scaleX,
+                                     options.scaleY, options.region, window};
     if (!wallpaper_ || geometry != geometry_) {
       wallpaper_.reset();  // one picture's worth at a time
       wallpaper_ = std::make_unique<Image>(options.width, options.height);

@@ -18,7 +18,8 @@ double tame(double value) { return std::clamp(value, -kFarAway, kFarAway); }
 double unitInterval(double value) { return std::isnan(value) ? 0.0 : std::clamp(value, 0.0, 1.0); }
 
 bool isFinite(const CGRect& r) {
-  return std::isfinite(r.origin.x) && std::isfinite(r.origin.y) && std::isfinite(r.size.width) && std::isfinite(r.size.height);
+  return std::isfinite(r.origin.x) && std::isfinite(r.origin.y) && std::isfinite(r.size.width) &&
+         std::isfinite(r.size.height);
 }
 
 void setSource(cairo_t* cr, const RGBA& c) {
@@ -44,9 +45,11 @@ void fillGradient(cairo_t* cr, const CAGradientLayer& layer, double width, doubl
   const auto& colors = layer.colors();
   const CGPoint start = layer.startPoint();
   const CGPoint end = layer.endPoint();
-  if (colors.empty() || !std::isfinite(start.x) || !std::isfinite(start.y) || !std::isfinite(end.x) || !std::isfinite(end.y)) return;
-  cairo_pattern_t* pattern =
-      cairo_pattern_create_linear(tame(start.x * width), tame(start.y * height), tame(end.x * width), tame(end.y * height));
+  if (colors.empty() || !std::isfinite(start.x) || !std::isfinite(start.y) || !std::isfinite(end.x) ||
+      !std::isfinite(end.y))
+    return;
+  cairo_pattern_t* pattern = cairo_pattern_create_linear(tame(start.x * width), tame(start.y * height),
+                                                         tame(end.x * width), tame(end.y * height));
   const std::size_t last = colors.size() - 1;
   for (std::size_t i = 0; i <= last; ++i) {
     const RGBA c = CGColorComponentsOrClear(colors[i]);
@@ -77,7 +80,8 @@ void paintView(cairo_t* cr, const UIView& view) {
 
   cairo_new_path(cr);
   if (CALayer* layer = view.layer()) {
-    const double radius = std::isnan(layer->cornerRadius()) ? 0.0 : std::clamp(layer->cornerRadius(), 0.0, std::min(width, height) / 2);
+    const double radius =
+        std::isnan(layer->cornerRadius()) ? 0.0 : std::clamp(layer->cornerRadius(), 0.0, std::min(width, height) / 2);
     roundedRectangle(cr, width, height, radius);
     setSource(cr, layer->presentationBackgroundColor());
     cairo_fill_preserve(cr);

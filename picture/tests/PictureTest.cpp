@@ -1,16 +1,16 @@
 // The pictures in-process, where a run of the program cannot reach: renderer, wallpaper, framing, GIF files.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <fstream>
 #include <set>
 
-#include <gtest/gtest.h>
-
 #include "MedianCut.h"
 #include "PictureTestSupport.h"
 #include "QuartzCore/CAGradientLayer.h"
-#include "aurora/TemporaryDirectory.h"
 #include "UIKit/UIColor.h"
 #include "Wallpaper.h"
+#include "aurora/TemporaryDirectory.h"
 #include "picture/Framing.h"
 #include "picture/GifFile.h"
 #include "picture/LivePicture.h"
@@ -26,7 +26,8 @@ using test::near;
 Class gradientViewClass() {
   static const Class cls = [] {
     Class c = objc_registerClass("SimTestGradientView", UIView::objcClass());
-    class_addClassMethod(c, sel_registerName("layerClass"), +[](Class, SEL) { return CAGradientLayer::objcClass(); });
+    class_addClassMethod(
+        c, sel_registerName("layerClass"), +[](Class, SEL) { return CAGradientLayer::objcClass(); });
     return c;
   }();
   return cls;
@@ -53,18 +54,23 @@ TEST_F(RendererTest, DrawsEachViewAsItsLayerPresentsIt) {
     window_->addSubview(view);
     return view;
   };
-  auto* gradient = static_cast<CAGradientLayer*>(add(UIView::make(gradientViewClass(), CGRectMake(10, 10, 100, 100)))->layer());
+  auto* gradient =
+      static_cast<CAGradientLayer*>(add(UIView::make(gradientViewClass(), CGRectMake(10, 10, 100, 100)))->layer());
   gradient->setColors({UIColor::redColor()->CGColor(), UIColor::blueColor()->CGColor()});
   gradient->setStartPoint(CGPointMake(0.5, 0.25));  // vertical, over the middle half
   gradient->setEndPoint(CGPointMake(0.5, 0.75));
-  add(UIView::make(gradientViewClass(), CGRectMake(120, 10, 30, 30)))->setBackgroundColor(UIColor::colorWithRed(0, 1, 0, 1));  // no colours
+  add(UIView::make(gradientViewClass(), CGRectMake(120, 10, 30, 30)))
+      ->setBackgroundColor(UIColor::colorWithRed(0, 1, 0, 1));  // no colours
   add(makeView(CGRectMake(160, 10, 60, 40), {1, 1, 1, 1}))->layer()->setCornerRadius(12);
   add(makeView(CGRectMake(230, 10, 30, 10), {1, 1, 1, 1}), 0.5);
-  add(makeView(CGRectMake(270, 10, 100, 100), {1, 0, 0, 1}), 0.5, makeView(CGRectMake(0, 0, 50, 100), {0, 0, 1, 1}));  // group opacity
-  add(makeView(CGRectMake(10, 130, 50, 50), {1, 0, 0, 1}), -2, makeView(CGRectMake(0, 0, 50, 50), {0, 1, 0, 1}));     // clamped to 0
-  add(makeView(CGRectMake(70, 130, 50, 50), {0, 0, 1, 1}), 7);                                                       // clamped to 1
+  add(makeView(CGRectMake(270, 10, 100, 100), {1, 0, 0, 1}), 0.5,
+      makeView(CGRectMake(0, 0, 50, 100), {0, 0, 1, 1}));  // group opacity
+  add(makeView(CGRectMake(10, 130, 50, 50), {1, 0, 0, 1}), -2,
+      makeView(CGRectMake(0, 0, 50, 50), {0, 1, 0, 1}));        // clamped to 0
+  add(makeView(CGRectMake(70, 130, 50, 50), {0, 0, 1, 1}), 7);  // clamped to 1
   for (const bool clips : {true, false}) {
-    auto parent = add(makeView(CGRectMake(clips ? 140 : 220, 140, 40, 40), {1, 1, 1, 1}), 1, makeView(CGRectMake(-20, -20, 80, 80), {0, 0, 1, 1}));
+    auto parent = add(makeView(CGRectMake(clips ? 140 : 220, 140, 40, 40), {1, 1, 1, 1}), 1,
+                      makeView(CGRectMake(-20, -20, 80, 80), {0, 0, 1, 1}));
     parent->layer()->setCornerRadius(20);
     parent->setClipsToBounds(clips);
   }
@@ -76,26 +82,46 @@ TEST_F(RendererTest, DrawsEachViewAsItsLayerPresentsIt) {
 
   // The window's top 390 x 300 points at 3 pixels a point; would throw had cairo given up on the broken frames.
   const RenderOptions top{CGRectMake(0, 0, 390, 300), 1170, 900, 3, 3, false, ""};
-  const Image image = renderWindow(*window_, top), wall = renderWindow(*UIView::make(UIView::objcClass(), window_->frame()), top);
-  const auto at = [](const Image& picture, double x, double y) { return picture.pixel(static_cast<int>(x * 3), static_cast<int>(y * 3)); };
+  const Image image = renderWindow(*window_, top),
+              wall = renderWindow(*UIView::make(UIView::objcClass(), window_->frame()), top);
+  const auto at = [](const Image& picture, double x, double y) {
+    return picture.pixel(static_cast<int>(x * 3), static_cast<int>(y * 3));
+  };
   EXPECT_EQ(at(image, 20, 60), at(image, 100, 60));  // the gradient is the same across its axis
   const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, white{255, 255, 255};
   struct Pixel {
     double x, y;
     std::optional<Rgb> color;  // nothing: the wallpaper
-    double alpha = 1;           // 0.5: half over the wallpaper
+    double alpha = 1;          // 0.5: half over the wallpaper
     int tolerance = 0;
   };
-  for (const auto& [x, y, color, alpha, tolerance] : std::vector<Pixel>{
-           {60, 20, red, 1, 1}, {60, 60, Rgb{128, 0, 128}, 1, 2}, {60, 100, blue, 1, 1},  // padded before its start, halfway, padded after its end
-           {112, 60, {}}, {135, 25, green},  // nothing beyond the view; a gradient with no colours shows the background
-           {160, 10, {}}, {219.9, 10, {}}, {160, 49.9, {}}, {219.9, 49.9, {}}, {190, 30, white}, {160.5, 30, white},  // rounded corners
-           {245, 15, white, 0.5, 1}, {290, 60, blue, 0.5, 1}, {350, 60, red, 0.5, 1},  // group opacity: no red shows through the child
-           {35, 155, {}}, {95, 155, blue},                                            // alpha clamped to 0 .. 1
-           {160, 160, blue}, {185, 185, {}}, {141, 141, {}},                          // clipped to the rounded bounds
-           {240, 160, blue}, {265, 185, blue}, {221, 141, blue},                      // not clipped
-           {295, 135, red}, {305, 145, green}, {340, 180, blue},                      // subviews after their parent, in order, in their frames
-           {35, 265, Rgb{255, 0, 128}, 1, 1}}) {                                      // extended colours clamped
+  for (const auto& [x, y, color, alpha, tolerance] :
+       std::vector<Pixel>{{60, 20, red, 1, 1},
+                          {60, 60, Rgb{128, 0, 128}, 1, 2},
+                          {60, 100, blue, 1, 1},  // padded before its start, halfway, padded after its end
+                          {112, 60, {}},
+                          {135, 25, green},  // nothing beyond the view; a gradient with no colours shows the background
+                          {160, 10, {}},
+                          {219.9, 10, {}},
+                          {160, 49.9, {}},
+                          {219.9, 49.9, {}},
+                          {190, 30, white},
+                          {160.5, 30, white},  // rounded corners
+                          {245, 15, white, 0.5, 1},
+                          {290, 60, blue, 0.5, 1},
+                          {350, 60, red, 0.5, 1},  // group opacity: no red shows through the child
+                          {35, 155, {}},
+                          {95, 155, blue},  // alpha clamped to 0 .. 1
+                          {160, 160, blue},
+                          {185, 185, {}},
+                          {141, 141, {}},  // clipped to the rounded bounds
+                          {240, 160, blue},
+                          {265, 185, blue},
+                          {221, 141, blue},  // not clipped
+                          {295, 135, red},
+                          {305, 145, green},
+                          {340, 180, blue},  // subviews after their parent, in order, in their frames
+                          {35, 265, Rgb{255, 0, 128}, 1, 1}}) {  // extended colours clamped
     const Rgb under = at(wall, x, y), want = !color ? under : alpha < 1 ? halfway(under, *color) : *color;
     EXPECT_TRUE(near(at(image, x, y), want, tolerance)) << x << ", " << y;
   }
@@ -104,7 +130,8 @@ TEST_F(RendererTest, DrawsEachViewAsItsLayerPresentsIt) {
 // What a block animation shows half way, and the pills' labels, are left to runs of the program.
 // The wallpaper is drawn once per picture geometry and kept; each geometry, even one seen before, gets its own.
 TEST_F(RendererTest, EachPictureGeometryGetsItsOwnWallpaper) {
-  RenderOptions full = framePicture(*window_, {ViewKind::Full, 1.0}), band = framePicture(*window_, {ViewKind::Pills, 2.0}), shifted = band;
+  RenderOptions full = framePicture(*window_, {ViewKind::Full, 1.0}),
+                band = framePicture(*window_, {ViewKind::Pills, 2.0}), shifted = band;
   shifted.region.origin.y -= 100;
   for (RenderOptions options : {full, band, shifted, full}) {
     options.labels = false;
@@ -126,7 +153,7 @@ TEST_F(WindowTest, FramingThePillsBandAndTerminalsStretchingThePills) {
   const RenderOptions whole = frameTerminal(window, ViewKind::Full, 200, 422);
   EXPECT_EQ(std::pair(whole.scaleX, whole.scaleY), std::pair(0.5, 0.5));
   EXPECT_EQ(whole.region.origin, CGPointMake(-5, 0));  // centred
-  addView(CGRectMake(40, 831, 134, 5));  // the default pills
+  addView(CGRectMake(40, 831, 134, 5));                // the default pills
   addView(CGRectMake(216, 831, 134, 5));
   EXPECT_EQ(pillsBand(window), CGRectMake(0, 799, 390, 45));  // 831 - 32 .. 844, the window's edge
   const RenderOptions pills = framePicture(window, {ViewKind::Pills, 1.5});
@@ -136,7 +163,7 @@ TEST_F(WindowTest, FramingThePillsBandAndTerminalsStretchingThePills) {
   const RenderOptions terminal = frameTerminal(window, ViewKind::Pills, 78, 46);
   EXPECT_EQ(terminal.scaleX, 0.2);
   EXPECT_FALSE(terminal.labels);
-  EXPECT_DOUBLE_EQ(terminal.scaleY, 0.8);  // a 5-point pill stands 4 pixels tall
+  EXPECT_DOUBLE_EQ(terminal.scaleY, 0.8);                                         // a 5-point pill stands 4 pixels tall
   EXPECT_DOUBLE_EQ(terminal.region.origin.y + terminal.region.size.height, 844);  // down to the window's edge
   const CGPoint pillTop = toPixels(terminal, {40, 831});
   EXPECT_DOUBLE_EQ(pillTop.x, 8);
@@ -153,7 +180,8 @@ TEST_F(WindowTest, ALivePictureDrawsAnAreaAgainAndNamesWhatChanged) {
   options.labels = false;
   const PixelRect band = pixelArea(options, pillsBand(*window_));
   EXPECT_EQ(band, (PixelRect{0, 799, 390, 45}));
-  EXPECT_EQ(pixelArea(options, CGRectMake(-10.5, 839.5, 20, 10)), (PixelRect{0, 839, 10, 5}));  // outwards, within the picture
+  EXPECT_EQ(pixelArea(options, CGRectMake(-10.5, 839.5, 20, 10)),
+            (PixelRect{0, 839, 10, 5}));  // outwards, within the picture
   LivePicture live;
   EXPECT_EQ(live.draw(*window_, options, band), (PixelRect{0, 0, 390, 844}));  // the first: all of it
   EXPECT_TRUE(live.draw(*window_, options, band).empty());
@@ -164,11 +192,14 @@ TEST_F(WindowTest, ALivePictureDrawsAnAreaAgainAndNamesWhatChanged) {
   aurora::TemporaryDirectory dir;
   std::ofstream(dir.path() / "part.png", std::ios::binary) << pngBytes(live.image(), changed);
   EXPECT_EQ(test::readPng(dir.path() / "part.png").packedPixels(), live.image().packedPixels(changed));
-  EXPECT_EQ(live.draw(*window_, framePicture(*window_, {ViewKind::Full, 2.0}), {}), (PixelRect{0, 0, 780, 1688}));  // other options: all of it again
+  EXPECT_EQ(live.draw(*window_, framePicture(*window_, {ViewKind::Full, 2.0}), {}),
+            (PixelRect{0, 0, 780, 1688}));  // other options: all of it again
 }
 
 // A 6 x 4 picture of one colour with one pixel of another.
-Image picture(Rgb fill, int x, int y, Rgb dot) { return test::paintedImage(6, 4, [&](int i, int j) { return i == x && j == y ? dot : fill; }); }
+Image picture(Rgb fill, int x, int y, Rgb dot) {
+  return test::paintedImage(6, 4, [&](int i, int j) { return i == x && j == y ? dot : fill; });
+}
 
 // Delays, removing unfinished files and refusing folders that are not there are left to runs of the program.
 TEST(GifFile, WritesEveryFrameLoopingWithItsOwnPaletteAndChangedRectangle) {
@@ -190,30 +221,35 @@ TEST(GifFile, WritesEveryFrameLoopingWithItsOwnPaletteAndChangedRectangle) {
   EXPECT_EQ(std::pair(decoded->width, decoded->height), std::pair(6, 4));
   EXPECT_EQ(decoded->loopCount, 0);  // looping for ever
   ASSERT_EQ(decoded->frames.size(), 3u);
-  for (const auto& frame : decoded->frames) EXPECT_TRUE(frame.delay == 4 && frame.localPalette) << frame.delay;  // 1/25 s
+  for (const auto& frame : decoded->frames)
+    EXPECT_TRUE(frame.delay == 4 && frame.localPalette) << frame.delay;  // 1/25 s
   EXPECT_EQ(decoded->frames[0].rect, (PixelRect{0, 0, 6, 4}));
   EXPECT_EQ(decoded->frames[1].rect, (PixelRect{1, 1, 4, 2}));  // from the old dot to the new one
   EXPECT_EQ(decoded->frames[2].rect, (PixelRect{0, 0, 1, 1}));  // nothing changed: one pixel
   EXPECT_EQ(decoded->frames[0].screen, picture(grey, 1, 1, red).packedPixels());
   EXPECT_EQ(decoded->frames[1].screen, picture(grey, 4, 2, blue).packedPixels());
   EXPECT_EQ(decoded->frames[2].screen, decoded->frames[1].screen);
-  for (const auto& [length, frames] : {std::pair(2000ms, 50u), {1010ms, 25u}, {0ms, 1u}}) EXPECT_EQ(gifFrameCount(length, 25), frames);
+  for (const auto& [length, frames] : {std::pair(2000ms, 50u), {1010ms, 25u}, {0ms, 1u}})
+    EXPECT_EQ(gifFrameCount(length, 25), frames);
 }
 
 TEST(MedianCut, GivesAClosePaletteOfAtMost256ForMoreColors) {
   std::vector<std::uint32_t> pixels;  // a smooth two-way ramp: 64 x 64 distinct colours
   for (std::uint32_t y = 0; y < 64; ++y) {
-    for (std::uint32_t x = 0; x < 64; ++x) pixels.push_back(packRgb({static_cast<std::uint8_t>(x * 4), static_cast<std::uint8_t>(y * 4), 128}));
+    for (std::uint32_t x = 0; x < 64; ++x)
+      pixels.push_back(packRgb({static_cast<std::uint8_t>(x * 4), static_cast<std::uint8_t>(y * 4), 128}));
   }
   const IndexedPixels indexed = quantise(pixels, 64, {0, 0, 64, 64});
   EXPECT_EQ(indexed.palette.size(), kMostGifColors);
   int worst = 0;
   for (std::size_t i = 0; i < pixels.size(); ++i) {
     const Rgb want = unpackRgb(pixels[i]), got = indexed.palette[indexed.indices[i]];
-    worst = std::max({worst, std::abs(want.red - got.red), std::abs(want.green - got.green), std::abs(want.blue - got.blue)});
+    worst = std::max(
+        {worst, std::abs(want.red - got.red), std::abs(want.green - got.green), std::abs(want.blue - got.blue)});
   }
   EXPECT_LE(worst, 16);  // 4096 colours in 256 boxes: each box spans about 16 x 16
-  EXPECT_EQ(std::set<std::uint8_t>(indexed.indices.begin(), indexed.indices.end()).size(), kMostGifColors);  // every entry used
+  EXPECT_EQ(std::set<std::uint8_t>(indexed.indices.begin(), indexed.indices.end()).size(),
+            kMostGifColors);  // every entry used
 }
 
 }  // namespace

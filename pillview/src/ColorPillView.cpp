@@ -2,7 +2,6 @@
 // method list, each forwarding to the C++ member; and the view's destruction.
 #include "pillview/ColorPillView.h"
 
-
 namespace {
 
 ColorPillView* receiver(id self) { return static_cast<ColorPillView*>(self); }
@@ -37,10 +36,10 @@ Class ColorPillView::objcClass() {
 
 Class ColorPillView::registerClass() {
   using aurora::objc::selector;
-  Class cls = objc_registerClass("ColorPillView", UIView::objcClass(), [] {
-    return std::static_pointer_cast<NSObject>(std::make_shared<ColorPillView>());
-  });
-  class_addMethod(cls, selector<"initWithFrame:">(), &ColorPillView::initWithFrameImp, "@@:{CGRect={CGPoint=dd}{CGSize=dd}}");
+  Class cls = objc_registerClass("ColorPillView", UIView::objcClass(),
+                                 [] { return std::static_pointer_cast<NSObject>(std::make_shared<ColorPillView>()); });
+  class_addMethod(cls, selector<"initWithFrame:">(), &ColorPillView::initWithFrameImp,
+                  "@@:{CGRect={CGPoint=dd}{CGSize=dd}}");
   class_addMethod(cls, selector<"animateView">(), &styleImp<&ColorPillView::animateView>, "v@:");
   class_addMethod(cls, selector<"staticView">(), &styleImp<&ColorPillView::staticView>, "v@:");
   class_addMethod(cls, selector<"specturmView">(), &styleImp<&ColorPillView::specturmView>, "v@:");

@@ -39,21 +39,29 @@ std::vector<RGBA> components(const std::vector<CGColorRef>& colors) {
   return found;
 }
 std::vector<RGBA> shown(const ColorPillView& view) { return components(view.gradientLayer()->colors()); }
-std::vector<RGBA> palette(const ColorPillView& view) { return components(view.colors()->subarrayWithRange(0, view.colors()->count())); }
+std::vector<RGBA> palette(const ColorPillView& view) {
+  return components(view.colors()->subarrayWithRange(0, view.colors()->count()));
+}
 
 // Records what the platform was asked to do; views by serial, since addresses are reused.
 struct Recorder : aurora::PlatformObserver {
-  struct Set { std::uint64_t view; ViewProperty property; aurora::PropertyValue value; bool animated; };
+  struct Set {
+    std::uint64_t view;
+    ViewProperty property;
+    aurora::PropertyValue value;
+    bool animated;
+  };
   std::vector<Set> sets;
   std::vector<std::pair<aurora::Nanoseconds, double>> animations;  // when each began, and its seconds
-  std::vector<bool> completions;                                    // the finished flags, in order
-  std::vector<std::string> log;                                     // every set and timer call, by name
+  std::vector<bool> completions;                                   // the finished flags, in order
+  std::vector<std::string> log;                                    // every set and timer call, by name
   std::uint64_t interrupted = 0;  // animations painting this view end unfinished: a bystander joins and goes
 
   // What `view` was given for `property`, in order.
   std::vector<Set> setsOn(const UIView& view, ViewProperty property) const {
     std::vector<Set> found;
-    std::copy_if(sets.begin(), sets.end(), std::back_inserter(found), [&](const Set& s) { return s.view == view.serial() && s.property == property; });
+    std::copy_if(sets.begin(), sets.end(), std::back_inserter(found),
+                 [&](const Set& s) { return s.view == view.serial() && s.property == property; });
     return found;
   }
   std::vector<RGBA> backgrounds(const UIView& view) const {
@@ -72,10 +80,14 @@ struct Recorder : aurora::PlatformObserver {
       UIView::make(UIView::objcClass(), CGRect{})->layer()->setBackgroundColor(CGColorCreate(RGBA{}));
     }
   }
-  void animationBegan(aurora::AnimationSerial, double s) override { animations.emplace_back(NSRunLoop::mainRunLoop().now(), s); }
+  void animationBegan(aurora::AnimationSerial, double s) override {
+    animations.emplace_back(NSRunLoop::mainRunLoop().now(), s);
+  }
   void animationCompleted(aurora::AnimationSerial, bool finished) override { completions.push_back(finished); }
   void timerCreated(const NSTimer&) override { log.emplace_back("timerCreated"); }
-  void timerScheduled(const NSTimer&, NSRunLoopMode mode) override { log.push_back(std::string("timerScheduled ") + NSRunLoopModeName(mode)); }
+  void timerScheduled(const NSTimer&, NSRunLoopMode mode) override {
+    log.push_back(std::string("timerScheduled ") + NSRunLoopModeName(mode));
+  }
   void timerFired(const NSTimer&) override { log.emplace_back("timerFired"); }
   void timerInvalidated(const NSTimer&) override { log.emplace_back("timerInvalidated"); }
 
@@ -93,7 +105,9 @@ class ColorPillViewTest : public ::testing::Test {
     NSRunLoop::mainRunLoop().reset(std::make_unique<aurora::VirtualClock>());
     observer.emplace();
   }
-  static std::shared_ptr<ColorPillView> makeView(CGRect frame = CGRectMake(0, 0, 134, 5)) { return UIView::make<ColorPillView>(frame); }
+  static std::shared_ptr<ColorPillView> makeView(CGRect frame = CGRectMake(0, 0, 134, 5)) {
+    return UIView::make<ColorPillView>(frame);
+  }
   static void send(ColorPillView& view, const char* selector) { objc_msgSend<void>(&view, sel_registerName(selector)); }
   static void runFor(double seconds) { NSRunLoop::mainRunLoop().runFor(at(seconds)); }  // 0: what is due now
   static std::size_t timers() { return NSRunLoop::mainRunLoop().scheduledTimerCount(); }
@@ -108,9 +122,14 @@ TEST_F(ColorPillViewTest, FirstBackgroundFollowsTheStyleAndNothingStarts) {
   settings::staticColor = color(kStatic);
   const CGRect pill = CGRectMake(0, 0, 134, 5), empty = CGRectMake(-3, 7, 0, 0), screen = CGRectMake(10, 10, 390, 844);
   const std::tuple<const char*, CGRect, std::vector<RGBA>> cases[] = {
-      {"Wave", pill, {kStatic, kRed}},    {"Spectrum", empty, {kStatic, kRed}},       {"Fade", screen, {kStatic, kFirst}},
-      {"Static", pill, {kStatic, kStatic}}, {"Breathing", empty, {kStatic, kBreathing}}, {"wave", screen, {kStatic}},
-      {"", pill, {kStatic}},              {"Rainbow", empty, {kStatic}},
+      {"Wave", pill, {kStatic, kRed}},
+      {"Spectrum", empty, {kStatic, kRed}},
+      {"Fade", screen, {kStatic, kFirst}},
+      {"Static", pill, {kStatic, kStatic}},
+      {"Breathing", empty, {kStatic, kBreathing}},
+      {"wave", screen, {kStatic}},
+      {"", pill, {kStatic}},
+      {"Rainbow", empty, {kStatic}},
   };
   for (const auto& [style, frame, backgrounds] : cases) {
     SCOPED_TRACE(style);
@@ -136,9 +155,11 @@ TEST_F(ColorPillViewTest, FirstBackgroundFollowsTheStyleAndNothingStarts) {
 
 TEST_F(ColorPillViewTest, NothingFromTheBaseInitialiserGivesNoView) {
   id (*saved)(id, SEL, CGRect) = nullptr;
-  MSHookMessageEx(UIView::objcClass(), sel_registerName("initWithFrame:"), +[](id, SEL, CGRect) -> id { return nullptr; }, &saved);
+  MSHookMessageEx(
+      UIView::objcClass(), sel_registerName("initWithFrame:"), +[](id, SEL, CGRect) -> id { return nullptr; }, &saved);
   const auto view = makeView();
-  MSHookMessageEx(UIView::objcClass(), sel_registerName("initWithFrame:"), saved, static_cast<decltype(&saved)>(nullptr));
+  MSHookMessageEx(UIView::objcClass(), sel_registerName("initWithFrame:"), saved,
+                  static_cast<decltype(&saved)>(nullptr));
   EXPECT_EQ(view, nullptr);
   EXPECT_TRUE(observer->sets.empty());  // construction stopped before its first colour
 }
@@ -151,8 +172,8 @@ TEST_F(ColorPillViewTest, TheWaveTurnsAtOnceThenEveryInterval) {
   objc_msgSend<void>(view.get(), sel_registerName("animationDidStop:finished:"), static_cast<id>(nullptr), false);
   EXPECT_TRUE(view->gradientLayer()->colors().empty());  // the tick only queues the update
   runFor(0);
-  EXPECT_EQ(observer->log, (std::vector<std::string>{"timerCreated", "timerScheduled NSDefaultRunLoopMode", "timerFired",
-                                                      "layer.colors", "layer.drawsAsynchronously"}));
+  EXPECT_EQ(observer->log, (std::vector<std::string>{"timerCreated", "timerScheduled NSDefaultRunLoopMode",
+                                                     "timerFired", "layer.colors", "layer.drawsAsynchronously"}));
   EXPECT_EQ(shown(*view), band(360));  // "l2r": the last hue comes in at the left
   EXPECT_TRUE(view->gradientLayer()->drawsAsynchronously());
   runFor(0.049);
@@ -203,8 +224,8 @@ TEST_F(ColorPillViewTest, DestroyedViewStopsItsTimersAndIsReleased) {
   EXPECT_FALSE(weakView.expired());  // the queued update holds it until it has run
   runFor(0);
   EXPECT_TRUE(weakView.expired());
-  EXPECT_EQ(timers(), 1u);                         // its latest timer, stopped by the view
-  runFor(0.05);                                    // the first one ticks once more and stops
+  EXPECT_EQ(timers(), 1u);  // its latest timer, stopped by the view
+  runFor(0.05);             // the first one ticks once more and stops
   EXPECT_EQ(timers(), 0u);
   EXPECT_EQ(observer->count("timerInvalidated"), 2);
   runFor(1.0);
@@ -225,7 +246,7 @@ TEST_F(ColorPillViewTest, BadIntervalsNeitherHangNorSpin) {
 
 struct Chain {
   const char* selector;
-  CGFloat* speed;  // seconds per step; the one-second cycle has none
+  CGFloat* speed;             // seconds per step; the one-second cycle has none
   std::vector<RGBA> targets;  // the first three steps': the first picked before every colour changed
   bool spectrum;              // counts its hue, not its colour index; paints hues equal within rounding
 };
@@ -270,7 +291,8 @@ TEST_P(PillViewChain, StepsPickPaintAndGoOnUntilTheViewGoes) {
     ASSERT_EQ(paints.size(), 2u + 3u);  // after the two of construction
     for (std::size_t step = 0; step < 3; ++step) {
       SCOPED_TRACE(step);
-      EXPECT_EQ(observer->animations[step], std::pair(at(step ? firstStep + double(step) - 1 : 0), step ? 1.0 : firstStep));
+      EXPECT_EQ(observer->animations[step],
+                std::pair(at(step ? firstStep + double(step) - 1 : 0), step ? 1.0 : firstStep));
       const RGBA painted = std::get<RGBA>(paints[2 + step].value);
       EXPECT_TRUE(chain.spectrum ? nearlyEqual(painted, chain.targets[step]) : painted == chain.targets[step]);
       EXPECT_TRUE(paints[2 + step].animated);
@@ -285,7 +307,8 @@ TEST_P(PillViewChain, StepsPickPaintAndGoOnUntilTheViewGoes) {
   }
 
   // The first step follows the index it starts from, given through the runtime as the pill hooks do.
-  for (const auto& [start, next] : {std::pair{NSUInteger{2}, 1u}, std::pair{NSUInteger{7}, 0u}, std::pair{~NSUInteger{0}, 0u}}) {
+  for (const auto& [start, next] :
+       {std::pair{NSUInteger{2}, 1u}, std::pair{NSUInteger{7}, 0u}, std::pair{~NSUInteger{0}, 0u}}) {
     if (chain.spectrum) break;
     auto view = makeView();
     objc_msgSend<void>(view.get(), sel_registerName("setColorNum:"), start);
@@ -310,11 +333,13 @@ TEST_P(PillViewChain, StepsPickPaintAndGoOnUntilTheViewGoes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Styles, PillViewChain,
-    ::testing::Values(
-        Chain{"animateView", nullptr, {kSecond, kSecond, kFirst}, false},
-        Chain{"fadeView", &settings::fadeSpeed, {kSecond, kSecond, kFirst}, false},
-        Chain{"breathingView", &settings::breathingSpeed, {{0.2, 0.6, 0.4, 0}, kBreathingLater, {0.5, 0.5, 0.1, 0}}, false},
-        Chain{"specturmView", &settings::specturmSpeed, {hue(0), hue(1), hue(2)}, true}),
+    ::testing::Values(Chain{"animateView", nullptr, {kSecond, kSecond, kFirst}, false},
+                      Chain{"fadeView", &settings::fadeSpeed, {kSecond, kSecond, kFirst}, false},
+                      Chain{"breathingView",
+                            &settings::breathingSpeed,
+                            {{0.2, 0.6, 0.4, 0}, kBreathingLater, {0.5, 0.5, 0.1, 0}},
+                            false},
+                      Chain{"specturmView", &settings::specturmSpeed, {hue(0), hue(1), hue(2)}, true}),
     [](const auto& info) { return std::string(info.param.selector); });
 
 TEST_F(ColorPillViewTest, SpectrumWalksEveryHueOnceAndWrapsAfter360) {

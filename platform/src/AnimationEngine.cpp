@@ -54,8 +54,8 @@ bool AnimationEngine::endDue(Nanoseconds now) {
   if (endlessMayBeOrphaned()) {
     layersDestroyedSeen_ = census::layersDestroyed.load(std::memory_order_relaxed);
     std::erase_if(endless_, [](const std::unique_ptr<Animation>& animation) {
-      return !animation->layers.empty() &&
-             std::all_of(animation->layers.begin(), animation->layers.end(), [](const auto& layer) { return layer.expired(); });
+      return !animation->layers.empty() && std::all_of(animation->layers.begin(), animation->layers.end(),
+                                                       [](const auto& layer) { return layer.expired(); });
     });
   }
   bool ended = false;

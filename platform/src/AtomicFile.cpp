@@ -1,12 +1,12 @@
 #include "AtomicFile.h"
 
-#include <cerrno>
-#include <cstring>
-#include <string>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
 
 #include "aurora/PreferencesFile.h"
 

@@ -5,10 +5,10 @@
 // Any thread.
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string_view>
-
-#include <sys/types.h>
 
 namespace aurora {
 

@@ -31,8 +31,11 @@ struct Layout {
 std::optional<Layout> readLayout(std::string_view bytes) {
   if (bytes.size() < kHeaderSize + kTrailerSize) return std::nullopt;
   const std::uint64_t trailer = bytes.size() - kTrailerSize;
-  Layout layout{bytes, static_cast<std::uint8_t>(bytes[trailer + 6]), static_cast<std::uint8_t>(bytes[trailer + 7]),
-                *readBigEndian(bytes, trailer + 8, 8), *readBigEndian(bytes, trailer + 16, 8),
+  Layout layout{bytes,
+                static_cast<std::uint8_t>(bytes[trailer + 6]),
+                static_cast<std::uint8_t>(bytes[trailer + 7]),
+                *readBigEndian(bytes, trailer + 8, 8),
+                *readBigEndian(bytes, trailer + 16, 8),
                 *readBigEndian(bytes, trailer + 24, 8)};
   if (layout.offsetSize < 1 || layout.offsetSize > 8 || layout.refSize < 1 || layout.refSize > 8) return std::nullopt;
   if (layout.objectCount == 0 || layout.top >= layout.objectCount) return std::nullopt;

@@ -6,9 +6,8 @@
 #include "UIKit/UIView.h"
 
 Class CALayer::objcClass() {
-  static const Class cls = objc_registerClass("CALayer", NSObject::objcClass(), [] {
-    return std::static_pointer_cast<NSObject>(std::make_shared<CALayer>());
-  });
+  static const Class cls = objc_registerClass(
+      "CALayer", NSObject::objcClass(), [] { return std::static_pointer_cast<NSObject>(std::make_shared<CALayer>()); });
   return cls;
 }
 

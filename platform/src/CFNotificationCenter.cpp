@@ -1,13 +1,13 @@
 #include "CoreFoundation/CFNotificationCenter.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "Foundation/NSRunLoop.h"
 #include "NotifySocket.h"
@@ -113,10 +113,12 @@ CFNotificationCenterRef CFNotificationCenterGetDarwinNotifyCenter() {
   return center;
 }
 
-void CFNotificationCenterAddObserver(CFNotificationCenterRef center, const void* observer, CFNotificationCallback callBack,
-                                     CFStringRef name, const void* /*object*/, CFNotificationSuspensionBehavior /*behaviour*/) {
+void CFNotificationCenterAddObserver(CFNotificationCenterRef center, const void* observer,
+                                     CFNotificationCallback callBack, CFStringRef name, const void* /*object*/,
+                                     CFNotificationSuspensionBehavior /*behaviour*/) {
   aurora::requireMainThread("CFNotificationCenterAddObserver");
-  if (center != CFNotificationCenterGetDarwinNotifyCenter() || callBack == nullptr || name == nullptr || *name == '\0') return;
+  if (center != CFNotificationCenterGetDarwinNotifyCenter() || callBack == nullptr || name == nullptr || *name == '\0')
+    return;
   center->addObserver(observer, callBack, name);
 }
 

@@ -1,9 +1,9 @@
 #include "aurora/Loader.h"
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <filesystem>
-
-#include <dlfcn.h>
 
 #include "Foundation/NSDictionary.h"
 #include "aurora/DeviceRoot.h"
@@ -20,7 +20,8 @@ std::vector<std::string> libraryNames(const fs::path& directory) {
   std::error_code error;
   for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
     std::error_code typeError;
-    if (it->path().extension() == ".dylib" && it->is_regular_file(typeError)) names.push_back(it->path().filename().string());
+    if (it->path().extension() == ".dylib" && it->is_regular_file(typeError))
+      names.push_back(it->path().filename().string());
   }
   std::sort(names.begin(), names.end());
   return names;

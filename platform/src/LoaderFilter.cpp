@@ -14,7 +14,8 @@ bool listContains(const std::optional<std::vector<std::string>>& list, const std
 }
 
 bool anyClassExists(const std::optional<std::vector<std::string>>& names) {
-  return names && std::any_of(names->begin(), names->end(), [](const std::string& name) { return objc_getClass(name.c_str()) != nullptr; });
+  return names && std::any_of(names->begin(), names->end(),
+                              [](const std::string& name) { return objc_getClass(name.c_str()) != nullptr; });
 }
 
 // [min] or [min, max): min <= version < max.
@@ -34,8 +35,10 @@ bool filterAllows(const NSDictionary& plist, const HostIdentity& host) {
   const std::shared_ptr<const NSDictionary> filter = plist.dictionaryValue("Filter");
   if (!filter) return true;
   std::vector<bool> matches;
-  if (filter->containsKey("Bundles")) matches.push_back(listContains(filter->stringArray("Bundles"), host.bundleIdentifier));
-  if (filter->containsKey("Executables")) matches.push_back(listContains(filter->stringArray("Executables"), host.executableName));
+  if (filter->containsKey("Bundles"))
+    matches.push_back(listContains(filter->stringArray("Bundles"), host.bundleIdentifier));
+  if (filter->containsKey("Executables"))
+    matches.push_back(listContains(filter->stringArray("Executables"), host.executableName));
   if (filter->containsKey("Classes")) matches.push_back(anyClassExists(filter->stringArray("Classes")));
   if (filter->containsKey("CoreFoundationVersion")) {
     matches.push_back(versionInRange(filter->objectForKey("CoreFoundationVersion"), host.coreFoundationVersion));

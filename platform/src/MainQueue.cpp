@@ -52,7 +52,8 @@ dispatch_queue_t dispatch_get_main_queue() {
 void dispatch_async(dispatch_queue_t queue, aurora::OnceClosure block) {
   if (queue != dispatch_get_main_queue()) {
     throw aurora::dispatch::UnknownQueue(
-        "dispatch_async: the queue is not the main queue (dispatch_get_main_queue()), the only one there is; the task is not run");
+        "dispatch_async: the queue is not the main queue (dispatch_get_main_queue()), the only one there is; the task "
+        "is not run");
   }
   if (!block) return;
   NSRunLoop::mainRunLoop().mainQueue().post(std::move(block));

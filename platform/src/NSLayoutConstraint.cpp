@@ -32,7 +32,8 @@ struct Reader {
     double value = 0;
     const char* begin = format.data() + pos;
     auto [end, error] = std::from_chars(begin, format.data() + format.size(), value);
-    if (error != std::errc() || !(value >= 0) || value > 1e9) refuse(format, "expected a gap in points at position " + std::to_string(pos));
+    if (error != std::errc() || !(value >= 0) || value > 1e9)
+      refuse(format, "expected a gap in points at position " + std::to_string(pos));
     pos += static_cast<std::size_t>(end - begin);
     expect("-");
     return value;
@@ -48,8 +49,8 @@ struct Reader {
 
 }  // namespace
 
-NSLayoutConstraint::NSLayoutConstraint(const std::shared_ptr<UIView>& item, NSLayoutAttribute attribute, CGFloat constant,
-                                       std::string format)
+NSLayoutConstraint::NSLayoutConstraint(const std::shared_ptr<UIView>& item, NSLayoutAttribute attribute,
+                                       CGFloat constant, std::string format)
     : item_(item), attribute_(attribute), constant_(constant), format_(std::move(format)) {}
 
 NSLayoutConstraintList NSLayoutConstraint::constraintsWithVisualFormat(std::string_view format, unsigned options,
@@ -102,10 +103,18 @@ CGRect NSLayoutFrameForConstraints(const UIView& view, const NSLayoutConstraintL
   for (const auto& constraint : constraints) {
     if (constraint->item().get() != &view) continue;
     switch (constraint->attribute()) {
-      case NSLayoutAttribute::Left: left = bounds.origin.x + constraint->constant(); break;
-      case NSLayoutAttribute::Right: right = bounds.origin.x + bounds.size.width - constraint->constant(); break;
-      case NSLayoutAttribute::Top: top = bounds.origin.y + constraint->constant(); break;
-      case NSLayoutAttribute::Bottom: bottom = bounds.origin.y + bounds.size.height - constraint->constant(); break;
+      case NSLayoutAttribute::Left:
+        left = bounds.origin.x + constraint->constant();
+        break;
+      case NSLayoutAttribute::Right:
+        right = bounds.origin.x + bounds.size.width - constraint->constant();
+        break;
+      case NSLayoutAttribute::Top:
+        top = bounds.origin.y + constraint->constant();
+        break;
+      case NSLayoutAttribute::Bottom:
+        bottom = bounds.origin.y + bounds.size.height - constraint->constant();
+        break;
     }
   }
   return CGRectMake(left, top, right - left, bottom - top);

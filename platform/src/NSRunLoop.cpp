@@ -1,10 +1,10 @@
 #include "Foundation/NSRunLoop.h"
 
-#include <algorithm>
-#include <stdexcept>
-
 #include <sys/eventfd.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <stdexcept>
 
 #include "AnimationEngine.h"
 #include "LayoutScheduler.h"
@@ -14,9 +14,12 @@
 
 const char* NSRunLoopModeName(NSRunLoopMode mode) {
   switch (mode) {
-    case NSRunLoopMode::Default: return "NSDefaultRunLoopMode";
-    case NSRunLoopMode::Tracking: return "UITrackingRunLoopMode";
-    case NSRunLoopMode::Common: return "NSRunLoopCommonModes";
+    case NSRunLoopMode::Default:
+      return "NSDefaultRunLoopMode";
+    case NSRunLoopMode::Tracking:
+      return "UITrackingRunLoopMode";
+    case NSRunLoopMode::Common:
+      return "NSRunLoopCommonModes";
   }
   return "?";
 }
@@ -67,9 +70,7 @@ void NSRunLoop::addTimer(const std::shared_ptr<NSTimer>& timer, NSRunLoopMode mo
   aurora::tellObservers(&aurora::PlatformObserver::timerScheduled, *timer, mode);
 }
 
-void NSRunLoop::removeTimer(const NSTimer& timer) {
-  timers_.erase(ScheduledTimer{timer.nextFire_, timer.serial_});
-}
+void NSRunLoop::removeTimer(const NSTimer& timer) { timers_.erase(ScheduledTimer{timer.nextFire_, timer.serial_}); }
 
 void NSRunLoop::performAt(aurora::Nanoseconds when, aurora::OnceClosure command) {
   commands_.emplace(when, std::move(command));

@@ -1,5 +1,11 @@
 #include "NotifySocket.h"
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -7,12 +13,6 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
-
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace aurora::notify {
 namespace {
@@ -49,7 +49,7 @@ fs::path resolvedRoot(const fs::path& root) {
 }
 
 bool privateDirectoryOfThisUser(const fs::path& path) {
-  struct stat info{};
+  struct stat info {};
   return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
          (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
@@ -74,7 +74,8 @@ std::vector<fs::path> socketsBut(const fs::path& directory, const fs::path& own)
   std::vector<fs::path> sockets;
   for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
     std::error_code typeError;
-    if (it->path() != own && it->symlink_status(typeError).type() == fs::file_type::socket) sockets.push_back(it->path());
+    if (it->path() != own && it->symlink_status(typeError).type() == fs::file_type::socket)
+      sockets.push_back(it->path());
   }
   return sockets;
 }
@@ -175,7 +176,8 @@ std::vector<std::string> Receiver::drain() {
     if (size < 0) break;
     std::string name(static_cast<std::size_t>(size), '\0');
     char empty;
-    const ssize_t got = size > 0 ? ::recv(fd_, name.data(), name.size(), MSG_DONTWAIT) : ::recv(fd_, &empty, 1, MSG_DONTWAIT);
+    const ssize_t got =
+        size > 0 ? ::recv(fd_, name.data(), name.size(), MSG_DONTWAIT) : ::recv(fd_, &empty, 1, MSG_DONTWAIT);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) break;
     if (!name.empty()) names.push_back(std::move(name));

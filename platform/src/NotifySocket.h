@@ -7,13 +7,13 @@
 // Receiver is used under its owner's lock; sendToOthers from any thread.
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <sys/types.h>
 
 namespace aurora::notify {
 

@@ -1,11 +1,11 @@
 #include "NumberText.h"
 
+#include <locale.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
-
-#include <locale.h>
 
 namespace aurora::number {
 namespace {
@@ -101,8 +101,8 @@ float saturatingFloat(double value) {
   // IEEE rounding; from there on they round to infinity.
   constexpr double kRoundsToInfinity = 0x1.ffffffp127;
   if (std::isnan(value) || std::fabs(value) <= kFloatMax) return static_cast<float>(value);
-  const float magnitude = std::fabs(value) < kRoundsToInfinity ? std::numeric_limits<float>::max()
-                                                               : std::numeric_limits<float>::infinity();
+  const float magnitude =
+      std::fabs(value) < kRoundsToInfinity ? std::numeric_limits<float>::max() : std::numeric_limits<float>::infinity();
   return std::signbit(value) ? -magnitude : magnitude;
 }
 

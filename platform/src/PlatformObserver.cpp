@@ -45,7 +45,8 @@ class Observers {
   }
 
   mutable Mutex mutex_;
-  std::shared_ptr<const PlatformObserverList> list_ AURORA_GUARDED_BY(mutex_) = std::make_shared<PlatformObserverList>();
+  std::shared_ptr<const PlatformObserverList> list_ AURORA_GUARDED_BY(mutex_) =
+      std::make_shared<PlatformObserverList>();
   // !list_->empty(), readable without the lock: a traced call with no observer takes none.
   std::atomic<bool> any_{false};
 };
@@ -65,18 +66,30 @@ std::shared_ptr<const PlatformObserverList> platformObservers() { return observe
 
 const char* viewPropertyName(ViewProperty property) {
   switch (property) {
-    case ViewProperty::Frame: return "frame";
-    case ViewProperty::Alpha: return "alpha";
-    case ViewProperty::Tag: return "tag";
-    case ViewProperty::ClipsToBounds: return "clipsToBounds";
-    case ViewProperty::TranslatesAutoresizingMaskIntoConstraints: return "translatesAutoresizingMaskIntoConstraints";
-    case ViewProperty::BackgroundColor: return "backgroundColor";
-    case ViewProperty::LayerBackgroundColor: return "layer.backgroundColor";
-    case ViewProperty::LayerCornerRadius: return "layer.cornerRadius";
-    case ViewProperty::LayerColors: return "layer.colors";
-    case ViewProperty::LayerStartPoint: return "layer.startPoint";
-    case ViewProperty::LayerEndPoint: return "layer.endPoint";
-    case ViewProperty::LayerDrawsAsynchronously: return "layer.drawsAsynchronously";
+    case ViewProperty::Frame:
+      return "frame";
+    case ViewProperty::Alpha:
+      return "alpha";
+    case ViewProperty::Tag:
+      return "tag";
+    case ViewProperty::ClipsToBounds:
+      return "clipsToBounds";
+    case ViewProperty::TranslatesAutoresizingMaskIntoConstraints:
+      return "translatesAutoresizingMaskIntoConstraints";
+    case ViewProperty::BackgroundColor:
+      return "backgroundColor";
+    case ViewProperty::LayerBackgroundColor:
+      return "layer.backgroundColor";
+    case ViewProperty::LayerCornerRadius:
+      return "layer.cornerRadius";
+    case ViewProperty::LayerColors:
+      return "layer.colors";
+    case ViewProperty::LayerStartPoint:
+      return "layer.startPoint";
+    case ViewProperty::LayerEndPoint:
+      return "layer.endPoint";
+    case ViewProperty::LayerDrawsAsynchronously:
+      return "layer.drawsAsynchronously";
   }
   return "?";
 }

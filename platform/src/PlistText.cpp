@@ -11,7 +11,12 @@ std::optional<std::string> unreadableText(std::string_view text) {
   constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};  // by length; below: an overlong form
   for (std::size_t i = 0; i < text.size();) {
     const auto lead = static_cast<unsigned char>(text[i]);
-    const std::size_t length = lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+    const std::size_t length = lead < 0x80   ? 1
+                               : lead < 0xC2 ? 0
+                               : lead < 0xE0 ? 2
+                               : lead < 0xF0 ? 3
+                               : lead < 0xF5 ? 4
+                                             : 0;
     if (length == 0 || text.size() - i < length) return "is not UTF-8";
     char32_t c = length == 1 ? lead : lead & (0x7Fu >> length);
     for (std::size_t k = 1; k < length; ++k) {

@@ -1,14 +1,14 @@
 #include "aurora/PreferencesFile.h"
 
+#include <plist/plist.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <type_traits>
-
-#include <plist/plist.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "AtomicFile.h"
 #include "Foundation/NSDictionary.h"
@@ -45,34 +45,42 @@ plist_t makeNode(const PreferenceValue& value) {
         using T = std::decay_t<decltype(v)>;
         if constexpr (std::is_same_v<T, bool>) return plist_new_bool(v ? 1 : 0);
         // libplist 2.2 keeps integers as 64 bits read back as signed.
-        else if constexpr (std::is_same_v<T, std::int64_t>) return plist_new_uint(static_cast<std::uint64_t>(v));
-        else if constexpr (std::is_same_v<T, double>) return plist_new_real(v);
-        else return plist_new_string(v.c_str());
+        else if constexpr (std::is_same_v<T, std::int64_t>)
+          return plist_new_uint(static_cast<std::uint64_t>(v));
+        else if constexpr (std::is_same_v<T, double>)
+          return plist_new_real(v);
+        else
+          return plist_new_string(v.c_str());
       },
       value);
 }
 
 // Entries that checkEntries passed.
 void addEntries(plist_t dictionary, const std::vector<PreferenceEntry>& entries) {
-  for (const PreferenceEntry& entry : entries) plist_dict_set_item(dictionary, entry.key.c_str(), makeNode(entry.value));
+  for (const PreferenceEntry& entry : entries)
+    plist_dict_set_item(dictionary, entry.key.c_str(), makeNode(entry.value));
 }
 
 std::string serialise(plist_t root, PlistFormat format) {
   char* data = nullptr;
   std::uint32_t length = 0;
-  if (format == PlistFormat::Xml) plist_to_xml(root, &data, &length);
-  else plist_to_bin(root, &data, &length);
+  if (format == PlistFormat::Xml)
+    plist_to_xml(root, &data, &length);
+  else
+    plist_to_bin(root, &data, &length);
   const std::unique_ptr<char, decltype(&std::free)> owner(data, &std::free);
   if (data == nullptr) throw PreferencesError("cannot serialise the preferences");
   std::string bytes(data, length);
   if (format == PlistFormat::Binary) return bytes;
   // Text kept from a binary file, which no entry check saw.
   if (std::optional<std::string> why = unreadableText(bytes)) {
-    throw PreferencesError("the preferences file " + *why + " (from a binary file); write it in binary or remove that key");
+    throw PreferencesError("the preferences file " + *why +
+                           " (from a binary file); write it in binary or remove that key");
   }
   // libplist writes a carriage return as it is, which XML readers take for a
   // line feed; a character reference reads back as itself.
-  for (std::size_t at = bytes.find('\r'); at != std::string::npos; at = bytes.find('\r', at)) bytes.replace(at, 1, "&#13;");
+  for (std::size_t at = bytes.find('\r'); at != std::string::npos; at = bytes.find('\r', at))
+    bytes.replace(at, 1, "&#13;");
   return bytes;
 }
 
@@ -86,7 +94,8 @@ struct Existing {
 };
 
 PreferencesError unreadable(const std::filesystem::path& path) {
-  return PreferencesError(quoted(path) + " is not a preferences dictionary the device could read; leaving it untouched");
+  return PreferencesError(quoted(path) +
+                          " is not a preferences dictionary the device could read; leaving it untouched");
 }
 
 // The regular file at `path`, nothing when there is none; throws for anything
@@ -94,12 +103,17 @@ PreferencesError unreadable(const std::filesystem::path& path) {
 std::optional<RegularFileRead> readRegular(const std::filesystem::path& path) {
   RegularFileRead read = readRegularFile(path, NSDictionary::kMaxFileSize);
   switch (read.outcome) {
-    case RegularFileRead::Outcome::Missing: return std::nullopt;
-    case RegularFileRead::Outcome::Failed: throw PreferencesError("cannot read " + quoted(path) + ": " + std::strerror(read.error));
+    case RegularFileRead::Outcome::Missing:
+      return std::nullopt;
+    case RegularFileRead::Outcome::Failed:
+      throw PreferencesError("cannot read " + quoted(path) + ": " + std::strerror(read.error));
     case RegularFileRead::Outcome::NotRegular:
-      throw PreferencesError(quoted(path) + " is " + fileTypeName(read.type) + ", not a preferences file; leaving it untouched");
-    case RegularFileRead::Outcome::TooLarge: throw unreadable(path);
-    case RegularFileRead::Outcome::Read: break;
+      throw PreferencesError(quoted(path) + " is " + fileTypeName(read.type) +
+                             ", not a preferences file; leaving it untouched");
+    case RegularFileRead::Outcome::TooLarge:
+      throw unreadable(path);
+    case RegularFileRead::Outcome::Read:
+      break;
   }
   return read;
 }
@@ -176,7 +190,8 @@ void PreferencesFile::set(const std::vector<PreferenceEntry>& entries) {
   const Plist dictionary = existing ? parse(*existing, path_) : Plist(plist_new_dict());
   addEntries(dictionary.get(), entries);
   const PlistFormat format = format_.value_or(existing ? existing->format : PlistFormat::Xml);
-  replaceFileAtomically(path_, serialise(dictionary.get(), format), existing ? existing->permissions : kNewFilePermissions);
+  replaceFileAtomically(path_, serialise(dictionary.get(), format),
+                        existing ? existing->permissions : kNewFilePermissions);
 }
 
 bool PreferencesFile::unset(std::string_view key) {
@@ -193,13 +208,14 @@ bool PreferencesFile::unset(std::string_view key) {
 bool PreferencesFile::remove() {
   if (!folderExists(path_)) return false;
   const WriterLock lock(path_);
-  struct stat info{};
+  struct stat info {};
   if (::stat(path_.c_str(), &info) != 0) {
     if (errno == ENOENT) return false;
     throw PreferencesError("cannot remove " + quoted(path_) + ": " + std::strerror(errno));
   }
   if (!S_ISREG(info.st_mode)) {
-    throw PreferencesError(quoted(path_) + " is " + fileTypeName(info.st_mode & S_IFMT) + ", not a preferences file; leaving it there");
+    throw PreferencesError(quoted(path_) + " is " + fileTypeName(info.st_mode & S_IFMT) +
+                           ", not a preferences file; leaving it there");
   }
   // unlink, unlike remove, never takes a folder that appeared meanwhile.
   if (::unlink(path_.c_str()) != 0) {
@@ -211,7 +227,7 @@ bool PreferencesFile::remove() {
 void PreferencesFile::writeRaw(std::string_view bytes) {
   makeFolder(path_);
   const WriterLock lock(path_);
-  struct stat info{};
+  struct stat info {};
   const bool regular = ::stat(path_.c_str(), &info) == 0 && S_ISREG(info.st_mode);
   replaceFileAtomically(path_, bytes, regular ? info.st_mode & 0777 : kNewFilePermissions);
 }

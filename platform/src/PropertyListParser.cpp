@@ -1,12 +1,12 @@
 #include "PropertyListParser.h"
 
+#include <plist/plist.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <optional>
 #include <string>
-
-#include <plist/plist.h>
 
 #include "BinaryPlistGuard.h"
 #include "Foundation/NSDictionary.h"
@@ -29,7 +29,8 @@ struct PlistDeleter {
 PropertyListValue::Storage integerOf(plist_t node) {
   std::uint64_t bits = 0;
   plist_get_uint_val(node, &bits);
-  if (bits <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) return static_cast<std::int64_t>(bits);
+  if (bits <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+    return static_cast<std::int64_t>(bits);
   const std::unique_ptr<void, PlistDeleter> signedProbe(plist_new_uint(bits));
   if (plist_compare_node_value(node, signedProbe.get())) return static_cast<std::int64_t>(bits);  // two's complement
   return bits;
@@ -63,7 +64,8 @@ class Converter {
         plist_get_bool_val(node, &flag);
         return PropertyListValue{flag != 0};
       }
-      case PLIST_UINT: return PropertyListValue{integerOf(node)};
+      case PLIST_UINT:
+        return PropertyListValue{integerOf(node)};
       case PLIST_REAL: {
         double real = 0;
         plist_get_real_val(node, &real);
@@ -106,7 +108,8 @@ class Converter {
         if (!nested) return std::nullopt;
         return PropertyListValue{std::move(nested)};
       }
-      default: return std::nullopt;
+      default:
+        return std::nullopt;
     }
   }
 

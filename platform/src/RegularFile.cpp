@@ -1,11 +1,11 @@
 #include "RegularFile.h"
 
-#include <algorithm>
-#include <cerrno>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 
 namespace aurora {
 namespace {
@@ -41,14 +41,14 @@ RegularFileRead readRegularFile(const std::filesystem::path& path, std::size_t l
     result.error = errno;
     result.outcome = errno == ENOENT ? Outcome::Missing : Outcome::Failed;
     // A socket cannot be opened at all (ENXIO): still say what is there.
-    struct stat info{};
+    struct stat info {};
     if (result.outcome == Outcome::Failed && ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
       result.outcome = Outcome::NotRegular;
       result.type = info.st_mode & S_IFMT;
     }
     return result;
   }
-  struct stat info{};
+  struct stat info {};
   const bool known = ::fstat(fd, &info) == 0;
   result.type = info.st_mode & S_IFMT;
   result.permissions = info.st_mode & 0777;
@@ -68,11 +68,15 @@ RegularFileRead readRegularFile(const std::filesystem::path& path, std::size_t l
 
 const char* fileTypeName(mode_t type) {
   switch (type) {
-    case S_IFDIR: return "a folder";
-    case S_IFIFO: return "a FIFO";
-    case S_IFSOCK: return "a socket";
+    case S_IFDIR:
+      return "a folder";
+    case S_IFIFO:
+      return "a FIFO";
+    case S_IFSOCK:
+      return "a socket";
     case S_IFCHR:
-    case S_IFBLK: return "a device";
+    case S_IFBLK:
+      return "a device";
   }
   return "something other than a file";
 }

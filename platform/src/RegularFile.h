@@ -4,11 +4,11 @@
 // raced by a rename between it and the open. Any thread.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <filesystem>
 #include <string>
-
-#include <sys/types.h>
 
 namespace aurora {
 

@@ -1,4 +1,6 @@
 // The class registry, selectors, method tables, their caches and NSObject.
+#include "objc/runtime.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
@@ -9,7 +11,6 @@
 
 #include "aurora/MainThread.h"
 #include "aurora/ThreadSafety.h"
-#include "objc/runtime.h"
 
 struct objc_selector {
   std::string name;
@@ -191,7 +192,8 @@ std::shared_ptr<NSObject> class_createInstance(Class cls) {
   if (cls == nullptr) throw std::invalid_argument("class_createInstance: no class");
   Class maker = cls;
   while (maker != nullptr && maker->factory == nullptr) maker = maker->superclass;
-  if (maker == nullptr) throw std::invalid_argument(std::string("class_createInstance: ") + cls->name + " cannot make instances");
+  if (maker == nullptr)
+    throw std::invalid_argument(std::string("class_createInstance: ") + cls->name + " cannot make instances");
   std::shared_ptr<NSObject> object = maker->factory();
   object->isa_ = cls;
   return object;
@@ -237,7 +239,8 @@ void hookMethod(Class cls, SEL sel, IMP replacement, const char* encoding, IMP* 
 namespace {
 
 // A send the cache could not answer: the walk up the class chain, remembered.
-[[gnu::noinline]] IMP lookupAndRemember(Class start, SEL sel, const char* encoding, MethodKind kind, Class receiverClass) {
+[[gnu::noinline]] IMP lookupAndRemember(Class start, SEL sel, const char* encoding, MethodKind kind,
+                                        Class receiverClass) {
   const Method* method = findMethod(start, sel, kind);
   if (method == nullptr) {
     const char* what = kind == MethodKind::Instance ? "instance" : "class";

@@ -26,6 +26,8 @@ std::optional<std::int64_t> readInteger(std::string_view text) {
   return readWhole<std::int64_t>(text, number::integerPrefixLength(text));
 }
 
-std::optional<double> readReal(std::string_view text) { return readWhole<double>(text, number::decimalPrefixLength(text)); }
+std::optional<double> readReal(std::string_view text) {
+  return readWhole<double>(text, number::decimalPrefixLength(text));
+}
 
 }  // namespace aurora

@@ -18,12 +18,18 @@ RGBA UIColor::rgbFromHSB(CGFloat hue, CGFloat saturation, CGFloat brightness, CG
   const double v = brightness, s = saturation;
   const double p = v * (1 - s), q = v * (1 - s * f), t = v * (1 - s * (1 - f));
   switch (static_cast<int>(i) % 6) {  // h6 may round up to 6.0
-    case 0: return {v, t, p, alpha};
-    case 1: return {q, v, p, alpha};
-    case 2: return {p, v, t, alpha};
-    case 3: return {p, q, v, alpha};
-    case 4: return {t, p, v, alpha};
-    default: return {v, p, q, alpha};
+    case 0:
+      return {v, t, p, alpha};
+    case 1:
+      return {q, v, p, alpha};
+    case 2:
+      return {p, v, t, alpha};
+    case 3:
+      return {p, q, v, alpha};
+    case 4:
+      return {t, p, v, alpha};
+    default:
+      return {v, p, q, alpha};
   }
 }
 

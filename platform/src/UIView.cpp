@@ -20,9 +20,8 @@ constexpr auto layerClassSel = &selector<"layerClass">;
 
 Class UIView::objcClass() {
   static const Class cls = [] {
-    Class c = objc_registerClass("UIView", NSObject::objcClass(), [] {
-      return std::static_pointer_cast<NSObject>(std::make_shared<UIView>());
-    });
+    Class c = objc_registerClass("UIView", NSObject::objcClass(),
+                                 [] { return std::static_pointer_cast<NSObject>(std::make_shared<UIView>()); });
     class_addMethod(c, initWithFrameSel(), &UIView::initWithFrameImp, "@@:{CGRect={CGPoint=dd}{CGSize=dd}}");
     class_addMethod(c, layoutSubviewsSel(), &UIView::layoutSubviewsImp, "v@:");
     class_addClassMethod(c, layerClassSel(), &UIView::layerClassImp);
@@ -65,7 +64,8 @@ void UIView::layoutSubviewsImp(id self, SEL) {
   std::vector<std::shared_ptr<UIView>> placed;
   for (const auto& constraint : view->constraints_) {
     auto item = constraint->item();
-    if (!item || item->superview().get() != view || std::find(placed.begin(), placed.end(), item) != placed.end()) continue;
+    if (!item || item->superview().get() != view || std::find(placed.begin(), placed.end(), item) != placed.end())
+      continue;
     placed.push_back(item);
     item->setFrame(NSLayoutFrameForConstraints(*item, view->constraints_, view->bounds()));
   }
@@ -140,7 +140,8 @@ bool UIView::isDescendantOf(const UIView* ancestor) const {
 void UIView::addSubview(const std::shared_ptr<UIView>& view) {
   aurora::requireMainThread("-[UIView addSubview:]");
   if (!view) return;
-  if (isDescendantOf(view.get())) throw std::invalid_argument("addSubview: a view cannot be added to itself or its own subview");
+  if (isDescendantOf(view.get()))
+    throw std::invalid_argument("addSubview: a view cannot be added to itself or its own subview");
   if (view->superview_.lock().get() == this) {
     std::erase(subviews_, view);  // already ours: just brought to the front
   } else {

@@ -37,7 +37,8 @@ std::optional<RGBA> parseHex(std::string_view digits) {
 std::optional<double> parsePlainDecimal(std::string_view text) {
   const bool negative = !text.empty() && text[0] == '-';
   if (!text.empty() && (text[0] == '-' || text[0] == '+')) text.remove_prefix(1);
-  const bool digitsOnly = std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
+  const bool digitsOnly =
+      std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
   const bool hasDigit = std::any_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
   if (!digitsOnly || !hasDigit || std::count(text.begin(), text.end(), '.') > 1) return std::nullopt;
   double value = 0;

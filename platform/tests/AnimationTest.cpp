@@ -21,11 +21,14 @@ class AnimationTest : public VirtualLoopTest {
     CALayer* layer = view->layer();
     UIView::animateWithDuration(
         seconds, [layer, to] { layer->setBackgroundColor(CGColorCreate(to)); },
-        [this](bool finished) { completions.push_back({loop().now(), finished && aurora::isMainThread()}); });
+        [this](bool finished) {
+          completions.push_back({loop().now(), finished && aurora::isMainThread()});
+        });
   }
   RGBA shown() const { return view->layer()->presentationBackgroundColor(); }
   void expectShown(const RGBA& want) {
-    for (double RGBA::*c : {&RGBA::red, &RGBA::green, &RGBA::blue, &RGBA::alpha}) EXPECT_NEAR(shown().*c, want.*c, 1e-9);
+    for (double RGBA::*c : {&RGBA::red, &RGBA::green, &RGBA::blue, &RGBA::alpha})
+      EXPECT_NEAR(shown().*c, want.*c, 1e-9);
   }
 
   std::shared_ptr<UIView> view = UIView::make(UIView::objcClass(), CGRectMake(0, 0, 10, 10));
@@ -115,9 +118,11 @@ TEST_F(AnimationTest, OnlyTheBackgroundAnimates) {
   view->setBackgroundColor(UIColor::redColor());
   EXPECT_EQ(shown(), kRed);  // the change outside the block shows at once
   loop().runFor(2s);
-  const std::string one = observer.events.at(0).substr(8), two = std::to_string(std::stoi(one) + 1);  // serials count up
-  EXPECT_EQ(observer.events, (Log{"animate " + one, "set layer.cornerRadius", "animate " + two, "set backgroundColor anim",
-                                  "set backgroundColor", "complete " + one + " 1", "complete " + two + " 1"}));
+  const std::string one = observer.events.at(0).substr(8),
+                    two = std::to_string(std::stoi(one) + 1);  // serials count up
+  EXPECT_EQ(observer.events,
+            (Log{"animate " + one, "set layer.cornerRadius", "animate " + two, "set backgroundColor anim",
+                 "set backgroundColor", "complete " + one + " 1", "complete " + two + " 1"}));
 }
 
 }  // namespace

@@ -15,15 +15,17 @@ RGBA hsb(double h, double s = 1, double b = 1, double a = 1) { return UIColor::c
 
 TEST(ColorTest, HueSectorsFollowTheHsvFormulaAndHuesWrap) {
   const std::vector<std::pair<RGBA, RGBA>> cases = {
-      {hsb(0), {1, 0, 0, 1}},     {hsb(1.0 / 6), {1, 1, 0, 1}},  {hsb(2.0 / 6), {0, 1, 0, 1}},
-      {hsb(0.5), {0, 1, 1, 1}},   {hsb(4.0 / 6), {0, 0, 1, 1}},  {hsb(5.0 / 6), {1, 0, 1, 1}},
+      {hsb(0), {1, 0, 0, 1}},          {hsb(1.0 / 6), {1, 1, 0, 1}},
+      {hsb(2.0 / 6), {0, 1, 0, 1}},    {hsb(0.5), {0, 1, 1, 1}},
+      {hsb(4.0 / 6), {0, 0, 1, 1}},    {hsb(5.0 / 6), {1, 0, 1, 1}},
       {hsb(1.0 / 12), {1, 0.5, 0, 1}}, {hsb(0.25, 0.5, 0.8, 0.3), {0.6, 0.8, 0.4, 0.3}},
-      {hsb(1.0), {1, 0, 0, 1}},   {hsb(1.25), hsb(0.25)},        {hsb(-0.75), hsb(0.25)},
-      {hsb(std::numeric_limits<double>::quiet_NaN()), {1, 0, 0, 1}},
+      {hsb(1.0), {1, 0, 0, 1}},        {hsb(1.25), hsb(0.25)},
+      {hsb(-0.75), hsb(0.25)},         {hsb(std::numeric_limits<double>::quiet_NaN()), {1, 0, 0, 1}},
   };
   for (std::size_t i = 0; i < cases.size(); ++i) {
     const auto& [got, want] = cases[i];
-    for (double RGBA::*c : {&RGBA::red, &RGBA::green, &RGBA::blue, &RGBA::alpha}) EXPECT_DOUBLE_EQ(got.*c, want.*c) << i;
+    for (double RGBA::*c : {&RGBA::red, &RGBA::green, &RGBA::blue, &RGBA::alpha})
+      EXPECT_DOUBLE_EQ(got.*c, want.*c) << i;
     EXPECT_TRUE(i < 8 || got == want) << i;  // wrapping is exact
   }
   // Just below 1.0 the sextant index can round up to 6; it must stay (almost) red, not turn magenta.
@@ -55,10 +57,19 @@ TEST(ColorStringTest, ParsesEveryDocumentedForm) {
   EXPECT_EQ(parse("#F0a"), (RGBA{1, 0, 170 / 255.0, 1}));
   EXPECT_EQ(parse("#123"), parse("#112233"));
   const std::vector<std::pair<std::string, double>> cases = {
-      {"#FFFFFF:0.75", 0.75}, {"#FFFFFF:1", 1.0},  {"#FFFFFF:0", 0.0},    {"#FFFFFF:.5", 0.5},
-      {"#FFFFFF:5.", 1.0},    {"#FFFFFF:2", 1.0},  {"#FFFFFF:-0.5", 0.0}, {"#FFFFFF:+0.25", 0.25},
-      {"#ABC:0.5", 0.5},      {"#FFFFFF:0.001", 0.001}, {"#FFFFFF:+1", 1.0},
-      {"#FFFFFF:0." + std::string(400, '0') + "1", 0.0}, {"#FFFFFF:1" + std::string(400, '0'), 1.0},
+      {"#FFFFFF:0.75", 0.75},
+      {"#FFFFFF:1", 1.0},
+      {"#FFFFFF:0", 0.0},
+      {"#FFFFFF:.5", 0.5},
+      {"#FFFFFF:5.", 1.0},
+      {"#FFFFFF:2", 1.0},
+      {"#FFFFFF:-0.5", 0.0},
+      {"#FFFFFF:+0.25", 0.25},
+      {"#ABC:0.5", 0.5},
+      {"#FFFFFF:0.001", 0.001},
+      {"#FFFFFF:+1", 1.0},
+      {"#FFFFFF:0." + std::string(400, '0') + "1", 0.0},
+      {"#FFFFFF:1" + std::string(400, '0'), 1.0},
   };
   for (const auto& [text, alpha] : cases) {
     const RGBA color = parse(text, "#000000:0.125");
@@ -69,11 +80,33 @@ TEST(ColorStringTest, ParsesEveryDocumentedForm) {
 
 TEST(ColorStringTest, MalformedStringsGiveTheFallback) {
   const RGBA fallback{42 / 255.0, 187 / 255.0, 155 / 255.0, 1};
-  const std::vector<std::string> malformed = {
-      "", "#", "F62459", "#F6245", "#F624599", "#GG0000", "#F62459 ", " #F62459", "#F62459:", "#F62459:abc",
-      "#F62459:1e-1", "#F62459:nan", "#F62459:inf", "#F62459:0.5.5", "#F62459:0.5x", "#F62459::0.5", "#F62459: 0.5",
-      "#F62459:.", "#F62459:-", "##F62459", "#-12345", "#\xC3\xBF\xC3\xBF\xC3", "rgb(1,2,3)", "#1234",
-      std::string("#F6\0" "459", 7)};  // the last with a NUL inside
+  const std::vector<std::string> malformed = {"",
+                                              "#",
+                                              "F62459",
+                                              "#F6245",
+                                              "#F624599",
+                                              "#GG0000",
+                                              "#F62459 ",
+                                              " #F62459",
+                                              "#F62459:",
+                                              "#F62459:abc",
+                                              "#F62459:1e-1",
+                                              "#F62459:nan",
+                                              "#F62459:inf",
+                                              "#F62459:0.5.5",
+                                              "#F62459:0.5x",
+                                              "#F62459::0.5",
+                                              "#F62459: 0.5",
+                                              "#F62459:.",
+                                              "#F62459:-",
+                                              "##F62459",
+                                              "#-12345",
+                                              "#\xC3\xBF\xC3\xBF\xC3",
+                                              "rgb(1,2,3)",
+                                              "#1234",
+                                              std::string("#F6\0"
+                                                          "459",
+                                                          7)};  // the last with a NUL inside
   for (const std::string& text : malformed) EXPECT_EQ(parse(text, "#2ABB9B"), fallback) << '"' << text << '"';
   EXPECT_EQ(parse("bad", "#FFFFFF:0.5"), (RGBA{1, 1, 1, 0.5}));
   EXPECT_EQ(parse("bad", "also bad"), (RGBA{0, 0, 0, 1}));
@@ -104,7 +137,8 @@ TEST(ListTest, RefusesIndicesOutsideItAndNil) {
   list = listOf(20);
   auto middle = list->subarrayWithRange(5, 3);
   ASSERT_EQ(middle.size(), 3u);
-  EXPECT_EQ((std::vector{*list->firstObject(), *list->lastObject(), *middle[0], *middle[2]}), (std::vector{0, 19, 5, 7}));
+  EXPECT_EQ((std::vector{*list->firstObject(), *list->lastObject(), *middle[0], *middle[2]}),
+            (std::vector{0, 19, 5, 7}));
   EXPECT_TRUE(list->subarrayWithRange(20, 0).empty());
   list = listOf(3);
   EXPECT_THROW(list->objectAtIndex(3), std::out_of_range);
@@ -142,7 +176,8 @@ TYPED_TEST_SUITE(OnceFunctionTest, Captures);
 
 // Also when it throws or never runs, or is moved or replaced; the call may refill its holder.
 TYPED_TEST(OnceFunctionTest, ReleasesItsCaptureRightAfterItsOneRun) {
-  auto counter = std::make_shared<int>(0), other = std::make_shared<int>(0), thrower = std::make_shared<int>(0), never = thrower;
+  auto counter = std::make_shared<int>(0), other = std::make_shared<int>(0), thrower = std::make_shared<int>(0),
+       never = thrower;
   std::weak_ptr<int> watch = counter, watchOther = other, watchThrower = thrower;
   aurora::OnceFunction<int(int)> add = [capture = TypeParam{std::move(counter)}](int n) { return *capture.held += n; };
   aurora::OnceFunction<int(int)> replaced = [capture = TypeParam{std::move(other)}](int n) { return n; };
@@ -152,7 +187,9 @@ TYPED_TEST(OnceFunctionTest, ReleasesItsCaptureRightAfterItsOneRun) {
   EXPECT_EQ(std::move(replaced)(5), 5);
   aurora::OnceClosure fails = [capture = TypeParam{std::move(thrower)}] { throw std::runtime_error("no"); };
   EXPECT_THROW(std::move(fails)(), std::runtime_error);
-  { aurora::OnceClosure unused = [capture = TypeParam{std::move(never)}] { ++*capture.held; }; }
+  {
+    aurora::OnceClosure unused = [capture = TypeParam{std::move(never)}] { ++*capture.held; };
+  }
   EXPECT_EQ((std::vector{bool(replaced), bool(fails), watch.expired(), watchThrower.expired()}),
             (std::vector{false, false, true, true}));
   auto refills = std::make_shared<int>(0);  // the call may refill the function that held it

@@ -1,15 +1,15 @@
 // The device: its root and copies, the loader and its filters, the Darwin notification centre across processes.
-#include <cstring>
-#include <fstream>
-#include <set>
-#include <sstream>
-#include <thread>
-
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <thread>
 
 #include "CoreFoundation/CFNotificationCenter.h"
 #include "Foundation/NSDictionary.h"
@@ -31,7 +31,8 @@ using Names = std::vector<std::string>;
 Names gLog;
 double gLastAt = -1;
 CFNotificationCenterRef center() { return CFNotificationCenterGetDarwinNotifyCenter(); }
-void record(CFNotificationCenterRef from, void* observer, CFStringRef name, const void* object, CFDictionaryRef userInfo) {
+void record(CFNotificationCenterRef from, void* observer, CFStringRef name, const void* object,
+            CFDictionaryRef userInfo) {
   EXPECT_EQ(from, center());
   EXPECT_EQ(object, nullptr);
   EXPECT_EQ(userInfo, nullptr);
@@ -40,9 +41,12 @@ void record(CFNotificationCenterRef from, void* observer, CFStringRef name, cons
   gLastAt = aurora::toSeconds(NSRunLoop::mainRunLoop().now());
 }
 void observe(const std::string& name, const char* observer = nullptr) {
-  CFNotificationCenterAddObserver(center(), observer, &record, name.c_str(), nullptr, CFNotificationSuspensionBehaviorCoalesce);
+  CFNotificationCenterAddObserver(center(), observer, &record, name.c_str(), nullptr,
+                                  CFNotificationSuspensionBehaviorCoalesce);
 }
-void post(const std::string& name) { CFNotificationCenterPostNotification(center(), name.c_str(), nullptr, nullptr, true); }
+void post(const std::string& name) {
+  CFNotificationCenterPostNotification(center(), name.c_str(), nullptr, nullptr, true);
+}
 std::string uniqueName(const std::string& suffix) {
   return std::string("test.") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "." + suffix;
 }
@@ -64,7 +68,8 @@ int bindPeer(const fs::path& path) {
   EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << path;
   return fd;
 }
-int runHelper(std::vector<std::string> args, const std::function<void()>& whileRunning = [] {}) {
+int runHelper(
+    std::vector<std::string> args, const std::function<void()>& whileRunning = [] {}) {
   std::vector<char*> argv{const_cast<char*>(AURORA_NOTIFY_HELPER)};
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
@@ -87,10 +92,12 @@ class NotificationCenterTest : public VirtualLoopTest {
     Names expected;
     for (int i = 0; i < 200; ++i) observe(expected.emplace_back(prefix + "." + std::to_string(i)));
     loop().reset(std::make_unique<aurora::RealClock>());
-    EXPECT_EQ(runHelper({"post", prefix, "200"}, [&] {
-      const auto giveUp = std::chrono::steady_clock::now() + 30s;  // a bound, not an assertion
-      while (gLog.size() < 200 && std::chrono::steady_clock::now() < giveUp) loop().runFor(50ms);
-    }), 0);
+    EXPECT_EQ(runHelper({"post", prefix, "200"},
+                        [&] {
+                          const auto giveUp = std::chrono::steady_clock::now() + 30s;  // a bound, not an assertion
+                          while (gLog.size() < 200 && std::chrono::steady_clock::now() < giveUp) loop().runFor(50ms);
+                        }),
+              0);
     loop().runFor(100ms);  // nothing more may come
     EXPECT_EQ(gLog, expected);
   }
@@ -112,7 +119,7 @@ TEST_F(NotificationCenterTest, EachObserverGetsEachPostOnceInPostingOrder) {
   });
   poster.join();
   EXPECT_TRUE(gLog.empty());  // never synchronously
-  loop().runFor(2s);  // long enough to poll its own socket too: a post must not come back through it
+  loop().runFor(2s);          // long enough to poll its own socket too: a post must not come back through it
   const std::string a1 = a + " by first", a2 = a + " by second", b1 = b + " by first";
   EXPECT_EQ(gLog, (Names{a1, a2, b1, a1, a2, a1, a2, b1}));
   EXPECT_EQ(gLastAt, 1.5);
@@ -143,7 +150,8 @@ TEST_F(NotificationCenterTest, AnObserverKeepsOneSocketAndRemovesDeadOnes) {
   root_.write("/var/run/notify/notes", "x");
   const int peer = bindPeer(notifyDirectory() / "999999999");
   const sockaddr_un own = addressOf(notifyDirectory() / pid);
-  ASSERT_EQ(::sendto(peer, a.data(), a.size(), 0, reinterpret_cast<const sockaddr*>(&own), sizeof own), ssize_t(a.size()));
+  ASSERT_EQ(::sendto(peer, a.data(), a.size(), 0, reinterpret_cast<const sockaddr*>(&own), sizeof own),
+            ssize_t(a.size()));
   loop().runFor(1ms);
   EXPECT_EQ(gLog, (Names{a}));
   ::close(peer);  // its "process" went away
@@ -178,7 +186,6 @@ TEST_F(NotificationCenterTest, PostsFromAnotherProcessAllArriveInOrder) {
   EXPECT_TRUE(found);
 }
 
-
 using Paths = std::vector<std::string>;
 
 const aurora::HostIdentity kSpringBoard{"com.apple.springboard", "SpringBoard"};
@@ -199,12 +206,17 @@ TEST(DeviceRoot, DevicePathsCannotClimbOutOfTheRoot) {
   TempDeviceRoot root;
   EXPECT_EQ(aurora::deviceRoot(), root.path());
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"/var/mobile/Library/x.plist", "var/mobile/Library/x.plist"}, {"/../../etc/passwd", "etc/passwd"},
-      {"/var/../../../x", "x"}, {"var/mobile", "var/mobile"}, {"/var/./mobile//x", "var/mobile/x"},
-      {"/var/.hidden/..x/...", "var/.hidden/..x/..."}, {"/var/x/", "var/x/"}};
+      {"/var/mobile/Library/x.plist", "var/mobile/Library/x.plist"},
+      {"/../../etc/passwd", "etc/passwd"},
+      {"/var/../../../x", "x"},
+      {"var/mobile", "var/mobile"},
+      {"/var/./mobile//x", "var/mobile/x"},
+      {"/var/.hidden/..x/...", "var/.hidden/..x/..."},
+      {"/var/x/", "var/x/"}};
   for (const std::string slash : {"", "/"}) {
     ::setenv(aurora::kDeviceRootVariable, (root.path().native() + slash).c_str(), 1);
-    for (const auto& [device, host] : cases) EXPECT_EQ(aurora::hostPath(device).native(), (root.path() / host).native()) << device;
+    for (const auto& [device, host] : cases)
+      EXPECT_EQ(aurora::hostPath(device).native(), (root.path() / host).native()) << device;
   }
   ::setenv(aurora::kDeviceRootVariable, "", 1);
   EXPECT_EQ(aurora::deviceRoot(), fs::path("/"));
@@ -235,22 +247,28 @@ TEST(LoaderFilter, FiltersFollowTheLoaderRules) {
   const std::string oneMiss = listed("Bundles", {"com.apple.springboard"}) + listed("Executables", {"MobileSafari"});
   const std::string any = "<key>Mode</key><string>Any</string>", range = "<key>CoreFoundationVersion</key><array>";
   const std::vector<std::tuple<std::string, const aurora::HostIdentity&, bool>> cases = {
-      {"", kSpringBoard, true}, {listed("Bundles", {"com.apple.UIKit", "com.apple.springboard"}), kSpringBoard, true},
+      {"", kSpringBoard, true},
+      {listed("Bundles", {"com.apple.UIKit", "com.apple.springboard"}), kSpringBoard, true},
       {listed("Bundles", {"com.apple.mobilesafari"}), kSpringBoard, false},
       {listed("Executables", {"SpringBoard"}), kSpringBoard, true},
       {listed("Executables", {"springboard"}), kSpringBoard, false},  // exact, case-sensitive
       {listed("Classes", {"NoSuchClass", "NSObject"}), kSpringBoard, true},
-      {listed("Classes", {"NoSuchClass"}), kSpringBoard, false}, {oneMiss, kSpringBoard, false},
-      {oneMiss + any, kSpringBoard, true}, {listed("Bundles", {"x"}) + any, kSpringBoard, false},
+      {listed("Classes", {"NoSuchClass"}), kSpringBoard, false},
+      {oneMiss, kSpringBoard, false},
+      {oneMiss + any, kSpringBoard, true},
+      {listed("Bundles", {"x"}) + any, kSpringBoard, false},
       {oneMiss + "<key>Mode</key><string>any</string>", kSpringBoard, false},  // only "Any" relaxes
-      {range + "<real>1000</real></array>", versioned, true}, {range + "<real>1500</real></array>", versioned, true},
-      {range + "<real>1500.5</real></array>", versioned, false}, {range + "</array>", versioned, false},
+      {range + "<real>1000</real></array>", versioned, true},
+      {range + "<real>1500</real></array>", versioned, true},
+      {range + "<real>1500.5</real></array>", versioned, false},
+      {range + "</array>", versioned, false},
       {range + "<integer>1000</integer><real>1500.5</real></array>", versioned, true},
       {range + "<real>1000</real><real>1500</real></array>", versioned, false},  // max excluded
       {range + "<real>1</real><real>2000</real><real>3000</real></array>", versioned, false},
       {"<key>CoreFoundationVersion</key><real>1000</real>", versioned, false},
       {"<key>Bundles</key><string>com.apple.springboard</string>", kSpringBoard, false},
-      {"<key>Bundles</key><array><string>com.apple.springboard</string><integer>1</integer></array>", kSpringBoard, false},
+      {"<key>Bundles</key><array><string>com.apple.springboard</string><integer>1</integer></array>", kSpringBoard,
+       false},
   };
   for (const auto& [filter, host, allowed] : cases)
     EXPECT_EQ(aurora::filterAllows(*NSDictionary::fromBytes(filterPlist(filter)), host), allowed) << filter;
@@ -285,7 +303,9 @@ TEST_F(LoaderTest, LoadsEveryLibraryItsFilterAllowsInNameOrder) {
     void dictionaryRead(std::string_view, const NSDictionary*) override { ++reads; }
   } observer;
   const aurora::ObserverRegistration listening(observer);
-  root_.write(library("Broken0.dylib"), "\x7f" "ELF but really just garbage bytes");
+  root_.write(library("Broken0.dylib"),
+              "\x7f"
+              "ELF but really just garbage bytes");
   root_.write(library("Broken1.dylib"), "");
   install("ClassesA");
   install("ClassesB", filterPlist(listed("Classes", {"AuroraProbe_ClassesA"})));
@@ -308,12 +328,13 @@ TEST_F(LoaderTest, LoadsEveryLibraryItsFilterAllowsInNameOrder) {
                          probeLoaded("ClassesC"), probeLoaded("CorruptFilter"), probeLoaded("FilterWrongBundle")}),
             (std::vector{true, true, true, false, false, false}));
   ASSERT_EQ(report.failed.size(), 2u);
-  EXPECT_EQ((Paths{report.failed[0].devicePath, report.failed[1].devicePath}), (Paths{library("Broken0.dylib"), library("Broken1.dylib")}));
+  EXPECT_EQ((Paths{report.failed[0].devicePath, report.failed[1].devicePath}),
+            (Paths{library("Broken0.dylib"), library("Broken1.dylib")}));
   EXPECT_FALSE(report.failed[0].reason.empty());
   EXPECT_EQ(diagnostics_.str(), "loader: cannot load " + library("Broken0.dylib") + ": " + report.failed[0].reason +
-                                    "\nloader: cannot load " + library("Broken1.dylib") + ": " + report.failed[1].reason +
-                                    "\nloader: not loading " + library("CorruptFilter.dylib") +
-                                    ": its filter plist cannot be read\n");
+                                    "\nloader: cannot load " + library("Broken1.dylib") + ": " +
+                                    report.failed[1].reason + "\nloader: not loading " +
+                                    library("CorruptFilter.dylib") + ": its filter plist cannot be read\n");
 }
 
 }  // namespace

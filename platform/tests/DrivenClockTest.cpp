@@ -1,4 +1,5 @@
-// The driven clock: its time across changes of pace, its waits at a rate, and a run loop on it that stands still when paused.
+// The driven clock: its time across changes of pace, its waits at a rate, and a run loop on it that stands still when
+// paused.
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -69,7 +70,8 @@ TEST(DrivenClockTest, PausedItStillWakesForItsDescriptors) {
 
 class DrivenLoopTest : public VirtualLoopTest {};
 
-// A timer that changes a view each time, and an animation: paused, the loop waits and nothing moves; a quarter runs at a quarter.
+// A timer that changes a view each time, and an animation: paused, the loop waits and nothing moves; a quarter runs at
+// a quarter.
 TEST_F(DrivenLoopTest, PausedNothingMovesAndAQuarterRunsAtAQuarter) {
   auto ownedPace = std::make_unique<FakePace>();
   FakePace& pace = *ownedPace;

@@ -1,4 +1,14 @@
-// Property lists read (XML, binary, hostile) and preferences files written: kept keys, atomic, unreadable files refused.
+// Property lists read (XML, binary, hostile) and preferences files written: kept keys, atomic, unreadable files
+// refused.
+#include <fcntl.h>
+#include <plist/plist.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <cfloat>
 #include <cmath>
 #include <csignal>
@@ -6,15 +16,6 @@
 #include <functional>
 #include <random>
 #include <set>
-
-#include <plist/plist.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 #include "Foundation/NSDictionary.h"
 #include "PlatformTestSupport.h"
@@ -67,7 +68,9 @@ std::string arrayObject(const std::vector<std::uint32_t>& children) {
   for (std::uint32_t child : children) object += bigEndian(child, 4);
   return object;
 }
-const std::string kKeyToArray = "\xD1" "\x00\x00\x00\x01\x00\x00\x00\x02"s;  // {object 1: object 2}
+const std::string kKeyToArray =
+    "\xD1"
+    "\x00\x00\x00\x01\x00\x00\x00\x02"s;  // {object 1: object 2}
 // {"k": an array} and `levels` arrays below it, each holding the next `fanout` times.
 std::string arrayChain(std::uint32_t levels, std::size_t fanout) {
   std::vector<std::string> objects = {kKeyToArray, "\x51k"};
@@ -79,7 +82,8 @@ std::string arrayChain(std::uint32_t levels, std::size_t fanout) {
 const std::string kMixedBody =
     "<key>enabled</key><true/>\n<key>style</key><string>Fade</string>\n<key>speed</key><real>0.2</real>\n"
     "<key>count</key><integer>-42</integer>\n<key>bundles</key><array><string>a</string><string>b</string></array>\n"
-    "<key>nested</key><dict><key>inner</key><string>x</string></dict>\n<key>when</key><date>2024-01-02T03:04:05Z</date>\n"
+    "<key>nested</key><dict><key>inner</key><string>x</string></dict>\n<key>when</key><date>2024-01-02T03:04:05Z</"
+    "date>\n"
     "<key>blob</key><data>AAEC</data>\n";
 
 // Each row: the value element under key "k", and what one getter reads from it.
@@ -93,40 +97,90 @@ void expectReads(const std::vector<std::pair<std::string, T>>& rows, Get get) {
 }
 
 TEST(NSDictionaryReading, BoolsStringsAndIntegersFollowThePlatformRules) {
-  expectReads<bool>({{str("YES"), true}, {str("yes"), true}, {str("true"), true}, {str("T"), true}, {str("1"), true},
-                     {str("9 lives"), true}, {str("  +0001"), true}, {str("-5"), true}, {str("\t\n y"), true},
-                     {str("NO"), false}, {str("false"), false}, {str("0"), false}, {str(""), false}, {str("  -000"), false},
-                     {str("0x1"), false}, {str("abc"), false}, {str("\xC3\xBF" "es"), false}, {str("+"), false},
-                     {"<integer>0</integer>", false}, {"<integer>2</integer>", true}, {"<integer>-1</integer>", true},
-                     {"<real>0.0</real>", false}, {"<real>1e-300</real>", true}, {"<real>nan</real>", true},
+  expectReads<bool>({{str("YES"), true},
+                     {str("yes"), true},
+                     {str("true"), true},
+                     {str("T"), true},
+                     {str("1"), true},
+                     {str("9 lives"), true},
+                     {str("  +0001"), true},
+                     {str("-5"), true},
+                     {str("\t\n y"), true},
+                     {str("NO"), false},
+                     {str("false"), false},
+                     {str("0"), false},
+                     {str(""), false},
+                     {str("  -000"), false},
+                     {str("0x1"), false},
+                     {str("abc"), false},
+                     {str("\xC3\xBF"
+                          "es"),
+                      false},
+                     {str("+"), false},
+                     {"<integer>0</integer>", false},
+                     {"<integer>2</integer>", true},
+                     {"<integer>-1</integer>", true},
+                     {"<real>0.0</real>", false},
+                     {"<real>1e-300</real>", true},
+                     {"<real>nan</real>", true},
                      {"<false/>", false}},
                     [](const NSDictionary& d) { return d.boolValue("k"); });
-  expectReads<std::string>({{"<integer>42</integer>", "42"}, {"<integer>-7</integer>", "-7"},
+  expectReads<std::string>({{"<integer>42</integer>", "42"},
+                            {"<integer>-7</integer>", "-7"},
                             {"<integer>-9223372036854775808</integer>", "-9223372036854775808"},
-                            {"<real>0.1</real>", "0.1"}, {"<real>0.33333333333333331</real>", "0.3333333333333333"},
-                            {"<real>1e300</real>", "1e+300"}, {"<real>3.0</real>", "3"}, {"<true/>", "1"}, {"<false/>", "0"},
+                            {"<real>0.1</real>", "0.1"},
+                            {"<real>0.33333333333333331</real>", "0.3333333333333333"},
+                            {"<real>1e300</real>", "1e+300"},
+                            {"<real>3.0</real>", "3"},
+                            {"<true/>", "1"},
+                            {"<false/>", "0"},
                             {str("Gr\xC3\xBCn \xE2\x9C\x93"), "Gr\xC3\xBCn \xE2\x9C\x93"}},
                            [](const NSDictionary& d) { return d.stringValue("k"); });
-  expectReads<std::int64_t>({{str("  -12abc"), -12}, {str("99999999999999999999"), kMax}, {str("-99999999999999999999"), kMin},
-                             {str("9223372036854775807"), kMax}, {str("-9223372036854775808"), kMin},
-                             {str("9223372036854775808"), kMax}, {"<real>2.9</real>", 2}, {"<real>-2.9</real>", -2},
-                             {"<real>1e300</real>", kMax}, {"<real>-1e300</real>", kMin}, {"<real>nan</real>", 0},
+  expectReads<std::int64_t>({{str("  -12abc"), -12},
+                             {str("99999999999999999999"), kMax},
+                             {str("-99999999999999999999"), kMin},
+                             {str("9223372036854775807"), kMax},
+                             {str("-9223372036854775808"), kMin},
+                             {str("9223372036854775808"), kMax},
+                             {"<real>2.9</real>", 2},
+                             {"<real>-2.9</real>", -2},
+                             {"<real>1e300</real>", kMax},
+                             {"<real>-1e300</real>", kMin},
+                             {"<real>nan</real>", 0},
                              {"<true/>", 1}},
                             [](const NSDictionary& d) { return d.integerValue("k"); });
 }
 
 TEST(NSDictionaryReading, DoublesReadTheLongestDecimalPrefixAndFloatsSaturate) {
-  expectReads<double>({{str(" 12.5abc"), 12.5}, {str("\t-3e2x"), -300.0}, {str("1e"), 1.0}, {str("2e+"), 2.0},
-                       {str(".5"), 0.5}, {str("5."), 5.0}, {str("abc"), 0.0}, {str(""), 0.0}, {str("0x10"), 0.0},
-                       {str("1,5"), 1.0}, {str("inf"), 0.0}, {str("nan"), 0.0}, {str("-.25e1"), -2.5}, {str("+7"), 7.0},
-                       {str("- 1"), 0.0}, {str("1e-400"), 0.0}, {str("1e400"), kInf}, {str("-1e400"), -kInf},
+  expectReads<double>({{str(" 12.5abc"), 12.5},
+                       {str("\t-3e2x"), -300.0},
+                       {str("1e"), 1.0},
+                       {str("2e+"), 2.0},
+                       {str(".5"), 0.5},
+                       {str("5."), 5.0},
+                       {str("abc"), 0.0},
+                       {str(""), 0.0},
+                       {str("0x10"), 0.0},
+                       {str("1,5"), 1.0},
+                       {str("inf"), 0.0},
+                       {str("nan"), 0.0},
+                       {str("-.25e1"), -2.5},
+                       {str("+7"), 7.0},
+                       {str("- 1"), 0.0},
+                       {str("1e-400"), 0.0},
+                       {str("1e400"), kInf},
+                       {str("-1e400"), -kInf},
                        {str("1" + std::string(400, '0')), kInf}},
                       [](const NSDictionary& d) { return d.doubleValue("k"); });
   const float inf = std::numeric_limits<float>::infinity();
-  expectReads<float>({{str("1" + std::string(400, '0')), inf}, {"<real>1e300</real>", inf}, {"<real>-1e300</real>", -inf},
+  expectReads<float>({{str("1" + std::string(400, '0')), inf},
+                      {"<real>1e300</real>", inf},
+                      {"<real>-1e300</real>", -inf},
                       {"<real>3.4028234663852886e38</real>", FLT_MAX},
                       {"<real>3.4028235e38</real>", FLT_MAX},  // rounds to FLT_MAX, as IEEE does
-                      {"<real>3.4028236e38</real>", inf}, {"<real>0.1</real>", 0.1f}, {"<real>1e-50</real>", 0.0f},
+                      {"<real>3.4028236e38</real>", inf},
+                      {"<real>0.1</real>", 0.1f},
+                      {"<real>1e-50</real>", 0.0f},
                       {str("1e39"), inf}},
                      [](const NSDictionary& d) { return d.floatValue("k"); });
   auto dict = NSDictionary::fromBytes(xmlDict("<key>nan</key><real>nan</real>\n"));
@@ -168,12 +222,13 @@ TEST_F(NSDictionaryFiles, BadFilesReadAsNoDictionary) {
   EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile("/dir"), nullptr);
   ASSERT_EQ(::mkfifo(aurora::hostPath("/fifo.plist").c_str(), 0600), 0);
   EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile("/fifo.plist"), nullptr);  // does not block
-  std::filesystem::create_symlink("/proc/self/smaps", aurora::hostPath("/kernel.plist"));  // no size, much more than a read
+  std::filesystem::create_symlink("/proc/self/smaps",
+                                  aurora::hostPath("/kernel.plist"));  // no size, much more than a read
   EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile("/kernel.plist"), nullptr);
-  for (const std::string& bytes : {""s, "\x01\x02 not a plist \xFF"s,
-                                   "<plist version=\"1.0\"><array><string>a</string></array></plist>"s,
-                                   "<plist version=\"1.0\"><string>a</string></plist>"s, xmlDict(kMixedBody).substr(0, 120),
-                                   toBinary(xmlDict(kMixedBody)).substr(0, 60), "bplist00"s})
+  for (const std::string& bytes :
+       {""s, "\x01\x02 not a plist \xFF"s, "<plist version=\"1.0\"><array><string>a</string></array></plist>"s,
+        "<plist version=\"1.0\"><string>a</string></plist>"s, xmlDict(kMixedBody).substr(0, 120),
+        toBinary(xmlDict(kMixedBody)).substr(0, 60), "bplist00"s})
     EXPECT_EQ(write("/bad.plist", bytes), nullptr) << bytes;
 }
 
@@ -212,7 +267,11 @@ TEST(NSDictionaryHostileInput, ModestSharingAndNestingStillRead) {
 TEST(NSDictionaryHostileInput, KeysAndStringsHoldingNulAreRefusedNotFatal) {
   // libplist asserts, aborting the process, when it reads a UTF-16 key holding U+0000.
   EXPECT_EQ(NSDictionary::fromBytes(binaryPlist({kKeyToArray, "\x62\x00\x61\x00\x00"s, "\x51x"})), nullptr);
-  EXPECT_EQ(NSDictionary::fromBytes(binaryPlist({kKeyToArray, "\x53" "a\0b"s, "\x51x"})), nullptr);
+  EXPECT_EQ(NSDictionary::fromBytes(binaryPlist({kKeyToArray,
+                                                 "\x53"
+                                                 "a\0b"s,
+                                                 "\x51x"})),
+            nullptr);
   EXPECT_EQ(NSDictionary::fromBytes(binaryPlist({kKeyToArray, "\x51k", "\x61\x00\x00"s})), nullptr);
   EXPECT_NE(NSDictionary::fromBytes(binaryPlist({kKeyToArray, "\x51k", "\x61\x00\x41"s})), nullptr);
   EXPECT_EQ(NSDictionary::fromBytes(xmlDict("<key>a\0b</key><string>x</string>\n"s)), nullptr);
@@ -228,9 +287,15 @@ TEST(NSDictionaryHostileInput, MutatedFilesNeverHarmTheProcess) {
       for (int e = 0, edits = 1 + static_cast<int>(random() % 4); e < edits; ++e) {
         const std::size_t at = random() % bytes.size();
         switch (random() % 3) {
-          case 0: bytes[at] = static_cast<char>(random()); break;
-          case 1: bytes.erase(at, 1 + random() % 8); break;
-          default: bytes.insert(at, 1, static_cast<char>(random())); break;
+          case 0:
+            bytes[at] = static_cast<char>(random());
+            break;
+          case 1:
+            bytes.erase(at, 1 + random() % 8);
+            break;
+          default:
+            bytes.insert(at, 1, static_cast<char>(random()));
+            break;
         }
         if (bytes.empty()) bytes.push_back('x');
       }
@@ -255,7 +320,8 @@ class PreferencesFileTest : public ::testing::Test {
   }
   std::set<std::string> filesInFolder() const {
     std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_.parent_path())) names.insert(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(path_.parent_path()))
+      names.insert(entry.path().filename());
     return names;
   }
   // The file and the writers' lock file, which stays.
@@ -269,10 +335,20 @@ class PreferencesFileTest : public ::testing::Test {
 class PreferencesRoundTripTest : public PreferencesFileTest, public ::testing::WithParamInterface<PlistFormat> {};
 
 TEST_P(PreferencesRoundTripTest, EveryValueReadsBackExactly) {
-  const std::vector<PreferenceEntry> entries{
-      {"yes", true}, {"no", false}, {"min", kMin}, {"max", kMax}, {"minusOne", std::int64_t{-1}}, {"tenth", 0.1}, {"tiny", 5e-324},
-      {"huge", 1e308}, {"inf", -kInf}, {"nan", std::nan("")}, {"empty", std::string()},
-      {"text", std::string("caf\xc3\xa9 <&> \"quoted\"\n")}, {"twice", std::int64_t{1}}, {"twice", 3.5}};
+  const std::vector<PreferenceEntry> entries{{"yes", true},
+                                             {"no", false},
+                                             {"min", kMin},
+                                             {"max", kMax},
+                                             {"minusOne", std::int64_t{-1}},
+                                             {"tenth", 0.1},
+                                             {"tiny", 5e-324},
+                                             {"huge", 1e308},
+                                             {"inf", -kInf},
+                                             {"nan", std::nan("")},
+                                             {"empty", std::string()},
+                                             {"text", std::string("caf\xc3\xa9 <&> \"quoted\"\n")},
+                                             {"twice", std::int64_t{1}},
+                                             {"twice", 3.5}};
   if (GetParam() == PlistFormat::Binary) prefs_.setFormat(PlistFormat::Binary);  // XML unless told
   prefs_.set(entries);  // to an empty folder, made with its parents
   EXPECT_EQ(bytes(), preferencesBytes(entries, GetParam()));
@@ -291,7 +367,8 @@ TEST_P(PreferencesRoundTripTest, EveryValueReadsBackExactly) {
     EXPECT_EQ(valueOf<std::string>(*d, key), text) << key;
 }
 
-INSTANTIATE_TEST_SUITE_P(BothFormats, PreferencesRoundTripTest, ::testing::Values(PlistFormat::Xml, PlistFormat::Binary),
+INSTANTIATE_TEST_SUITE_P(BothFormats, PreferencesRoundTripTest,
+                         ::testing::Values(PlistFormat::Xml, PlistFormat::Binary),
                          [](const auto& info) { return info.param == PlistFormat::Xml ? "Xml" : "Binary"; });
 
 // Through both formats; of two entries for a key the later wins.
@@ -313,8 +390,10 @@ TEST_F(PreferencesFileTest, KeepsOtherKeysOfEveryType) {
     EXPECT_EQ((*list)[1].integerValue(), 2);
     ASSERT_TRUE(d->dictionaryValue("nested"));
     EXPECT_EQ(d->dictionaryValue("nested")->doubleValue("inner"), 1.5);
-    EXPECT_EQ(valueOf<PropertyListDate>(*d, "when").value_or(PropertyListDate{0}).secondsSinceReferenceDate, 599627045.0);
-    EXPECT_EQ(valueOf<PropertyListData>(*d, "blob").value_or(PropertyListData{}).bytes, (std::vector<std::uint8_t>{0, 1, 2}));
+    EXPECT_EQ(valueOf<PropertyListDate>(*d, "when").value_or(PropertyListDate{0}).secondsSinceReferenceDate,
+              599627045.0);
+    EXPECT_EQ(valueOf<PropertyListData>(*d, "blob").value_or(PropertyListData{}).bytes,
+              (std::vector<std::uint8_t>{0, 1, 2}));
   };
   prefs_.setFormat(PlistFormat::Binary);
   prefs_.set({{"style", std::string("Fade")}, {"a", std::int64_t{1}}});
@@ -374,7 +453,7 @@ TEST_F(PreferencesFileTest, LeavesWhatIsNotARegularFileWhereItIs) {
   sockaddr_un address{AF_UNIX, {}};
   path_.native().copy(address.sun_path, sizeof address.sun_path - 1);
   const std::pair<std::string, std::function<int()>> kinds[] = {
-      {"a FIFO", [&] { return ::mkfifo(path_.c_str(), 0644); }},  // opened without O_NONBLOCK, it blocks
+      {"a FIFO", [&] { return ::mkfifo(path_.c_str(), 0644); }},   // opened without O_NONBLOCK, it blocks
       {"a folder", [&] { return ::mkdir(path_.c_str(), 0755); }},  // std::filesystem::remove would take it
       {"a socket", [&] { return ::bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address); }}};
   const auto error = [](const std::function<void()>& call) {
@@ -387,8 +466,11 @@ TEST_F(PreferencesFileTest, LeavesWhatIsNotARegularFileWhereItIs) {
   };
   for (const auto& [what, make] : kinds) {
     ASSERT_EQ(make(), 0) << what;
-    for (const std::string& got : {error([&] { prefs_.set({{"a", true}}); }), error([&] { prefs_.unset("a"); }),
-                                   error([&] { prefs_.contents(); }), error([&] { prefs_.remove(); })}) {
+    for (const std::string& got :
+         {error([&] {
+            prefs_.set({{"a", true}});
+          }),
+          error([&] { prefs_.unset("a"); }), error([&] { prefs_.contents(); }), error([&] { prefs_.remove(); })}) {
       EXPECT_NE(got.find(" is " + what + ", not a preferences file; leaving it"), std::string::npos) << got;
     }
     EXPECT_TRUE(std::filesystem::exists(path_) && !std::filesystem::is_regular_file(path_)) << what;
@@ -402,8 +484,11 @@ TEST_F(PreferencesFileTest, KeepsTheFilePermissions) {
   prefs_.set({{"a", true}});
   EXPECT_EQ(permissions(), std::filesystem::perms(0644));
   std::filesystem::permissions(path_, std::filesystem::perms(0600));
-  for (const std::function<void()>& write : std::vector<std::function<void()>>{
-           [&] { prefs_.set({{"b", true}}); }, [&] { prefs_.unset("a"); }, [&] { prefs_.writeRaw("x"); }}) {
+  for (const std::function<void()>& write :
+       std::vector<std::function<void()>>{[&] {
+                                            prefs_.set({{"b", true}});
+                                          },
+                                          [&] { prefs_.unset("a"); }, [&] { prefs_.writeRaw("x"); }}) {
     write();
     EXPECT_EQ(permissions(), std::filesystem::perms(0600));
   }
@@ -414,9 +499,10 @@ TEST_F(PreferencesFileTest, KeepsTheFilePermissions) {
 TEST_F(PreferencesFileTest, RefusesTextSomeReaderCouldNotReadBackLeavingTheFile) {
   prefs_.set({{"a", true}});
   const std::string before = bytes(), surrogate = "\xed\xa0\x80";
-  for (const std::string& bad : {std::string("k\0y", 3), std::string("x\001y"), std::string("\x1f"), std::string("\xef\xbf\xbe"),
-                                std::string("\xef\xbf\xbf"), std::string("\xff"), std::string("\x80"), std::string("\xc0\xaf"), surrogate,
-                                std::string("x\xe2\x82"), std::string("\xf4\x90\x80\x80")}) {
+  for (const std::string& bad :
+       {std::string("k\0y", 3), std::string("x\001y"), std::string("\x1f"), std::string("\xef\xbf\xbe"),
+        std::string("\xef\xbf\xbf"), std::string("\xff"), std::string("\x80"), std::string("\xc0\xaf"), surrogate,
+        std::string("x\xe2\x82"), std::string("\xf4\x90\x80\x80")}) {
     for (const PlistFormat format : {PlistFormat::Binary, PlistFormat::Xml}) {  // XML is left for the last write
       prefs_.setFormat(format);
       EXPECT_THROW(prefs_.set({{bad, true}}), PreferencesError);

@@ -14,13 +14,20 @@ using aurora::Nanoseconds;
 
 Log log;
 void post(aurora::OnceClosure task) { dispatch_async(dispatch_get_main_queue(), std::move(task)); }
-void note(std::string entry) { post([entry] { log.push_back(entry); }); }
+void note(std::string entry) {
+  post([entry] { log.push_back(entry); });
+}
 // Logs "name@T", T the virtual time in microseconds.
-void stamp(const std::string& name) { log.push_back(name + "@" + std::to_string(NSRunLoop::mainRunLoop().now() / 1us)); }
+void stamp(const std::string& name) {
+  log.push_back(name + "@" + std::to_string(NSRunLoop::mainRunLoop().now() / 1us));
+}
 
 class RunLoopTest : public VirtualLoopTest {
  protected:
-  void SetUp() override { VirtualLoopTest::SetUp(); log.clear(); }
+  void SetUp() override {
+    VirtualLoopTest::SetUp();
+    log.clear();
+  }
   // A timer scheduled in `mode` that stamps `name` when it fires.
   static std::shared_ptr<NSTimer> timer(std::string name, double seconds, NSRunLoopMode mode = NSDefaultRunLoopMode,
                                         bool repeats = true) {
@@ -35,7 +42,8 @@ using TimerTest = RunLoopTest;
 TEST_F(RunLoopTest, AnInstantRunsItsWorkInAFixedOrder) {
   static const Class pillClass = [] {
     Class c = objc_registerClass("RunLoopOrderView", UIView::objcClass());
-    class_addMethod(c, sel_registerName("layoutSubviews"), +[](id, SEL) { log.push_back("layout"); }, "v@:");
+    class_addMethod(
+        c, sel_registerName("layoutSubviews"), +[](id, SEL) { log.push_back("layout"); }, "v@:");
     return c;
   }();
   auto view = UIView::make(pillClass, CGRectMake(0, 0, 10, 10));
@@ -48,10 +56,12 @@ TEST_F(RunLoopTest, AnInstantRunsItsWorkInAFixedOrder) {
   loop().runFor(0ns);
   EXPECT_EQ(log, (Log{"first", "second", "layout", "posted during drain"}));
   log.clear();
-  loop().addTimer(NSTimer::timerWithTimeInterval(1.0, false, [](NSTimer&) {
-    log.push_back("timer");
-    note("task from timer");
-  }), NSDefaultRunLoopMode);
+  loop().addTimer(NSTimer::timerWithTimeInterval(1.0, false,
+                                                 [](NSTimer&) {
+                                                   log.push_back("timer");
+                                                   note("task from timer");
+                                                 }),
+                  NSDefaultRunLoopMode);
   loop().performAt(500ms, [] { UIView::animateWithDuration(0.5, nullptr, [](bool) { log.push_back("completion"); }); });
   loop().performAt(1s, [view] {
     log.push_back("command");
@@ -87,7 +97,8 @@ TEST_F(RunLoopTest, ARunInsideATaskOrABlockLeavesTheOuterTurnWhole) {
   });
   note("b");
   auto outer = timer("outer", 1.0);
-  loop().addTimer(NSTimer::timerWithTimeInterval(1.0, true, [](NSTimer&) { loop().runFor(0ns); }), NSDefaultRunLoopMode);
+  loop().addTimer(NSTimer::timerWithTimeInterval(1.0, true, [](NSTimer&) { loop().runFor(0ns); }),
+                  NSDefaultRunLoopMode);
   timer("second", 1.0);
   loop().runFor(2s);
   EXPECT_EQ(log, (Log{"a", "c", "b", "outer@1000000", "second@1000000", "outer@2000000", "second@2000000"}));

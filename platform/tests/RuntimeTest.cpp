@@ -17,9 +17,18 @@ NSInteger baseNumber(id, SEL, NSInteger n) { return n * 2; }
 void (*savedGreet)(id, SEL) = nullptr;
 void (*savedInnerGreet)(id, SEL) = nullptr;
 void (*savedOwnGreet)(id, SEL) = nullptr;
-void hookedGreet(id self, SEL sel) { calls.push_back("hook"); savedGreet(self, sel); }
-void innerHookedGreet(id self, SEL sel) { calls.push_back("inner hook"); savedInnerGreet(self, sel); }
-void ownHookedGreet(id self, SEL sel) { calls.push_back("own hook"); savedOwnGreet(self, sel); }
+void hookedGreet(id self, SEL sel) {
+  calls.push_back("hook");
+  savedGreet(self, sel);
+}
+void innerHookedGreet(id self, SEL sel) {
+  calls.push_back("inner hook");
+  savedInnerGreet(self, sel);
+}
+void ownHookedGreet(id self, SEL sel) {
+  calls.push_back("own hook");
+  savedOwnGreet(self, sel);
+}
 
 // Base <- Middle <- Leaf, fresh per test.
 class RuntimeTest : public ::testing::Test {
@@ -63,13 +72,17 @@ TEST_F(RuntimeTest, ClassesAreFoundByNameAndTypeChecksUseThem) {
 TEST_F(RuntimeTest, AddingAMethodOverridesButNeverReplaces) {
   EXPECT_EQ(numberOf(21), 42);
   EXPECT_EQ(objc_msgSend<NSInteger>(nullptr, number, NSInteger{21}), 0);
-  EXPECT_FALSE(class_addMethod(base, number, +[](id, SEL, NSInteger) -> NSInteger { return 0; }, "q@:q"));
-  EXPECT_TRUE(class_addMethod(leaf, number, +[](id, SEL, NSInteger n) -> NSInteger { return n * 3; }, "q@:q"));
+  EXPECT_FALSE(class_addMethod(
+      base, number, +[](id, SEL, NSInteger) -> NSInteger { return 0; }, "q@:q"));
+  EXPECT_TRUE(class_addMethod(
+      leaf, number, +[](id, SEL, NSInteger n) -> NSInteger { return n * 3; }, "q@:q"));
   EXPECT_EQ(numberOf(7), 21);  // added after a send that found it inherited
   const SEL count = sel_registerName("count");
-  EXPECT_TRUE(class_addClassMethod(base, count, +[](Class, SEL) -> NSInteger { return 1; }));
+  EXPECT_TRUE(class_addClassMethod(
+      base, count, +[](Class, SEL) -> NSInteger { return 1; }));
   EXPECT_EQ(objc_msgSendClass<NSInteger>(leaf, count), 1);
-  EXPECT_TRUE(class_addClassMethod(leaf, count, +[](Class, SEL) -> NSInteger { return 2; }));
+  EXPECT_TRUE(class_addClassMethod(
+      leaf, count, +[](Class, SEL) -> NSInteger { return 2; }));
   EXPECT_EQ(objc_msgSendClass<NSInteger>(leaf, count), 2);
 }
 
@@ -86,8 +99,8 @@ TEST_F(RuntimeTest, HooksAreWhatTheNextSendCalls) {
   MSHookMessageEx(base, greet, &ownHookedGreet, &savedOwnGreet);
   ASSERT_EQ(savedOwnGreet, &baseGreet);
   EXPECT_EQ(object->performSelector(greet), nullptr);  // through the runtime too
-  EXPECT_EQ(calls, (Calls{"base", "base", "hook", "base", "hook", "inner hook", "base", "inner hook", "base", "base", "hook",
-                          "inner hook", "own hook", "base"}));
+  EXPECT_EQ(calls, (Calls{"base", "base", "hook", "base", "hook", "inner hook", "base", "inner hook", "base", "base",
+                          "hook", "inner hook", "own hook", "base"}));
 }
 
 // When a method is added, sent, performed or hooked; a refused hook saves nothing.

@@ -16,30 +16,62 @@ struct Case {
   std::optional<double> real = std::nullopt;
 };
 
-constexpr std::int64_t kMost = std::numeric_limits<std::int64_t>::max(), kLeast = std::numeric_limits<std::int64_t>::min();
+constexpr std::int64_t kMost = std::numeric_limits<std::int64_t>::max(),
+                       kLeast = std::numeric_limits<std::int64_t>::min();
 
 const Case kCases[] = {
     // Signs.
-    {.text = "0", .integer = 0, .real = 0.0}, {.text = "42", .integer = 42, .real = 42.0},
-    {.text = "+7", .integer = 7, .real = 7.0}, {.text = "-7", .integer = -7, .real = -7.0}, {.text = "+-1"}, {.text = "++1"},
+    {.text = "0", .integer = 0, .real = 0.0},
+    {.text = "42", .integer = 42, .real = 42.0},
+    {.text = "+7", .integer = 7, .real = 7.0},
+    {.text = "-7", .integer = -7, .real = -7.0},
+    {.text = "+-1"},
+    {.text = "++1"},
     {.text = "--1"},
     // Overflow: refused, never saturated or infinite.
     {.text = "9223372036854775807", .integer = kMost, .real = 9223372036854775807.0},
     {.text = "-9223372036854775808", .integer = kLeast, .real = -9223372036854775808.0},
     {.text = "9223372036854775808", .real = 9223372036854775808.0},
-    {.text = "-9223372036854775809", .real = -9223372036854775809.0}, {.text = "1e308", .real = 1e308}, {.text = "1e999"},
-    {.text = "-1e999"}, {.text = "1.8e308"},
+    {.text = "-9223372036854775809", .real = -9223372036854775809.0},
+    {.text = "1e308", .real = 1e308},
+    {.text = "1e999"},
+    {.text = "-1e999"},
+    {.text = "1.8e308"},
     // Underflow: a number that is not zero never reads as zero; a subnormal is kept.
-    {.text = "1e-400"}, {.text = "4e-320", .real = 4e-320}, {.text = "0e999", .real = 0.0},
+    {.text = "1e-400"},
+    {.text = "4e-320", .real = 4e-320},
+    {.text = "0e999", .real = 0.0},
     // Points and exponents.
-    {.text = ".5", .real = 0.5}, {.text = "-.5", .real = -0.5}, {.text = "3.", .real = 3.0}, {.text = "0.1", .real = 0.1},
-    {.text = "1.0", .real = 1.0}, {.text = "-1e3", .real = -1000.0}, {.text = "+1e-3", .real = 1e-3}, {.text = "2.5E+2", .real = 250.0}, {.text = "1e"},
-    {.text = "1e+"}, {.text = "."}, {.text = "1.2.3"}, {.text = "1,5"},
+    {.text = ".5", .real = 0.5},
+    {.text = "-.5", .real = -0.5},
+    {.text = "3.", .real = 3.0},
+    {.text = "0.1", .real = 0.1},
+    {.text = "1.0", .real = 1.0},
+    {.text = "-1e3", .real = -1000.0},
+    {.text = "+1e-3", .real = 1e-3},
+    {.text = "2.5E+2", .real = 250.0},
+    {.text = "1e"},
+    {.text = "1e+"},
+    {.text = "."},
+    {.text = "1.2.3"},
+    {.text = "1,5"},
     // Infinity, nan and other spellings.
-    {.text = "inf"}, {.text = "-inf"}, {.text = "-infinity"}, {.text = "nan"}, {.text = "0x10"}, {.text = "1.5f"}, {.text = "12a"},
+    {.text = "inf"},
+    {.text = "-inf"},
+    {.text = "-infinity"},
+    {.text = "nan"},
+    {.text = "0x10"},
+    {.text = "1.5f"},
+    {.text = "12a"},
     {.text = "abc"},
     // Blanks and nothing.
-    {.text = ""}, {.text = "+"}, {.text = "-"}, {.text = " 1"}, {.text = "1 "}, {.text = "\t1"}, {.text = "1\n"},
+    {.text = ""},
+    {.text = "+"},
+    {.text = "-"},
+    {.text = " 1"},
+    {.text = "1 "},
+    {.text = "\t1"},
+    {.text = "1\n"},
 };
 
 TEST(StrictNumbers, ReadTheWholeTextWithinRangeOrNothing) {

@@ -26,9 +26,9 @@ Class viewClass(const char* name, void (*layout)(id, SEL), Class super = UIView:
 }
 // Logs its passes as "layout TAG".
 Class loggingViewClass() {
-  static const Class cls = viewClass("LoggingView", +[](id self, SEL) {
-    layouts.push_back("layout " + std::to_string(static_cast<UIView*>(self)->tag()));
-  });
+  static const Class cls = viewClass(
+      "LoggingView",
+      +[](id self, SEL) { layouts.push_back("layout " + std::to_string(static_cast<UIView*>(self)->tag())); });
   return cls;
 }
 std::shared_ptr<UIView> makeView(NSInteger tag, Class cls = UIView::objcClass()) {
@@ -38,7 +38,10 @@ std::shared_ptr<UIView> makeView(NSInteger tag, Class cls = UIView::objcClass())
 }
 
 class ViewTest : public VirtualLoopTest {
-  void SetUp() override { VirtualLoopTest::SetUp(); layouts.clear(); }
+  void SetUp() override {
+    VirtualLoopTest::SetUp();
+    layouts.clear();
+  }
 };
 
 // Tags are found depth first, the view itself first; cycles are refused.
@@ -68,8 +71,8 @@ TEST_F(ViewTest, TheTreeOwnsDownwardsAndReportsEveryChange) {
   root.reset();
   EXPECT_TRUE(watchRoot.expired());  // superviews are weak
   EXPECT_EQ(b->superview(), nullptr);
-  EXPECT_EQ(observer.events, (Log{"new", "set tag", "add", "set alpha", "set frame", "remove", "destroy", "add", "remove",
-                                  "add", "destroy"}));
+  EXPECT_EQ(observer.events, (Log{"new", "set tag", "add", "set alpha", "set frame", "remove", "destroy", "add",
+                                  "remove", "add", "destroy"}));
 }
 
 // Each report reaches every observer, in the order they were added; one that goes hears no more.
@@ -122,7 +125,8 @@ TEST_F(ViewTest, ObserversComeAndGoWhileAnotherThreadReports) {
 TEST_F(ViewTest, EachViewGetsTheLayerItsClassAsksFor) {
   static const Class gradientClass = [] {
     Class c = viewClass("GradientView", nullptr);
-    class_addClassMethod(c, sel_registerName("layerClass"), +[](Class, SEL) { return CAGradientLayer::objcClass(); });
+    class_addClassMethod(
+        c, sel_registerName("layerClass"), +[](Class, SEL) { return CAGradientLayer::objcClass(); });
     return c;
   }();
   auto plain = makeView(0), gradient = makeView(0, gradientClass);
@@ -146,12 +150,13 @@ TEST_F(ViewTest, EachViewGetsTheLayerItsClassAsksFor) {
 
 // A view marked during a pass waits for the next turn, after the tasks of this one.
 TEST_F(ViewTest, LayoutRunsAtTheNextTurnParentsFirstWhenMarkedOrResized) {
-  static const Class resizing = viewClass("ResizingView", +[](id self, SEL) {
-    layouts.push_back("layout parent");
-    auto& child = static_cast<UIView*>(self)->subviews().front();
-    child->setFrame(CGRectMake(0, 0, child->frame().size.width + 1, 10));
-    dispatch_async(dispatch_get_main_queue(), [] { layouts.push_back("task"); });
-  });
+  static const Class resizing = viewClass(
+      "ResizingView", +[](id self, SEL) {
+        layouts.push_back("layout parent");
+        auto& child = static_cast<UIView*>(self)->subviews().front();
+        child->setFrame(CGRectMake(0, 0, child->frame().size.width + 1, 10));
+        dispatch_async(dispatch_get_main_queue(), [] { layouts.push_back("task"); });
+      });
   auto child = makeView(2, loggingViewClass()), parent = makeView(1, resizing);
   parent->addSubview(child);
   EXPECT_TRUE(layouts.empty());
@@ -172,10 +177,13 @@ TEST_F(ViewTest, LayoutRunsAtTheNextTurnParentsFirstWhenMarkedOrResized) {
 TEST_F(ViewTest, LayoutCallsTheHookedLayoutSubviews) {
   static const Class hostPill = [] {
     Class c = viewClass("HookedHostPill", nullptr, loggingViewClass());
-    MSHookMessageEx(c, sel_registerName("layoutSubviews"), +[](id self, SEL sel) {
-      savedLayout(self, sel);
-      layouts.push_back("hooked");
-    }, &savedLayout);
+    MSHookMessageEx(
+        c, sel_registerName("layoutSubviews"),
+        +[](id self, SEL sel) {
+          savedLayout(self, sel);
+          layouts.push_back("hooked");
+        },
+        &savedLayout);
     return c;
   }();
   auto pill = makeView(5, hostPill);
@@ -187,7 +195,8 @@ TEST_F(ViewTest, LayoutCallsTheHookedLayoutSubviews) {
 
 TEST_F(ViewTest, AnInitialiserAnsweringNilMakesNoView) {
   static const Class refusing = viewClass("RefusingView", nullptr);
-  MSHookMessageEx(refusing, sel_registerName("initWithFrame:"), +[](id, SEL, CGRect) -> id { return nullptr; }, &savedInit);
+  MSHookMessageEx(
+      refusing, sel_registerName("initWithFrame:"), +[](id, SEL, CGRect) -> id { return nullptr; }, &savedInit);
   RecordingObserver observer;
   EXPECT_EQ(UIView::make(refusing, CGRectMake(0, 0, 1, 1)), nullptr);
   EXPECT_TRUE(observer.events.empty());  // never initialised: neither made nor destroyed as a view
@@ -235,9 +244,10 @@ TEST_F(LayoutConstraintTest, GapsAndShortFormsPlaceTheEdgesAnythingElseIsRefused
   pill->layoutIfNeeded();
   EXPECT_EQ(inner->frame(), CGRectMake(4, 0, 120, 3.5));
   EXPECT_EQ(constraints("H:|-1000000000-[colorView]-0-|").size(), 2u);  // the widest gap taken
-  for (std::string_view format : {"", "H:|-0-[colorView]", "H:[colorView]-0-|", "H:|-[colorView]-|", "H:|-0-[other]-0-|",
-                                  "H:|-0-[colorView]-0-|junk", "X:|-0-[colorView]-0-|", "H:|-0-[colorView(>=5)]-0-|",
-                                  "H:|--1-[colorView]-0-|", "H:|-0-[colorView]-0-[colorView]-0-|"}) {
+  for (std::string_view format :
+       {"", "H:|-0-[colorView]", "H:[colorView]-0-|", "H:|-[colorView]-|", "H:|-0-[other]-0-|",
+        "H:|-0-[colorView]-0-|junk", "X:|-0-[colorView]-0-|", "H:|-0-[colorView(>=5)]-0-|", "H:|--1-[colorView]-0-|",
+        "H:|-0-[colorView]-0-[colorView]-0-|"}) {
     EXPECT_THROW(constraints(format), std::invalid_argument) << format;
   }
   EXPECT_THROW(NSLayoutConstraint::constraintsWithVisualFormat("H:|-0-[colorView]-0-|", 1, nullptr, views),

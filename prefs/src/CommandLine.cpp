@@ -1,11 +1,11 @@
 #include "CommandLine.h"
 
+#include <fmt/format.h>
+
+#include <CLI/CLI.hpp>
 #include <array>
 #include <stdexcept>
 #include <utility>
-
-#include <CLI/CLI.hpp>
-#include <fmt/format.h>
 
 #include "aurora/DeviceRoot.h"
 
@@ -37,7 +37,8 @@ Run with --help for the value types, the keys and the exit statuses.
 )";
 
 std::string footer() {
-  std::string text = std::string(kValueTypes) + "\n\nKeys AuroraRibbon reads (any other key is written with a warning):\n";
+  std::string text =
+      std::string(kValueTypes) + "\n\nKeys AuroraRibbon reads (any other key is written with a warning):\n";
   for (const KnownKey& key : knownKeys()) text += fmt::format("  {:<24}{}\n", key.name(), usageOf(key));
   return text + "\n" + kOutput;
 }
@@ -68,10 +69,12 @@ std::vector<WriteItem> writeItems(const std::vector<std::string>& words) {
 
 }  // namespace
 
-std::variant<Invocation, int> parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-  CLI::App app{"Reads and writes AuroraRibbon's preferences file on a simulated device, and tells running "
-               "processes that it changed.",
-               "auroraribbon-prefs"};
+std::variant<Invocation, int> parseCommandLine(int argc, const char* const* argv, std::ostream& out,
+                                               std::ostream& err) {
+  CLI::App app{
+      "Reads and writes AuroraRibbon's preferences file on a simulated device, and tells running "
+      "processes that it changed.",
+      "auroraribbon-prefs"};
   app.footer(footer());
   app.require_subcommand(1);
   app.fallthrough();  // --root and --binary may also follow the command

@@ -1,9 +1,9 @@
 #include "prefs/Describe.h"
 
+#include <fmt/format.h>
+
 #include <cmath>
 #include <ctime>
-
-#include <fmt/format.h>
 
 namespace prefs {
 namespace {
@@ -28,14 +28,26 @@ std::string asText(std::string_view text) {
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\t': out += "\\t"; break;
-      case '\r': out += "\\r"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
       default:
-        if (byte < 0x20 || byte == 0x7f) out += fmt::format("\\{:03o}", byte);
-        else out += c;
+        if (byte < 0x20 || byte == 0x7f)
+          out += fmt::format("\\{:03o}", byte);
+        else
+          out += c;
     }
   }
   return out + "\"";
@@ -62,7 +74,8 @@ class Describer {
 
   std::string dictionary(const NSDictionary& d, int depth) {
     std::string out = "{\n";
-    for (const auto& [key, v] : d.entries()) out += fmt::format("{}{} = {};\n", indent(depth + 1), asText(key), value(v, depth + 1));
+    for (const auto& [key, v] : d.entries())
+      out += fmt::format("{}{} = {};\n", indent(depth + 1), asText(key), value(v, depth + 1));
     return out + indent(depth) + "}";
   }
 

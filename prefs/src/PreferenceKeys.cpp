@@ -1,9 +1,9 @@
 #include "prefs/PreferenceKeys.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <array>
-
-#include <fmt/format.h>
 
 #include "ValueText.h"
 #include "aurora/StrictNumbers.h"
@@ -23,19 +23,25 @@ constexpr std::array kGroups{kGeneral, kWave, kSpectrum, kFade, kBreathing, kSta
 
 constexpr std::array kKnownKeys{
     KnownKey{key::enabled, {kGeneral, "Enabled", "The master switch: while it is off, no pill is recoloured."}},
-    KnownKey{key::style, {kGeneral, "Style", "How the pills are painted; a name that is none of these paints nothing."}},
+    KnownKey{key::style,
+             {kGeneral, "Style", "How the pills are painted; a name that is none of these paints nothing."}},
     KnownKey{key::fadeColor1, {kFade, "First colour", "The colour the Fade starts from and returns to."}},
     KnownKey{key::fadeColor2, {kFade, "Second colour", "The colour the Fade turns to and from."}},
     KnownKey{key::breathingColor, {kBreathing, "Colour", "The colour the Breathing style fades in and out."}},
     KnownKey{key::staticColor, {kStatic, "Colour", "The one colour of the Static style."}},
     KnownKey{key::waveAnimationSpeed, {kWave, "Step", "Seconds between two steps of the wave.", 0.01, 0.5, 0.01, "s"}},
     KnownKey{key::waveOpacity, {kWave, "Opacity", "Read, but the wave always paints opaque colours.", 0, 1, 0.01}},
-    KnownKey{key::specturmAnimationSpeed, {kSpectrum, "Step", "Seconds each step through the hues takes.", 0.01, 1, 0.01, "s"}},
-    KnownKey{key::specturmOpacity, {kSpectrum, "Opacity", "Read, but the spectrum always paints opaque colours.", 0, 1, 0.01}},
-    KnownKey{key::homeBarOpacity, {kGeneral, "Home bar opacity", "The opacity of the pill and of the colours in it.", 0, 1, 0.01}},
+    KnownKey{key::specturmAnimationSpeed,
+             {kSpectrum, "Step", "Seconds each step through the hues takes.", 0.01, 1, 0.01, "s"}},
+    KnownKey{key::specturmOpacity,
+             {kSpectrum, "Opacity", "Read, but the spectrum always paints opaque colours.", 0, 1, 0.01}},
+    KnownKey{key::homeBarOpacity,
+             {kGeneral, "Home bar opacity", "The opacity of the pill and of the colours in it.", 0, 1, 0.01}},
     KnownKey{key::breathingSpeed, {kBreathing, "Step", "Seconds each fade in or out takes.", 0.1, 20, 0.1, "s"}},
-    KnownKey{key::fadeSpeed, {kFade, "Step", "Seconds each fade from one colour to the other takes.", 0.1, 20, 0.1, "s"}},
-    KnownKey{key::waveDirection, {kWave, "Direction", "Which way the colours move along the pill.", 0, 0, 0, {}, kDirectionLabels}},
+    KnownKey{key::fadeSpeed,
+             {kFade, "Step", "Seconds each fade from one colour to the other takes.", 0.1, 20, 0.1, "s"}},
+    KnownKey{key::waveDirection,
+             {kWave, "Direction", "Which way the colours move along the pill.", 0, 0, 0, {}, kDirectionLabels}},
 };
 
 // The pane shows every key the extension reads, and only those, in its order.
@@ -64,7 +70,8 @@ constexpr bool initialValuesOnTheirSliders() {
     if (!number) continue;
     const double steps = (number->initial - key.pane.minimum) / key.pane.step;
     const double off = steps - static_cast<double>(static_cast<long long>(steps + 0.5));
-    if (number->initial < key.pane.minimum || number->initial > key.pane.maximum || off > 1e-9 || off < -1e-9) return false;
+    if (number->initial < key.pane.minimum || number->initial > key.pane.maximum || off > 1e-9 || off < -1e-9)
+      return false;
   }
   return true;
 }
@@ -72,7 +79,8 @@ static_assert(initialValuesOnTheirSliders());
 
 aurora::PreferenceValue parseValue(const WriteItem& item) {
   const auto refuse = [&](std::string_view expected) {
-    return RefusedValue(fmt::format("{}: '{}' is not a {} value ({})", item.key, item.text, typeFlag(item.type), expected));
+    return RefusedValue(
+        fmt::format("{}: '{}' is not a {} value ({})", item.key, item.text, typeFlag(item.type), expected));
   };
   switch (item.type) {
     case ValueType::Bool:
@@ -84,17 +92,21 @@ aurora::PreferenceValue parseValue(const WriteItem& item) {
     case ValueType::Float:
       if (auto number = aurora::readReal(item.text)) return *number;
       throw refuse("a finite decimal number such as 0.5 or 1e-3");
-    case ValueType::String: return item.text;
+    case ValueType::String:
+      return item.text;
   }
   throw refuse("an unknown type");
 }
 
 bool typeFits(KeyKind kind, ValueType type) {
   switch (kind) {
-    case KeyKind::Flag: return type == ValueType::Bool;
-    case KeyKind::Number: return type == ValueType::Float || type == ValueType::Int;
+    case KeyKind::Flag:
+      return type == ValueType::Bool;
+    case KeyKind::Number:
+      return type == ValueType::Float || type == ValueType::Int;
     case KeyKind::Choice:
-    case KeyKind::Color: return type == ValueType::String;
+    case KeyKind::Color:
+      return type == ValueType::String;
   }
   return false;
 }
@@ -102,10 +114,13 @@ bool typeFits(KeyKind kind, ValueType type) {
 // Whether a string of the right type is one the library can use.
 bool textFits(const KnownKey& key, const std::string& text) {
   switch (key.kind()) {
-    case KeyKind::Choice: return std::ranges::find(key.choices(), text) != key.choices().end();
-    case KeyKind::Color: return aurora::parseColorString(text).has_value();
+    case KeyKind::Choice:
+      return std::ranges::find(key.choices(), text) != key.choices().end();
+    case KeyKind::Color:
+      return aurora::parseColorString(text).has_value();
     case KeyKind::Flag:
-    case KeyKind::Number: return true;
+    case KeyKind::Number:
+      return true;
   }
   return false;
 }
@@ -150,12 +165,15 @@ std::string_view typeFlag(ValueType type) {
 
 std::string usageOf(const KnownKey& key) {
   switch (key.kind()) {
-    case KeyKind::Flag: return "-bool";
-    case KeyKind::Number: return "-float or -int";
+    case KeyKind::Flag:
+      return "-bool";
+    case KeyKind::Number:
+      return "-float or -int";
     case KeyKind::Choice:
       if (key.choices().size() == 2) return fmt::format("-string, {}", fmt::join(key.choices(), " or "));
       return fmt::format("-string, one of {}", fmt::join(key.choices(), ", "));
-    case KeyKind::Color: return "-string, a colour: #RRGGBB or #RGB (hex digits), optionally :ALPHA (0 to 1)";
+    case KeyKind::Color:
+      return "-string, a colour: #RRGGBB or #RGB (hex digits), optionally :ALPHA (0 to 1)";
   }
   return {};
 }
@@ -168,7 +186,8 @@ std::vector<aurora::PreferenceEntry> startingEntries() {
     aurora::PreferenceValue operator()(const settings::ColorKey& key) const { return std::string(key.fallback); }
   };
   std::vector<aurora::PreferenceEntry> entries;
-  for (const settings::AnyKey& key : settings::kKeys) entries.push_back({std::string(settings::nameOf(key)), std::visit(Starting{}, key)});
+  for (const settings::AnyKey& key : settings::kKeys)
+    entries.push_back({std::string(settings::nameOf(key)), std::visit(Starting{}, key)});
   return entries;
 }
 

@@ -1,14 +1,14 @@
 #include "SettingsPane.h"
 
+#include <fmt/format.h>
+
 #include <cstdlib>
 #include <stdexcept>
 
-#include <fmt/format.h>
-
-#include "prefs/Describe.h"
-#include "prefs/PreferenceKeys.h"
 #include "aurora/DeviceRoot.h"
 #include "aurora/PreferencesFile.h"
+#include "prefs/Describe.h"
+#include "prefs/PreferenceKeys.h"
 #include "settings/SettingsChanged.h"
 
 namespace prefs {
@@ -60,7 +60,8 @@ class Pane {
     for (const WriteItem& item : command.items) entries.push_back(checkedEntry(item));
     for (const WriteItem& item : command.items) {
       if (!isKnownKey(item.key)) {
-        err_ << fmt::format("auroraribbon-prefs: warning: '{}' is not a key AuroraRibbon reads; writing it anyway\n", item.key);
+        err_ << fmt::format("auroraribbon-prefs: warning: '{}' is not a key AuroraRibbon reads; writing it anyway\n",
+                            item.key);
       }
     }
     file_.set(entries);
@@ -69,7 +70,8 @@ class Pane {
 
   void operator()(const DeleteCommand& command) {
     if (!command.key) {
-      if (!file_.remove()) throw PaneFailure(fmt::format("there is no preferences file at {}", settings::kPreferencesPath));
+      if (!file_.remove())
+        throw PaneFailure(fmt::format("there is no preferences file at {}", settings::kPreferencesPath));
     } else {
       existingContents(file_);  // a missing file gets its own message, not "no key"
       if (!file_.unset(*command.key)) throw noSuchKey(*command.key);

@@ -1,20 +1,18 @@
 // The built auroraribbon-prefs: its statuses, and a real-clock simulator re-reading what it writes (bounded polls).
 #include <gtest/gtest.h>
-
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <functional>
-#include <thread>
-
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "Foundation/NSDictionary.h"
 #include "Program.h"
-#include "TempDeviceRoot.h"
 #include "ReadFile.h"
+#include "TempDeviceRoot.h"
 #include "aurora/PreferencesFile.h"
 
 namespace {
@@ -30,8 +28,10 @@ bool traceShowsRead(const std::filesystem::path& trace, bool afterPost) {
   for (std::string line; std::getline(lines, line);) {
     const nlohmann::json e = nlohmann::json::parse(line, nullptr, false);
     if (!e.is_object()) continue;
-    if (e.value("ev", "") == "deliver" && e.value("name", "") == "com.quillmoren.auroraribbon.settingschanged") delivered = true;
-    if (delivered && e.value("ev", "") == "read" && e.value("path", "") == kPrefsDevicePath && e.value("ok", false)) return true;
+    if (e.value("ev", "") == "deliver" && e.value("name", "") == "com.quillmoren.auroraribbon.settingschanged")
+      delivered = true;
+    if (delivered && e.value("ev", "") == "read" && e.value("path", "") == kPrefsDevicePath && e.value("ok", false))
+      return true;
   }
   return false;
 }
@@ -53,15 +53,16 @@ TEST(PrefsProgramTest, ARunningSimulatorReadsWhatItWrites) {
 
   for (const char* part : {"Library", "var/mobile"}) {
     std::filesystem::create_directories(root.path() / part);
-    std::filesystem::copy(std::filesystem::path(AURORA_DEMO_ROOT) / part, root.path() / part, std::filesystem::copy_options::recursive);
+    std::filesystem::copy(std::filesystem::path(AURORA_DEMO_ROOT) / part, root.path() / part,
+                          std::filesystem::copy_options::recursive);
   }
   const std::filesystem::path trace = root.path() / "trace.jsonl", output = root.path() / "sim-output.txt";
   const pid_t simulator = ::fork();
   if (simulator == 0) {
     std::freopen(output.c_str(), "w", stdout);
     ::dup2(STDOUT_FILENO, STDERR_FILENO);
-    ::execl(AURORA_SIM_BINARY, AURORA_SIM_BINARY, "--root", root.path().c_str(), "--clock", "real", "--trace", trace.c_str(),
-            "--duration", "120", nullptr);
+    ::execl(AURORA_SIM_BINARY, AURORA_SIM_BINARY, "--root", root.path().c_str(), "--clock", "real", "--trace",
+            trace.c_str(), "--duration", "120", nullptr);
     ::_exit(127);
   }
   // Until the trace shows the read, or 20 s have gone, or the simulator has ended.
@@ -104,7 +105,9 @@ TEST(PrefsProgramTest, WritersAtOnceLoseNothing) {
   };
   const auto pane = [&](const std::string& key) {
     return writer([&, key](std::string i) {
-      return host::test::runProgram({AURORA_PREFS_BINARY, "--root", root.path(), "write", key + i, "-int", i}, root.path()).status;
+      return host::test::runProgram({AURORA_PREFS_BINARY, "--root", root.path(), "write", key + i, "-int", i},
+                                    root.path())
+          .status;
     });
   };
   const pid_t writers[] = {pane("a"), pane("b"), writer([&](std::string i) {

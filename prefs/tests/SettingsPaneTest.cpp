@@ -1,14 +1,12 @@
 // The settings pane in-process from its command line: what it writes, reads, deletes and posts; refusals touch nothing.
-#include "SettingsPane.h"
-
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <sstream>
 
 #include "Foundation/NSDictionary.h"
 #include "ReadFile.h"
+#include "SettingsPane.h"
 #include "TempDeviceRoot.h"
 #include "aurora/PlatformObserver.h"
 
@@ -52,7 +50,8 @@ class SettingsPaneTest : public ::testing::Test, public aurora::PlatformObserver
   std::string bytes() const { return host::test::readFile(file()); }
   void writeFile(std::string_view contents) const { root_.write(settings::kPreferencesPath, contents); }
 
-  // Runs `args` on `existing` (no file when empty); it must end with `status`, print, post and change nothing; its error.
+  // Runs `args` on `existing` (no file when empty); it must end with `status`, print, post and change nothing; its
+  // error.
   std::string failing(const std::string& existing, const Args& args, int status) {
     SCOPED_TRACE(::testing::PrintToString(args));
     std::filesystem::remove_all(root_.path() / "var");
@@ -61,8 +60,10 @@ class SettingsPaneTest : public ::testing::Test, public aurora::PlatformObserver
     EXPECT_EQ(run.status, status);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.posts, Posts{});
-    if (!existing.empty()) EXPECT_EQ(bytes(), existing);
-    else EXPECT_FALSE(std::filesystem::exists(file().parent_path()));
+    if (!existing.empty())
+      EXPECT_EQ(bytes(), existing);
+    else
+      EXPECT_FALSE(std::filesystem::exists(file().parent_path()));
     return run.err;
   }
 
@@ -74,8 +75,8 @@ class SettingsPaneTest : public ::testing::Test, public aurora::PlatformObserver
 TEST_F(SettingsPaneTest, WritesTypedValuesAndKeepsEveryOtherKey) {
   writeFile(kExistingFile);
   // After the first key, words that look like options are values.
-  const PaneRun run = pane({"write", "style", "-string", "Fade", "homeBarOpacity", "-float", "0.5", "fadeSpeed", "-int", "-3",
-                            "breathingColor", "-string", "#2ABB9B:0.5", "sparkle", "-string", "--help"});
+  const PaneRun run = pane({"write", "style", "-string", "Fade", "homeBarOpacity", "-float", "0.5", "fadeSpeed", "-int",
+                            "-3", "breathingColor", "-string", "#2ABB9B:0.5", "sparkle", "-string", "--help"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "auroraribbon-prefs: warning: 'sparkle' is not a key AuroraRibbon reads; writing it anyway\n");
@@ -83,22 +84,25 @@ TEST_F(SettingsPaneTest, WritesTypedValuesAndKeepsEveryOtherKey) {
   const auto written = NSDictionary::fromFile(file());
   ASSERT_TRUE(written);
   EXPECT_TRUE(std::holds_alternative<std::int64_t>(written->objectForKey("fadeSpeed")->storage));  // as asked
-  EXPECT_EQ(pane({"read"}).out,
-            "{\n    breathingColor = \"#2ABB9B:0.5\";\n    enabled = 1;\n    fadeColor1 = \"#F62459\";\n    fadeSpeed = -3;\n"
-            "    favourites = (\n        Fade,\n        (\n        ),\n        {\n            k = -3;\n        }\n    );\n"
-            "    homeBarOpacity = 0.5;\n    \"odd key\" = 0.5;\n    sparkle = \"--help\";\n    style = Fade;\n}\n");
+  EXPECT_EQ(
+      pane({"read"}).out,
+      "{\n    breathingColor = \"#2ABB9B:0.5\";\n    enabled = 1;\n    fadeColor1 = \"#F62459\";\n    fadeSpeed = -3;\n"
+      "    favourites = (\n        Fade,\n        (\n        ),\n        {\n            k = -3;\n        }\n    );\n"
+      "    homeBarOpacity = 0.5;\n    \"odd key\" = 0.5;\n    sparkle = \"--help\";\n    style = Fade;\n}\n");
   const PaneRun read = pane({"read", "fadeColor1"});
   EXPECT_EQ(read.status, 0);
   EXPECT_EQ(read.out, "#F62459\n");  // alone, a string is shown as it is
-  EXPECT_EQ(read.posts, Posts{});     // reading changes nothing
+  EXPECT_EQ(read.posts, Posts{});    // reading changes nothing
   EXPECT_EQ(pane({"read", "fadeSpeed"}).out, "-3\n");
 }
 
 // Deleting one key rewrites the file in the format asked for; deleting all removes it.
 TEST_F(SettingsPaneTest, WritesXmlUnlessAskedForBinary) {
-  for (const auto& [args, magic] : std::vector<std::pair<Args, std::string>>{
-           {{"write", "enabled", "-bool", "YES"}, "<?xml"}, {{"--binary", "write", "fadeSpeed", "-int", "2"}, "bplist00"},
-           {{"write", "style", "-string", "Static"}, "<?xml"}, {{"delete", "style", "--binary"}, "bplist00"}}) {
+  for (const auto& [args, magic] :
+       std::vector<std::pair<Args, std::string>>{{{"write", "enabled", "-bool", "YES"}, "<?xml"},
+                                                 {{"--binary", "write", "fadeSpeed", "-int", "2"}, "bplist00"},
+                                                 {{"write", "style", "-string", "Static"}, "<?xml"},
+                                                 {{"delete", "style", "--binary"}, "bplist00"}}) {
     const PaneRun run = pane(args);
     EXPECT_EQ(run.status, 0) << args.back();
     EXPECT_EQ(run.posts, kPosted) << args.back();
@@ -117,7 +121,9 @@ TEST_F(SettingsPaneTest, BadCommandLinesAndValuesAreStatus2) {
   for (const auto& [args, reason] : std::vector<std::pair<Args, std::string>>{
            {{}, "a command is needed: read, write or delete"},
            {{"frobnicate"}, "unknown command 'frobnicate' (read, write or delete)"},
-           {{"read", "a", "b"}, "not expected: b"}, {{"--colour", "read"}, "--colour"}, {{"write"}, "ITEMS is required"},
+           {{"read", "a", "b"}, "not expected: b"},
+           {{"--colour", "read"}, "--colour"},
+           {{"write"}, "ITEMS is required"},
            {{"write", "enabled"}, "write: enabled needs -TYPE VALUE"},
            {{"write", "enabled", "-bool"}, "write: enabled -bool needs a value"},
            {{"write", "enabled", "-boolean", "1"}, "write: expected -bool, -int, -float or -string, got '-boolean'"},
@@ -139,31 +145,39 @@ TEST_F(SettingsPaneTest, BadCommandLinesAndValuesAreStatus2) {
            {{"write", "homeBarOpacity", "-bool", "1"}, "homeBarOpacity takes -float or -int, not -bool"},
            {{"write", "fadeColor1", "-int", "255"}, "fadeColor1 takes " + color + ", not -int"},
            {{"write", "style", "-bool", "1"}, "style takes " + styles + ", not -bool"},
-           {{"write", "enabled", "-bool", "maybe"}, "enabled: 'maybe' is not a -bool value (true, false, yes, no, 1 or 0)"},
+           {{"write", "enabled", "-bool", "maybe"},
+            "enabled: 'maybe' is not a -bool value (true, false, yes, no, 1 or 0)"},
            {{"write", "fadeSpeed", "-int", "1.5"}, "fadeSpeed: '1.5' " + notInt},
            {{"write", "other", "-int", "99999999999999999999"}, "other: '99999999999999999999' " + notInt},
-           {{"write", "mine", "-float", "x"}, "mine: 'x' is not a -float value (a finite decimal number such as 0.5 or 1e-3)"},
+           {{"write", "mine", "-float", "x"},
+            "mine: 'x' is not a -float value (a finite decimal number such as 0.5 or 1e-3)"},
            {{"write", "fadeColor1", "-string", "#12"}, "fadeColor1: '#12' does not fit; it takes " + color},
            {{"write", "style", "-string", "wave"}, "style: 'wave' does not fit; it takes " + styles},
-           {{"write", "waveDirection", "-string", "up"}, "waveDirection: 'up' does not fit; it takes -string, l2r or r2l"},
+           {{"write", "waveDirection", "-string", "up"},
+            "waveDirection: 'up' does not fit; it takes -string, l2r or r2l"},
            {{"write", "note", "-string", "x\001y"}, "note: the text holds U+0001, which XML cannot carry"},
            // one bad item refuses the whole command
            {{"write", "style", "-string", "Fade", "enabled", "-string", "1"}, "enabled takes -bool, not -string"}}) {
-    for (const std::string& file : files) EXPECT_EQ(failing(file, args, 2), "auroraribbon-prefs: " + reason + "; nothing was written\n");
+    for (const std::string& file : files)
+      EXPECT_EQ(failing(file, args, 2), "auroraribbon-prefs: " + reason + "; nothing was written\n");
   }
 }
 
 // A missing file or key, a file or root the pane cannot use.
 TEST_F(SettingsPaneTest, WhatIsMissingOrUnusableIsStatus1) {
-  const std::string noFile = std::string("auroraribbon-prefs: there is no preferences file at ") + settings::kPreferencesPath + "\n";
-  for (const Args& args : {Args{"read"}, Args{"delete"}, Args{"delete", "style"}}) EXPECT_EQ(failing("", args, 1), noFile);
+  const std::string noFile =
+      std::string("auroraribbon-prefs: there is no preferences file at ") + settings::kPreferencesPath + "\n";
+  for (const Args& args : {Args{"read"}, Args{"delete"}, Args{"delete", "style"}})
+    EXPECT_EQ(failing("", args, 1), noFile);
   for (const Args& args : {Args{"read", "fadeSpeed"}, Args{"delete", "fadeSpeed"}}) {
     EXPECT_EQ(failing(kExistingFile, args, 1), "auroraribbon-prefs: the preferences file has no key 'fadeSpeed'\n");
   }
   const std::string junk = "<?xml version=\"1.0\"?><plist><dict><key>enabled</key><tru";
   for (const Args& args : {Args{"write", "enabled", "-bool", "1"}, Args{"delete", "enabled"}, Args{"read"}}) {
     const std::string err = failing(junk, args, 1);
-    EXPECT_NE(err.find("is not a preferences dictionary the device could read; leaving it untouched"), std::string::npos) << err;
+    EXPECT_NE(err.find("is not a preferences dictionary the device could read; leaving it untouched"),
+              std::string::npos)
+        << err;
   }
   const std::string nowhere = (root_.path() / "nowhere").string();
   EXPECT_EQ(failing("", {"write", "--root=" + nowhere, "enabled", "-bool", "1"}, 1),

@@ -18,7 +18,9 @@ RGBA hex(int r, int g, int b) { return {r / 255.0, g / 255.0, b / 255.0, 1.0}; }
 class RefreshPrefsTest : public ::testing::TestWithParam<PlistFormat> {
  protected:
   void SetUp() override { assignInitialValues(); }
-  void write(const std::vector<aurora::PreferenceEntry>& entries) { writeBytes(aurora::preferencesBytes(entries, GetParam())); }
+  void write(const std::vector<aurora::PreferenceEntry>& entries) {
+    writeBytes(aurora::preferencesBytes(entries, GetParam()));
+  }
   void writeBytes(std::string_view bytes) { root.write(kPreferencesPath, bytes); }
   aurora::testing::TempDeviceRoot root;
 };
@@ -40,7 +42,8 @@ TEST_P(RefreshPrefsTest, NoFileKeepsTheInitialValues) {
   waveSpeed = waveOpacity = specturmSpeed = specturmOpacity = homeBarOpacity = breathingSpeed = fadeSpeed = -5;
   firstColor = secondColor = breathingColor = staticColor = nullptr;
   assignInitialValues();
-  EXPECT_EQ(colors(), (std::vector<RGBA>{{0, 0, 1, 1}, {1, 0, 0, 1}, {0, 0, 1, 1}, {0, 0, 1, 1}}));  // before the first read
+  EXPECT_EQ(colors(),
+            (std::vector<RGBA>{{0, 0, 1, 1}, {1, 0, 0, 1}, {0, 0, 1, 1}, {0, 0, 1, 1}}));  // before the first read
   for (bool withFile : {false, true}) {
     if (withFile) write({{"enabled", true}});
     refreshPrefs();
@@ -53,11 +56,20 @@ TEST_P(RefreshPrefsTest, NoFileKeepsTheInitialValues) {
 }
 
 TEST_P(RefreshPrefsTest, EveryKeyIsReadWithNumbersAsWidenedFloats) {
-  write({{"enabled", true}, {"style", std::string("Breathing")}, {"fadeColor1", std::string("#00ff00")},
-         {"fadeColor2", std::string("#123")}, {"breathingColor", std::string("#FFFFFF:0.75")},
-         {"staticColor", std::string("#0000FF")}, {"waveAnimationSpeed", 0.2}, {"waveOpacity", 0.5},
-         {"specturmAnimationSpeed", std::int64_t{2}}, {"specturmOpacity", 0.25}, {"homeBarOpacity", 0.1},
-         {"breathingSpeed", 3.5}, {"fadeSpeed", std::int64_t{7}}, {"waveDirection", std::string("r2l")},
+  write({{"enabled", true},
+         {"style", std::string("Breathing")},
+         {"fadeColor1", std::string("#00ff00")},
+         {"fadeColor2", std::string("#123")},
+         {"breathingColor", std::string("#FFFFFF:0.75")},
+         {"staticColor", std::string("#0000FF")},
+         {"waveAnimationSpeed", 0.2},
+         {"waveOpacity", 0.5},
+         {"specturmAnimationSpeed", std::int64_t{2}},
+         {"specturmOpacity", 0.25},
+         {"homeBarOpacity", 0.1},
+         {"breathingSpeed", 3.5},
+         {"fadeSpeed", std::int64_t{7}},
+         {"waveDirection", std::string("r2l")},
          {"someOtherKey", std::string("ignored")}});
   refreshPrefs();
   EXPECT_EQ(style, "Breathing");
@@ -69,14 +81,20 @@ TEST_P(RefreshPrefsTest, EveryKeyIsReadWithNumbersAsWidenedFloats) {
 
 // A file deleted or unreadable reads as no file: plain settings kept, colours back to their fallbacks.
 TEST_P(RefreshPrefsTest, AFileGoneOrCorruptReadsAsNoFile) {
-  const std::string good = aurora::preferencesBytes({{"enabled", false}, {"fadeColor1", std::string("#000000")}}, GetParam());
+  const std::string good =
+      aurora::preferencesBytes({{"enabled", false}, {"fadeColor1", std::string("#000000")}}, GetParam());
   for (std::string bytes : {std::string("deleted"), good.substr(0, good.size() / 2), std::string("\0\xff garbage", 10),
                             std::string(), std::string(2 << 20, '<')}) {
-    write({{"enabled", true}, {"style", std::string("Fade")}, {"fadeColor1", std::string("#00FF00")}, {"fadeSpeed", 2.0}});
+    write({{"enabled", true},
+           {"style", std::string("Fade")},
+           {"fadeColor1", std::string("#00FF00")},
+           {"fadeSpeed", 2.0}});
     refreshPrefs();
     ASSERT_EQ(firstColor->components(), (RGBA{0, 1, 0, 1}));
-    if (bytes == "deleted") std::filesystem::remove(aurora::hostPath(kPreferencesPath));
-    else writeBytes(bytes);
+    if (bytes == "deleted")
+      std::filesystem::remove(aurora::hostPath(kPreferencesPath));
+    else
+      writeBytes(bytes);
     refreshPrefs();
     EXPECT_TRUE(enabled);
     EXPECT_EQ(style, "Fade");
@@ -87,9 +105,14 @@ TEST_P(RefreshPrefsTest, AFileGoneOrCorruptReadsAsNoFile) {
 
 // A colour that is no colour string falls back alone; the static colour shares the first colour's fallback.
 TEST_P(RefreshPrefsTest, WrongTypesReadByThePlatformRulesOrCountAsAbsent) {
-  write({{"enabled", std::string("YES")}, {"style", std::int64_t{5}}, {"homeBarOpacity", std::string(" 0.5xyz")},
-         {"fadeColor1", std::string("#010203")}, {"fadeColor2", std::int64_t{7}}, {"breathingColor", std::string("purple")},
-         {"waveAnimationSpeed", 1e300}, {"breathingSpeed", std::string("-1e999")}});
+  write({{"enabled", std::string("YES")},
+         {"style", std::int64_t{5}},
+         {"homeBarOpacity", std::string(" 0.5xyz")},
+         {"fadeColor1", std::string("#010203")},
+         {"fadeColor2", std::int64_t{7}},
+         {"breathingColor", std::string("purple")},
+         {"waveAnimationSpeed", 1e300},
+         {"breathingSpeed", std::string("-1e999")}});
   refreshPrefs();
   EXPECT_TRUE(enabled);
   EXPECT_EQ(style, "5");

@@ -13,7 +13,9 @@ picture::Rgb mean(picture::Rgb a, picture::Rgb b) {
 }  // namespace
 
 CellGrid::CellGrid(int columns, int rows)
-    : columns_(std::max(columns, 0)), rows_(std::max(rows, 0)), cells_(static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_)) {}
+    : columns_(std::max(columns, 0)),
+      rows_(std::max(rows, 0)),
+      cells_(static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_)) {}
 
 void CellGrid::drawImage(const picture::Image& image) {
   const int columns = std::min(columns_, image.width());
@@ -21,7 +23,8 @@ void CellGrid::drawImage(const picture::Image& image) {
   for (int row = 0; row < rows; ++row) {
     for (int column = 0; column < columns; ++column) {
       const int lower = 2 * row + 1;
-      cells_[index(column, row)] = {kUpperHalfBlock, image.pixel(column, 2 * row), lower < image.height() ? image.pixel(column, lower) : picture::Rgb{}};
+      cells_[index(column, row)] = {kUpperHalfBlock, image.pixel(column, 2 * row),
+                                    lower < image.height() ? image.pixel(column, lower) : picture::Rgb{}};
     }
   }
 }

@@ -27,12 +27,15 @@ struct Pen {
 };
 
 void paintCell(std::string& out, Pen& pen, const Cell& cell, int column, int row) {
-  if (pen.row != row || pen.column != column) fmt::format_to(std::back_inserter(out), "\x1b[{};{}H", row + 1, column + 1);
+  if (pen.row != row || pen.column != column)
+    fmt::format_to(std::back_inserter(out), "\x1b[{};{}H", row + 1, column + 1);
   if (pen.foreground != cell.foreground) {
-    fmt::format_to(std::back_inserter(out), "\x1b[38;2;{};{};{}m", cell.foreground.red, cell.foreground.green, cell.foreground.blue);
+    fmt::format_to(std::back_inserter(out), "\x1b[38;2;{};{};{}m", cell.foreground.red, cell.foreground.green,
+                   cell.foreground.blue);
   }
   if (pen.background != cell.background) {
-    fmt::format_to(std::back_inserter(out), "\x1b[48;2;{};{};{}m", cell.background.red, cell.background.green, cell.background.blue);
+    fmt::format_to(std::back_inserter(out), "\x1b[48;2;{};{};{}m", cell.background.red, cell.background.green,
+                   cell.background.blue);
   }
   appendUtf8(out, cell.glyph);
   pen = {column + 1, row, cell.foreground, cell.background};

@@ -1,14 +1,15 @@
 #include "CommandLine.h"
 
-#include <CLI/CLI.hpp>
 #include <fmt/format.h>
 
-#include "host/HostPillClasses.h"
+#include <CLI/CLI.hpp>
+
 #include "aurora/StrictNumbers.h"
+#include "host/HostPillClasses.h"
 #include "host/HostStart.h"
 #include "host/Seconds.h"
-#include "settings/Contract.h"
 #include "picture/GifFile.h"
+#include "settings/Contract.h"
 
 #ifndef AURORA_DEMO_ROOT
 #error "AURORA_DEMO_ROOT must name the demo root the build prepares"
@@ -56,28 +57,34 @@ std::string checkNotEmpty(const std::string& text) { return text.empty() ? "must
 
 std::string checkFps(const std::string& text) {
   const auto fps = aurora::readInteger(text);
-  return fps && *fps >= 1 && *fps <= kMostFps ? std::string{} : fmt::format("'{}' is not a whole number from 1 to {}", text, kMostFps);
+  return fps && *fps >= 1 && *fps <= kMostFps ? std::string{}
+                                              : fmt::format("'{}' is not a whole number from 1 to {}", text, kMostFps);
 }
 
 std::string checkScale(const std::string& text) {
   const auto scale = aurora::readReal(text);
-  return scale && *scale > 0 && *scale <= kMostScale ? std::string{}
-                                                     : fmt::format("'{}' is not a number above 0 and at most {}", text, kMostScale);
+  return scale && *scale > 0 && *scale <= kMostScale
+             ? std::string{}
+             : fmt::format("'{}' is not a number above 0 and at most {}", text, kMostScale);
 }
 
 // What CLI11 cannot say: combinations that depend on an option's value.
-std::optional<std::string> conflict(const std::string& clock, bool clockGiven, bool pictureFiles, bool fpsGiven, bool gifWanted) {
-  if (clockGiven && clock == "real" && pictureFiles) return "--png and --gif are rendered on the virtual clock; leave out --clock real";
+std::optional<std::string> conflict(const std::string& clock, bool clockGiven, bool pictureFiles, bool fpsGiven,
+                                    bool gifWanted) {
+  if (clockGiven && clock == "real" && pictureFiles)
+    return "--png and --gif are rendered on the virtual clock; leave out --clock real";
   if (fpsGiven && !gifWanted) return "--fps is the frame rate of a GIF: give --gif FILE or --demo";
   return std::nullopt;
 }
 
 }  // namespace
 
-std::variant<SimOptions, int> parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-  CLI::App app{"Runs the home-screen host with its two home-indicator pills, loads extensions from a simulated "
-               "device root, and writes what the pills do.",
-               "auroraribbon-sim"};
+std::variant<SimOptions, int> parseCommandLine(int argc, const char* const* argv, std::ostream& out,
+                                               std::ostream& err) {
+  CLI::App app{
+      "Runs the home-screen host with its two home-indicator pills, loads extensions from a simulated "
+      "device root, and writes what the pills do.",
+      "auroraribbon-sim"};
   app.footer(kFooter);
 
   std::string root = AURORA_DEMO_ROOT;
@@ -111,46 +118,59 @@ std::variant<SimOptions, int> parseCommandLine(int argc, const char* const* argv
       ->check(CLI::Validator(checkSetting, ""));
   app.add_option("--without-class", withoutClasses, "Do not register this host pill class (repeatable)")
       ->type_name("CLASS")
-      ->check(CLI::IsMember(std::vector<std::string>(host::kHostPillClassNames.begin(), host::kHostPillClassNames.end())));
-  app.add_option("--script", script, "Run this scenario script instead of showing the default pills")->type_name("FILE");
-  auto* clockOption = app.add_option("--clock", clock, "The run loop's clock (default: real for the live view, else virtual)")
-                          ->type_name("CLOCK")
-                          ->check(CLI::IsMember({"virtual", "real"}));
-  app.add_flag_callback("--virtual", [&] { clock = "virtual"; }, "Short for --clock virtual")->excludes(clockOption);
+      ->check(
+          CLI::IsMember(std::vector<std::string>(host::kHostPillClassNames.begin(), host::kHostPillClassNames.end())));
+  app.add_option("--script", script, "Run this scenario script instead of showing the default pills")
+      ->type_name("FILE");
+  auto* clockOption =
+      app.add_option("--clock", clock, "The run loop's clock (default: real for the live view, else virtual)")
+          ->type_name("CLOCK")
+          ->check(CLI::IsMember({"virtual", "real"}));
+  app.add_flag_callback(
+         "--virtual", [&] { clock = "virtual"; }, "Short for --clock virtual")
+      ->excludes(clockOption);
   app.add_option("--duration", duration,
                  "Stop after S seconds (default: 10, the tour 20, or longer to reach a script's last command; "
                  "the live view runs until q)")
       ->type_name("S")
       ->check(CLI::Validator(checkSeconds, ""));
-  app.add_option("--trace", trace, "Write the trace (JSON Lines) to FILE, or to standard output with -")->type_name("FILE|-");
-  app.add_option("--cost", cost,
-                 "Write what the run cost each pill (timer fires, animations, layer changes and colours handed to layers, "
-                 "counted after the first instant, and each a second) as JSON to FILE, or to standard output with - "
-                 "(default duration with it: 60 s)")
+  app.add_option("--trace", trace, "Write the trace (JSON Lines) to FILE, or to standard output with -")
+      ->type_name("FILE|-");
+  app.add_option(
+         "--cost", cost,
+         "Write what the run cost each pill (timer fires, animations, layer changes and colours handed to layers, "
+         "counted after the first instant, and each a second) as JSON to FILE, or to standard output with - "
+         "(default duration with it: 60 s)")
       ->type_name("FILE|-");
   app.add_flag("--progress", progress, "Show a GIF's progress on standard error even when it is not a terminal");
-  auto* pngOption = app.add_option("--png", png, "Write a PNG of the screen at --at, on the virtual clock")->type_name("FILE");
+  auto* pngOption =
+      app.add_option("--png", png, "Write a PNG of the screen at --at, on the virtual clock")->type_name("FILE");
   app.add_option("--at", at, "The PNG's instant in seconds, within the run (default: its end)")
       ->type_name("S")
       ->check(CLI::Validator(checkSeconds, ""))
       ->needs(pngOption);
   app.add_option("--gif", gif, "Write an animated GIF of the run, on the virtual clock, looping")->type_name("FILE");
-  app.add_option("--fps", fps, fmt::format("The GIF's frames per second, 1 to {} (default: {}; GIF delays are hundredths of a second)",
-                                           kMostFps, kDefaultFps))
+  app.add_option(
+         "--fps", fps,
+         fmt::format("The GIF's frames per second, 1 to {} (default: {}; GIF delays are hundredths of a second)",
+                     kMostFps, kDefaultFps))
       ->type_name("N")
       ->check(CLI::Validator(checkFps, ""));
-  app.add_option("--scale", scale, fmt::format("Pixels per point in PNG and GIF files and snapshots, above 0 and at most {} (default: 3)",
-                                               kMostScale))
+  app.add_option("--scale", scale,
+                 fmt::format("Pixels per point in PNG and GIF files and snapshots, above 0 and at most {} (default: 3)",
+                             kMostScale))
       ->type_name("K")
       ->check(CLI::Validator(checkScale, ""));
-  app.add_option("--view", view,
-                 "What pictures show: full (the 390 x 844 window) or pills (the band of the pills; the default live and in "
-                 "a GIF, while a PNG or snapshot shows the full window)")
+  app.add_option(
+         "--view", view,
+         "What pictures show: full (the 390 x 844 window) or pills (the band of the pills; the default live and in "
+         "a GIF, while a PNG or snapshot shows the full window)")
       ->type_name("VIEW")
       ->check(CLI::IsMember({"full", "pills"}));
-  auto* demoFlag = app.add_flag("--demo", demo,
-                                "A tour of the five styles, four seconds each: live when standard output is a terminal, "
-                                "otherwise a GIF (--gif FILE, or auroraribbon-tour.gif in the build tree) whose path it prints");
+  auto* demoFlag =
+      app.add_flag("--demo", demo,
+                   "A tour of the five styles, four seconds each: live when standard output is a terminal, "
+                   "otherwise a GIF (--gif FILE, or auroraribbon-tour.gif in the build tree) whose path it prints");
   app.add_option("--bundle-id", bundleIdentifier, "The host's bundle identifier")
       ->type_name("ID")
       ->capture_default_str()
@@ -170,7 +190,8 @@ std::variant<SimOptions, int> parseCommandLine(int argc, const char* const* argv
     err << "auroraribbon-sim: " << error.what() << "\n\n" << app.help();
     return 2;
   }
-  if (auto why = conflict(clock, clockOption->count() > 0 || app.count("--virtual") > 0, png || gif, fps.has_value(), gif || demo)) {
+  if (auto why = conflict(clock, clockOption->count() > 0 || app.count("--virtual") > 0, png || gif, fps.has_value(),
+                          gif || demo)) {
     err << "auroraribbon-sim: " << *why << "\n\n" << app.help();
     return 2;
   }
@@ -184,7 +205,8 @@ std::variant<SimOptions, int> parseCommandLine(int argc, const char* const* argv
   }
   options.withoutClasses = std::move(withoutClasses);
   if (script) options.script = *script;
-  if (clockOption->count() > 0 || app.count("--virtual") > 0) options.clock = clock == "real" ? ClockKind::Real : ClockKind::Virtual;
+  if (clockOption->count() > 0 || app.count("--virtual") > 0)
+    options.clock = clock == "real" ? ClockKind::Real : ClockKind::Virtual;
   if (duration) options.duration = host::parseSeconds(*duration);
   options.trace = std::move(trace);
   options.cost = std::move(cost);

@@ -44,11 +44,11 @@ struct SimOptions {
   std::optional<std::string> cost;              // a file, or "-" for stdout: the cost figures (host/CostCounter.h)
   bool progress = false;                        // a GIF's progress on stderr even when it is no terminal
   std::optional<std::filesystem::path> png;
-  std::optional<aurora::Nanoseconds> at;        // the PNG's instant; default: the end of the run
+  std::optional<aurora::Nanoseconds> at;  // the PNG's instant; default: the end of the run
   std::optional<std::filesystem::path> gif;
   int fps = kDefaultFps;
-  double scale = 3.0;                           // pixels per point, in files
-  std::optional<picture::ViewKind> view;                 // default: pills live and in a GIF, full in a PNG
+  double scale = 3.0;                     // pixels per point, in files
+  std::optional<picture::ViewKind> view;  // default: pills live and in a GIF, full in a PNG
   bool demo = false;
   std::string bundleIdentifier;
   std::string executableName;

@@ -1,8 +1,8 @@
 #include "LiveSession.h"
 
-#include <csignal>
-
 #include <unistd.h>
+
+#include <csignal>
 
 #include "Foundation/NSRunLoop.h"
 #include "LiveView.h"
@@ -17,7 +17,9 @@ constexpr char kCtrlC = '\x03';
 // A run loop source for as long as this lives.
 class SourceScope {
  public:
-  SourceScope(int fd, std::function<void()> onReadable) : fd_(fd) { NSRunLoop::mainRunLoop().addSource(fd, std::move(onReadable)); }
+  SourceScope(int fd, std::function<void()> onReadable) : fd_(fd) {
+    NSRunLoop::mainRunLoop().addSource(fd, std::move(onReadable));
+  }
   ~SourceScope() { NSRunLoop::mainRunLoop().removeSource(fd_); }
   SourceScope(const SourceScope&) = delete;
   SourceScope& operator=(const SourceScope&) = delete;
@@ -61,9 +63,10 @@ int runLiveView(host::Scene& scene, const LiveSettings& settings, const std::fun
     }
   });
   std::optional<SourceScope> keys;
-  if (session.hasKeyboard()) keys.emplace(STDIN_FILENO, [&] {
-    if (readQuitKey()) loop.stop();
-  });
+  if (session.hasKeyboard())
+    keys.emplace(STDIN_FILENO, [&] {
+      if (readQuitKey()) loop.stop();
+    });
 
   start();
   view.sceneChanged();

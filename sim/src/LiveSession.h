@@ -3,7 +3,8 @@
 // signals as run loop sources, and runs the main run loop until `q` or
 // Ctrl-C, a signal, or the duration.
 //
-//   int status = runLiveView(scene, {picture::ViewKind::Pills, std::nullopt, status}, [&] { scene.addDefaultPills(); });
+//   int status = runLiveView(scene, {picture::ViewKind::Pills, std::nullopt, status}, [&] { scene.addDefaultPills();
+//   });
 //
 // `start` makes what is shown (pills, a script's commands, the tour) once the
 // terminal is taken and the watcher listens. Returns 0, or 128 + the signal

@@ -30,7 +30,8 @@ void labelPills(CellGrid& grid, const UIView& window, const picture::RenderOptio
 
 }  // namespace
 
-LiveView::LiveView(const UIView& window, TerminalScreen& screen, picture::ViewKind view, std::function<std::string()> status)
+LiveView::LiveView(const UIView& window, TerminalScreen& screen, picture::ViewKind view,
+                   std::function<std::string()> status)
     : window_(window), screen_(screen), view_(view), status_(std::move(status)) {}
 
 void LiveView::resized() {

@@ -1,8 +1,8 @@
 #include "ProgressBar.h"
 
-#include <algorithm>
-
 #include <fmt/format.h>
+
+#include <algorithm>
 
 namespace sim {
 namespace {
@@ -21,9 +21,9 @@ void ProgressBar::update(std::size_t done) {
   if (percent == lastPercent_) return;
   lastPercent_ = percent;
   const std::size_t filled = done * kBarWidth / total_;
-  *out_ << fmt::format("\r{} [{}{}] {:3}%  {}/{}", label_, std::string(filled, '#'), std::string(kBarWidth - filled, '-'), percent,
-                      done, total_)
-       << std::flush;
+  *out_ << fmt::format("\r{} [{}{}] {:3}%  {}/{}", label_, std::string(filled, '#'),
+                       std::string(kBarWidth - filled, '-'), percent, done, total_)
+        << std::flush;
 }
 
 void ProgressBar::finish() {

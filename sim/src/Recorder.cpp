@@ -1,10 +1,10 @@
 #include "Recorder.h"
 
-#include <algorithm>
-#include <stdexcept>
-
 #include <fmt/format.h>
 #include <fmt/std.h>
+
+#include <algorithm>
+#include <stdexcept>
 
 #include "Foundation/NSRunLoop.h"
 #include "ProgressBar.h"
@@ -64,7 +64,8 @@ class GifRecording {
 
 void record(const UIView& window, const RecordingPlan& plan, const RecordingHooks& hooks) {
   NSRunLoop& loop = NSRunLoop::mainRunLoop();
-  if ((plan.png || plan.gif) && !loop.clock().isVirtual()) throw std::logic_error("pictures for files are taken on the virtual clock");
+  if ((plan.png || plan.gif) && !loop.clock().isVirtual())
+    throw std::logic_error("pictures for files are taken on the virtual clock");
   std::optional<GifRecording> gif;
   if (plan.gif) gif.emplace(*plan.gif, plan.end, hooks);
   bool pngDue = plan.png.has_value();
@@ -85,7 +86,8 @@ void record(const UIView& window, const RecordingPlan& plan, const RecordingHook
   if (gif) gif->finish();
   if (pngDue) {
     throw std::runtime_error(fmt::format("the run ended at {} s, before the picture for {} at {} s",
-                                         aurora::toSeconds(loop.now()), plan.png->file, aurora::toSeconds(plan.png->at)));
+                                         aurora::toSeconds(loop.now()), plan.png->file,
+                                         aurora::toSeconds(plan.png->at)));
   }
 }
 

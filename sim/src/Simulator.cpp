@@ -1,13 +1,12 @@
 #include "Simulator.h"
 
+#include <fmt/format.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <memory>
-
-#include <unistd.h>
-
-#include <fmt/format.h>
 
 #include "Foundation/NSRunLoop.h"
 #include "LiveSession.h"
@@ -15,10 +14,10 @@
 #include "TerminalColor.h"
 #include "Tour.h"
 #include "aurora/DeviceRoot.h"
+#include "aurora/PreferencesFile.h"
 #include "host/CostCounter.h"
 #include "host/HostPillClasses.h"
 #include "host/HostStart.h"
-#include "aurora/PreferencesFile.h"
 #include "host/ScenarioRunner.h"
 #include "host/Scene.h"
 #include "host/ScriptParser.h"
@@ -39,7 +38,8 @@ constexpr aurora::Nanoseconds kDefaultCostDuration = std::chrono::seconds(60);
 host::PillClasses pillClassesFor(const SimOptions& options) {
   host::PillClasses classes{{}, options.withoutClasses};
   for (const char* name : host::kHostPillClassNames) {
-    if (std::find(classes.leftOut.begin(), classes.leftOut.end(), name) == classes.leftOut.end()) classes.available.emplace_back(name);
+    if (std::find(classes.leftOut.begin(), classes.leftOut.end(), name) == classes.leftOut.end())
+      classes.available.emplace_back(name);
   }
   return classes;
 }
@@ -109,7 +109,8 @@ struct Presentation {
 
 Presentation settle(const SimOptions& options, const std::optional<host::Script>& script) {
   Presentation how;
-  how.live = ::isatty(STDOUT_FILENO) && !options.png && !options.gif && options.trace != "-" && options.cost != "-" && options.clock != ClockKind::Virtual;
+  how.live = ::isatty(STDOUT_FILENO) && !options.png && !options.gif && options.trace != "-" && options.cost != "-" &&
+             options.clock != ClockKind::Virtual;
   how.clock = options.clock.value_or(how.live ? ClockKind::Real : ClockKind::Virtual);
   if (how.live) {
     if (auto why = liveViewRefusal(currentTerminalEnvironment())) throw std::runtime_error(*why);
@@ -117,19 +118,23 @@ Presentation settle(const SimOptions& options, const std::optional<host::Script>
     return how;
   }
   const aurora::Nanoseconds lastCommand = script ? script->lastInstant() : aurora::Nanoseconds{};
-  const aurora::Nanoseconds usual = options.demo ? Tour::kLength : options.cost ? kDefaultCostDuration : kDefaultDuration;
+  const aurora::Nanoseconds usual = options.demo   ? Tour::kLength
+                                    : options.cost ? kDefaultCostDuration
+                                                   : kDefaultDuration;
   const aurora::Nanoseconds duration = options.duration.value_or(std::max(usual, lastCommand));
   how.duration = duration;
   if (options.png) {
     const aurora::Nanoseconds at = options.at.value_or(duration);
     if (at > duration) {
-      throw UsageError(fmt::format("--at {} s is after the end of the run at {} s (give a longer --duration)", aurora::toSeconds(at),
-                                   aurora::toSeconds(duration)));
+      throw UsageError(fmt::format("--at {} s is after the end of the run at {} s (give a longer --duration)",
+                                   aurora::toSeconds(at), aurora::toSeconds(duration)));
     }
     how.png = PngOutput{*options.png, at, {options.view.value_or(picture::ViewKind::Full), options.scale}};
   }
   if (options.gif || options.demo) {
-    how.gif = GifOutput{options.gif.value_or(AURORA_TOUR_GIF), options.fps, {options.view.value_or(picture::ViewKind::Pills), options.scale}};
+    how.gif = GifOutput{options.gif.value_or(AURORA_TOUR_GIF),
+                        options.fps,
+                        {options.view.value_or(picture::ViewKind::Pills), options.scale}};
   }
   return how;
 }
@@ -141,7 +146,8 @@ int runSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   if (options.script) script = host::readScriptFile(*options.script, pillClassesFor(options));
   const Presentation how = settle(options, script);
 
-  host::HostStart host(options.root, makeClock(how.clock), {options.withoutClasses, {options.bundleIdentifier, options.executableName}});
+  host::HostStart host(options.root, makeClock(how.clock),
+                       {options.withoutClasses, {options.bundleIdentifier, options.executableName}});
   std::optional<TraceOutput> traceOutput;
   if (options.trace) traceOutput.emplace(*options.trace);
 
@@ -150,7 +156,9 @@ int runSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
 
   host::Scene& scene = host.scene();  // the window, made before tracing starts: untraced
   std::optional<Tracing> tracing;
-  if (traceOutput) tracing.emplace(scene, traceOutput->stream(), how.clock == ClockKind::Real ? host::TraceFlush::EachLine : host::TraceFlush::AtEnd);
+  if (traceOutput)
+    tracing.emplace(scene, traceOutput->stream(),
+                    how.clock == ClockKind::Real ? host::TraceFlush::EachLine : host::TraceFlush::AtEnd);
   std::optional<host::CostCounter> cost;
   if (options.cost) cost.emplace(scene, NSRunLoop::mainRunLoop().now());
   host.loadExtensions(err);
@@ -186,7 +194,8 @@ int runSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     hooks.caption = caption;
     if ((options.progress || ::isatty(STDERR_FILENO)) && *how.duration > std::chrono::seconds(1)) hooks.progress = &err;
     record(scene.window(), {how.png, how.gif, *how.duration}, hooks);
-    if (options.demo) (options.trace == "-" ? err : out) << "auroraribbon-sim: the tour is in " << how.gif->file.string() << "\n";
+    if (options.demo)
+      (options.trace == "-" ? err : out) << "auroraribbon-sim: the tour is in " << how.gif->file.string() << "\n";
   }
   if (tracing) tracing->finish();
   if (cost) writeCost(*options.cost, host::costFigures(cost->perPill(), NSRunLoop::mainRunLoop().now()));

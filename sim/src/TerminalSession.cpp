@@ -1,17 +1,17 @@
 #include "TerminalSession.h"
 
+#include <poll.h>
+#include <pthread.h>
+#include <sys/ioctl.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
 #include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <stdexcept>
 #include <string>
-
-#include <poll.h>
-#include <pthread.h>
-#include <sys/ioctl.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
 
 namespace sim {
 namespace {
@@ -93,7 +93,8 @@ void TerminalSession::write(std::string_view bytes) { writeAll(STDOUT_FILENO, by
 std::vector<int> TerminalSession::takeSignals() {
   std::vector<int> signals;
   signalfd_siginfo info{};
-  while (::read(signalFd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) signals.push_back(static_cast<int>(info.ssi_signo));
+  while (::read(signalFd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
+    signals.push_back(static_cast<int>(info.ssi_signo));
   return signals;
 }
 

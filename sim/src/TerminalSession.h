@@ -18,12 +18,11 @@
 // would take them (the simulator has none).
 #pragma once
 
-#include <string_view>
-#include <vector>
+#include <termios.h>
 
 #include <csignal>
-
-#include <termios.h>
+#include <string_view>
+#include <vector>
 
 #include "LiveView.h"
 

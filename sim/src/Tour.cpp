@@ -13,7 +13,8 @@ constexpr double kTwoColorStepSeconds = 1.5;
 
 }  // namespace
 
-Tour::Tour(host::Scene& scene, aurora::PreferencesFile& prefs) : scene_(scene), prefs_(prefs), originalPrefs_(prefs.bytes()) {}
+Tour::Tour(host::Scene& scene, aurora::PreferencesFile& prefs)
+    : scene_(scene), prefs_(prefs), originalPrefs_(prefs.bytes()) {}
 
 Tour::~Tour() {
   try {
@@ -50,9 +51,10 @@ void Tour::show(std::size_t round) {
   scene_.addDefaultPills();
   // From the start, not from now: a real clock's commands run a little late, and that must not add up.
   const auto next = round + 1;
-  NSRunLoop::mainRunLoop().performAt(startedAt_ + kSegment * static_cast<long>(next), [weak = std::weak_ptr<Tour*>(self_), next] {
-    if (auto self = weak.lock()) (*self)->show(next);
-  });
+  NSRunLoop::mainRunLoop().performAt(startedAt_ + kSegment * static_cast<long>(next),
+                                     [weak = std::weak_ptr<Tour*>(self_), next] {
+                                       if (auto self = weak.lock()) (*self)->show(next);
+                                     });
 }
 
 }  // namespace sim

@@ -19,15 +19,15 @@
 // only.
 #pragma once
 
-#include <span>
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
-#include "aurora/Time.h"
 #include "aurora/PreferencesFile.h"
+#include "aurora/Time.h"
 #include "host/Scene.h"
 #include "settings/Contract.h"
 

@@ -1,7 +1,7 @@
 // The front-end in-process: the command line, the terminal's 24-bit colour, the tour, the live view and its cells.
-#include <sstream>
-
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 #include "CellGrid.h"
 #include "CellPainter.h"
@@ -11,10 +11,10 @@
 #include "HostTestSupport.h"
 #include "LiveView.h"
 #include "ReadFile.h"
-#include "aurora/TemporaryDirectory.h"
 #include "TerminalColor.h"
 #include "Tour.h"
 #include "UIKit/UIColor.h"
+#include "aurora/TemporaryDirectory.h"
 #include "host/SceneWatcher.h"
 
 namespace sim {
@@ -23,9 +23,9 @@ namespace {
 using namespace std::chrono_literals;
 // The simulator's tests run the host and read its pictures back.
 namespace test = host::test;
-using host::HostTest;
 using aurora::PreferenceEntry;
 using aurora::PreferencesFile;
+using host::HostTest;
 using host::SceneWatcher;
 using picture::Image;
 using picture::Rgb;
@@ -45,35 +45,78 @@ SimOptions options(std::vector<const char*> args) { return std::get<SimOptions>(
 TEST(CommandLine, DefaultsTypedSettingsAndClocks) {
   const SimOptions d = options({});
   EXPECT_EQ(d.root.filename(), "demo-root");
-  EXPECT_FALSE(d.clock || d.duration || d.png || d.at || d.gif || d.view || d.demo || d.trace || d.script || !d.prefsEdits.empty());
+  EXPECT_FALSE(d.clock || d.duration || d.png || d.at || d.gif || d.view || d.demo || d.trace || d.script ||
+               !d.prefsEdits.empty());
   EXPECT_EQ(d.fps, 25);
   EXPECT_EQ(d.scale, 3.0);
   EXPECT_EQ(d.bundleIdentifier, "com.apple.springboard");
   EXPECT_EQ(d.executableName, "SpringBoard");
   // --style first, then each --set in order, its value typed as it reads.
-  EXPECT_EQ(options({"--style", "Fade", "--set", "homeBarOpacity=0.5", "--set", "style=Wave", "--set", "enabled=true", "--set", "waveDirection=r2l",
-                     "--set", "n=3", "--set", "e=", "--set", "a=b=c", "--set", "f=false", "--set", "c=#FF0000", "--set", "t=True", "--set", "x=nan",
-                     "--set", "big=1e999"}).prefsEdits,
-            (std::vector<aurora::PreferenceEntry>{{"style", std::string("Fade")}, {"homeBarOpacity", 0.5}, {"style", std::string("Wave")}, {"enabled", true},
-                                    {"waveDirection", std::string("r2l")}, {"n", std::int64_t{3}}, {"e", std::string()}, {"a", std::string("b=c")},
-                                    {"f", false}, {"c", std::string("#FF0000")}, {"t", std::string("True")}, {"x", std::string("nan")},
-                                    {"big", std::string("1e999")}}));
+  EXPECT_EQ(options({"--style", "Fade",
+                     "--set",   "homeBarOpacity=0.5",
+                     "--set",   "style=Wave",
+                     "--set",   "enabled=true",
+                     "--set",   "waveDirection=r2l",
+                     "--set",   "n=3",
+                     "--set",   "e=",
+                     "--set",   "a=b=c",
+                     "--set",   "f=false",
+                     "--set",   "c=#FF0000",
+                     "--set",   "t=True",
+                     "--set",   "x=nan",
+                     "--set",   "big=1e999"})
+                .prefsEdits,
+            (std::vector<aurora::PreferenceEntry>{{"style", std::string("Fade")},
+                                                  {"homeBarOpacity", 0.5},
+                                                  {"style", std::string("Wave")},
+                                                  {"enabled", true},
+                                                  {"waveDirection", std::string("r2l")},
+                                                  {"n", std::int64_t{3}},
+                                                  {"e", std::string()},
+                                                  {"a", std::string("b=c")},
+                                                  {"f", false},
+                                                  {"c", std::string("#FF0000")},
+                                                  {"t", std::string("True")},
+                                                  {"x", std::string("nan")},
+                                                  {"big", std::string("1e999")}}));
   EXPECT_EQ(options({"--virtual"}).clock, ClockKind::Virtual);
   EXPECT_EQ(options({"--png", "a.png", "--view", "full"}).view, ViewKind::Full);
   EXPECT_EQ(options({"--png", "a.png", "--at", "1.5", "--scale", "1.5"}).scale, 1.5);
 }
 
 TEST(CommandLine, RefusesBadCommandLinesWithStatus2AndUsage) {
-  for (const auto& args : std::vector<std::vector<const char*>>{
-           {"--bogus"}, {"extra"}, {"--set", "novalue"}, {"--set", "=x"}, {"--without-class", "UIView"}, {"--clock", "fast"},
-           {"--virtual", "--clock", "real"}, {"--duration", "soon"}, {"--duration", "-1"}, {"--bundle-id", ""}, {"--executable", ""},
-           {"--root"}, {"--at", "1"}, {"--png", "a.png", "--at", "-1"}, {"--gif", "a.gif", "--fps", "0"}, {"--gif", "a.gif", "--fps", "51"},
-           {"--gif", "a.gif", "--fps", "ten"}, {"--gif", "a.gif", "--fps", "2.5"}, {"--fps", "10"}, {"--scale", "0"}, {"--png", "a.png", "--scale", "9"},
-           {"--scale", "8.5"}, {"--scale", "nan"}, {"--view", "all"}, {"--png", "a.png", "--view", "Pills"}, {"--gif", "a.gif", "--clock", "real"},
-           {"--png", "a.png", "--clock", "real"}, {"--demo", "--script", "s.txt"}}) {
+  for (const auto& args : std::vector<std::vector<const char*>>{{"--bogus"},
+                                                                {"extra"},
+                                                                {"--set", "novalue"},
+                                                                {"--set", "=x"},
+                                                                {"--without-class", "UIView"},
+                                                                {"--clock", "fast"},
+                                                                {"--virtual", "--clock", "real"},
+                                                                {"--duration", "soon"},
+                                                                {"--duration", "-1"},
+                                                                {"--bundle-id", ""},
+                                                                {"--executable", ""},
+                                                                {"--root"},
+                                                                {"--at", "1"},
+                                                                {"--png", "a.png", "--at", "-1"},
+                                                                {"--gif", "a.gif", "--fps", "0"},
+                                                                {"--gif", "a.gif", "--fps", "51"},
+                                                                {"--gif", "a.gif", "--fps", "ten"},
+                                                                {"--gif", "a.gif", "--fps", "2.5"},
+                                                                {"--fps", "10"},
+                                                                {"--scale", "0"},
+                                                                {"--png", "a.png", "--scale", "9"},
+                                                                {"--scale", "8.5"},
+                                                                {"--scale", "nan"},
+                                                                {"--view", "all"},
+                                                                {"--png", "a.png", "--view", "Pills"},
+                                                                {"--gif", "a.gif", "--clock", "real"},
+                                                                {"--png", "a.png", "--clock", "real"},
+                                                                {"--demo", "--script", "s.txt"}}) {
     const auto [result, err] = parse(args);
     EXPECT_EQ(std::holds_alternative<int>(result) ? std::get<int>(result) : -1, 2) << args.front();
-    EXPECT_TRUE(err.rfind("auroraribbon-sim: ", 0) == 0 && err.find("Usage: auroraribbon-sim") != std::string::npos) << err;
+    EXPECT_TRUE(err.rfind("auroraribbon-sim: ", 0) == 0 && err.find("Usage: auroraribbon-sim") != std::string::npos)
+        << err;
   }
   EXPECT_NE(parse({"--bogus"}).second.find("--bogus"), std::string::npos);
 }
@@ -115,7 +158,9 @@ TEST_F(HostTest, TheTourShowsEachStyleOnFreshPillsAndPutsThePreferencesBack) {
   const std::string original = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict/></plist>";
   const auto path = dir.write("prefs.plist", original);
   aurora::PreferencesFile prefs(path);
-  const auto shown = [&](const Tour& tour) { return NSDictionary::fromFile(path)->stringValue("style").value_or("?") + " " + tour.caption(); };
+  const auto shown = [&](const Tour& tour) {
+    return NSDictionary::fromFile(path)->stringValue("style").value_or("?") + " " + tour.caption();
+  };
   {
     Tour tour(scene_, prefs);
     EXPECT_EQ(tour.caption(), "");
@@ -127,9 +172,10 @@ TEST_F(HostTest, TheTourShowsEachStyleOnFreshPillsAndPutsThePreferencesBack) {
       seen.push_back(shown(tour));
       EXPECT_EQ(scene_.window().subviews().size(), 2u);
     }
-    EXPECT_EQ(seen, (std::vector<std::string>{"Wave Wave (1/5)", "Spectrum Spectrum (2/5)", "Fade Fade (3/5)", "Breathing Breathing (4/5)",
-                                              "Static Static (5/5)", "Wave Wave (1/5)"}));  // and round again
-    EXPECT_NE(&scene_.pill("static"), firstPill);  // made afresh
+    EXPECT_EQ(seen, (std::vector<std::string>{"Wave Wave (1/5)", "Spectrum Spectrum (2/5)", "Fade Fade (3/5)",
+                                              "Breathing Breathing (4/5)", "Static Static (5/5)",
+                                              "Wave Wave (1/5)"}));  // and round again
+    EXPECT_NE(&scene_.pill("static"), firstPill);                    // made afresh
   }
   EXPECT_EQ(test::readFile(path), original);
 }
@@ -156,7 +202,7 @@ TEST_F(HostTest, TheLiveViewDrawsChangesAtMostThirtyTimesASecond) {
   const auto [first, sent] = runTo(1s);
   EXPECT_TRUE(first >= 1 && first <= 3 && sent >= 1) << first;  // the pills, then their first layout's rounding
   EXPECT_EQ(screen.writes.front().substr(0, 8), "\x1b[0m\x1b[2J");
-  EXPECT_EQ(runTo(60s), std::pair(0ul, 0ul));             // nothing changed, so nothing woke it
+  EXPECT_EQ(runTo(60s), std::pair(0ul, 0ul));  // nothing changed, so nothing woke it
   scene_.pill("static").setTag(7);
   EXPECT_EQ(runTo(61s), std::pair(1ul, 0ul));  // a change nobody can see: a frame, but nothing sent
   UIView::animateWithDuration(1.0, [&] { scene_.pill("static").setBackgroundColor(UIColor::redColor()); });
@@ -164,7 +210,9 @@ TEST_F(HostTest, TheLiveViewDrawsChangesAtMostThirtyTimesASecond) {
   EXPECT_TRUE(during >= 30 && during <= 33) << during;  // thirty a second while an animation runs
   EXPECT_EQ(runTo(70s).first, 0u);                      // and none once it has ended
   bool red = false;
-  auto flicker = NSTimer::timerWithTimeInterval(0.001, true, [&](NSTimer&) { scene_.pill("luma").setBackgroundColor((red = !red) ? UIColor::redColor() : UIColor::blueColor()); });
+  auto flicker = NSTimer::timerWithTimeInterval(0.001, true, [&](NSTimer&) {
+    scene_.pill("luma").setBackgroundColor((red = !red) ? UIColor::redColor() : UIColor::blueColor());
+  });
   NSRunLoop::mainRunLoop().addTimer(flicker, NSDefaultRunLoopMode);
   const std::size_t busy = runTo(71s).first;
   flicker->invalidate();
@@ -186,7 +234,8 @@ TEST_F(HostTest, TheLiveViewDrawsChangesAtMostThirtyTimesASecond) {
 
 CellGrid filled(int columns, int rows, Rgb background) {
   CellGrid g(columns, rows);
-  for (int row = 0; row < rows; ++row) g.putText(0, row, std::string(static_cast<std::size_t>(columns), ' '), {}, background);
+  for (int row = 0; row < rows; ++row)
+    g.putText(0, row, std::string(static_cast<std::size_t>(columns), ' '), {}, background);
   return g;
 }
 
@@ -194,28 +243,32 @@ CellGrid filled(int columns, int rows, Rgb background) {
 TEST(CellPainter, PaintsTwoPixelsACellAndSendsOnlyWhatChanged) {
   CellGrid grid(4, 3);
   EXPECT_EQ(grid.at(1, 0), (Cell{U' ', {}, {}}));  // blank to start with
-  grid.drawImage(test::paintedImage(3, 3, [](int x, int y) { return Rgb{static_cast<std::uint8_t>(10 * x), static_cast<std::uint8_t>(10 * y), 0}; }));
+  grid.drawImage(test::paintedImage(3, 3, [](int x, int y) {
+    return Rgb{static_cast<std::uint8_t>(10 * x), static_cast<std::uint8_t>(10 * y), 0};
+  }));
   EXPECT_EQ(grid.at(0, 0), (Cell{kUpperHalfBlock, {0, 0, 0}, {0, 10, 0}}));  // the upper pixel in front
   EXPECT_EQ(grid.at(2, 0), (Cell{kUpperHalfBlock, {20, 0, 0}, {20, 10, 0}}));
   EXPECT_EQ(grid.at(1, 1), (Cell{kUpperHalfBlock, {10, 20, 0}, {0, 0, 0}}));  // the odd last row: black below
-  EXPECT_EQ(grid.at(3, 0), Cell{});  // beyond the picture
+  EXPECT_EQ(grid.at(3, 0), Cell{});                                           // beyond the picture
   EXPECT_EQ(grid.at(0, 2), Cell{});
   grid.putTextOverPicture(2, 0, "Z", {200, 200, 200});
   EXPECT_EQ(grid.at(2, 0), (Cell{U'Z', {200, 200, 200}, {20, 5, 0}}));  // over the mean of the cell's two pixels
-  grid.putText(-1, 2, "ab\x01\xc3xyz", {1, 2, 3}, {4, 5, 6});  // clipped to the grid, other bytes as '?'
+  grid.putText(-1, 2, "ab\x01\xc3xyz", {1, 2, 3}, {4, 5, 6});           // clipped to the grid, other bytes as '?'
   EXPECT_EQ(grid.at(0, 2), (Cell{U'b', {1, 2, 3}, {4, 5, 6}}));
   EXPECT_EQ(std::u32string({grid.at(1, 2).glyph, grid.at(2, 2).glyph, grid.at(3, 2).glyph}), U"??x");
   const CellGrid before = grid;
   grid.putText(0, 3, "off the grid", {}, {});
   EXPECT_EQ(grid, before);
   CellPainter painter;
-  EXPECT_EQ(painter.paint(filled(3, 2, {1, 2, 3})), "\x1b[0m\x1b[2J\x1b[1;1H\x1b[38;2;0;0;0m\x1b[48;2;1;2;3m   \x1b[2;1H   ");
+  EXPECT_EQ(painter.paint(filled(3, 2, {1, 2, 3})),
+            "\x1b[0m\x1b[2J\x1b[1;1H\x1b[38;2;0;0;0m\x1b[48;2;1;2;3m   \x1b[2;1H   ");
   CellGrid next = filled(40, 10, {9, 9, 9});
   EXPECT_EQ(painter.paint(next).substr(0, 8), "\x1b[0m\x1b[2J");  // another size: everything again
   EXPECT_EQ(painter.paint(next) + painter.paint(filled(40, 10, {9, 9, 9})), "");
   next.putText(5, 3, "hi", {255, 255, 255}, {9, 9, 9});
   next.putText(0, 7, "\x7f", {0, 0, 0}, {0, 0, 0});
-  EXPECT_EQ(painter.paint(next), "\x1b[4;6H\x1b[38;2;255;255;255m\x1b[48;2;9;9;9mhi\x1b[8;1H\x1b[38;2;0;0;0m\x1b[48;2;0;0;0m?");
+  EXPECT_EQ(painter.paint(next),
+            "\x1b[4;6H\x1b[38;2;255;255;255m\x1b[48;2;9;9;9mhi\x1b[8;1H\x1b[38;2;0;0;0m\x1b[48;2;0;0;0m?");
   painter.forget();
   const std::string again = painter.paint(next);
   EXPECT_EQ(again.substr(0, 8), "\x1b[0m\x1b[2J");

@@ -1,4 +1,6 @@
 // The built auroraribbon-sim run as a user runs it: statuses, traces, pictures, the real extension, the live view.
+#include <fmt/format.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
@@ -6,18 +8,15 @@
 
 #include <chrono>
 #include <csignal>
-
-#include <fmt/format.h>
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "Foundation/NSDictionary.h"
 #include "HostTestSupport.h"
 #include "Program.h"
 #include "ReadFile.h"
-#include "aurora/TemporaryDirectory.h"
 #include "UIKit/UIColor.h"
 #include "aurora/DeviceRoot.h"
+#include "aurora/TemporaryDirectory.h"
 
 namespace sim {
 namespace {
@@ -82,27 +81,41 @@ TEST_F(ProgramTest, EveryRefusalHasItsExitStatusAndWritesNothing) {
   dir_.write("end.txt", "at 1 end\n");
   const Refusal refusals[] = {
       {.args = {"--colour", "red"}, .status = 2, .errorPart = "Usage: auroraribbon-sim"},
-      {.args = {"--root", "nowhere"}, .status = 1, .wholeError = "auroraribbon-sim: the device root \"nowhere\" is not a directory\n"},
-      {.args = {"--root", "root", "--script", "bad.txt", "--set", "enabled=true", "--trace", "t.jsonl"}, .status = 2,
-        .wholeError = "bad.txt:3: the pill 'ghost' is used before it is added\n"},
-      {.args = {"--root", "root", "--script", "missing.txt"}, .status = 2, .wholeError = "missing.txt: cannot read the script\n"},
+      {.args = {"--root", "nowhere"},
+       .status = 1,
+       .wholeError = "auroraribbon-sim: the device root \"nowhere\" is not a directory\n"},
+      {.args = {"--root", "root", "--script", "bad.txt", "--set", "enabled=true", "--trace", "t.jsonl"},
+       .status = 2,
+       .wholeError = "bad.txt:3: the pill 'ghost' is used before it is added\n"},
+      {.args = {"--root", "root", "--script", "missing.txt"},
+       .status = 2,
+       .wholeError = "missing.txt: cannot read the script\n"},
       {.args = {"--root", "root", "--script", "root"}, .status = 2, .wholeError = "root: cannot read the script\n"},
-      {.args = {"--root", "root", "--style", "Fade"}, .status = 1,
-        .errorPart = "is not a preferences dictionary the device could read; leaving it untouched"},
-      {.args = {"--root", "root", "--png", "a.png", "--at", "3", "--duration", "2"}, .status = 2,
-        .wholeError = "auroraribbon-sim: --at 3 s is after the end of the run at 2 s (give a longer --duration)\n"},
-      {.args = {"--root", "root", "--png", "a.png", "--at", "11"}, .status = 2,
-        .errorPart = "auroraribbon-sim: --at 11 s is after the end of the run at 10 s"},
-      {.args = {"--root", "root", "--script", "send.txt", "--gif", "g.gif"}, .status = 1,
-        .wholeError = "auroraribbon-sim: send.txt:2: -[MTLumaDodgePillView frobnicate]: unrecognized selector sent to instance\n"},
-      {.args = {"--root", "root", "--script", "shot.txt", "--scale", "1"}, .status = 1,
-        .errorPart = "shot.txt:1: cannot write the PNG \"missing/shot.png\""},
-      {.args = {"--root", "root", "--png", "missing/a.png", "--duration", "0", "--scale", "1"}, .status = 1,
-        .errorPart = "cannot write the PNG \"missing/a.png\""},
-      {.args = {"--root", "root", "--gif", "missing/a.gif", "--duration", "0"}, .status = 1,
-        .errorPart = "cannot write the GIF \"missing/a.gif\": No such file or directory"},
-      {.args = {"--root", "root", "--script", "end.txt", "--png", "late.png", "--at", "1.5", "--duration", "2"}, .status = 1,
-        .wholeError = "auroraribbon-sim: the run ended at 1 s, before the picture for \"late.png\" at 1.5 s\n"},
+      {.args = {"--root", "root", "--style", "Fade"},
+       .status = 1,
+       .errorPart = "is not a preferences dictionary the device could read; leaving it untouched"},
+      {.args = {"--root", "root", "--png", "a.png", "--at", "3", "--duration", "2"},
+       .status = 2,
+       .wholeError = "auroraribbon-sim: --at 3 s is after the end of the run at 2 s (give a longer --duration)\n"},
+      {.args = {"--root", "root", "--png", "a.png", "--at", "11"},
+       .status = 2,
+       .errorPart = "auroraribbon-sim: --at 11 s is after the end of the run at 10 s"},
+      {.args = {"--root", "root", "--script", "send.txt", "--gif", "g.gif"},
+       .status = 1,
+       .wholeError =
+           "auroraribbon-sim: send.txt:2: -[MTLumaDodgePillView frobnicate]: unrecognized selector sent to instance\n"},
+      {.args = {"--root", "root", "--script", "shot.txt", "--scale", "1"},
+       .status = 1,
+       .errorPart = "shot.txt:1: cannot write the PNG \"missing/shot.png\""},
+      {.args = {"--root", "root", "--png", "missing/a.png", "--duration", "0", "--scale", "1"},
+       .status = 1,
+       .errorPart = "cannot write the PNG \"missing/a.png\""},
+      {.args = {"--root", "root", "--gif", "missing/a.gif", "--duration", "0"},
+       .status = 1,
+       .errorPart = "cannot write the GIF \"missing/a.gif\": No such file or directory"},
+      {.args = {"--root", "root", "--script", "end.txt", "--png", "late.png", "--at", "1.5", "--duration", "2"},
+       .status = 1,
+       .wholeError = "auroraribbon-sim: the run ended at 1 s, before the picture for \"late.png\" at 1.5 s\n"},
   };
   for (const Refusal& refusal : refusals) {
     const auto result = sim(refusal.args);
@@ -114,7 +127,8 @@ TEST_F(ProgramTest, EveryRefusalHasItsExitStatusAndWritesNothing) {
     }
   }
   EXPECT_EQ(test::readFile(dir_ / kPrefs), "half a pli");  // nothing ran or wrote it
-  for (const char* file : {"t.jsonl", "a.png", "late.png", "g.gif"}) EXPECT_FALSE(std::filesystem::exists(dir_ / file)) << file;  // nor is half there
+  for (const char* file : {"t.jsonl", "a.png", "late.png", "g.gif"})
+    EXPECT_FALSE(std::filesystem::exists(dir_ / file)) << file;  // nor is half there
 }
 
 TEST_F(ProgramTest, AFailingCommandKeepsTheTraceUpToIt) {
@@ -139,30 +153,40 @@ TEST_F(ProgramTest, AHeadlessRunLoadsOnlyTheLibrariesForItsHost) {
     if (*library.filterKey) {
       dir_.write(libraries + library.name + ".plist",
                  fmt::format("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Filter</key><dict><key>{}</key>"
-                             "<array><string>{}</string></array></dict></dict></plist>", library.filterKey, library.filterValue));
+                             "<array><string>{}</string></array></dict></dict></plist>",
+                             library.filterKey, library.filterValue));
     }
   }
   const auto result = sim({"--root", "root", "--trace", "-", "--duration", "1"});
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.err.rfind("loader: cannot load /Library/MobileSubstrate/DynamicLibraries/Broken.dylib: ", 0), 0u) << result.err;
-  EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);  // reported and skipped; the others are not for this host
+  EXPECT_EQ(result.err.rfind("loader: cannot load /Library/MobileSubstrate/DynamicLibraries/Broken.dylib: ", 0), 0u)
+      << result.err;
+  EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'),
+            1);  // reported and skipped; the others are not for this host
   const Lines lines = test::traceLines(result.out);
-  EXPECT_EQ(grep(lines, " new "), (Lines{"0 new static MTStaticColorPillView [40,831,134,5]", "0 new luma MTLumaDodgePillView [216,831,134,5]"}));
+  EXPECT_EQ(grep(lines, " new "), (Lines{"0 new static MTStaticColorPillView [40,831,134,5]",
+                                         "0 new luma MTLumaDodgePillView [216,831,134,5]"}));
   // No add into the window, which is not traced, and no library loaded; each pill's grey and corner radius.
   EXPECT_EQ(grep(lines, " (add|load) ").size(), 0u);
   EXPECT_EQ(grep(lines, " set ").size(), 4u);
   // Settings are written before start-up; the trace can go to a file.
-  const auto asBundle = sim({"--root", "root", "--duration", "0", "--bundle-id", "com.example.other", "--style", "Fade", "--set", "homeBarOpacity=0.5",
-                             "--without-class", "MTLumaDodgePillView", "--trace", "run.jsonl"});
-  EXPECT_TRUE(asBundle.err.find("ForBundle.dylib") != std::string::npos && asBundle.err.find("ForExecutable.dylib") == std::string::npos) << asBundle.err;
+  const auto asBundle =
+      sim({"--root", "root", "--duration", "0", "--bundle-id", "com.example.other", "--style", "Fade", "--set",
+           "homeBarOpacity=0.5", "--without-class", "MTLumaDodgePillView", "--trace", "run.jsonl"});
+  EXPECT_TRUE(asBundle.err.find("ForBundle.dylib") != std::string::npos &&
+              asBundle.err.find("ForExecutable.dylib") == std::string::npos)
+      << asBundle.err;
   EXPECT_EQ(asBundle.out, "");
-  EXPECT_EQ(grep(test::traceLines(test::readFile(dir_ / "run.jsonl")), " new "), Lines{"0 new static MTStaticColorPillView [40,831,134,5]"});  // the class left out makes no pill
+  EXPECT_EQ(grep(test::traceLines(test::readFile(dir_ / "run.jsonl")), " new "),
+            Lines{"0 new static MTStaticColorPillView [40,831,134,5]"});  // the class left out makes no pill
   const auto prefs = NSDictionary::fromFile(dir_ / kPrefs);
   ASSERT_TRUE(prefs);
   EXPECT_EQ(prefs->stringValue("style"), "Fade");
   EXPECT_EQ(prefs->doubleValue("homeBarOpacity"), 0.5);
   const auto asExecutable = sim({"--root", "root", "--duration", "0", "--executable", "Other"}).err;
-  EXPECT_TRUE(asExecutable.find("ForBundle.dylib") == std::string::npos && asExecutable.find("ForExecutable.dylib") != std::string::npos) << asExecutable;
+  EXPECT_TRUE(asExecutable.find("ForBundle.dylib") == std::string::npos &&
+              asExecutable.find("ForExecutable.dylib") != std::string::npos)
+      << asExecutable;
 }
 
 // What each style must cost each pill over a minute, after its first layout:
@@ -191,11 +215,12 @@ TEST_F(ProgramTest, CostFiguresAreWhatEachStyleMustDoAndWhatTheTraceCounts) {
     std::string style, speed;
     double fires, animations;
   };
-  for (const auto& [style, speed, fires, animations] : std::vector<Expected>{{"Wave", "waveAnimationSpeed=0.05", 20, 0},
-                                                                            {"Spectrum", "specturmAnimationSpeed=0.5", 0, 2},
-                                                                            {"Fade", "fadeSpeed=10.0", 0, 0.1},
-                                                                            {"Breathing", "breathingSpeed=2.0", 0, 0.5},
-                                                                            {"Static", "", 0, 0}}) {
+  for (const auto& [style, speed, fires, animations] :
+       std::vector<Expected>{{"Wave", "waveAnimationSpeed=0.05", 20, 0},
+                             {"Spectrum", "specturmAnimationSpeed=0.5", 0, 2},
+                             {"Fade", "fadeSpeed=10.0", 0, 0.1},
+                             {"Breathing", "breathingSpeed=2.0", 0, 0.5},
+                             {"Static", "", 0, 0}}) {
     SCOPED_TRACE(style);
     const auto cost = figures(style, speed);
     EXPECT_EQ(cost["seconds"], 60.0);
@@ -216,7 +241,8 @@ TEST_F(ProgramTest, CostFiguresAreWhatEachStyleMustDoAndWhatTheTraceCounts) {
       EXPECT_EQ(changed, 0u);
     }
     if (style == "Wave") {
-      EXPECT_EQ(cost["pills"][0]["counts"]["layerColors"], 60 * cost["pills"][0]["counts"]["timerFires"].get<int>());  // 60 hues a tick
+      EXPECT_EQ(cost["pills"][0]["counts"]["layerColors"],
+                60 * cost["pills"][0]["counts"]["timerFires"].get<int>());  // 60 hues a tick
     }
   }
   // Pills are named as in the trace.
@@ -225,26 +251,46 @@ TEST_F(ProgramTest, CostFiguresAreWhatEachStyleMustDoAndWhatTheTraceCounts) {
 
 // The run lasts to its last command.
 TEST_F(ProgramTest, AScriptsCommandsRunAtTheirInstantsBeforeOtherWork) {
-  const auto trace = run("at 0 pill add p MTLumaDodgePillView 0 0 10 4\nat 0.5 pill frame p 0 0 20 8\nat 0.5 pill addview p 7\nat 1 pill layout p\n"
-                         "at 1 pill add q MTStaticColorPillView 40 831 134 5\nat 2 pill send q layoutSubviews\nat 2 pill addview q 8\nat 2 notify\n"
-                         "at 3 notify other.name\nat 12.5 pill remove p\n");
-  EXPECT_NE(trace.find("\n{\"t\":0,\"ev\":\"new\",\"id\":\"p\",\"class\":\"MTLumaDodgePillView\",\"frame\":[0,0,10,4]}\n"), std::string::npos);
-  EXPECT_EQ(test::traceLines(trace), (Lines{
-      "0 new p MTLumaDodgePillView [0,0,10,4]", "0 set p backgroundColor [0.85,0.85,0.85,1]", "0 set p layer.cornerRadius 2",
-      "0.5 set p frame [0,0,20,8]", "0.5 new v1 UIView [0,0,10,10]", "0.5 set v1 tag 7", "0.5 add p v1",
-      "0.5 set p layer.cornerRadius 4",  // the layout pass, after the commands
-      "1 set p layer.cornerRadius 4", "1 new q MTStaticColorPillView [40,831,134,5]", "1 set q backgroundColor [0.92,0.92,0.92,1]",
-      "1 set q layer.cornerRadius 2.5", "2 set q layer.cornerRadius 2.5", "2 new v2 UIView [0,0,10,10]",  // a pill uses up no generated id
-      "2 set v2 tag 8", "2 add q v2", "2 post com.quillmoren.auroraribbon.settingschanged", "2 set q layer.cornerRadius 2.5", "3 post other.name",
-      "12.5 remove p", "12.5 destroy p", "12.5 destroy v1"}));
+  const auto trace =
+      run("at 0 pill add p MTLumaDodgePillView 0 0 10 4\nat 0.5 pill frame p 0 0 20 8\nat 0.5 pill addview p 7\nat 1 "
+          "pill layout p\n"
+          "at 1 pill add q MTStaticColorPillView 40 831 134 5\nat 2 pill send q layoutSubviews\nat 2 pill addview q "
+          "8\nat 2 notify\n"
+          "at 3 notify other.name\nat 12.5 pill remove p\n");
+  EXPECT_NE(
+      trace.find("\n{\"t\":0,\"ev\":\"new\",\"id\":\"p\",\"class\":\"MTLumaDodgePillView\",\"frame\":[0,0,10,4]}\n"),
+      std::string::npos);
+  EXPECT_EQ(test::traceLines(trace), (Lines{"0 new p MTLumaDodgePillView [0,0,10,4]",
+                                            "0 set p backgroundColor [0.85,0.85,0.85,1]",
+                                            "0 set p layer.cornerRadius 2",
+                                            "0.5 set p frame [0,0,20,8]",
+                                            "0.5 new v1 UIView [0,0,10,10]",
+                                            "0.5 set v1 tag 7",
+                                            "0.5 add p v1",
+                                            "0.5 set p layer.cornerRadius 4",  // the layout pass, after the commands
+                                            "1 set p layer.cornerRadius 4",
+                                            "1 new q MTStaticColorPillView [40,831,134,5]",
+                                            "1 set q backgroundColor [0.92,0.92,0.92,1]",
+                                            "1 set q layer.cornerRadius 2.5",
+                                            "2 set q layer.cornerRadius 2.5",
+                                            "2 new v2 UIView [0,0,10,10]",  // a pill uses up no generated id
+                                            "2 set v2 tag 8",
+                                            "2 add q v2",
+                                            "2 post com.quillmoren.auroraribbon.settingschanged",
+                                            "2 set q layer.cornerRadius 2.5",
+                                            "3 post other.name",
+                                            "12.5 remove p",
+                                            "12.5 destroy p",
+                                            "12.5 destroy v1"}));
 }
 
 // The first line of each kind of event (a set's by property), exact: fields, order, value shapes; time never goes back.
 TEST_F(ProgramTest, EveryKindOfEventAndPropertyIsTracedInItsForm) {
   installExtension();
-  std::istringstream lines(run("at 0 prefs set enabled bool true\nat 0 prefs set style string Wave\nat 0 notify\n"
-                               "at 0.1 pill add s MTStaticColorPillView 40 831 134 5\nat 0.1 pill add l MTLumaDodgePillView 216 831 134 5\n"
-                               "at 0.1 pill addview s 7\nat 0.2 pill send l animateView\nat 0.3 pill remove s\nat 10.3 end\n"));
+  std::istringstream lines(
+      run("at 0 prefs set enabled bool true\nat 0 prefs set style string Wave\nat 0 notify\n"
+          "at 0.1 pill add s MTStaticColorPillView 40 831 134 5\nat 0.1 pill add l MTLumaDodgePillView 216 831 134 5\n"
+          "at 0.1 pill addview s 7\nat 0.2 pill send l animateView\nat 0.3 pill remove s\nat 10.3 end\n"));
   std::map<std::string, std::string> first;
   double last = 0;
   std::string line;
@@ -261,36 +307,44 @@ TEST_F(ProgramTest, EveryKindOfEventAndPropertyIsTracedInItsForm) {
     }
     first.emplace(kind, line);
   }
-  EXPECT_EQ(first, (std::map<std::string, std::string>{
-      {"add", R"({"t":0.1,"ev":"add","parent":"s","id":"v1"})"},
-      {"animate", R"({"t":0.2,"ev":"animate","anim":"a1","duration":10})"},
-      {"complete", R"({"t":10.2,"ev":"complete","anim":"a1","finished":true})"},
-      {"constraints", R"({"t":0.1,"ev":"constraints","id":"l","format":"H:|-0-[colorView]-0-|","count":2})"},
-      {"deliver", R"({"t":0,"ev":"deliver","name":"com.quillmoren.auroraribbon.settingschanged"})"},
-      {"destroy", R"({"t":0.3,"ev":"destroy","id":"s"})"},
-      {"fire", R"({"t":0.1,"ev":"fire","timer":"t1"})"},
-      {"invalidate", R"({"t":0.3,"ev":"invalidate","timer":"t1"})"},
-      {"load", R"({"t":0,"ev":"load","path":"/Library/MobileSubstrate/DynamicLibraries/AuroraRibbon.dylib"})"},
-      {"new", R"({"t":0.1,"ev":"new","id":"s","class":"MTStaticColorPillView","frame":[40,831,134,5]})"},
-      {"post", R"({"t":0,"ev":"post","name":"com.quillmoren.auroraribbon.settingschanged"})"},
-      {"read", R"({"t":0,"ev":"read","path":"/var/mobile/Library/Preferences/com.quillmoren.auroraribbonpref.plist","ok":true})"},
-      {"remove", R"({"t":0.3,"ev":"remove","id":"s"})"},
-      {"schedule", R"({"t":0.1,"ev":"schedule","timer":"t1","mode":"NSDefaultRunLoopMode"})"},
-      {"set alpha", R"({"t":0.1,"ev":"set","id":"s","prop":"alpha","value":1})"},
-      {"set backgroundColor", R"({"t":0.1,"ev":"set","id":"s","prop":"backgroundColor","value":[0.92,0.92,0.92,1]})"},
-      {"set backgroundColor anim", R"({"t":0.2,"ev":"set","id":"v3","prop":"backgroundColor","value":[0,0,1,1],"anim":"a1"})"},
-      {"set clipsToBounds", R"({"t":0.1,"ev":"set","id":"l","prop":"clipsToBounds","value":true})"},
-      {"set frame", R"({"t":0.1,"ev":"set","id":"v2","prop":"frame","value":[0,0,134,5]})"},
-      {"set layer.backgroundColor", R"({"t":0.1,"ev":"set","id":"v2","prop":"layer.backgroundColor","value":[0.9647058823529412,0.1411764705882353,0.34901960784313724,1]})"},
-      {"set layer.colors", R"({"t":0.1,"ev":"set","id":"v2","prop":"layer.colors","value":[...]})"},
-      {"set layer.cornerRadius", R"({"t":0.1,"ev":"set","id":"s","prop":"layer.cornerRadius","value":2.5})"},
-      {"set layer.drawsAsynchronously", R"({"t":0.1,"ev":"set","id":"v2","prop":"layer.drawsAsynchronously","value":true})"},
-      {"set layer.endPoint", R"({"t":0.1,"ev":"set","id":"v2","prop":"layer.endPoint","value":[1,0.5]})"},
-      {"set layer.startPoint", R"({"t":0.1,"ev":"set","id":"v2","prop":"layer.startPoint","value":[0,0.5]})"},
-      {"set tag", R"({"t":0.1,"ev":"set","id":"v1","prop":"tag","value":7})"},
-      {"set translatesAutoresizingMaskIntoConstraints", R"({"t":0.1,"ev":"set","id":"v3","prop":"translatesAutoresizingMaskIntoConstraints","value":false})"},
-      {"timer", R"({"t":0.1,"ev":"timer","timer":"t1","interval":0.05,"repeats":true})"},
-  }));
+  EXPECT_EQ(
+      first,
+      (std::map<std::string, std::string>{
+          {"add", R"({"t":0.1,"ev":"add","parent":"s","id":"v1"})"},
+          {"animate", R"({"t":0.2,"ev":"animate","anim":"a1","duration":10})"},
+          {"complete", R"({"t":10.2,"ev":"complete","anim":"a1","finished":true})"},
+          {"constraints", R"({"t":0.1,"ev":"constraints","id":"l","format":"H:|-0-[colorView]-0-|","count":2})"},
+          {"deliver", R"({"t":0,"ev":"deliver","name":"com.quillmoren.auroraribbon.settingschanged"})"},
+          {"destroy", R"({"t":0.3,"ev":"destroy","id":"s"})"},
+          {"fire", R"({"t":0.1,"ev":"fire","timer":"t1"})"},
+          {"invalidate", R"({"t":0.3,"ev":"invalidate","timer":"t1"})"},
+          {"load", R"({"t":0,"ev":"load","path":"/Library/MobileSubstrate/DynamicLibraries/AuroraRibbon.dylib"})"},
+          {"new", R"({"t":0.1,"ev":"new","id":"s","class":"MTStaticColorPillView","frame":[40,831,134,5]})"},
+          {"post", R"({"t":0,"ev":"post","name":"com.quillmoren.auroraribbon.settingschanged"})"},
+          {"read",
+           R"({"t":0,"ev":"read","path":"/var/mobile/Library/Preferences/com.quillmoren.auroraribbonpref.plist","ok":true})"},
+          {"remove", R"({"t":0.3,"ev":"remove","id":"s"})"},
+          {"schedule", R"({"t":0.1,"ev":"schedule","timer":"t1","mode":"NSDefaultRunLoopMode"})"},
+          {"set alpha", R"({"t":0.1,"ev":"set","id":"s","prop":"alpha","value":1})"},
+          {"set backgroundColor",
+           R"({"t":0.1,"ev":"set","id":"s","prop":"backgroundColor","value":[0.92,0.92,0.92,1]})"},
+          {"set backgroundColor anim",
+           R"({"t":0.2,"ev":"set","id":"v3","prop":"backgroundColor","value":[0,0,1,1],"anim":"a1"})"},
+          {"set clipsToBounds", R"({"t":0.1,"ev":"set","id":"l","prop":"clipsToBounds","value":true})"},
+          {"set frame", R"({"t":0.1,"ev":"set","id":"v2","prop":"frame","value":[0,0,134,5]})"},
+          {"set layer.backgroundColor",
+           R"({"t":0.1,"ev":"set","id":"v2","prop":"layer.backgroundColor","value":[0.9647058823529412,0.1411764705882353,0.34901960784313724,1]})"},
+          {"set layer.colors", R"({"t":0.1,"ev":"set","id":"v2","prop":"layer.colors","value":[...]})"},
+          {"set layer.cornerRadius", R"({"t":0.1,"ev":"set","id":"s","prop":"layer.cornerRadius","value":2.5})"},
+          {"set layer.drawsAsynchronously",
+           R"({"t":0.1,"ev":"set","id":"v2","prop":"layer.drawsAsynchronously","value":true})"},
+          {"set layer.endPoint", R"({"t":0.1,"ev":"set","id":"v2","prop":"layer.endPoint","value":[1,0.5]})"},
+          {"set layer.startPoint", R"({"t":0.1,"ev":"set","id":"v2","prop":"layer.startPoint","value":[0,0.5]})"},
+          {"set tag", R"({"t":0.1,"ev":"set","id":"v1","prop":"tag","value":7})"},
+          {"set translatesAutoresizingMaskIntoConstraints",
+           R"({"t":0.1,"ev":"set","id":"v3","prop":"translatesAutoresizingMaskIntoConstraints","value":false})"},
+          {"timer", R"({"t":0.1,"ev":"timer","timer":"t1","interval":0.05,"repeats":true})"},
+      }));
 }
 
 TEST_F(ProgramTest, PrefsCommandsEditTheFileAndPostNothing) {
@@ -299,8 +353,10 @@ TEST_F(ProgramTest, PrefsCommandsEditTheFileAndPostNothing) {
   EXPECT_NE(raw.err.find("s.txt:2: "), std::string::npos) << raw.err;
   EXPECT_EQ(test::readFile(dir_ / kPrefs), "junk\n");  // raw bytes are kept from later edits
   // Only a delete lets the edits after it work on the junk.
-  EXPECT_EQ(run("at 0 prefs delete\nat 0 prefs set enabled bool true\nat 1 prefs format binary\nat 1 prefs set speed real 0.5\n"
-                "at 1 prefs set style string Fade\nat 2 prefs unset enabled\n"), "{\"ev\":\"trace\",\"version\":1}\n");
+  EXPECT_EQ(run("at 0 prefs delete\nat 0 prefs set enabled bool true\nat 1 prefs format binary\nat 1 prefs set speed "
+                "real 0.5\n"
+                "at 1 prefs set style string Fade\nat 2 prefs unset enabled\n"),
+            "{\"ev\":\"trace\",\"version\":1}\n");
   EXPECT_EQ(test::readFile(dir_ / kPrefs).substr(0, 8), "bplist00");
   const auto dictionary = NSDictionary::fromFile(dir_ / kPrefs);
   ASSERT_TRUE(dictionary);
@@ -313,22 +369,26 @@ TEST_F(ProgramTest, PrefsCommandsEditTheFileAndPostNothing) {
 
 // An end stops the run and its GIF; the tour makes a GIF too.
 TEST_F(ProgramTest, PicturesShowTheirInstantInTheirViewAndScale) {
-  const auto result = scripted("at 0 pill add a MTStaticColorPillView 40 831 134 5\nat 1 snapshot before.png\nat 1 pill frame a 40 831 10 5\nat 1.5 end\n",
-                               {"--gif", "g.gif", "--fps", "30", "--png", "at.png", "--at", "1", "--scale", "1"});
+  const auto result = scripted(
+      "at 0 pill add a MTStaticColorPillView 40 831 134 5\nat 1 snapshot before.png\nat 1 pill frame a 40 831 10 5\nat "
+      "1.5 end\n",
+      {"--gif", "g.gif", "--fps", "30", "--png", "at.png", "--at", "1", "--scale", "1"});
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.err, "");  // no progress bar away from a terminal
+  EXPECT_EQ(result.err, "");                                          // no progress bar away from a terminal
   EXPECT_EQ(grep(test::traceLines(result.out), " new ").size(), 1u);  // no default pills with a script
-  const Image before = test::readPng(dir_ / "before.png"), at = test::readPng(dir_ / "at.png");  // the full window by default
+  const Image before = test::readPng(dir_ / "before.png"),
+              at = test::readPng(dir_ / "at.png");  // the full window by default
   for (const Image* image : {&before, &at}) EXPECT_EQ(std::pair(image->width(), image->height()), std::pair(390, 844));
   EXPECT_TRUE(test::near(before.pixel(105, 833), kStaticGrey, 1));  // a snapshot: the screen as it stands when it runs
   EXPECT_FALSE(test::near(at.pixel(105, 833), kStaticGrey, 30));    // the PNG: after everything due then
   EXPECT_TRUE(test::near(at.pixel(45, 833), kStaticGrey, 1));
   int labelled = 0;  // the pill's class name above its middle, which moved
-  for (int y = 815; y < 828; ++y) for (int x = 90; x < 160; ++x) labelled += before.pixel(x, y) != at.pixel(x, y);
+  for (int y = 815; y < 828; ++y)
+    for (int x = 90; x < 160; ++x) labelled += before.pixel(x, y) != at.pixel(x, y);
   EXPECT_GT(labelled, 50);
   const auto gif = test::readGif(dir_ / "g.gif");
   ASSERT_TRUE(gif);
-  ASSERT_EQ(gif->frames.size(), 45u);  // 0 .. 1.47 s: the run ended at 1.5 s
+  ASSERT_EQ(gif->frames.size(), 45u);                                 // 0 .. 1.47 s: the run ended at 1.5 s
   EXPECT_EQ(std::pair(gif->width, gif->height), std::pair(390, 45));  // the pills band by default
   int total = 0;
   for (const auto& frame : gif->frames) {
@@ -338,25 +398,29 @@ TEST_F(ProgramTest, PicturesShowTheirInstantInTheirViewAndScale) {
   EXPECT_EQ(total, 150);  // the delays add up to the exact length at any rate
   const std::size_t middle = (833 - 799) * 390 + 105;
   EXPECT_TRUE(test::near(unpackRgb(gif->frames[29].screen[middle]), kStaticGrey, 1));
-  EXPECT_FALSE(test::near(unpackRgb(gif->frames[30].screen[middle]), kStaticGrey, 30));  // the frame at 1 s shows what 1 s did
+  EXPECT_FALSE(
+      test::near(unpackRgb(gif->frames[30].screen[middle]), kStaticGrey, 30));  // the frame at 1 s shows what 1 s did
 
-  EXPECT_EQ(sim({"--root", "root", "--png", "band.png", "--view", "pills", "--scale", "2"}).status, 0);  // at the end of the run
+  EXPECT_EQ(sim({"--root", "root", "--png", "band.png", "--view", "pills", "--scale", "2"}).status,
+            0);  // at the end of the run
   const Image band = test::readPng(dir_ / "band.png");
   EXPECT_EQ(std::pair(band.width(), band.height()), std::pair(780, 90));
   const auto tour = sim({"--root", "root", "--demo", "--gif", "tour.gif", "--fps", "2", "--scale", "1"});
   EXPECT_EQ(tour.out + tour.err, "auroraribbon-sim: the tour is in tour.gif\n");
   const auto tourGif = test::readGif(dir_ / "tour.gif");
   ASSERT_TRUE(tourGif);
-  ASSERT_EQ(tourGif->frames.size(), 40u);  // five styles, four seconds each, at 2 fps
+  ASSERT_EQ(tourGif->frames.size(), 40u);                // five styles, four seconds each, at 2 fps
   EXPECT_FALSE(std::filesystem::exists(dir_ / kPrefs));  // the tour removes the file it made
 }
 
 TEST_F(ProgramTest, AWavesEndColumnsShowTheHuesThePaletteHasTurnedTo) {
   installExtension();
-  const auto result = sim({"--root", "root", "--style", "Wave", "--png", "wave.png", "--at", "1.01", "--duration", "2", "--view", "pills"});
+  const auto result = sim(
+      {"--root", "root", "--style", "Wave", "--png", "wave.png", "--at", "1.01", "--duration", "2", "--view", "pills"});
   ASSERT_EQ(result.status, 0) << result.err;
   const Image png = test::readPng(dir_ / "wave.png");
-  EXPECT_EQ(std::pair(png.width(), png.height()), std::pair(1170, 135));  // the pills band at 3 pixels a point by default
+  EXPECT_EQ(std::pair(png.width(), png.height()),
+            std::pair(1170, 135));  // the pills band at 3 pixels a point by default
   // By 1.01 s the 361-hue palette has turned 21 times right (at start, then every 0.05 s): hues 340 .. 360, 0 .. 38.
   const auto shown = [](int stop) { return UIColor::colorWithHue((340 + stop) % 361 / 360.0, 1, 1, 1)->components(); };
   // The static pill's colour view spans x 40 .. 174; sampled at its round caps' centres, where it is opaque.
@@ -364,29 +428,36 @@ TEST_F(ProgramTest, AWavesEndColumnsShowTheHuesThePaletteHasTurnedTo) {
   for (const double x : {42.5, 171.5}) {
     const double position = (x - 40) / 134 * 59;
     const int i = static_cast<int>(position);
-    EXPECT_TRUE(test::near(png.pixel(static_cast<int>(x * 3), row), test::rgb(mix(shown(i), shown(i + 1), position - i)), 3)) << x;
+    EXPECT_TRUE(
+        test::near(png.pixel(static_cast<int>(x * 3), row), test::rgb(mix(shown(i), shown(i + 1), position - i)), 3))
+        << x;
   }
 }
 
 TEST_F(ProgramTest, StaticPillRunsTheSpectrumFromItsCreatingPass) {
   installExtension();
-  const auto trace = run("at 0 prefs set enabled bool true\nat 0 prefs set style string Spectrum\nat 0 prefs set homeBarOpacity real 0.5\n"
-                         "at 0 prefs set specturmAnimationSpeed real 0.1\nat 0 notify\nat 0.5 pill add p MTStaticColorPillView 40 831 134 5\nat 3 end\n");
+  const auto trace = run(
+      "at 0 prefs set enabled bool true\nat 0 prefs set style string Spectrum\nat 0 prefs set homeBarOpacity real 0.5\n"
+      "at 0 prefs set specturmAnimationSpeed real 0.1\nat 0 notify\nat 0.5 pill add p MTStaticColorPillView 40 831 134 "
+      "5\nat 3 end\n");
   const Lines lines = test::traceLines(trace);
   const std::string notice = " com.quillmoren.auroraribbon.settingschanged";
-  EXPECT_EQ(Lines(lines.begin(), lines.begin() + 4), (Lines{"0 read /var/mobile/Library/Preferences/com.quillmoren.auroraribbonpref.plist true",
-                                                             "0 load /Library/MobileSubstrate/DynamicLibraries/AuroraRibbon.dylib", "0 post" + notice,
-                                                             "0 deliver" + notice}));
+  EXPECT_EQ(Lines(lines.begin(), lines.begin() + 4),
+            (Lines{"0 read /var/mobile/Library/Preferences/com.quillmoren.auroraribbonpref.plist true",
+                   "0 load /Library/MobileSubstrate/DynamicLibraries/AuroraRibbon.dylib", "0 post" + notice,
+                   "0 deliver" + notice}));
   EXPECT_EQ(grep(lines, " v1 ").at(0), "0.5 new v1 ColorPillView [0,0,134,5]");
   // The creating pass after construction, then the next pass (addSubview marked the pill) fits the view.
   EXPECT_EQ(grep(lines, "^0\\.5 (set v1 (tag|layer\\.cornerRadius|backgroundColor|frame) |set p alpha |add )"),
-            (Lines{"0.5 set v1 tag 115", "0.5 set v1 layer.cornerRadius 2.5", "0.5 set v1 backgroundColor [1,0,0,1]", "0.5 add p v1", "0.5 set p alpha 0.5",
-                   "0.5 set v1 layer.cornerRadius 2.5", "0.5 set v1 frame [0,0,134,5]"}));
+            (Lines{"0.5 set v1 tag 115", "0.5 set v1 layer.cornerRadius 2.5", "0.5 set v1 backgroundColor [1,0,0,1]",
+                   "0.5 add p v1", "0.5 set p alpha 0.5", "0.5 set v1 layer.cornerRadius 2.5",
+                   "0.5 set v1 frame [0,0,134,5]"}));
   // One degree per animation, each 0.1 s read as a 32-bit float.
   ASSERT_GE(grep(lines, " animate ").size(), 20u);
   EXPECT_EQ(grep(lines, " animate ")[0], "0.5 animate a1 0.10000000149011612");
   std::vector<nlohmann::ordered_json> hues;
-  for (const auto& e : test::traceEvents(trace)) if (e.contains("anim") && e.value("id", "") == "v1") hues.push_back(e["value"]);
+  for (const auto& e : test::traceEvents(trace))
+    if (e.contains("anim") && e.value("id", "") == "v1") hues.push_back(e["value"]);
   ASSERT_GE(hues.size(), 2u);
   EXPECT_EQ(hues[0].dump(), "[1,0,0,1]");
   EXPECT_NEAR(double(hues[1][1]), 6.0 / 360.0, 1e-6);  // hue 1/360: green rises first
@@ -394,27 +465,35 @@ TEST_F(ProgramTest, StaticPillRunsTheSpectrumFromItsCreatingPass) {
 
 TEST_F(ProgramTest, LumaPillIsPinnedClippedAndCyclesBlueAndRedOnAnimateView) {
   installExtension();
-  const Lines lines = test::traceLines(run("at 0 prefs set enabled bool true\nat 0 prefs set style string none\nat 0 notify\n"
-                                           "at 0.1 pill add l MTLumaDodgePillView 216 831 134 5\nat 0.2 pill frame l 216 831 100 9\n"
-                                           "at 1 pill send l animateView\nat 25 end\n", {"--png", "luma.png", "--at", "6", "--view", "pills", "--scale", "1"}));
-  EXPECT_EQ(grep(lines, " (constraints|set l clipsToBounds) "), (Lines{"0.1 set l clipsToBounds true", "0.1 constraints l H:|-0-[colorView]-0-| 2",
-                                                                       "0.1 constraints l V:|-0-[colorView]-0-| 2"}));
+  const Lines lines =
+      test::traceLines(run("at 0 prefs set enabled bool true\nat 0 prefs set style string none\nat 0 notify\n"
+                           "at 0.1 pill add l MTLumaDodgePillView 216 831 134 5\nat 0.2 pill frame l 216 831 100 9\n"
+                           "at 1 pill send l animateView\nat 25 end\n",
+                           {"--png", "luma.png", "--at", "6", "--view", "pills", "--scale", "1"}));
+  EXPECT_EQ(grep(lines, " (constraints|set l clipsToBounds) "),
+            (Lines{"0.1 set l clipsToBounds true", "0.1 constraints l H:|-0-[colorView]-0-| 2",
+                   "0.1 constraints l V:|-0-[colorView]-0-| 2"}));
   // The host's layout runs the base layout too, so the constraints hold when the pill changes size.
-  EXPECT_EQ(grep(lines, "^0\\.2 set (v1 frame|l layer\\.cornerRadius) "), (Lines{"0.2 set v1 frame [0,0,100,9]", "0.2 set l layer.cornerRadius 4.5"}));
+  EXPECT_EQ(grep(lines, "^0\\.2 set (v1 frame|l layer\\.cornerRadius) "),
+            (Lines{"0.2 set v1 frame [0,0,100,9]", "0.2 set l layer.cornerRadius 4.5"}));
   EXPECT_EQ(grep(lines, " (animate|complete) |set v1 backgroundColor "),
-            (Lines{"1 animate a1 10", "1 set v1 backgroundColor [0,0,1,1] a1", "11 complete a1 true", "11 set v1 backgroundColor [0,0,1,1]",
-                   "11 animate a2 10", "11 set v1 backgroundColor [1,0,0,1] a2", "21 complete a2 true", "21 set v1 backgroundColor [1,0,0,1]",
-                   "21 animate a3 10", "21 set v1 backgroundColor [0,0,1,1] a3"}));
-  // Half way through the first animation (ease in and out) the picture shows half way from the view's first colour to blue.
-  EXPECT_TRUE(test::near(test::readPng(dir_ / "luma.png").pixel(260, 835 - 799), test::rgb(mix({0.9647, 0.1412, 0.349, 1}, {0, 0, 1, 1}, 0.5)), 1));
+            (Lines{"1 animate a1 10", "1 set v1 backgroundColor [0,0,1,1] a1", "11 complete a1 true",
+                   "11 set v1 backgroundColor [0,0,1,1]", "11 animate a2 10", "11 set v1 backgroundColor [1,0,0,1] a2",
+                   "21 complete a2 true", "21 set v1 backgroundColor [1,0,0,1]", "21 animate a3 10",
+                   "21 set v1 backgroundColor [0,0,1,1] a3"}));
+  // Half way through the first animation (ease in and out) the picture shows half way from the view's first colour to
+  // blue.
+  EXPECT_TRUE(test::near(test::readPng(dir_ / "luma.png").pixel(260, 835 - 799),
+                         test::rgb(mix({0.9647, 0.1412, 0.349, 1}, {0, 0, 1, 1}, 0.5)), 1));
 }
 
 // The tracking mode holds the wave's timer back; removing the pill stops it before its tick at that instant.
 TEST_F(ProgramTest, TheTrackingModeHoldsTheWaveBackAndItStopsWithItsPill) {
   installExtension();
-  const Lines lines = test::traceLines(run("at 0 prefs set enabled bool true\nat 0 prefs set style string Wave\nat 0 notify\n"
-                                           "at 0.1 pill add p MTStaticColorPillView 40 831 134 5\nat 0.5 runloop mode tracking\n"
-                                           "at 1 runloop mode default\nat 1.2 pill remove p\nat 1.5 end\n"));
+  const Lines lines =
+      test::traceLines(run("at 0 prefs set enabled bool true\nat 0 prefs set style string Wave\nat 0 notify\n"
+                           "at 0.1 pill add p MTStaticColorPillView 40 831 134 5\nat 0.5 runloop mode tracking\n"
+                           "at 1 runloop mode default\nat 1.2 pill remove p\nat 1.5 end\n"));
   std::string fires;
   for (const auto& line : grep(lines, " fire ")) fires += line.substr(0, line.find(' ') + 1);
   EXPECT_EQ(fires, "0.1 0.15 0.2 0.25 0.3 0.35 0.4 0.45 1 1.05 1.1 1.15 ");
@@ -422,7 +501,8 @@ TEST_F(ProgramTest, TheTrackingModeHoldsTheWaveBackAndItStopsWithItsPill) {
 }
 
 // The live view on a pseudo-terminal, which it gives back on `q` or a signal; bounded waits end at the awaited output.
-constexpr std::string_view kTakeScreen = "\x1b[?1049h\x1b[?25l\x1b[?7l", kGiveBack = "\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l";
+constexpr std::string_view kTakeScreen = "\x1b[?1049h\x1b[?25l\x1b[?7l",
+                           kGiveBack = "\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l";
 
 class LiveTerminalTest : public ::testing::Test {
  protected:
@@ -444,7 +524,8 @@ class LiveTerminalTest : public ::testing::Test {
       std::vector<char*> env;
       for (auto& e : environment) env.push_back(e.data());
       env.push_back(nullptr);
-      ::execle(AURORA_SIM_BINARY, AURORA_SIM_BINARY, "--root", (dir_ / "root").c_str(), static_cast<char*>(nullptr), env.data());
+      ::execle(AURORA_SIM_BINARY, AURORA_SIM_BINARY, "--root", (dir_ / "root").c_str(), static_cast<char*>(nullptr),
+               env.data());
       ::_exit(127);
     }
   }
@@ -482,7 +563,8 @@ TEST_F(LiveTerminalTest, DrawsThePillsAndGivesTheTerminalBackOnQ) {
   ASSERT_TRUE(readUntil("q quits")) << output_;
   EXPECT_EQ(output_.find(kTakeScreen), 0u);
   const std::string text = std::regex_replace(output_, std::regex("\x1b\\[[0-9;?]*[A-Za-z]"), "");
-  for (const char* label : {"MTStaticColorPillView", "MTLumaDodgePillView"}) EXPECT_NE(text.find(label), std::string::npos) << label;
+  for (const char* label : {"MTStaticColorPillView", "MTLumaDodgePillView"})
+    EXPECT_NE(text.find(label), std::string::npos) << label;
   EXPECT_NE(output_.find("\xe2\x96\x80"), std::string::npos);  // half blocks
   EXPECT_NE(output_.find("\x1b[0m\x1b[2J"), std::string::npos);
   EXPECT_NE(output_.find("\x1b[30;1H"), std::string::npos);  // the status line is the last row

@@ -16,7 +16,8 @@ std::string_view queryValue(std::string_view target, std::string_view name) {
   while (!query.empty()) {
     const std::string_view pair = query.substr(0, query.find('&'));
     query.remove_prefix(std::min(query.size(), pair.size() + 1));
-    if (pair.starts_with(name) && pair.size() > name.size() && pair[name.size()] == '=') return pair.substr(name.size() + 1);
+    if (pair.starts_with(name) && pair.size() > name.size() && pair[name.size()] == '=')
+      return pair.substr(name.size() + 1);
   }
   return {};
 }

@@ -17,7 +17,8 @@ ApiResult refused(int status, const std::string& why) { return {status, Json{{"e
 // A string field of a JSON object body, or LookRefused.
 std::string field(const Json& body, const char* name) {
   const auto found = body.find(name);
-  if (found == body.end() || !found->is_string()) throw LookRefused(400, fmt::format("the body must give \"{}\" as a string", name));
+  if (found == body.end() || !found->is_string())
+    throw LookRefused(400, fmt::format("the body must give \"{}\" as a string", name));
   return found->get<std::string>();
 }
 
@@ -95,14 +96,17 @@ ApiResult FilesApi::looks() const {
       Json look{{"name", name}};
       try {
         Json settings = looks_.settings(name);
-        look["link"] = "#look=" + base64url(settings.dump());  // reals keep their ".0", so a link writes what the look holds
+        look["link"] =
+            "#look=" + base64url(settings.dump());  // reals keep their ".0", so a link writes what the look holds
         look["settings"] = std::move(settings);
       } catch (const LookRefused& why) {
         look["error"] = why.what();  // listed, so that it can be renamed or deleted
       }
       list.push_back(std::move(look));
     }
-    return ApiResult{200, Json{{"looks", list}, {"folder", looks_.folder().string()}, {"devicePath", settings::kPreferencesPath},
+    return ApiResult{200, Json{{"looks", list},
+                               {"folder", looks_.folder().string()},
+                               {"devicePath", settings::kPreferencesPath},
                                {"notification", settings::kSettingsChangedNotification}}};
   });
 }

@@ -89,17 +89,17 @@ class FrameHub : public Hub {
     bool whole = false;        // `place` is the whole picture
     bool repeat = false;       // a whole picture that changes nothing: for readers that start there
     picture::PixelRect place;
-    int width = 0;             // the picture's size
+    int width = 0;  // the picture's size
     int height = 0;
-    picture::PixelRect band;   // where the pills' band lies in it
+    picture::PixelRect band;  // where the pills' band lies in it
     std::shared_ptr<const std::string> png;
   };
 
   // What brings a reader up to the latest picture.
   struct Next {
-    std::vector<Part> parts;     // to send, in order
-    std::uint64_t upTo = 0;      // the reader has then shown everything up to here
-    bool wholeNeeded = false;    // nothing kept will do: a whole picture must be drawn
+    std::vector<Part> parts;   // to send, in order
+    std::uint64_t upTo = 0;    // the reader has then shown everything up to here
+    bool wholeNeeded = false;  // nothing kept will do: a whole picture must be drawn
   };
 
   FrameHub() : Hub(kMostStreams) {}

@@ -16,11 +16,14 @@ Json jsonOf(const aurora::PreferenceValue& value) {
 
 // Only what a settings pane writes; the check that follows says whether it fits its key.
 Json paneValue(std::string_view key, const PropertyListValue& value) {
-  const auto refuse = [&](std::string_view what) { return prefs::RefusedValue(fmt::format("{}: {} is not a value the settings pane writes", key, what)); };
+  const auto refuse = [&](std::string_view what) {
+    return prefs::RefusedValue(fmt::format("{}: {} is not a value the settings pane writes", key, what));
+  };
   return std::visit(
       [&](const auto& v) -> Json {
         using T = std::decay_t<decltype(v)>;
-        if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, std::int64_t> || std::is_same_v<T, double> || std::is_same_v<T, std::string>) {
+        if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, std::int64_t> || std::is_same_v<T, double> ||
+                      std::is_same_v<T, std::string>) {
           return v;
         } else if constexpr (std::is_same_v<T, std::uint64_t>) {
           throw refuse("an integer past 64 signed bits");
@@ -51,10 +54,12 @@ Json settingsOf(const NSDictionary& dictionary) {
 
 Json settingsOfFile(std::string_view bytes) {
   if (bytes.size() > kMostSettingsFileBytes) {
-    throw prefs::RefusedValue(fmt::format("the file has {} bytes; a preferences file has at most {}", bytes.size(), kMostSettingsFileBytes));
+    throw prefs::RefusedValue(
+        fmt::format("the file has {} bytes; a preferences file has at most {}", bytes.size(), kMostSettingsFileBytes));
   }
   const auto dictionary = NSDictionary::fromBytes(bytes);
-  if (!dictionary) throw prefs::RefusedValue("the file is not a property list with a dictionary at its root, as the device reads one");
+  if (!dictionary)
+    throw prefs::RefusedValue("the file is not a property list with a dictionary at its root, as the device reads one");
   return settingsOf(*dictionary);
 }
 
@@ -66,6 +71,8 @@ std::vector<std::string> unreadKeys(const NSDictionary& dictionary) {
   return keys;
 }
 
-std::string settingsFile(const Json& settings, aurora::PlistFormat format) { return aurora::preferencesBytes(checkedSettings(settings), format); }
+std::string settingsFile(const Json& settings, aurora::PlistFormat format) {
+  return aurora::preferencesBytes(checkedSettings(settings), format);
+}
 
 }  // namespace studio

@@ -1,14 +1,13 @@
 #include "Looks.h"
 
 #include <fcntl.h>
+#include <fmt/format.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-
-#include <fmt/format.h>
 
 #include "Foundation/NSDictionary.h"
 #include "LookSettings.h"
@@ -42,7 +41,8 @@ struct Temporary {
 std::optional<std::string> lookNameRefusal(std::string_view name) {
   constexpr const char* kRule = "letters, digits, spaces, '-' and '_', starting with a letter or digit";
   if (name.empty()) return "a look needs a name";
-  if (name.size() > kMostLookNameBytes) return fmt::format("a look's name has at most {} characters", kMostLookNameBytes);
+  if (name.size() > kMostLookNameBytes)
+    return fmt::format("a look's name has at most {} characters", kMostLookNameBytes);
   if (!std::ranges::all_of(name, nameCharacter) || name.front() == ' ' || name.front() == '-' || name.front() == '_') {
     return fmt::format("a look's name is {}", kRule);
   }
@@ -57,8 +57,9 @@ std::filesystem::path Looks::fileOf(std::string_view name) const {
 
 std::filesystem::path Looks::existing(std::string_view name) const {
   std::filesystem::path file = fileOf(name);
-  struct stat info{};
-  if (::lstat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) throw LookRefused(404, fmt::format("there is no look named \"{}\"", name));
+  struct stat info {};
+  if (::lstat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    throw LookRefused(404, fmt::format("there is no look named \"{}\"", name));
   return file;
 }
 
@@ -91,11 +92,13 @@ void Looks::save(std::string_view name, const nlohmann::json& settings) {
   const std::string bytes = settingsFile(settings, aurora::PlistFormat::Xml);
   std::error_code error;
   std::filesystem::create_directories(folder_, error);
-  if (error) throw LookRefused(500, fmt::format("cannot make the looks folder \"{}\": {}", folder_.string(), error.message()));
+  if (error)
+    throw LookRefused(500, fmt::format("cannot make the looks folder \"{}\": {}", folder_.string(), error.message()));
   Temporary temporary{(folder_ / ".saving-XXXXXX").string(), -1};
   temporary.fd = ::mkstemp(temporary.path.data());
   if (temporary.fd < 0) throw failed("make a file in", folder_);
-  if (::write(temporary.fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) || ::fsync(temporary.fd) != 0) {
+  if (::write(temporary.fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) ||
+      ::fsync(temporary.fd) != 0) {
     throw failed("write", temporary.path);
   }
   ::fchmod(temporary.fd, 0644);

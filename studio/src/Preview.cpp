@@ -1,9 +1,9 @@
 #include "Preview.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <memory>
-
-#include <fmt/format.h>
 
 #include "Foundation/NSRunLoop.h"
 #include "picture/Framing.h"
@@ -72,8 +72,9 @@ void Preview::draw() {
 
 void Preview::publish(picture::PixelRect place, bool repeat, picture::PixelRect band) {
   const picture::Image& image = live_.image();
-  const std::uint64_t number = frames_.publish({0, place == image.bounds(), repeat, place, image.width(), image.height(), band,
-                                                std::make_shared<const std::string>(picture::pngBytes(image, place))});
+  const std::uint64_t number =
+      frames_.publish({0, place == image.bounds(), repeat, place, image.width(), image.height(), band,
+                       std::make_shared<const std::string>(picture::pngBytes(image, place))});
   if (!repeat) events_.publish("frame", fmt::format("{{\"frame\":{}}}", number));
 }
 

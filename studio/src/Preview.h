@@ -29,10 +29,10 @@
 #include <memory>
 
 #include "Hubs.h"
+#include "UIKit/UIView.h"
 #include "host/FramePacer.h"
 #include "picture/LivePicture.h"
 #include "picture/PictureLook.h"
-#include "UIKit/UIView.h"
 
 namespace studio {
 

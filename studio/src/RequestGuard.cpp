@@ -1,11 +1,11 @@
 #include "RequestGuard.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
+#include <boost/asio/ip/address.hpp>
 #include <random>
 #include <stdexcept>
-
-#include <boost/asio/ip/address.hpp>
-#include <fmt/format.h>
 
 namespace studio {
 namespace {
@@ -34,7 +34,8 @@ std::string_view valueIn(std::string_view pairs, std::string_view name, char sep
     std::string_view pair = pairs.substr(0, end);
     pairs.remove_prefix(std::min(end + 1, pairs.size()));
     while (pair.starts_with(' ')) pair.remove_prefix(1);
-    if (pair.size() > name.size() && pair.starts_with(name) && pair[name.size()] == '=') return pair.substr(name.size() + 1);
+    if (pair.size() > name.size() && pair.starts_with(name) && pair[name.size()] == '=')
+      return pair.substr(name.size() + 1);
   }
   return {};
 }
@@ -49,10 +50,12 @@ std::string_view query(std::string_view target) {
 RequestGuard::RequestGuard(const std::string& bind, std::uint16_t port, std::string token)
     : cookieName_(fmt::format("studio-token-{}", port)), token_(std::move(token)) {
   const auto hostAndPort = [port](const boost::asio::ip::address& address) {
-    return address.is_v6() ? fmt::format("[{}]:{}", address.to_string(), port) : fmt::format("{}:{}", address.to_string(), port);
+    return address.is_v6() ? fmt::format("[{}]:{}", address.to_string(), port)
+                           : fmt::format("{}:{}", address.to_string(), port);
   };
   boost::system::error_code error;
-  const boost::asio::ip::address address = bind == "localhost" ? boost::asio::ip::address_v4::loopback() : boost::asio::ip::make_address(bind, error);
+  const boost::asio::ip::address address =
+      bind == "localhost" ? boost::asio::ip::address_v4::loopback() : boost::asio::ip::make_address(bind, error);
   if (error) throw std::invalid_argument(fmt::format("'{}' is not an IP address", bind));
   tokenOnEveryRequest_ = !address.is_loopback();
   if (address.is_unspecified()) {  // every address of the machine: printed as its loopback, which this one opens
@@ -67,7 +70,8 @@ RequestGuard::RequestGuard(const std::string& bind, std::uint16_t port, std::str
 std::optional<std::string> RequestGuard::refusal(const GuardedRequest& request) const {
   if (fromAnotherSite(request)) return std::string("this studio answers only its own page, not another site's");
   if (tokenOnEveryRequest_) {
-    if (!carriesToken(request)) return std::string("this studio answers only requests that carry its token: open the address it printed");
+    if (!carriesToken(request))
+      return std::string("this studio answers only requests that carry its token: open the address it printed");
   } else if (std::find(hosts_.begin(), hosts_.end(), request.host) == hosts_.end()) {
     return fmt::format("this studio answers only requests to {}, not to '{}'", hosts_.front(), request.host);
   }
@@ -75,7 +79,8 @@ std::optional<std::string> RequestGuard::refusal(const GuardedRequest& request) 
   if (!request.origin.empty() && !ownOrigin) return std::string("this studio answers only its own page (Origin)");
   if (!changes(request.method)) return std::nullopt;
   if (!ownOrigin) return std::string("changes are accepted only from the studio's own page (Origin)");
-  if (!sameSecret(request.token, token_)) return std::string("changes are accepted only from the studio's own page (token)");
+  if (!sameSecret(request.token, token_))
+    return std::string("changes are accepted only from the studio's own page (token)");
   return std::nullopt;
 }
 
@@ -88,7 +93,9 @@ std::string RequestGuard::pageAddress() const {
   return fmt::format("http://{}/{}", hosts_.front(), tokenOnEveryRequest_ ? "?token=" + token_ : "");
 }
 
-std::string RequestGuard::tokenCookie() const { return fmt::format("{}={}; Path=/; HttpOnly; SameSite=Strict", cookieName_, token_); }
+std::string RequestGuard::tokenCookie() const {
+  return fmt::format("{}={}; Path=/; HttpOnly; SameSite=Strict", cookieName_, token_);
+}
 
 std::string freshToken() {
   std::random_device source;  // the kernel's random source

@@ -1,9 +1,9 @@
 #include "Routes.h"
 
-#include <array>
-
-#include <boost/beast/http/error.hpp>
 #include <fmt/format.h>
+
+#include <array>
+#include <boost/beast/http/error.hpp>
 
 #include "Page.h"
 #include "Workshop.h"
@@ -33,8 +33,10 @@ Answer done(Response response) { return {std::move(response), Answer::Then::Done
 
 std::string partHead(const FrameHub::Part& part) {
   const auto rect = [](picture::PixelRect r) { return fmt::format("{},{},{},{}", r.x, r.y, r.width, r.height); };
-  return fmt::format("--frame\r\nContent-Type: image/png\r\nContent-Length: {}\r\nX-Place: {}\r\nX-Picture: {},{}\r\nX-Band: {}\r\n\r\n",
-                     part.png->size(), rect(part.place), part.width, part.height, rect(part.band));
+  return fmt::format(
+      "--frame\r\nContent-Type: image/png\r\nContent-Length: {}\r\nX-Place: {}\r\nX-Picture: {},{}\r\nX-Band: "
+      "{}\r\n\r\n",
+      part.png->size(), rect(part.place), part.width, part.height, rect(part.band));
 }
 
 void limit(RequestParser& parser) {
@@ -42,7 +44,8 @@ void limit(RequestParser& parser) {
   parser.body_limit(kMostBodyBytes);
 }
 
-Routes::Routes(HostRequests host, SettingsApi& api, FilesApi& files, FrameHub& frames, EventHub& events, RequestGuard guard)
+Routes::Routes(HostRequests host, SettingsApi& api, FilesApi& files, FrameHub& frames, EventHub& events,
+               RequestGuard guard)
     : host_(std::move(host)), api_(api), files_(files), frames_(frames), events_(events), guard_(std::move(guard)) {}
 
 std::optional<Response> Routes::refusal(const http::request_header<>& header) const {
@@ -113,7 +116,8 @@ Answer Routes::page(const Request& request) {
   Response response(http::status::ok, 11);
   response.body() = file->bytes;
   std::string& bytes = response.body();
-  if (const auto at = bytes.find(kTokenPlaceholder); at != std::string::npos) bytes.replace(at, kTokenPlaceholder.size(), guard_.token());
+  if (const auto at = bytes.find(kTokenPlaceholder); at != std::string::npos)
+    bytes.replace(at, kTokenPlaceholder.size(), guard_.token());
   response.set(field::content_type, file->contentType);
   response.set(field::cache_control, "no-store");
   // Only its own files run in it, and no other site may frame it (a click taken for another page's).
@@ -125,9 +129,12 @@ Answer Routes::page(const Request& request) {
 
 Answer Routes::settings(const Request& request) {
   switch (request.method()) {
-    case verb::put: return done(json(api_.write(request.body(), host_.settingsVersion())));
-    case verb::delete_: return done(json(api_.remove()));
-    default: return done(json(api_.read(host_.settingsVersion())));
+    case verb::put:
+      return done(json(api_.write(request.body(), host_.settingsVersion())));
+    case verb::delete_:
+      return done(json(api_.remove()));
+    default:
+      return done(json(api_.read(host_.settingsVersion())));
   }
 }
 
@@ -162,7 +169,9 @@ Answer Routes::previewStream(const Request&) {
   return answer;
 }
 
-Answer Routes::eventStream(const Request&) { return stream(Answer::Then::Events, events_, "text/event-stream", "event streams"); }
+Answer Routes::eventStream(const Request&) {
+  return stream(Answer::Then::Events, events_, "text/event-stream", "event streams");
+}
 
 Answer Routes::stream(Answer::Then then, Hub& hub, std::string_view contentType, std::string_view what) {
   auto place = hub.openStream();
@@ -202,18 +211,24 @@ Answer Routes::recordedGif(const Request&) {
   // The style is one of the extension's names or what the file held: only letters go into the file's name.
   std::string style;
   for (const char c : gif->first) {
-    if (std::isalpha(static_cast<unsigned char>(c))) style += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (std::isalpha(static_cast<unsigned char>(c)))
+      style += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
-  response.set(field::content_disposition, fmt::format("attachment; filename=\"auroraribbon-{}.gif\"", style.empty() ? "look" : style));
+  response.set(field::content_disposition,
+               fmt::format("attachment; filename=\"auroraribbon-{}.gif\"", style.empty() ? "look" : style));
   response.body() = *gif->second;
   return done(std::move(response));
 }
 
-Answer Routes::failed() { return done(jsonError(500, "the studio failed to answer this request; see its error output")); }
+Answer Routes::failed() {
+  return done(jsonError(500, "the studio failed to answer this request; see its error output"));
+}
 
 Response Routes::unreadable(boost::system::error_code error) {
-  if (error == http::error::body_limit) return jsonError(413, fmt::format("a body must be at most {} bytes", kMostBodyBytes));
-  if (error == http::error::header_limit) return jsonError(431, fmt::format("the headers must be at most {} bytes", kMostHeaderBytes));
+  if (error == http::error::body_limit)
+    return jsonError(413, fmt::format("a body must be at most {} bytes", kMostBodyBytes));
+  if (error == http::error::header_limit)
+    return jsonError(431, fmt::format("the headers must be at most {} bytes", kMostHeaderBytes));
   return jsonError(400, "the request is not HTTP: " + error.message());
 }
 

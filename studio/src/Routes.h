@@ -16,15 +16,14 @@
 // One thread at a time (the server's).
 #pragma once
 
-#include <cstdint>
-#include <functional>
-#include <optional>
-#include <string_view>
-
 #include <boost/beast/http/message.hpp>
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/string_body.hpp>
 #include <boost/system/error_code.hpp>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string_view>
 
 #include "FilesApi.h"
 #include "Hubs.h"
@@ -49,12 +48,12 @@ void limit(RequestParser& parser);
 
 // What the server asks of the host; each returns at once (the work goes to the main queue).
 struct HostRequests {
-  std::function<std::uint64_t()> settingsVersion;  // the settings changes seen so far
-  std::function<std::uint64_t()> respring;         // makes the pills anew; returns the respring's number
-  std::function<void()> wantFrame;                 // a whole preview picture soon, changed or not
-  std::function<TimeState()> time;                 // the timeline now
+  std::function<std::uint64_t()> settingsVersion;     // the settings changes seen so far
+  std::function<std::uint64_t()> respring;            // makes the pills anew; returns the respring's number
+  std::function<void()> wantFrame;                    // a whole preview picture soon, changed or not
+  std::function<TimeState()> time;                    // the timeline now
   std::function<void(const TimeChange&)> changeTime;  // applied soon
-  Workshop* workshop = nullptr;                    // costs and recordings (Workshop.h); none: those routes answer 503
+  Workshop* workshop = nullptr;  // costs and recordings (Workshop.h); none: those routes answer 503
 };
 
 // The preview stream is multipart: each part (FrameHub::Part) is its head, its

@@ -1,8 +1,8 @@
 #include "SettingsApi.h"
 
-#include <charconv>
-
 #include <fmt/format.h>
+
+#include <charconv>
 
 #include "Foundation/NSDictionary.h"
 #include "aurora/PreferencesFile.h"
@@ -36,10 +36,14 @@ Json fileValue(const PropertyListValue& value) {
 
 const char* kindName(prefs::KeyKind kind) {
   switch (kind) {
-    case prefs::KeyKind::Flag: return "flag";
-    case prefs::KeyKind::Choice: return "choice";
-    case prefs::KeyKind::Color: return "color";
-    case prefs::KeyKind::Number: return "number";
+    case prefs::KeyKind::Flag:
+      return "flag";
+    case prefs::KeyKind::Choice:
+      return "choice";
+    case prefs::KeyKind::Color:
+      return "color";
+    case prefs::KeyKind::Number:
+      return "number";
   }
   return "?";
 }
@@ -47,14 +51,17 @@ const char* kindName(prefs::KeyKind kind) {
 // How a front-end shows the key: the pane's side of the table.
 Json paneSide(const prefs::PaneSide& pane) {
   Json side{{"group", pane.group}, {"label", pane.label}, {"explanation", pane.explanation}};
-  if (pane.step > 0) side["range"] = Json{{"min", pane.minimum}, {"max", pane.maximum}, {"step", pane.step}, {"unit", pane.unit}};
-  if (!pane.choiceLabels.empty()) side["choiceLabels"] = std::vector<std::string>(pane.choiceLabels.begin(), pane.choiceLabels.end());
+  if (pane.step > 0)
+    side["range"] = Json{{"min", pane.minimum}, {"max", pane.maximum}, {"step", pane.step}, {"unit", pane.unit}};
+  if (!pane.choiceLabels.empty())
+    side["choiceLabels"] = std::vector<std::string>(pane.choiceLabels.begin(), pane.choiceLabels.end());
   return side;
 }
 
 Json describeKey(const prefs::KnownKey& key, const NSDictionary* dictionary, const HeldValues::Held& held) {
   Json entry{{"key", key.name()}, {"kind", kindName(key.kind())}, {"pane", paneSide(key.pane)}};
-  if (auto choices = key.choices(); !choices.empty()) entry["choices"] = std::vector<std::string>(choices.begin(), choices.end());
+  if (auto choices = key.choices(); !choices.empty())
+    entry["choices"] = std::vector<std::string>(choices.begin(), choices.end());
   const PropertyListValue* value = dictionary ? dictionary->objectForKey(key.name()) : nullptr;
   entry["file"] = value ? fileValue(*value) : Json(nullptr);
   entry["reads"] = readsFor(key, dictionary);
@@ -80,9 +87,11 @@ prefs::WriteItem writeItem(const std::string& key, const Json& value) {
 // The page writes only what its sliders could: a number inside its range.
 void checkRange(const prefs::KnownKey& key, const aurora::PreferenceValue& value) {
   if (key.kind() != prefs::KeyKind::Number) return;
-  const double number = std::holds_alternative<double>(value) ? std::get<double>(value) : static_cast<double>(std::get<std::int64_t>(value));
+  const double number = std::holds_alternative<double>(value) ? std::get<double>(value)
+                                                              : static_cast<double>(std::get<std::int64_t>(value));
   if (number < key.pane.minimum || number > key.pane.maximum) {
-    throw prefs::RefusedValue(fmt::format("{}: {} is outside its range, {} to {}", key.name(), number, key.pane.minimum, key.pane.maximum));
+    throw prefs::RefusedValue(
+        fmt::format("{}: {} is outside its range, {} to {}", key.name(), number, key.pane.minimum, key.pane.maximum));
   }
 }
 
@@ -112,7 +121,8 @@ ApiResult SettingsApi::read(std::uint64_t version) const {
     readable = false;
   }
   Json keys = Json::array(), other = Json::object();
-  for (const prefs::KnownKey& key : prefs::knownKeys()) keys.push_back(describeKey(key, dictionary.get(), held_.held(key.name())));
+  for (const prefs::KnownKey& key : prefs::knownKeys())
+    keys.push_back(describeKey(key, dictionary.get(), held_.held(key.name())));
   if (dictionary) {
     for (const auto& [key, value] : dictionary->entries()) {
       if (!prefs::isKnownKey(key)) other[key] = fileValue(value);
@@ -120,8 +130,12 @@ ApiResult SettingsApi::read(std::uint64_t version) const {
   }
   const bool exists = dictionary || !readable;
   const auto groups = prefs::paneGroups();
-  return {200, Json{{"exists", exists}, {"readable", readable}, {"version", version}, {"groups", std::vector<std::string>(groups.begin(), groups.end())},
-                    {"keys", keys}, {"other", other}}};
+  return {200, Json{{"exists", exists},
+                    {"readable", readable},
+                    {"version", version},
+                    {"groups", std::vector<std::string>(groups.begin(), groups.end())},
+                    {"keys", keys},
+                    {"other", other}}};
 }
 
 ApiResult SettingsApi::write(std::string_view body, std::uint64_t version) {

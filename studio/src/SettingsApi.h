@@ -18,10 +18,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <string_view>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "HeldValues.h"
 #include "aurora/PreferencesFile.h"

@@ -1,14 +1,13 @@
 #include "SimChild.h"
 
-#include <cerrno>
-#include <cstring>
-
 #include <fcntl.h>
+#include <fmt/format.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fmt/format.h>
+#include <cerrno>
+#include <cstring>
 
 #ifndef AURORA_SIM_PROGRAM
 #error "AURORA_SIM_PROGRAM must name the simulator the build makes"
@@ -33,8 +32,8 @@ std::filesystem::path simulatorProgram() {
   return AURORA_SIM_PROGRAM;
 }
 
-ChildEnd runChild(const std::filesystem::path& program, const std::vector<std::string>& arguments, const std::filesystem::path& out,
-                  const std::filesystem::path& err, std::atomic<int>& running) {
+ChildEnd runChild(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                  const std::filesystem::path& out, const std::filesystem::path& err, std::atomic<int>& running) {
   std::vector<char*> argv;
   std::string name = program.string();
   argv.push_back(name.data());

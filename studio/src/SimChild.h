@@ -11,12 +11,12 @@
 // Any thread but the server's: runChild waits for the child to end.
 #pragma once
 
+#include <sys/types.h>
+
 #include <atomic>
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include <sys/types.h>
 
 namespace studio {
 
@@ -31,7 +31,7 @@ struct ChildEnd {
 // Runs `program` with `arguments`, its standard output to `out` and standard
 // error to `err` (both made afresh), standard input empty; waits for its end.
 // `running` holds the child's id while it runs (0 otherwise), for whoever must end it early.
-ChildEnd runChild(const std::filesystem::path& program, const std::vector<std::string>& arguments, const std::filesystem::path& out,
-                  const std::filesystem::path& err, std::atomic<int>& running);
+ChildEnd runChild(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                  const std::filesystem::path& out, const std::filesystem::path& err, std::atomic<int>& running);
 
 }  // namespace studio

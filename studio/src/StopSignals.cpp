@@ -1,13 +1,13 @@
 #include "StopSignals.h"
 
+#include <pthread.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
 #include <string>
-
-#include <pthread.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
 
 #include "Foundation/NSRunLoop.h"
 

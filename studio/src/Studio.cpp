@@ -1,26 +1,26 @@
 #include "Studio.h"
 
+#include <fmt/format.h>
+
 #include <atomic>
 #include <cmath>
 #include <thread>
 
-#include <fmt/format.h>
-
 #include "CoreFoundation/CFNotificationCenter.h"
-#include "HeldValues.h"
 #include "Foundation/NSRunLoop.h"
+#include "HeldValues.h"
 #include "Preview.h"
-#include "StopSignals.h"
 #include "SimChild.h"
+#include "StopSignals.h"
 #include "StudioServer.h"
 #include "TimeControl.h"
 #include "Workshop.h"
 #include "aurora/DeviceRoot.h"
 #include "aurora/DrivenClock.h"
 #include "dispatch/dispatch.h"
-#include "settings/SettingsChanged.h"
 #include "host/HostStart.h"
 #include "host/SceneWatcher.h"
+#include "settings/SettingsChanged.h"
 
 namespace studio {
 namespace {
@@ -59,7 +59,8 @@ int runStudio(const StudioOptions& options, std::ostream& out, std::ostream& err
   // of a change once the extension has read the file, and asks what it holds.
   Counters counters{events};
   CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), &counters, &settingsChanged,
-                                  settings::kSettingsChangedNotification, nullptr, CFNotificationSuspensionBehaviorCoalesce);
+                                  settings::kSettingsChangedNotification, nullptr,
+                                  CFNotificationSuspensionBehaviorCoalesce);
   SettingsApi api(aurora::hostPath(settings::kPreferencesPath), &settings::postSettingsChanged, held);
   FilesApi files(aurora::hostPath(settings::kPreferencesPath), api, options.looks);
 
@@ -68,10 +69,12 @@ int runStudio(const StudioOptions& options, std::ostream& out, std::ostream& err
     scene.addDefaultPills();
   };
   TimeReport timeReport;
-  TimeControl timeline(clock, [&preview](Preview::Pace pace) { preview.setPace(pace); }, remakePills, [&](const TimeState& state) {
-    timeReport.set(state);
-    events.publish("time", timeJson(state).dump());
-  });
+  TimeControl timeline(
+      clock, [&preview](Preview::Pace pace) { preview.setPace(pace); }, remakePills,
+      [&](const TimeState& state) {
+        timeReport.set(state);
+        events.publish("time", timeJson(state).dump());
+      });
   timeReport.set(timeline.state());
   // Costs and recordings come from the simulator run as a child, on copies of this root.
   Workshop workshop(options.root, simulatorProgram(), [&held] {
@@ -80,8 +83,8 @@ int runStudio(const StudioOptions& options, std::ostream& out, std::ostream& err
       return value.is_number() ? value.get<double>() : std::nan("");
     };
     const nlohmann::json style = held.held(settings::key::style.name).value;
-    return RecordedLook{style.is_string() ? style.get<std::string>() : std::string(), number(settings::key::fadeSpeed.name),
-                        number(settings::key::breathingSpeed.name)};
+    return RecordedLook{style.is_string() ? style.get<std::string>() : std::string(),
+                        number(settings::key::fadeSpeed.name), number(settings::key::breathingSpeed.name)};
   });
 
   HostRequests host;
@@ -98,16 +101,19 @@ int runStudio(const StudioOptions& options, std::ostream& out, std::ostream& err
   };
   host.wantFrame = [&] { dispatch_async(dispatch_get_main_queue(), [&preview] { preview.wanted(); }); };
   host.time = [&] { return timeReport.now(); };
-  host.changeTime = [&](const TimeChange& change) { dispatch_async(dispatch_get_main_queue(), [&timeline, change] { timeline.apply(change); }); };
+  host.changeTime = [&](const TimeChange& change) {
+    dispatch_async(dispatch_get_main_queue(), [&timeline, change] { timeline.apply(change); });
+  };
   StudioServer server(std::move(host), api, files, frames, events);
   const std::uint16_t port = server.bind(options.bind, options.port);
   const RequestGuard guard(options.bind, port, freshToken());
   server.routeBehind(guard);
   if (guard.tokenOnEveryRequest()) {
-    err << fmt::format("auroraribbon-studio: warning: serving on {}, which other machines can reach: whoever has the address "
-                       "below, token included, can open the studio and change the settings (from another machine, with this "
-                       "machine's name or address in it); requests without the token are refused\n",
-                       options.bind);
+    err << fmt::format(
+        "auroraribbon-studio: warning: serving on {}, which other machines can reach: whoever has the address "
+        "below, token included, can open the studio and change the settings (from another machine, with this "
+        "machine's name or address in it); requests without the token are refused\n",
+        options.bind);
   }
   out << "auroraribbon-studio: serving " << guard.pageAddress() << " (Ctrl-C stops)" << std::endl;
 

@@ -1,8 +1,7 @@
 #include "StudioOptions.h"
 
-#include <cstdlib>
-
 #include <CLI/CLI.hpp>
+#include <cstdlib>
 
 #ifndef AURORA_DEMO_ROOT
 #error "AURORA_DEMO_ROOT must name the demo root the build prepares"
@@ -33,7 +32,8 @@ std::optional<std::filesystem::path> defaultLooksFolder() {
   return std::nullopt;
 }
 
-std::variant<StudioOptions, int> parseStudioCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+std::variant<StudioOptions, int> parseStudioCommandLine(int argc, const char* const* argv, std::ostream& out,
+                                                        std::ostream& err) {
   CLI::App app{"Serves AuroraRibbon's settings as a local web page, with the home-indicator pills live beside them.",
                "auroraribbon-studio"};
   app.footer(kFooter);
@@ -50,20 +50,23 @@ std::variant<StudioOptions, int> parseStudioCommandLine(int argc, const char* co
       ->type_name("N")
       ->capture_default_str()
       ->check(CLI::Range(0, 65535));
-  app.add_option("--bind", options.bind, "The address to serve on; anything but 127.0.0.1 opens the studio to other machines")
+  app.add_option("--bind", options.bind,
+                 "The address to serve on; anything but 127.0.0.1 opens the studio to other machines")
       ->type_name("ADDR")
       ->capture_default_str();
   app.add_option("--clock", clock, "The run loop's clock: the studio shows the pills as they run, so only real")
       ->type_name("CLOCK")
       ->check(CLI::IsMember({"real"}));
   app.add_option("--view", view,
-                 "What the preview shows: full (the 390 x 844 screen as a phone shows it, and under it the pills' band enlarged) "
+                 "What the preview shows: full (the 390 x 844 screen as a phone shows it, and under it the pills' band "
+                 "enlarged) "
                  "or pills (the pills' band alone, each pill named)")
       ->type_name("VIEW")
       ->capture_default_str()
       ->check(CLI::IsMember({"pills", "full"}));
-  app.add_option("--looks", looks, "The folder the looks are kept in (default: $XDG_DATA_HOME/auroraribbon/looks, else "
-                                   "~/.local/share/auroraribbon/looks); made at the first save")
+  app.add_option("--looks", looks,
+                 "The folder the looks are kept in (default: $XDG_DATA_HOME/auroraribbon/looks, else "
+                 "~/.local/share/auroraribbon/looks); made at the first save")
       ->type_name("DIR");
 
   try {

@@ -27,13 +27,14 @@ struct StudioOptions {
   std::uint16_t port = kDefaultPort;  // 0: any free port
   std::string bind = kLoopback;
   picture::ViewKind view = picture::ViewKind::Full;  // the phone and its band; Pills: the band alone
-  std::filesystem::path looks;                        // the looks' folder (Looks.h)
+  std::filesystem::path looks;                       // the looks' folder (Looks.h)
 };
 
 // $XDG_DATA_HOME/auroraribbon/looks, or ~/.local/share/auroraribbon/looks when
 // XDG_DATA_HOME is unset or not absolute; nothing when HOME is not set either.
 std::optional<std::filesystem::path> defaultLooksFolder();
 
-std::variant<StudioOptions, int> parseStudioCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+std::variant<StudioOptions, int> parseStudioCommandLine(int argc, const char* const* argv, std::ostream& out,
+                                                        std::ostream& err);
 
 }  // namespace studio

@@ -1,17 +1,10 @@
 #include "StudioServer.h"
 
+#include <fmt/format.h>
 #include <sys/resource.h>
-
-#include <utility>  // before Asio: Boost 1.74's awaitable.hpp uses std::exchange without including it
 
 #include <algorithm>
 #include <array>
-#include <list>
-#include <optional>
-#include <set>
-#include <stdexcept>
-#include <string_view>
-
 #include <boost/asio/co_spawn.hpp>
 #include <boost/asio/detached.hpp>
 #include <boost/asio/io_context.hpp>
@@ -26,7 +19,12 @@
 #include <boost/beast/http/chunk_encode.hpp>
 #include <boost/beast/http/read.hpp>
 #include <boost/beast/http/write.hpp>
-#include <fmt/format.h>
+#include <list>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <string_view>
+#include <utility>  // before Asio: Boost 1.74's awaitable.hpp uses std::exchange without including it
 
 namespace studio {
 namespace {
@@ -45,7 +43,8 @@ auto redirect(error_code& error) { return asio::redirect_error(use_awaitable, er
 // A request the client sent whole enough to be told what is wrong with it;
 // any other error means the client has gone or missed its deadline.
 bool isMalformed(error_code error) {
-  return error.category() == make_error_code(http::error::end_of_stream).category() && error != http::error::end_of_stream;
+  return error.category() == make_error_code(http::error::end_of_stream).category() &&
+         error != http::error::end_of_stream;
 }
 
 // Never fewer connections than the streams' caps and a few requests beside them.
@@ -84,8 +83,8 @@ struct StudioServer::State {
   const ServerLimits limits;
   std::optional<Routes> routes;
   std::size_t open = 0;
-  std::list<Connection*> idle;     // waiting for a request, longest first
-  std::set<Connection*> waiting;   // waiting for the hubs' news
+  std::list<Connection*> idle;    // waiting for a request, longest first
+  std::set<Connection*> waiting;  // waiting for the hubs' news
   // Declared after what its connections use, so that they go first.
   asio::io_context io{1};
   tcp::acceptor acceptor{io};
@@ -125,7 +124,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
  private:
   // Told of the hubs' news while it lives.
   struct Listening {
-    explicit Listening(Connection& connection) : connection(connection) { connection.server_.waiting.insert(&connection); }
+    explicit Listening(Connection& connection) : connection(connection) {
+      connection.server_.waiting.insert(&connection);
+    }
     ~Listening() { connection.server_.waiting.erase(&connection); }
     Connection& connection;
   };
@@ -151,7 +152,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
         co_return false;
       }
       if (parser.get()[http::field::expect] == "100-continue") {
-        co_await asio::async_write(stream_, asio::buffer(std::string_view("HTTP/1.1 100 Continue\r\n\r\n")), redirect(error));
+        co_await asio::async_write(stream_, asio::buffer(std::string_view("HTTP/1.1 100 Continue\r\n\r\n")),
+                                   redirect(error));
       }
       if (!error && !parser.is_done()) co_await http::async_read(stream_, buffer_, parser, redirect(error));
     }
@@ -173,7 +175,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     }
     if (answer.then == Answer::Then::Still) answer.response = co_await still(answer.drawn);
     const bool sent = co_await send(std::move(answer.response), keepAlive);
-    co_return sent && keepAlive;
+    co_return sent&& keepAlive;
   }
 
   // The one place a route's failure is caught: answered 500, told on stderr, and the server goes on.
@@ -181,7 +183,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
     try {
       return server_.routes->answer(request);
     } catch (const std::exception& failure) {
-      fmt::print(stderr, "auroraribbon-studio: {} {} failed: {}\n", request.method_string(), request.target(), failure.what());
+      fmt::print(stderr, "auroraribbon-studio: {} {} failed: {}\n", request.method_string(), request.target(),
+                 failure.what());
       return Routes::failed();
     }
   }
@@ -261,7 +264,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   static awaitable<void> watchForClose(std::shared_ptr<Connection> self) {
     std::array<char, 256> ignored;
-    for (error_code error; !error && !self->shut_;) co_await self->stream_.async_read_some(asio::buffer(ignored), redirect(error));
+    for (error_code error; !error && !self->shut_;)
+      co_await self->stream_.async_read_some(asio::buffer(ignored), redirect(error));
     self->shut();
   }
 
@@ -353,7 +357,8 @@ void StudioServer::State::wake() {
   for (Connection* connection : waiting) connection->wake();
 }
 
-StudioServer::StudioServer(HostRequests host, SettingsApi& api, FilesApi& files, FrameHub& frames, EventHub& events, ServerLimits limits)
+StudioServer::StudioServer(HostRequests host, SettingsApi& api, FilesApi& files, FrameHub& frames, EventHub& events,
+                           ServerLimits limits)
     : state_(std::make_unique<State>(std::move(host), api, files, frames, events, limits)) {
   for (Hub* hub : std::initializer_list<Hub*>{&frames, &events}) {
     hub->listen([state = state_.get()] { asio::post(state->io, [state] { state->wake(); }); });
@@ -368,7 +373,8 @@ StudioServer::~StudioServer() {
 std::uint16_t StudioServer::bind(const std::string& address, std::uint16_t port) {
   error_code error;
   tcp::resolver resolver(state_->io);
-  const auto found = resolver.resolve(address, std::to_string(port), tcp::resolver::passive | tcp::resolver::numeric_service, error);
+  const auto found =
+      resolver.resolve(address, std::to_string(port), tcp::resolver::passive | tcp::resolver::numeric_service, error);
   tcp::acceptor& acceptor = state_->acceptor;
   if (!error && found.empty()) error = asio::error::host_not_found;
   if (!error) acceptor.open(found.begin()->endpoint().protocol(), error);

@@ -52,16 +52,17 @@ std::size_t mostConnectionsForThisProcess();
 
 struct ServerLimits {
   std::size_t connections = mostConnectionsForThisProcess();
-  std::chrono::milliseconds idle{5000};     // from opening, or the last answer, to a request's first byte
-  std::chrono::milliseconds request{5000};  // from a request's first byte to the end of its body
-  std::chrono::milliseconds write{5000};    // for each write to be taken
-  std::chrono::milliseconds still{2000};    // for the main thread to draw a still picture
+  std::chrono::milliseconds idle{5000};       // from opening, or the last answer, to a request's first byte
+  std::chrono::milliseconds request{5000};    // from a request's first byte to the end of its body
+  std::chrono::milliseconds write{5000};      // for each write to be taken
+  std::chrono::milliseconds still{2000};      // for the main thread to draw a still picture
   std::chrono::milliseconds heartbeat{1000};  // between an idle event stream's comments
 };
 
 class StudioServer {
  public:
-  StudioServer(HostRequests host, SettingsApi& api, FilesApi& files, FrameHub& frames, EventHub& events, ServerLimits limits = {});
+  StudioServer(HostRequests host, SettingsApi& api, FilesApi& files, FrameHub& frames, EventHub& events,
+               ServerLimits limits = {});
   ~StudioServer();
   StudioServer(const StudioServer&) = delete;
   StudioServer& operator=(const StudioServer&) = delete;

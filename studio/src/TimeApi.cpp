@@ -1,9 +1,9 @@
 #include "TimeApi.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
-
-#include <fmt/format.h>
 
 #include "aurora/DrivenClock.h"
 
@@ -37,7 +37,8 @@ std::variant<TimeChange, std::string> readTimeChange(std::string_view body) {
     } else if (name == "t") {
       const double seconds = value.is_number() ? value.get<double>() : NAN;
       if (!(seconds >= 0 && seconds <= static_cast<double>(kLongestScrub.count()))) {
-        return fmt::format("\"t\" must be a number of seconds from 0 to {}, not {}", kLongestScrub.count(), value.dump());
+        return fmt::format("\"t\" must be a number of seconds from 0 to {}, not {}", kLongestScrub.count(),
+                           value.dump());
       }
       change.scrubTo = aurora::Nanoseconds{std::llround(seconds * 1e9)};
     } else if (name == "step") {
@@ -63,7 +64,8 @@ void TimeReport::set(const TimeState& state) {
 TimeState TimeReport::now() const {
   aurora::MutexLock lock(mutex_);
   TimeState state = state_;
-  if (!state.paused) state.sinceRespring += aurora::drivenSpan(std::chrono::steady_clock::now() - stamp_, state.percent);
+  if (!state.paused)
+    state.sinceRespring += aurora::drivenSpan(std::chrono::steady_clock::now() - stamp_, state.percent);
   return state;
 }
 

@@ -9,12 +9,11 @@
 #pragma once
 
 #include <chrono>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
-
-#include <nlohmann/json.hpp>
 
 #include "aurora/ThreadSafety.h"
 #include "aurora/Time.h"
@@ -25,10 +24,10 @@ namespace studio {
 inline constexpr std::chrono::seconds kLongestScrub{600};
 
 struct TimeChange {
-  std::optional<int> percent;                     // a rate of aurora::kDrivenRates
-  std::optional<aurora::Nanoseconds> scrubTo;     // pills made anew, run to here, held
-  bool step = false;                              // one picture forward, held
-  std::optional<bool> paused;                     // applied last
+  std::optional<int> percent;                  // a rate of aurora::kDrivenRates
+  std::optional<aurora::Nanoseconds> scrubTo;  // pills made anew, run to here, held
+  bool step = false;                           // one picture forward, held
+  std::optional<bool> paused;                  // applied last
 };
 
 // A PUT /api/time body as a change, or why it is refused.

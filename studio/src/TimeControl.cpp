@@ -5,16 +5,22 @@
 
 namespace studio {
 
-TimeControl::TimeControl(aurora::DrivenClock& clock, std::function<void(Preview::Pace)> showPace, std::function<void()> remakePills,
-                         std::function<void(const TimeState&)> tell)
-    : clock_(clock), showPace_(std::move(showPace)), remakePills_(std::move(remakePills)), tell_(std::move(tell)), origin_(clock.now()) {}
+TimeControl::TimeControl(aurora::DrivenClock& clock, std::function<void(Preview::Pace)> showPace,
+                         std::function<void()> remakePills, std::function<void(const TimeState&)> tell)
+    : clock_(clock),
+      showPace_(std::move(showPace)),
+      remakePills_(std::move(remakePills)),
+      tell_(std::move(tell)),
+      origin_(clock.now()) {}
 
 void TimeControl::resprung() {
   origin_ = clock_.now();
   tell_(state());
 }
 
-TimeState TimeControl::state() const { return {clock_.paused() || clock_.jumping(), clock_.rate(), clock_.now() - origin_}; }
+TimeState TimeControl::state() const {
+  return {clock_.paused() || clock_.jumping(), clock_.rate(), clock_.now() - origin_};
+}
 
 void TimeControl::apply(const TimeChange& change) {
   waiting_.push_back(change);

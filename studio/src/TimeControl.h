@@ -28,8 +28,8 @@ namespace studio {
 
 class TimeControl {
  public:
-  TimeControl(aurora::DrivenClock& clock, std::function<void(Preview::Pace)> showPace, std::function<void()> remakePills,
-              std::function<void(const TimeState&)> tell);
+  TimeControl(aurora::DrivenClock& clock, std::function<void(Preview::Pace)> showPace,
+              std::function<void()> remakePills, std::function<void(const TimeState&)> tell);
 
   // The pills were just made anew: the timeline starts here.
   void resprung();

@@ -1,12 +1,12 @@
 #include "Workshop.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <fstream>
 #include <sstream>
-
-#include <fmt/format.h>
 
 #include "SimChild.h"
 #include "aurora/DeviceRoot.h"
@@ -18,10 +18,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr aurora::Nanoseconds kFixedSpan = 4s;      // Wave and Spectrum have no short cycle; Static none at all
+constexpr aurora::Nanoseconds kFixedSpan = 4s;  // Wave and Spectrum have no short cycle; Static none at all
 constexpr aurora::Nanoseconds kLongestSpan = 60s;
 constexpr aurora::Nanoseconds kDisplayFrame = 16'666'667ns;  // no animation step is shorter
-constexpr int kTwoColorSteps = 2;                   // one cycle: there and back
+constexpr int kTwoColorSteps = 2;                            // one cycle: there and back
 
 std::string readWhole(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -41,9 +41,12 @@ std::string failureOf(const ChildEnd& end, const std::filesystem::path& err) {
 
 aurora::Nanoseconds recordSpan(const RecordedLook& look) {
   double step = 0;
-  if (look.style == settings::kFade) step = look.fadeSpeed;
-  else if (look.style == settings::kBreathing) step = look.breathingSpeed;
-  else return kFixedSpan;
+  if (look.style == settings::kFade)
+    step = look.fadeSpeed;
+  else if (look.style == settings::kBreathing)
+    step = look.breathingSpeed;
+  else
+    return kFixedSpan;
   const double seconds = kTwoColorSteps * step;
   if (!(seconds < aurora::toSeconds(kLongestSpan))) return kLongestSpan;  // NaN too
   const auto span = std::chrono::duration_cast<aurora::Nanoseconds>(std::chrono::duration<double>(seconds));
@@ -58,7 +61,8 @@ std::optional<std::pair<std::size_t, std::size_t>> progressIn(std::string_view b
   std::size_t end = slash + 1;
   while (end < bar.size() && std::isdigit(static_cast<unsigned char>(bar[end]))) ++end;
   if (begin == slash || end == slash + 1) return std::nullopt;
-  return std::pair{std::stoul(std::string(bar.substr(begin, slash - begin))), std::stoul(std::string(bar.substr(slash + 1, end - slash - 1)))};
+  return std::pair{std::stoul(std::string(bar.substr(begin, slash - begin))),
+                   std::stoul(std::string(bar.substr(slash + 1, end - slash - 1)))};
 }
 
 Workshop::Workshop(std::filesystem::path root, std::filesystem::path program, std::function<RecordedLook()> look)
@@ -159,10 +163,11 @@ void Workshop::makeRecording(const std::string& view) {
       recordInfo_ = info;
       recordProgress_ = err;
     }
-    const ChildEnd end = runChild(program_,
-                                  {"--root", root.string(), "--virtual", "--duration", fmt::format("{}", aurora::toSeconds(span)), "--gif",
-                                   file.string(), "--view", view == "band" ? "pills" : "full", "--progress"},
-                                  "/dev/null", err, child_);
+    const ChildEnd end =
+        runChild(program_,
+                 {"--root", root.string(), "--virtual", "--duration", fmt::format("{}", aurora::toSeconds(span)),
+                  "--gif", file.string(), "--view", view == "band" ? "pills" : "full", "--progress"},
+                 "/dev/null", err, child_);
     if (!end.ok) throw std::runtime_error(failureOf(end, err));
     gif = std::make_shared<const std::string>(readWhole(file));
     state = "done";

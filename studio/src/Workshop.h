@@ -23,16 +23,15 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
 
-#include <nlohmann/json.hpp>
-
 #include "SettingsApi.h"
-#include "aurora/Time.h"
 #include "aurora/ThreadSafety.h"
+#include "aurora/Time.h"
 
 namespace studio {
 

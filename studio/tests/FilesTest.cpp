@@ -46,7 +46,8 @@ class FilesApiTest : public ::testing::Test {
   // What the studio's file holds for `key`, as the settings API shows it.
   Json holds(const std::string& key) const {
     const Json state = api_.read(0).body;
-    for (const Json& entry : state["keys"]) if (entry["key"] == key) return entry["file"];
+    for (const Json& entry : state["keys"])
+      if (entry["key"] == key) return entry["file"];
     return "no such key";
   }
 
@@ -67,7 +68,8 @@ TEST_F(FilesApiTest, TheDownloadIsTheFileTheDeviceReads) {
   EXPECT_EQ(settingsOfFile(none.bytes), settingsOf(NSDictionary({})));
   EXPECT_EQ(settingsOfFile(none.bytes)["enabled"], false);
 
-  root_.write(settings::kPreferencesPath, plist({{"enabled", true}, {"style", std::string("Fade")}, {"fadeSpeed", 2.5}, {"odd", std::int64_t{7}}}));
+  root_.write(settings::kPreferencesPath,
+              plist({{"enabled", true}, {"style", std::string("Fade")}, {"fadeSpeed", 2.5}, {"odd", std::int64_t{7}}}));
   const std::string xml = file();
   for (const PlistFormat format : {PlistFormat::Binary, PlistFormat::Xml}) {
     const FileResult got = files_.phoneFile(format);
@@ -96,7 +98,8 @@ TEST_F(FilesApiTest, ABadPhoneFileChangesNothing) {
   const std::string before = file();
   const std::vector<std::pair<std::string, std::string>> bad{
       {"not a property list", "{\"style\": \"Fade\"}"},
-      {"dictionary at its root", "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>Fade</string></array></plist>"},
+      {"dictionary at its root",
+       "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>Fade</string></array></plist>"},
       {"fadeSpeed takes -float or -int, not -string", plist({{"fadeSpeed", std::string("fast")}})},
       {"enabled takes -bool, not -int", plist({{"enabled", std::int64_t{1}}})},
       {"style: ", plist({{"style", std::string("Sparkle")}})},
@@ -119,11 +122,16 @@ TEST_F(FilesApiTest, ABadPhoneFileChangesNothing) {
 
 // A good file is shown as its changes first; confirmed, the studio's file holds what the phone's does.
 TEST_F(FilesApiTest, APhoneFileIsShownThenWrittenWhenConfirmed) {
-  root_.write(settings::kPreferencesPath, plist({{"enabled", true}, {"style", std::string("Static")}, {"fadeSpeed", 3.0}, {"mine", std::string("kept")}},
-                                                PlistFormat::Binary));
+  root_.write(
+      settings::kPreferencesPath,
+      plist({{"enabled", true}, {"style", std::string("Static")}, {"fadeSpeed", 3.0}, {"mine", std::string("kept")}},
+            PlistFormat::Binary));
   const std::string before = file();
-  const std::string phone = plist({{"enabled", true}, {"style", std::string("Fade")}, {"fadeColor1", std::string("#00FF00")},
-                                   {"fadeSpeed", std::int64_t{2}}, {"PSVersion", std::string("1")}});
+  const std::string phone = plist({{"enabled", true},
+                                   {"style", std::string("Fade")},
+                                   {"fadeColor1", std::string("#00FF00")},
+                                   {"fadeSpeed", std::int64_t{2}},
+                                   {"PSVersion", std::string("1")}});
   const ApiResult preview = files_.openPhoneFile(phone, false, 0);
   ASSERT_EQ(preview.status, 200) << preview.body;
   EXPECT_EQ(file(), before);
@@ -134,7 +142,8 @@ TEST_F(FilesApiTest, APhoneFileIsShownThenWrittenWhenConfirmed) {
   EXPECT_EQ(changes["style"], std::pair(Json("Static"), Json("Fade")));
   EXPECT_EQ(changes["fadeSpeed"], std::pair(Json(3.0), Json(2)));
   EXPECT_EQ(changes["fadeColor1"], std::pair(Json(nullptr), Json("#00FF00")));
-  EXPECT_EQ(changes["waveAnimationSpeed"], std::pair(Json(nullptr), Json(0.05)));  // not in the phone's file: its starting value
+  EXPECT_EQ(changes["waveAnimationSpeed"],
+            std::pair(Json(nullptr), Json(0.05)));  // not in the phone's file: its starting value
   EXPECT_FALSE(changes.contains("enabled"));
   EXPECT_EQ(changes.size(), preview.body["changes"].size());
 
@@ -151,15 +160,17 @@ TEST_F(FilesApiTest, APhoneFileIsShownThenWrittenWhenConfirmed) {
 TEST(LookNameTest, OnlyPlainNamesOfBoundedLength) {
   for (const char* good : {"a", "Sunset 2", "wave_fast-1", "0"}) EXPECT_EQ(lookNameRefusal(good), std::nullopt) << good;
   EXPECT_EQ(lookNameRefusal(std::string(kMostLookNameBytes, 'a')), std::nullopt);
-  for (const std::string& bad : std::vector<std::string>{"", "..", "a/b", "a.plist", " a", "a ", "-a", "_a", "a\\b", "caf\xc3\xa9", "a\nb", std::string(kMostLookNameBytes + 1, 'a'),
-                                std::string("a\0b", 3)}) {
+  for (const std::string& bad :
+       std::vector<std::string>{"", "..", "a/b", "a.plist", " a", "a ", "-a", "_a", "a\\b", "caf\xc3\xa9", "a\nb",
+                                std::string(kMostLookNameBytes + 1, 'a'), std::string("a\0b", 3)}) {
     EXPECT_NE(lookNameRefusal(bad), std::nullopt) << bad;
   }
 }
 
 // Saved, listed, applied after a change, renamed and deleted; names that are no look's refused.
 TEST_F(FilesApiTest, ALookGoesRoundAndComesBack) {
-  root_.write(settings::kPreferencesPath, plist({{"enabled", true}, {"style", std::string("Fade")}, {"fadeSpeed", 1.0}}));
+  root_.write(settings::kPreferencesPath,
+              plist({{"enabled", true}, {"style", std::string("Fade")}, {"fadeSpeed", 1.0}}));
   const Json saved = settingsOf(*NSDictionary::fromFile(path_));
   ASSERT_EQ(files_.saveLook(R"({"name": "Red fade"})").status, 200);
   EXPECT_EQ(files_.saveLook(R"({"name": "Red fade"})").status, 409);  // never replaced
@@ -184,7 +195,8 @@ TEST_F(FilesApiTest, ALookGoesRoundAndComesBack) {
   ASSERT_TRUE(link.starts_with("#look="));
   const std::string linked = fromBase64url(std::string_view(link).substr(6));
   EXPECT_EQ(Json::parse(linked), saved);
-  EXPECT_NE(linked.find(R"("fadeSpeed":1.0)"), std::string::npos) << linked;  // a real stays one on its way through a link
+  EXPECT_NE(linked.find(R"("fadeSpeed":1.0)"), std::string::npos)
+      << linked;  // a real stays one on its way through a link
 
   EXPECT_EQ(files_.renameLook(R"({"name": "Red fade", "to": "a/b"})").status, 400);
   EXPECT_EQ(files_.renameLook(R"({"name": "Nope", "to": "Other"})").status, 404);
@@ -211,7 +223,8 @@ TEST_F(FilesApiTest, ALinksLookIsOnlyPreviewed) {
   const ApiResult preview = files_.previewSettings(R"({"style": "Wave", "waveAnimationSpeed": 0.1})");
   ASSERT_EQ(preview.status, 200);
   EXPECT_EQ(preview.body["changes"].size(), 2u);
-  for (const char* bad : {R"({"style": "Sparkle"})", R"({"nope": 1})", "[1]", "{"}) EXPECT_EQ(files_.previewSettings(bad).status, 400) << bad;
+  for (const char* bad : {R"({"style": "Sparkle"})", R"({"nope": 1})", "[1]", "{"})
+    EXPECT_EQ(files_.previewSettings(bad).status, 400) << bad;
   EXPECT_EQ(file(), before);
   EXPECT_EQ(posts_, 0);
 }

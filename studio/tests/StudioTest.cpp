@@ -1,6 +1,6 @@
 // The studio without a browser: the settings API, the request guard, the hubs, the server through loopback sockets.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
-
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -10,8 +10,6 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
-
-#include <fmt/format.h>
 
 #include "Foundation/NSDictionary.h"
 #include "HeldValues.h"
@@ -46,7 +44,8 @@ class SettingsApiTest : public ::testing::Test {
 
 // What each key shows: the file's value, and what the extension takes from it.
 Json entry(const Json& state, const std::string& name) {
-  for (const Json& entry : state["keys"]) if (entry["key"] == name) return entry;
+  for (const Json& entry : state["keys"])
+    if (entry["key"] == name) return entry;
   return nullptr;
 }
 
@@ -57,18 +56,22 @@ Json key(const Json& state, const std::string& name) {
 
 TEST_F(SettingsApiTest, AnAcceptedChangeKeepsOtherKeysAndTheFormat) {
   root_.write(kFile, aurora::preferencesBytes({{"enabled", true}, {"odd key", 0.5}}, aurora::PlistFormat::Binary));
-  const ApiResult result = api_.write(R"({"style":"Fade","fadeColor1":"#FF0000:0.5","fadeSpeed":1,"homeBarOpacity":0.1,"enabled":false})", 7);
+  const ApiResult result = api_.write(
+      R"({"style":"Fade","fadeColor1":"#FF0000:0.5","fadeSpeed":1,"homeBarOpacity":0.1,"enabled":false})", 7);
   ASSERT_EQ(result.status, 200) << result.body;
   EXPECT_EQ(posts_, 1);
   EXPECT_EQ(fileBytes().substr(0, 8), "bplist00");
   const auto written = NSDictionary::fromFile(aurora::hostPath(kFile));
   ASSERT_TRUE(written);
-  for (auto [name, text] : {std::pair("style", "Fade"), {"fadeColor1", "#FF0000:0.5"}}) EXPECT_EQ(written->stringValue(name), text) << name;
+  for (auto [name, text] : {std::pair("style", "Fade"), {"fadeColor1", "#FF0000:0.5"}})
+    EXPECT_EQ(written->stringValue(name), text) << name;
   EXPECT_EQ(written->boolValue("enabled"), false);
   EXPECT_EQ(written->doubleValue("odd key"), 0.5);
-  EXPECT_TRUE(std::holds_alternative<std::int64_t>(written->objectForKey("fadeSpeed")->storage));  // an integer stays one
+  EXPECT_TRUE(
+      std::holds_alternative<std::int64_t>(written->objectForKey("fadeSpeed")->storage));  // an integer stays one
   EXPECT_EQ(result.body["version"], 7);
-  EXPECT_EQ(key(result.body, "homeBarOpacity"), (Json{{"file", 0.1}, {"reads", 0.10000000149011612}}));  // held as a 32-bit float
+  EXPECT_EQ(key(result.body, "homeBarOpacity"),
+            (Json{{"file", 0.1}, {"reads", 0.10000000149011612}}));  // held as a 32-bit float
   EXPECT_EQ(result.body["other"], (Json{{"odd key", 0.5}}));
   EXPECT_EQ(api_.write("{}", 7).status, 200);
   EXPECT_EQ(posts_, 1);  // nothing to write, nothing posted
@@ -78,17 +81,21 @@ TEST_F(SettingsApiTest, AnAcceptedChangeKeepsOtherKeysAndTheFormat) {
 TEST_F(SettingsApiTest, ItShowsWhatTheExtensionReads) {
   EXPECT_EQ(api_.read(0).body["exists"], false);
   EXPECT_EQ(key(api_.read(0).body, "fadeColor1"), (Json{{"file", nullptr}, {"reads", "#F62459"}}));
-  root_.write(kFile, aurora::preferencesBytes({{"enabled", std::string("YES")}, {"fadeColor1", std::string("#12")},
-                                               {"fadeColor2", std::string("#00FF00")}, {"waveDirection", std::int64_t{3}}},
+  root_.write(kFile, aurora::preferencesBytes({{"enabled", std::string("YES")},
+                                               {"fadeColor1", std::string("#12")},
+                                               {"fadeColor2", std::string("#00FF00")},
+                                               {"waveDirection", std::int64_t{3}}},
                                               aurora::PlistFormat::Xml));
   const Json state = api_.read(3).body;
-  for (const auto& [field, value] : std::vector<std::pair<std::string, Json>>{{"exists", true}, {"readable", true}, {"version", 3}})
+  for (const auto& [field, value] :
+       std::vector<std::pair<std::string, Json>>{{"exists", true}, {"readable", true}, {"version", 3}})
     EXPECT_EQ(state[field], value) << field;
   EXPECT_EQ(key(state, "enabled"), (Json{{"file", "YES"}, {"reads", true}}));
   EXPECT_EQ(key(state, "fadeColor1"), (Json{{"file", "#12"}, {"reads", "#F62459"}}));  // no colour: the fallback
   EXPECT_EQ(key(state, "fadeColor2"), (Json{{"file", "#00FF00"}, {"reads", "#00FF00"}}));
   EXPECT_EQ(key(state, "waveDirection"), (Json{{"file", 3}, {"reads", "3"}}));
-  EXPECT_EQ(key(state, "fadeSpeed"), (Json{{"file", nullptr}, {"reads", nullptr}}));  // absent: the extension keeps its own
+  EXPECT_EQ(key(state, "fadeSpeed"),
+            (Json{{"file", nullptr}, {"reads", nullptr}}));  // absent: the extension keeps its own
   EXPECT_EQ(state["keys"].size(), prefs::knownKeys().size());
   // How a page shows each key comes with it, from the pane's table.
   EXPECT_EQ(entry(state, "waveDirection")["pane"]["choiceLabels"], (Json{"left to right", "right to left"}));
@@ -97,21 +104,26 @@ TEST_F(SettingsApiTest, ItShowsWhatTheExtensionReads) {
   EXPECT_EQ(api_.read(0).body["readable"], false);
 }
 
-// Each read the platform reports, of the file as it then is: a plain key keeps its last value when it goes, a colour falls back.
+// Each read the platform reports, of the file as it then is: a plain key keeps its last value when it goes, a colour
+// falls back.
 TEST_F(SettingsApiTest, AKeyNotInTheFileShowsWhatTheExtensionHolds) {
   const auto held = [&](const std::string& name) { return entry(api_.read(0).body, name)["held"]; };
   const auto read = [](const char* path = kFile) { NSDictionary::dictionaryWithContentsOfFile(path); };
   EXPECT_EQ(entry(api_.read(0).body, "waveAnimationSpeed")["initial"], 0.05);
   EXPECT_EQ(entry(api_.read(0).body, "waveAnimationSpeed")["pane"]["range"]["step"], 0.01);
-  EXPECT_EQ(held("fadeColor1"), (Json{{"value", nullptr}, {"from", "initial"}}));  // a system colour until the first read
-  read();  // no file: only the colours change
+  EXPECT_EQ(held("fadeColor1"),
+            (Json{{"value", nullptr}, {"from", "initial"}}));  // a system colour until the first read
+  read();                                                      // no file: only the colours change
   EXPECT_EQ(held("waveAnimationSpeed"), (Json{{"value", 0.05}, {"from", "initial"}}));
   EXPECT_EQ(held("fadeColor1"), (Json{{"value", "#F62459"}, {"from", "read"}}));
-  root_.write(kFile, aurora::preferencesBytes({{"waveAnimationSpeed", 0.3}, {"style", std::string("Fade")}, {"fadeColor1", std::string("#00FF00")}},
-                                              aurora::PlistFormat::Xml));
+  root_.write(kFile,
+              aurora::preferencesBytes(
+                  {{"waveAnimationSpeed", 0.3}, {"style", std::string("Fade")}, {"fadeColor1", std::string("#00FF00")}},
+                  aurora::PlistFormat::Xml));
   EXPECT_EQ(held("style")["value"], "Wave");  // written, not yet read
   read();
-  root_.write(kFile, aurora::preferencesBytes({{"style", std::string("Static")}, {"fadeColor2", std::string("#12")}}, aurora::PlistFormat::Xml));
+  root_.write(kFile, aurora::preferencesBytes({{"style", std::string("Static")}, {"fadeColor2", std::string("#12")}},
+                                              aurora::PlistFormat::Xml));
   const char* another = "/var/mobile/Library/Preferences/another.plist";
   root_.write(another, aurora::preferencesBytes({{"style", std::string("Spectrum")}}, aurora::PlistFormat::Xml));
   read(another);  // another file's read changes nothing
@@ -139,7 +151,8 @@ TEST_F(SettingsApiTest, ARefusedChangeLeavesTheFileAndPostsNothing) {
     return std::string("accepted");
   };
   for (const auto& [body, error] : std::vector<std::pair<std::string, std::string>>{
-           {R"({"style":"Fade","fadeColor1":"#12"})", paneSays({"fadeColor1", prefs::ValueType::String, "#12"})},  // the pane's words
+           {R"({"style":"Fade","fadeColor1":"#12"})",
+            paneSays({"fadeColor1", prefs::ValueType::String, "#12"})},  // the pane's words
            {R"({"enabled":"yes"})", paneSays({"enabled", prefs::ValueType::String, "yes"})},
            {R"({"fadeSpeed":"1"})", "fadeSpeed takes -float or -int, not -string"},
            {R"({"fadeSpeed":0})", "fadeSpeed: 0 is outside its range, 0.1 to 20"},  // the page's sliders' ranges
@@ -188,30 +201,55 @@ TEST(RequestGuardTest, OnlyItsOwnPageAndOnItsOwnAddress) {
       {loopback, {.method = "GET", .host = "127.0.0.1:8765", .fetchSite = "cross-site", .fetchMode = "no-cors"}, true},
       {loopback, {.method = "GET", .host = "127.0.0.1:8765", .fetchSite = "same-site", .fetchMode = "cors"}, true},
       {loopback, {.method = "GET", .host = "127.0.0.1:8765", .origin = "http://attacker.example"}, true},
-      {loopback, {.method = "GET", .host = "127.0.0.1:8765", .fetchSite = "cross-site", .fetchMode = "navigate", .fetchDest = "iframe"}, true},
-      {loopback, {.method = "GET", .host = "127.0.0.1:8765", .fetchSite = "cross-site", .fetchMode = "navigate", .fetchDest = "document"}, false},
+      {loopback,
+       {.method = "GET",
+        .host = "127.0.0.1:8765",
+        .fetchSite = "cross-site",
+        .fetchMode = "navigate",
+        .fetchDest = "iframe"},
+       true},
+      {loopback,
+       {.method = "GET",
+        .host = "127.0.0.1:8765",
+        .fetchSite = "cross-site",
+        .fetchMode = "navigate",
+        .fetchDest = "document"},
+       false},
       {loopback, {.method = "GET", .host = "127.0.0.1:8765", .fetchSite = "same-origin", .fetchMode = "cors"}, false},
       {loopback, {.method = "GET", .host = "127.0.0.1:8765", .fetchSite = "none", .fetchMode = "navigate"}, false},
       // Changes: its own origin and its token.
-      {loopback, {.method = "PUT", .host = "127.0.0.1:8765", .origin = "http://127.0.0.1:8765", .token = "secret"}, false},
-      {loopback, {.method = "PUT", .host = "localhost:8765", .origin = "http://localhost:8765", .token = "secret"}, false},
-      {loopback, {.method = "PUT", .host = "127.0.0.1:8765", .origin = "http://attacker.example", .token = "secret"}, true},
+      {loopback,
+       {.method = "PUT", .host = "127.0.0.1:8765", .origin = "http://127.0.0.1:8765", .token = "secret"},
+       false},
+      {loopback,
+       {.method = "PUT", .host = "localhost:8765", .origin = "http://localhost:8765", .token = "secret"},
+       false},
+      {loopback,
+       {.method = "PUT", .host = "127.0.0.1:8765", .origin = "http://attacker.example", .token = "secret"},
+       true},
       {loopback, {.method = "PUT", .host = "127.0.0.1:8765", .token = "secret"}, true},
       {loopback, {.method = "DELETE", .host = "127.0.0.1:8765", .origin = "http://127.0.0.1:8765"}, true},
-      {loopback, {.method = "POST", .host = "127.0.0.1:8765", .origin = "http://127.0.0.1:8765", .token = "secreT"}, true},
-      {loopback, {.method = "POST", .host = "127.0.0.1:8765", .origin = "http://127.0.0.1:8765", .token = "secret"}, false},
+      {loopback,
+       {.method = "POST", .host = "127.0.0.1:8765", .origin = "http://127.0.0.1:8765", .token = "secreT"},
+       true},
+      {loopback,
+       {.method = "POST", .host = "127.0.0.1:8765", .origin = "http://127.0.0.1:8765", .token = "secret"},
+       false},
       // Reachable from other machines: any name, but every request carries the token.
       {lan, {.method = "GET", .target = "/", .host = "192.168.1.5:80"}, true},
       {lan, {.method = "GET", .target = "/?token=secret", .host = "studio-box:80"}, false},
       {lan, {.method = "GET", .target = "/?view=1&token=secrets", .host = "192.168.1.5:80"}, true},
       {lan, {.method = "GET", .target = "/api/preview", .host = "192.168.1.5:80", .cookie = lanCookies}, false},
-      {lan, {.method = "GET", .target = "/api/preview", .host = "192.168.1.5:80", .cookie = "studio-token-81=secret"}, true},
+      {lan,
+       {.method = "GET", .target = "/api/preview", .host = "192.168.1.5:80", .cookie = "studio-token-81=secret"},
+       true},
       {lan, {.method = "PUT", .host = "studio-box:80", .origin = "http://studio-box:80", .token = "secret"}, false},
   };
   for (const Row& row : rows) {
     const GuardedRequest& r = row.request;
     EXPECT_EQ(row.guard.refusal(r).has_value(), row.refused)
-        << r.method << " " << r.target << " host " << r.host << " origin " << r.origin << " site " << r.fetchSite << " cookie " << r.cookie;
+        << r.method << " " << r.target << " host " << r.host << " origin " << r.origin << " site " << r.fetchSite
+        << " cookie " << r.cookie;
   }
 }
 
@@ -238,7 +276,8 @@ TEST(StudioOptionsTest, TheLoopbackUnlessToldAndAFreshTokenEachTime) {
 // A part of a 10 x 10 preview: the whole picture, or a rectangle that changed.
 FrameHub::Part part(std::string png, bool whole = true, bool repeat = false) {
   const picture::PixelRect all{0, 0, 10, 10};
-  return {0, whole, repeat, whole ? all : picture::PixelRect{1, 2, 3, 4}, 10, 10, all, std::make_shared<const std::string>(std::move(png))};
+  return {0,  whole, repeat, whole ? all : picture::PixelRect{1, 2, 3, 4},
+          10, 10,    all,    std::make_shared<const std::string>(std::move(png))};
 }
 
 std::vector<std::string> pngs(const FrameHub::Next& next) {
@@ -309,8 +348,10 @@ class Client {
 
   bool connected() const { return connected_; }
   void send(std::string_view bytes) { ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
-  // What came so far, once it holds `text` at or after `from` (no text: once closed), or the server closed or `bound` passed.
-  const std::string& readUntil(std::string_view text = {}, std::size_t from = 0, std::chrono::milliseconds bound = 10s) {
+  // What came so far, once it holds `text` at or after `from` (no text: once closed), or the server closed or `bound`
+  // passed.
+  const std::string& readUntil(std::string_view text = {}, std::size_t from = 0,
+                               std::chrono::milliseconds bound = 10s) {
     char chunk[4096];
     const auto holds = [&] { return !text.empty() && received_.find(text, from) != std::string::npos; };
     for (const auto giveUp = Clock::now() + bound; !closed_ && !holds() && readable(giveUp);) {
@@ -358,7 +399,9 @@ class StudioServerTest : public SettingsApiTest {
       if (respringFails_) throw std::runtime_error("no scene to respring");
       return 1;
     };
-    server_.emplace(HostRequests{[] { return 0; }, respring, [] {}, [] { return TimeState{}; }, [](const TimeChange&) {}}, api_, files_, frames_, events_, limits);
+    server_.emplace(
+        HostRequests{[] { return 0; }, respring, [] {}, [] { return TimeState{}; }, [](const TimeChange&) {}}, api_,
+        files_, frames_, events_, limits);
     port_ = server_->bind("127.0.0.1", 0);
     server_->routeBehind(RequestGuard("127.0.0.1", port_, "token"));
     serving_ = std::thread([this] { server_->serve(); });
@@ -372,13 +415,15 @@ class StudioServerTest : public SettingsApiTest {
   }
   std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
   std::string fromPage() const { return "Origin: http://" + host() + "\r\nX-Studio-Token: token\r\n"; }
-  std::string request(const std::string& method, const std::string& path, const std::string& headers = "", const std::string& body = "") const {
+  std::string request(const std::string& method, const std::string& path, const std::string& headers = "",
+                      const std::string& body = "") const {
     const bool chunked = headers.find("Transfer-Encoding: chunked") != std::string::npos;
     const std::string length = body.empty() || chunked ? "" : "Content-Length: " + std::to_string(body.size()) + "\r\n";
     return method + " " + path + " HTTP/1.1\r\nHost: " + host() + "\r\n" + headers + length + "\r\n" + body;
   }
   // One request on a connection of its own, read to its end.
-  Reply ask(const std::string& method, const std::string& path, const std::string& headers = "", const std::string& body = "") {
+  Reply ask(const std::string& method, const std::string& path, const std::string& headers = "",
+            const std::string& body = "") {
     Client client(port_);
     client.send(request(method, path, headers + "Connection: close\r\n", body));
     const std::string got = client.readUntil();
@@ -418,15 +463,17 @@ TEST_F(StudioServerTest, AnswersOnlyItsOwnAddressPageAndFiles) {
   EXPECT_EQ(page.status, 200);
   EXPECT_NE(page.body.find("content=\"token\""), std::string::npos);
   EXPECT_NE(page.head.find("Content-Security-Policy: default-src 'self'"), std::string::npos);
-  for (const char* path : {"/index.html", "/../../etc/passwd", "/studio.js/..", "/page/studio.css"}) EXPECT_EQ(ask("GET", path).status, 404) << path;
+  for (const char* path : {"/index.html", "/../../etc/passwd", "/studio.js/..", "/page/studio.css"})
+    EXPECT_EQ(ask("GET", path).status, 404) << path;
   Client rebound(port_);
   rebound.send("GET /api/settings HTTP/1.1\r\nHost: attacker.example:" + std::to_string(port_) + "\r\n\r\n");
   EXPECT_EQ(rebound.readUntil("\r\n").substr(0, 12), "HTTP/1.1 403");
   EXPECT_EQ(ask("GET", "/api/preview", "Sec-Fetch-Site: cross-site\r\n").status, 403);  // another site's page
-  EXPECT_EQ(ask("PUT", "/api/settings", "", R"({"enabled":false})").status, 403);  // no Origin, no token
+  EXPECT_EQ(ask("PUT", "/api/settings", "", R"({"enabled":false})").status, 403);       // no Origin, no token
   EXPECT_EQ(ask("DELETE", "/api/settings", "Origin: http://attacker.example\r\nX-Studio-Token: token\r\n").status, 403);
   EXPECT_EQ(ask("PUT", "/api/settings", fromPage(), std::string(kMostBodyBytes + 1, ' ')).status, 413);
-  const std::string chunks = fmt::format("{:x}\r\n{}\r\n0\r\n\r\n", kMostBodyBytes + 1, std::string(kMostBodyBytes + 1, ' '));
+  const std::string chunks =
+      fmt::format("{:x}\r\n{}\r\n0\r\n\r\n", kMostBodyBytes + 1, std::string(kMostBodyBytes + 1, ' '));
   EXPECT_EQ(ask("PUT", "/api/settings", fromPage() + "Transfer-Encoding: chunked\r\n", chunks).status, 413);
   EXPECT_EQ(ask("GET", "/api/settings", std::string(kMostHeaderBytes, 'x') + ": y\r\n").status, 431);
   EXPECT_EQ(ask("POST", "/api/settings", fromPage()).status, 405);
@@ -444,10 +491,12 @@ TEST_F(StudioServerTest, AtMostEightPreviewsAtOnce) {
   frames_.publish(part("a picture"));
   for (int i = 0; i < FrameHub::kMostStreams; ++i) EXPECT_EQ(open("/api/preview"), "HTTP/1.1 200") << i;
   EXPECT_EQ(open("/api/preview"), "HTTP/1.1 503");
-  const std::string head = "Content-Length: 9\r\nX-Place: 0,0,10,10\r\nX-Picture: 10,10\r\nX-Band: 0,0,10,10\r\n\r\na picture\r\n";
+  const std::string head =
+      "Content-Length: 9\r\nX-Place: 0,0,10,10\r\nX-Picture: 10,10\r\nX-Band: 0,0,10,10\r\n\r\na picture\r\n";
   EXPECT_NE(streams_.back()->readUntil(head).find(head), std::string::npos);
   frames_.publish(part("the next picture", false));
-  for (auto& stream : streams_) EXPECT_NE(stream->readUntil("the next picture").find("the next picture"), std::string::npos);
+  for (auto& stream : streams_)
+    EXPECT_NE(stream->readUntil("the next picture").find("the next picture"), std::string::npos);
   streams_.erase(streams_.begin());  // closed: the server sees it at once
   ASSERT_TRUE(streamsBecome(frames_, FrameHub::kMostStreams - 1));
   EXPECT_EQ(open("/api/events"), "HTTP/1.1 200");
@@ -482,7 +531,7 @@ TEST_F(StudioServerTest, EveryWayAConversationEndsLeavesTheServerServing) {
   for (int i = 0; i < 3000; ++i) pipelined += request("GET", "/api/settings");
   neverReads.send(pipelined);
   EXPECT_EQ(ask("GET", "/api/settings").status, 200);  // answered while the other's answers pile up
-  EXPECT_TRUE(neverReads.closedWithin(10s));            // its write deadline passed; a kept connection would wait 10 min
+  EXPECT_TRUE(neverReads.closedWithin(10s));           // its write deadline passed; a kept connection would wait 10 min
 
   respringFails_ = true;
   const Reply failed = ask("POST", "/api/respring", fromPage());
@@ -501,7 +550,8 @@ TEST_F(StudioServerTest, CrowdsOfIdleConnectionsHoldUpNothing) {
   for (int i = 0; i < 60; ++i) {
     crowd.push_back(std::make_unique<Client>(port_));
     ASSERT_TRUE(crowd.back()->connected());
-    if (i % 4 != 0) crowd.back()->send("GET /api/settings HT");  // three in four send half a request line, the rest nothing
+    if (i % 4 != 0)
+      crowd.back()->send("GET /api/settings HT");  // three in four send half a request line, the rest nothing
   }
   Client keptAlive(port_);  // the page's next request, and the one after on the same connection
   keptAlive.send(request("GET", "/api/settings"));

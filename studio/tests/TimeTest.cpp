@@ -25,8 +25,11 @@ using namespace std::chrono_literals;
 using Pace = Preview::Pace;
 
 // A fade the eye can follow: at 2.5 s it is part way.
-const std::vector<aurora::PreferenceEntry> kFade{
-    {"enabled", true}, {"style", std::string("Fade")}, {"fadeColor1", std::string("#FF0000")}, {"fadeColor2", std::string("#0000FF")}, {"fadeSpeed", 4.0}};
+const std::vector<aurora::PreferenceEntry> kFade{{"enabled", true},
+                                                 {"style", std::string("Fade")},
+                                                 {"fadeColor1", std::string("#FF0000")},
+                                                 {"fadeColor2", std::string("#0000FF")},
+                                                 {"fadeSpeed", 4.0}};
 
 int differingPixels(const picture::Image& a, const picture::Image& b) {
   if (a.width() != b.width() || a.height() != b.height()) return -1;
@@ -78,8 +81,11 @@ TEST(TimelineTest, PausedNothingMovesAStepIsOnePictureAndAScrubDrawsWhatTheSimul
   scene.addDefaultPills();
   std::vector<Pace> paces;
   TimeControl timeline(
-      clock, [&](Pace pace) { paces.push_back(pace);
-        preview.setPace(pace); },
+      clock,
+      [&](Pace pace) {
+        paces.push_back(pace);
+        preview.setPace(pace);
+      },
       [&] {
         scene.removeAllPills();
         scene.addDefaultPills();
@@ -118,16 +124,19 @@ TEST(TimelineTest, PausedNothingMovesAStepIsOnePictureAndAScrubDrawsWhatTheSimul
   EXPECT_EQ(timeline.state().sinceRespring, 2500ms);
   EXPECT_TRUE(timeline.state().paused);
   const picture::PictureLook simulators{picture::ViewKind::Full, kPreviewScale};
-  const picture::Image scrubbed = picture::renderWindow(scene.window(), picture::framePicture(scene.window(), simulators));
+  const picture::Image scrubbed =
+      picture::renderWindow(scene.window(), picture::framePicture(scene.window(), simulators));
   const auto simulated = dir.path() / "sim.png";
-  const auto run = host::test::runProgram({AURORA_SIM_BINARY, "--root", root.string(), "--png", simulated.string(), "--at", "2.5",
-                                           "--scale", "2"},
-                                          dir.path());
+  const auto run = host::test::runProgram(
+      {AURORA_SIM_BINARY, "--root", root.string(), "--png", simulated.string(), "--at", "2.5", "--scale", "2"},
+      dir.path());
   ASSERT_EQ(run.status, 0) << run.err;
   const picture::Image drawn = picture::test::readPng(simulated);
   EXPECT_EQ(differingPixels(scrubbed, drawn), 0);
   timeline.apply(stepOn());  // a picture later, the fade has moved on: the instant is what matched
-  EXPECT_GT(differingPixels(picture::renderWindow(scene.window(), picture::framePicture(scene.window(), simulators)), drawn), 0);
+  EXPECT_GT(
+      differingPixels(picture::renderWindow(scene.window(), picture::framePicture(scene.window(), simulators)), drawn),
+      0);
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ inline constexpr std::array<const char*, 2> kHostPillClassNames = {kStaticPillCl
 enum class PillDrawing { Grey, None };
 
 // Registers every host pill class not named in `leftOut`; returns the names registered.
-std::vector<std::string> registerHostPillClasses(const std::vector<std::string>& leftOut, PillDrawing drawing = PillDrawing::Grey);
+std::vector<std::string> registerHostPillClasses(const std::vector<std::string>& leftOut,
+                                                 PillDrawing drawing = PillDrawing::Grey);
 
 }  // namespace host

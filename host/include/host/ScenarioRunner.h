@@ -31,7 +31,8 @@ class ScenarioFailure : public std::runtime_error {
 
 class ScenarioRunner {
  public:
-  ScenarioRunner(const Script& script, Scene& scene, aurora::PreferencesFile& prefs) : script_(script), scene_(scene), prefs_(prefs) {}
+  ScenarioRunner(const Script& script, Scene& scene, aurora::PreferencesFile& prefs)
+      : script_(script), scene_(scene), prefs_(prefs) {}
 
   // Hands every command to the main run loop.
   void schedule();

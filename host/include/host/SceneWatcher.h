@@ -21,7 +21,8 @@ class SceneWatcher final : public aurora::PlatformObserver {
   void subviewAdded(const UIView&, const UIView&) override { listener_.sceneChanged(); }
   void viewRemoved(const UIView&) override { listener_.sceneChanged(); }
   void viewDestroyed(const UIView&) override { listener_.sceneChanged(); }
-  void propertySet(const UIView&, aurora::ViewProperty, const aurora::PropertyValue&, aurora::AnimationSerial) override {
+  void propertySet(const UIView&, aurora::ViewProperty, const aurora::PropertyValue&,
+                   aurora::AnimationSerial) override {
     listener_.sceneChanged();
   }
   void animationBegan(aurora::AnimationSerial, double) override { listener_.animationBegan(); }

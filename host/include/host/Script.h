@@ -10,38 +10,69 @@
 
 #include "CoreGraphics/CGGeometry.h"
 #include "Foundation/NSRunLoop.h"
+#include "aurora/PreferencesFile.h"
 #include "aurora/Time.h"
 #include "host/InferredValue.h"
-#include "aurora/PreferencesFile.h"
 #include "objc/runtime.h"
 
 namespace host::command {
 
-struct PrefsSet { aurora::PreferenceEntry entry; };
-struct PrefsUnset { std::string key; };
+struct PrefsSet {
+  aurora::PreferenceEntry entry;
+};
+struct PrefsUnset {
+  std::string key;
+};
 struct PrefsDelete {};
-struct PrefsRaw { std::string bytes; };
-struct PrefsFormat { aurora::PlistFormat format; };
+struct PrefsRaw {
+  std::string bytes;
+};
+struct PrefsFormat {
+  aurora::PlistFormat format;
+};
 // Posts `name`; nothing means the settings-changed notification.
-struct Notify { std::optional<std::string> name; };
-struct PillAdd { std::string name; std::string className; CGRect frame; };
-struct PillFrame { std::string name; CGRect frame; };
-struct PillLayout { std::string name; };
-struct PillSend { std::string name; std::string selector; };
-struct PillAddView { std::string name; NSInteger tag; };
-struct PillRemove { std::string name; };
-struct RunLoopMode { NSRunLoopMode mode; };  // default or tracking
-struct Snapshot { std::string file; };
+struct Notify {
+  std::optional<std::string> name;
+};
+struct PillAdd {
+  std::string name;
+  std::string className;
+  CGRect frame;
+};
+struct PillFrame {
+  std::string name;
+  CGRect frame;
+};
+struct PillLayout {
+  std::string name;
+};
+struct PillSend {
+  std::string name;
+  std::string selector;
+};
+struct PillAddView {
+  std::string name;
+  NSInteger tag;
+};
+struct PillRemove {
+  std::string name;
+};
+struct RunLoopMode {
+  NSRunLoopMode mode;
+};  // default or tracking
+struct Snapshot {
+  std::string file;
+};
 struct End {};
 
 }  // namespace host::command
 
 namespace host {
 
-using Command = std::variant<command::PrefsSet, command::PrefsUnset, command::PrefsDelete, command::PrefsRaw,
-                             command::PrefsFormat, command::Notify, command::PillAdd, command::PillFrame,
-                             command::PillLayout, command::PillSend, command::PillAddView, command::PillRemove,
-                             command::RunLoopMode, command::Snapshot, command::End>;
+using Command =
+    std::variant<command::PrefsSet, command::PrefsUnset, command::PrefsDelete, command::PrefsRaw, command::PrefsFormat,
+                 command::Notify, command::PillAdd, command::PillFrame, command::PillLayout, command::PillSend,
+                 command::PillAddView, command::PillRemove, command::RunLoopMode, command::Snapshot, command::End>;
 
 struct ScriptLine {
   int number;              // in the file, from 1

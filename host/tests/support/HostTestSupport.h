@@ -4,13 +4,13 @@
 // pictures' helpers (PictureTestSupport.h).
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include "Foundation/NSRunLoop.h"
 #include "PictureTestSupport.h"
@@ -60,7 +60,8 @@ inline std::vector<std::string> traceLines(const std::string& trace) {
 inline std::vector<std::string> grep(const std::vector<std::string>& lines, const std::string& pattern) {
   std::vector<std::string> found;
   const std::regex re(pattern);
-  std::copy_if(lines.begin(), lines.end(), std::back_inserter(found), [&](const std::string& line) { return std::regex_search(line, re); });
+  std::copy_if(lines.begin(), lines.end(), std::back_inserter(found),
+               [&](const std::string& line) { return std::regex_search(line, re); });
   return found;
 }
 

@@ -9,12 +9,12 @@
 // (cairo surfaces are not shared between threads here).
 #pragma once
 
+#include <cairo.h>
+
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <vector>
-
-#include <cairo.h>
 
 namespace picture {
 

@@ -28,13 +28,13 @@
 namespace picture {
 
 struct RenderOptions {
-  CGRect region;          // the part of the window to draw, in points
-  int width = 0;          // the picture's size, in pixels
+  CGRect region;  // the part of the window to draw, in points
+  int width = 0;  // the picture's size, in pixels
   int height = 0;
-  double scaleX = 3.0;    // pixels per point
+  double scaleX = 3.0;  // pixels per point
   double scaleY = 3.0;
-  bool labels = true;     // the pills' class names
-  std::string caption;    // top-left; empty for none
+  bool labels = true;   // the pills' class names
+  std::string caption;  // top-left; empty for none
   friend bool operator==(const RenderOptions&, const RenderOptions&) = default;
 };
 

@@ -1,8 +1,8 @@
-#include "PictureTestSupport.h"
+#include <gif_lib.h>
 
 #include <cstring>
 
-#include <gif_lib.h>
+#include "PictureTestSupport.h"
 
 namespace picture::test {
 
@@ -17,9 +17,10 @@ std::optional<DecodedGif> readGif(const std::filesystem::path& file) {
   DecodedGif decoded{gif->SWidth, gif->SHeight, std::nullopt, {}};
   // The loop count, from the NETSCAPE2.0 application extension before the first frame.
   for (int i = 0; gif->ImageCount > 0 && i + 1 < gif->SavedImages[0].ExtensionBlockCount; ++i) {
-    const ExtensionBlock &name = gif->SavedImages[0].ExtensionBlocks[i], &data = gif->SavedImages[0].ExtensionBlocks[i + 1];
-    if (name.Function == APPLICATION_EXT_FUNC_CODE && name.ByteCount == 11 && std::memcmp(name.Bytes, "NETSCAPE2.0", 11) == 0 && data.ByteCount == 3 &&
-        data.Bytes[0] == 1) {
+    const ExtensionBlock &name = gif->SavedImages[0].ExtensionBlocks[i],
+                         &data = gif->SavedImages[0].ExtensionBlocks[i + 1];
+    if (name.Function == APPLICATION_EXT_FUNC_CODE && name.ByteCount == 11 &&
+        std::memcmp(name.Bytes, "NETSCAPE2.0", 11) == 0 && data.ByteCount == 3 && data.Bytes[0] == 1) {
       decoded.loopCount = data.Bytes[1] | (data.Bytes[2] << 8);
     }
   }

@@ -23,12 +23,15 @@
 
 namespace picture {
 
-inline std::ostream& operator<<(std::ostream& out, const Rgb& c) { return out << "rgb(" << int{c.red} << ", " << int{c.green} << ", " << int{c.blue} << ")"; }
+inline std::ostream& operator<<(std::ostream& out, const Rgb& c) {
+  return out << "rgb(" << int{c.red} << ", " << int{c.green} << ", " << int{c.blue} << ")";
+}
 
 namespace test {
 
 inline ::testing::AssertionResult near(Rgb actual, Rgb expected, int tolerance) {
-  const int worst = std::max({std::abs(actual.red - expected.red), std::abs(actual.green - expected.green), std::abs(actual.blue - expected.blue)});
+  const int worst = std::max({std::abs(actual.red - expected.red), std::abs(actual.green - expected.green),
+                              std::abs(actual.blue - expected.blue)});
   if (worst <= tolerance) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << actual << " is not within " << tolerance << " of " << expected;
 }
@@ -44,7 +47,8 @@ inline Image paintedImage(int width, int height, const std::function<Rgb(int, in
   Image image(width, height);
   cairo_surface_t* surface = image.surface();
   for (int y = 0; y < height; ++y) {
-    auto* row = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface));
+    auto* row = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface) +
+                                                 y * cairo_image_surface_get_stride(surface));
     for (int x = 0; x < width; ++x) row[x] = packRgb(color(x, y));
   }
   cairo_surface_mark_dirty(surface);

@@ -49,8 +49,9 @@ typedef void (*CFNotificationCallback)(CFNotificationCenterRef center, void* obs
 
 CFNotificationCenterRef CFNotificationCenterGetDarwinNotifyCenter();
 
-void CFNotificationCenterAddObserver(CFNotificationCenterRef center, const void* observer, CFNotificationCallback callBack,
-                                     CFStringRef name, const void* object, CFNotificationSuspensionBehavior behaviour);
+void CFNotificationCenterAddObserver(CFNotificationCenterRef center, const void* observer,
+                                     CFNotificationCallback callBack, CFStringRef name, const void* object,
+                                     CFNotificationSuspensionBehavior behaviour);
 
 void CFNotificationCenterPostNotification(CFNotificationCenterRef center, CFStringRef name, const void* object,
                                           CFDictionaryRef userInfo, bool deliverImmediately);

@@ -77,8 +77,9 @@ using PropertyListArray = std::vector<PropertyListValue>;
 // One value of a property list. Integers that fit are std::int64_t; the
 // std::uint64_t alternative holds only unsigned values above INT64_MAX.
 struct PropertyListValue {
-  using Storage = std::variant<bool, std::int64_t, std::uint64_t, double, std::string, PropertyListDate, PropertyListData,
-                               PropertyListUID, PropertyListArray, std::shared_ptr<const NSDictionary>>;
+  using Storage =
+      std::variant<bool, std::int64_t, std::uint64_t, double, std::string, PropertyListDate, PropertyListData,
+                   PropertyListUID, PropertyListArray, std::shared_ptr<const NSDictionary>>;
   Storage storage;
 
   // The reading rules above.
@@ -114,10 +115,14 @@ class NSDictionary {
   const PropertyListValue* objectForKey(std::string_view key) const;
 
   std::optional<bool> boolValue(std::string_view key) const { return read(key, &PropertyListValue::boolValue); }
-  std::optional<std::string> stringValue(std::string_view key) const { return read(key, &PropertyListValue::stringValue); }
+  std::optional<std::string> stringValue(std::string_view key) const {
+    return read(key, &PropertyListValue::stringValue);
+  }
   std::optional<float> floatValue(std::string_view key) const { return read(key, &PropertyListValue::floatValue); }
   std::optional<double> doubleValue(std::string_view key) const { return read(key, &PropertyListValue::doubleValue); }
-  std::optional<std::int64_t> integerValue(std::string_view key) const { return read(key, &PropertyListValue::integerValue); }
+  std::optional<std::int64_t> integerValue(std::string_view key) const {
+    return read(key, &PropertyListValue::integerValue);
+  }
   // An array of strings; std::nullopt when absent, not an array, or any entry
   // is not a string.
   std::optional<std::vector<std::string>> stringArray(std::string_view key) const;

@@ -46,7 +46,8 @@ class CALayer : public NSObject {
   void applyBackgroundColor(CGColorRef color, aurora::ViewProperty property);
 
  protected:
-  void report(aurora::ViewProperty property, const aurora::PropertyValue& value, aurora::AnimationSerial animation = 0) const;
+  void report(aurora::ViewProperty property, const aurora::PropertyValue& value,
+              aurora::AnimationSerial animation = 0) const;
 
  private:
   friend class UIView;

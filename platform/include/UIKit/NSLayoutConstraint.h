@@ -39,7 +39,8 @@ class NSLayoutConstraint {
                                                             const void* metrics, const NSLayoutViewBindings& views);
 
   // item.attribute is kept `constant` points inside the superview's matching edge.
-  NSLayoutConstraint(const std::shared_ptr<UIView>& item, NSLayoutAttribute attribute, CGFloat constant, std::string format);
+  NSLayoutConstraint(const std::shared_ptr<UIView>& item, NSLayoutAttribute attribute, CGFloat constant,
+                     std::string format);
 
   std::shared_ptr<UIView> item() const { return item_.lock(); }
   NSLayoutAttribute attribute() const { return attribute_; }
@@ -56,7 +57,8 @@ class NSLayoutConstraint {
 
 // "a, b" and the views a and b, in that order, as a bindings map. Throws
 // std::invalid_argument when the counts differ.
-// NOLINTNEXTLINE(bugprone-reserved-identifier): the platform's own name, which NSDictionaryOfVariableBindings expands to
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the platform's own name, which NSDictionaryOfVariableBindings expands
+// to
 NSLayoutViewBindings _NSDictionaryOfVariableBindings(std::string_view commaSeparatedNames,
                                                      std::initializer_list<UIView*> views);
 

@@ -11,10 +11,10 @@
 // thread only.
 #pragma once
 
+#include <poll.h>
+
 #include <optional>
 #include <span>
-
-#include <poll.h>
 
 #include "aurora/Time.h"
 

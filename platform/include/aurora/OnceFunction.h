@@ -34,8 +34,8 @@ class OnceFunction<R(Args...)> {
   OnceFunction(std::nullptr_t) {}
 
   template <class F>
-    requires(!std::is_same_v<std::decay_t<F>, OnceFunction> && std::is_invocable_r_v<R, std::decay_t<F>&&, Args...>)
-  OnceFunction(F&& f) {
+  requires(!std::is_same_v<std::decay_t<F>, OnceFunction> && std::is_invocable_r_v<R, std::decay_t<F>&&, Args...>)
+      OnceFunction(F&& f) {
     using Fn = std::decay_t<F>;
     if constexpr (kKeptInside<Fn>) {
       ::new (static_cast<void*>(storage_)) Fn(std::forward<F>(f));
@@ -66,8 +66,8 @@ class OnceFunction<R(Args...)> {
  private:
   static constexpr std::size_t kInsideSize = 4 * sizeof(void*);
   template <class Fn>
-  static constexpr bool kKeptInside =
-      sizeof(Fn) <= kInsideSize && alignof(Fn) <= alignof(void*) && std::is_nothrow_move_constructible_v<Fn>;
+  static constexpr bool kKeptInside = sizeof(Fn) <= kInsideSize &&
+                                      alignof(Fn) <= alignof(void*) && std::is_nothrow_move_constructible_v<Fn>;
 
   struct Ops {
     // Runs the callable, which is destroyed once it returns or throws.

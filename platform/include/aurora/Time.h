@@ -15,9 +15,9 @@ namespace aurora {
 
 using Nanoseconds = std::chrono::nanoseconds;
 
-inline constexpr Nanoseconds kMinimumTimerInterval{100'000};            // 0.1 ms
-inline constexpr Nanoseconds kDisplayFrame{16'666'667};                 // 1/60 s, rounded up
-inline constexpr double kNeverSeconds = 1e9;                            // above this: never
+inline constexpr Nanoseconds kMinimumTimerInterval{100'000};  // 0.1 ms
+inline constexpr Nanoseconds kDisplayFrame{16'666'667};       // 1/60 s, rounded up
+inline constexpr double kNeverSeconds = 1e9;                  // above this: never
 
 // The timer rules above; nullopt means "never".
 std::optional<Nanoseconds> timerIntervalFromSeconds(double seconds);

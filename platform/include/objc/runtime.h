@@ -106,19 +106,32 @@ const char* internEncoding(std::string_view encoding);
 template <class T>
 std::string encode() {
   using U = std::remove_cv_t<T>;
-  if constexpr (std::is_void_v<U>) return "v";
-  else if constexpr (std::is_same_v<U, bool>) return "B";
-  else if constexpr (std::is_same_v<U, SEL>) return ":";
-  else if constexpr (std::is_same_v<U, Class>) return "#";
-  else if constexpr (std::is_pointer_v<U> && std::is_base_of_v<NSObject, std::remove_cv_t<std::remove_pointer_t<U>>>) return "@";
-  else if constexpr (std::is_same_v<U, CGPoint>) return "{CGPoint=dd}";
-  else if constexpr (std::is_same_v<U, CGSize>) return "{CGSize=dd}";
-  else if constexpr (std::is_same_v<U, CGRect>) return "{CGRect={CGPoint=dd}{CGSize=dd}}";
-  else if constexpr (std::is_same_v<U, double>) return "d";
-  else if constexpr (std::is_same_v<U, float>) return "f";
-  else if constexpr (std::is_integral_v<U> && std::is_signed_v<U>) return sizeof(U) == 8 ? "q" : sizeof(U) == 4 ? "i" : "c";
-  else if constexpr (std::is_integral_v<U>) return sizeof(U) == 8 ? "Q" : sizeof(U) == 4 ? "I" : "C";
-  else static_assert(sizeof(U) == 0, "no type encoding for this type");
+  if constexpr (std::is_void_v<U>)
+    return "v";
+  else if constexpr (std::is_same_v<U, bool>)
+    return "B";
+  else if constexpr (std::is_same_v<U, SEL>)
+    return ":";
+  else if constexpr (std::is_same_v<U, Class>)
+    return "#";
+  else if constexpr (std::is_pointer_v<U> && std::is_base_of_v<NSObject, std::remove_cv_t<std::remove_pointer_t<U>>>)
+    return "@";
+  else if constexpr (std::is_same_v<U, CGPoint>)
+    return "{CGPoint=dd}";
+  else if constexpr (std::is_same_v<U, CGSize>)
+    return "{CGSize=dd}";
+  else if constexpr (std::is_same_v<U, CGRect>)
+    return "{CGRect={CGPoint=dd}{CGSize=dd}}";
+  else if constexpr (std::is_same_v<U, double>)
+    return "d";
+  else if constexpr (std::is_same_v<U, float>)
+    return "f";
+  else if constexpr (std::is_integral_v<U> && std::is_signed_v<U>)
+    return sizeof(U) == 8 ? "q" : sizeof(U) == 4 ? "i" : "c";
+  else if constexpr (std::is_integral_v<U>)
+    return sizeof(U) == 8 ? "Q" : sizeof(U) == 4 ? "I" : "C";
+  else
+    static_assert(sizeof(U) == 0, "no type encoding for this type");
 }
 
 // The encoding of a method R (Receiver, SEL, A...): "v@:" for void(id, SEL).
@@ -205,7 +218,8 @@ template <class R, class... A>
 bool class_addMethod(Class cls, SEL sel, R (*imp)(id, SEL, A...), const char* types) {
   const char* encoding = aurora::objc::methodEncoding<R, id, A...>();
   if (aurora::objc::internEncoding(types) != encoding) {
-    throw aurora::objc::SignatureMismatch(std::string("class_addMethod: types \"") + types + "\" do not match the implementation's \"" + encoding + "\"");
+    throw aurora::objc::SignatureMismatch(std::string("class_addMethod: types \"") + types +
+                                          "\" do not match the implementation's \"" + encoding + "\"");
   }
   return aurora::objc::addMethod(cls, sel, reinterpret_cast<IMP>(imp), encoding, aurora::objc::MethodKind::Instance);
 }
@@ -221,11 +235,14 @@ bool class_addClassMethod(Class cls, SEL sel, R (*imp)(Class, SEL, A...)) {
 template <class R, class... A>
 R objc_msgSend(id self, SEL sel, A... args) {
   if (self == nullptr) {
-    if constexpr (std::is_void_v<R>) return;
-    else return R{};
+    if constexpr (std::is_void_v<R>)
+      return;
+    else
+      return R{};
   }
   Class cls = self->isa();
-  IMP imp = aurora::objc::lookupMethod(cls, sel, aurora::objc::methodEncoding<R, id, A...>(), aurora::objc::MethodKind::Instance, cls);
+  IMP imp = aurora::objc::lookupMethod(cls, sel, aurora::objc::methodEncoding<R, id, A...>(),
+                                       aurora::objc::MethodKind::Instance, cls);
   return reinterpret_cast<R (*)(id, SEL, A...)>(imp)(self, sel, args...);
 }
 
@@ -234,18 +251,22 @@ R objc_msgSend(id self, SEL sel, A... args) {
 template <class R, class... A>
 R objc_msgSendSuper(Class definingClass, id self, SEL sel, A... args) {
   if (self == nullptr) {
-    if constexpr (std::is_void_v<R>) return;
-    else return R{};
+    if constexpr (std::is_void_v<R>)
+      return;
+    else
+      return R{};
   }
-  IMP imp = aurora::objc::lookupMethod(class_getSuperclass(definingClass), sel, aurora::objc::methodEncoding<R, id, A...>(),
-                                       aurora::objc::MethodKind::Instance, self->isa());
+  IMP imp =
+      aurora::objc::lookupMethod(class_getSuperclass(definingClass), sel, aurora::objc::methodEncoding<R, id, A...>(),
+                                 aurora::objc::MethodKind::Instance, self->isa());
   return reinterpret_cast<R (*)(id, SEL, A...)>(imp)(self, sel, args...);
 }
 
 // Sends a class message (+layerClass).
 template <class R, class... A>
 R objc_msgSendClass(Class cls, SEL sel, A... args) {
-  IMP imp = aurora::objc::lookupMethod(cls, sel, aurora::objc::methodEncoding<R, Class, A...>(), aurora::objc::MethodKind::Class, cls);
+  IMP imp = aurora::objc::lookupMethod(cls, sel, aurora::objc::methodEncoding<R, Class, A...>(),
+                                       aurora::objc::MethodKind::Class, cls);
   return reinterpret_cast<R (*)(Class, SEL, A...)>(imp)(cls, sel, args...);
 }
 

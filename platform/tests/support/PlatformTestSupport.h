@@ -35,7 +35,8 @@ class RecordingObserver : public PlatformObserver {
   std::vector<std::string> events;
   std::vector<PropertyValue> values;
 
-  void propertySet(const UIView&, ViewProperty property, const PropertyValue& value, AnimationSerial animation) override {
+  void propertySet(const UIView&, ViewProperty property, const PropertyValue& value,
+                   AnimationSerial animation) override {
     events.push_back(std::string("set ") + viewPropertyName(property) + (animation ? " anim" : ""));
     values.push_back(value);
   }
@@ -43,7 +44,9 @@ class RecordingObserver : public PlatformObserver {
   void viewDestroyed(const UIView&) override { events.push_back("destroy"); }
   void subviewAdded(const UIView&, const UIView&) override { events.push_back("add"); }
   void viewRemoved(const UIView&) override { events.push_back("remove"); }
-  void animationBegan(AnimationSerial serial, double) override { events.push_back("animate " + std::to_string(serial)); }
+  void animationBegan(AnimationSerial serial, double) override {
+    events.push_back("animate " + std::to_string(serial));
+  }
   void animationCompleted(AnimationSerial serial, bool finished) override {
     events.push_back("complete " + std::to_string(serial) + (finished ? " 1" : " 0"));
   }

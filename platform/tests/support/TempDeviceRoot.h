@@ -21,8 +21,10 @@ class TempDeviceRoot {
     ::setenv(kDeviceRootVariable, path().c_str(), 1);
   }
   ~TempDeviceRoot() {
-    if (previous_) ::setenv(kDeviceRootVariable, previous_->c_str(), 1);
-    else ::unsetenv(kDeviceRootVariable);
+    if (previous_)
+      ::setenv(kDeviceRootVariable, previous_->c_str(), 1);
+    else
+      ::unsetenv(kDeviceRootVariable);
   }
   TempDeviceRoot(const TempDeviceRoot&) = delete;
   TempDeviceRoot& operator=(const TempDeviceRoot&) = delete;

@@ -33,7 +33,7 @@ struct WriteItem {
 enum class KeyKind {
   Flag,    // -bool
   Choice,  // -string, one of the key's choices
-  Color,  // -string, a colour string
+  Color,   // -string, a colour string
   Number,  // -float or -int, written as given
 };
 

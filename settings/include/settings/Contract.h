@@ -90,10 +90,20 @@ using AnyKey = std::variant<FlagKey, TextKey, NumberKey, ColorKey>;
 
 // Every key, in the order the extension reads them.
 inline constexpr std::array<AnyKey, 14> kKeys{
-    key::enabled,         key::style,          key::fadeColor1,         key::fadeColor2,
-    key::breathingColor,  key::staticColor,    key::waveAnimationSpeed, key::waveOpacity,
-    key::specturmAnimationSpeed, key::specturmOpacity, key::homeBarOpacity, key::breathingSpeed,
-    key::fadeSpeed,       key::waveDirection,
+    key::enabled,
+    key::style,
+    key::fadeColor1,
+    key::fadeColor2,
+    key::breathingColor,
+    key::staticColor,
+    key::waveAnimationSpeed,
+    key::waveOpacity,
+    key::specturmAnimationSpeed,
+    key::specturmOpacity,
+    key::homeBarOpacity,
+    key::breathingSpeed,
+    key::fadeSpeed,
+    key::waveDirection,
 };
 
 constexpr std::string_view nameOf(const AnyKey& key) {

@@ -14,8 +14,8 @@
 
 #include "CoreGraphics/CGGeometry.h"
 #include "UIKit/UIColor.h"
-#include "settings/Contract.h"
 #include "objc/runtime.h"
+#include "settings/Contract.h"
 
 namespace settings {
 

@@ -10,8 +10,8 @@
 namespace settings {
 
 inline void postSettingsChanged() {
-  CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), kSettingsChangedNotification, nullptr,
-                                       nullptr, true);
+  CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), kSettingsChangedNotification,
+                                       nullptr, nullptr, true);
 }
 
 }  // namespace settings
