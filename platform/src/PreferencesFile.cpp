@@ -185,7 +185,7 @@ std::optional<std::string> PreferencesFile::bytesIn(PlistFormat format) const {
 void PreferencesFile::set(const std::vector<PreferenceEntry>& entries) {
   checkEntries(entries);
   makeFolder(path_);
-  const WriterLock lock(path_);
+  const WriterLock lock(path_, lockPatience_);
   const std::optional<Existing> existing = readExisting(path_);
   const Plist dictionary = existing ? parse(*existing, path_) : Plist(plist_new_dict());
   addEntries(dictionary.get(), entries);
@@ -196,7 +196,7 @@ void PreferencesFile::set(const std::vector<PreferenceEntry>& entries) {
 
 bool PreferencesFile::unset(std::string_view key) {
   if (!folderExists(path_)) return false;
-  const WriterLock lock(path_);
+  const WriterLock lock(path_, lockPatience_);
   const std::optional<Existing> existing = readExisting(path_);
   if (!existing || !existing->dictionary->containsKey(key)) return false;
   const Plist dictionary = parse(*existing, path_);
@@ -207,7 +207,7 @@ bool PreferencesFile::unset(std::string_view key) {
 
 bool PreferencesFile::remove() {
   if (!folderExists(path_)) return false;
-  const WriterLock lock(path_);
+  const WriterLock lock(path_, lockPatience_);
   struct stat info {};
   if (::stat(path_.c_str(), &info) != 0) {
     if (errno == ENOENT) return false;
@@ -226,7 +226,7 @@ bool PreferencesFile::remove() {
 
 void PreferencesFile::writeRaw(std::string_view bytes) {
   makeFolder(path_);
-  const WriterLock lock(path_);
+  const WriterLock lock(path_, lockPatience_);
   struct stat info {};
   const bool regular = ::stat(path_.c_str(), &info) == 0 && S_ISREG(info.st_mode);
   replaceFileAtomically(path_, bytes, regular ? info.st_mode & 0777 : kNewFilePermissions);

@@ -21,7 +21,7 @@ constexpr std::chrono::milliseconds kLongestPause{8};
 
 }  // namespace
 
-WriterLock::WriterLock(const std::filesystem::path& file) {
+WriterLock::WriterLock(const std::filesystem::path& file, std::chrono::milliseconds patience) {
   const std::filesystem::path lockFile = file.parent_path() / ("." + file.filename().string() + ".lock");
   const auto fail = [&](const std::string& why) {
     if (fd_ >= 0) ::close(fd_);
@@ -33,7 +33,7 @@ WriterLock::WriterLock(const std::filesystem::path& file) {
   struct stat info {};
   if (::fstat(fd_, &info) != 0) fail(std::strerror(errno));
   if (!S_ISREG(info.st_mode)) fail("it is not a regular file");
-  const auto giveUp = std::chrono::steady_clock::now() + kWriterLockPatience;
+  const auto giveUp = std::chrono::steady_clock::now() + patience;
   for (auto pause = std::chrono::milliseconds(1); ::flock(fd_, LOCK_EX | LOCK_NB) != 0;
        pause = std::min(pause * 2, kLongestPause)) {
     if (errno != EWOULDBLOCK && errno != EINTR) fail(std::strerror(errno));

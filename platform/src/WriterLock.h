@@ -12,17 +12,12 @@
 
 namespace aurora {
 
-// How long a writer waits for the lock. A change holds it for milliseconds,
-// so a longer hold means a writer stopped while holding it; the wait is
-// bounded so that a program (the studio's server) is never stuck behind one.
-inline constexpr std::chrono::milliseconds kWriterLockPatience{800};
-
 class WriterLock {
  public:
   // Waits until no other writer of `file` holds the lock, for at most
-  // kWriterLockPatience. The folder must exist. Throws PreferencesError when
-  // the lock file cannot be opened or the wait runs out.
-  explicit WriterLock(const std::filesystem::path& file);
+  // `patience`. The folder must exist. Throws PreferencesError when the lock
+  // file cannot be opened or the wait runs out.
+  WriterLock(const std::filesystem::path& file, std::chrono::milliseconds patience);
   ~WriterLock();
   WriterLock(const WriterLock&) = delete;
   WriterLock& operator=(const WriterLock&) = delete;

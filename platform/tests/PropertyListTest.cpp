@@ -544,6 +544,7 @@ TEST_F(PreferencesFileTest, AWriterStuckHoldingTheLockHoldsUpNoOneForLong) {
   const std::string before = bytes();
   const int stuck = ::open((path_.parent_path() / ".p.plist.lock").c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_EQ(::flock(stuck, LOCK_EX), 0);
+  prefs_.setLockPatience(std::chrono::milliseconds(50));
   EXPECT_THROW(prefs_.set({{"style", std::string("Fade")}}), PreferencesError);
   EXPECT_THROW(prefs_.remove(), PreferencesError);
   EXPECT_EQ(bytes(), before);

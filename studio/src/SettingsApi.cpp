@@ -14,6 +14,10 @@ namespace {
 
 using Json = nlohmann::json;
 
+// The server's one thread writes, so it waits only briefly for another
+// writer's lock: a stuck writer gets the page a 409, never a hung studio.
+constexpr std::chrono::milliseconds kLockPatience{500};
+
 ApiResult refused(int status, const std::string& why) { return {status, Json{{"error", why}}}; }
 
 // A file value as JSON: flags, numbers and strings as they are, anything else
@@ -151,7 +155,9 @@ ApiResult SettingsApi::write(std::string_view body, std::uint64_t version) {
     const aurora::MutexLock lock(mutex_);
     if (!entries.empty()) {
       try {
-        aurora::PreferencesFile(file_, aurora::kExistingFormat).set(entries);  // keeps the file's format
+        aurora::PreferencesFile file(file_, aurora::kExistingFormat);  // keeps the file's format
+        file.setLockPatience(kLockPatience);
+        file.set(entries);
       } catch (const aurora::PreferencesError& why) {
         return refused(409, why.what());
       }
@@ -190,7 +196,9 @@ ApiResult SettingsApi::remove() {
   {
     const aurora::MutexLock lock(mutex_);
     try {
-      removed = aurora::PreferencesFile(file_).remove();
+      aurora::PreferencesFile file(file_);
+      file.setLockPatience(kLockPatience);
+      removed = file.remove();
     } catch (const aurora::PreferencesError& why) {
       return refused(409, why.what());
     }

@@ -30,13 +30,15 @@
 // - When a call throws, the file is as it was before the call and no temporary
 //   file is left beside it.
 // - Nothing here posts the settings-changed notification; the caller does.
-// - A writer stopped while it holds the lock holds up the others for 0.8 s at
-//   most: then they throw PreferencesError and write nothing.
+// - A writer stopped while it holds the lock holds up the others for their
+//   lock patience at most (kWriterLockPatience unless set): then they throw
+//   PreferencesError and write nothing.
 //
 // Ownership: a PreferencesFile is a host path and a format; it keeps no file
 // open between calls. Threads: any.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -81,6 +83,11 @@ std::optional<std::string> unreadableText(std::string_view text);
 // unreadableText refuses.
 std::string preferencesBytes(const std::vector<PreferenceEntry>& entries, PlistFormat format);
 
+// How long a change waits for another writer's lock by default. A change holds
+// it for milliseconds, so a longer hold means a writer stopped while holding
+// it, or a machine so busy that giving up is the better answer.
+inline constexpr std::chrono::milliseconds kWriterLockPatience{5000};
+
 class PreferencesFile {
  public:
   explicit PreferencesFile(std::filesystem::path hostPath, std::optional<PlistFormat> format = PlistFormat::Xml);
@@ -88,6 +95,8 @@ class PreferencesFile {
   const std::filesystem::path& path() const { return path_; }
   // The format of later writes by set and unset (kExistingFormat: the file's).
   void setFormat(std::optional<PlistFormat> format) { format_ = format; }
+  // How long a change waits for another writer's lock before it gives up.
+  void setLockPatience(std::chrono::milliseconds patience) { lockPatience_ = patience; }
 
   // The file's dictionary, or nullptr when there is no file. Throws
   // PreferencesError when a file is there but is not a readable dictionary.
@@ -116,6 +125,7 @@ class PreferencesFile {
  private:
   std::filesystem::path path_;
   std::optional<PlistFormat> format_;
+  std::chrono::milliseconds lockPatience_ = kWriterLockPatience;
 };
 
 }  // namespace aurora
