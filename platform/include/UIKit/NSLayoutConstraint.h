@@ -57,8 +57,8 @@ class NSLayoutConstraint {
 
 // "a, b" and the views a and b, in that order, as a bindings map. Throws
 // std::invalid_argument when the counts differ.
-// NOLINTNEXTLINE(bugprone-reserved-identifier): the platform's own name, which NSDictionaryOfVariableBindings expands
-// to
+// The platform's own name, which NSDictionaryOfVariableBindings expands to.
+// NOLINTNEXTLINE(bugprone-reserved-identifier)
 NSLayoutViewBindings _NSDictionaryOfVariableBindings(std::string_view commaSeparatedNames,
                                                      std::initializer_list<UIView*> views);
 
