@@ -82,6 +82,7 @@ class Args {
     const std::string& token = next();
     if (auto it = choices.find(token); it != choices.end()) return it->second;
     std::vector<std::string> names;
+    names.reserve(choices.size());
     for (const auto& [name, value] : choices) names.push_back(name);
     refuse(fmt::format("{} must be one of {}, not '{}'", what, fmt::join(names, ", "), token));
   }

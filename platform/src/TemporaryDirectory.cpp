@@ -24,7 +24,7 @@ TemporaryDirectory::~TemporaryDirectory() {
 }
 
 std::filesystem::path TemporaryDirectory::write(std::string_view name, std::string_view bytes) const {
-  const std::filesystem::path file = path_ / name;
+  std::filesystem::path file = path_ / name;
   std::filesystem::create_directories(file.parent_path());
   std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return file;

@@ -26,7 +26,7 @@ std::filesystem::path simulatorProgram() {
   std::error_code error;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
   if (!error) {
-    const std::filesystem::path beside = self.parent_path() / kSimulatorName;
+    std::filesystem::path beside = self.parent_path() / kSimulatorName;
     if (::access(beside.c_str(), X_OK) == 0) return beside;
   }
   return AURORA_SIM_PROGRAM;
