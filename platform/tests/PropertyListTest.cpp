@@ -12,7 +12,6 @@
 #include <cfloat>
 #include <cmath>
 #include <csignal>
-#include <fstream>
 #include <functional>
 #include <random>
 #include <set>
@@ -283,10 +282,7 @@ std::optional<T> valueOf(const NSDictionary& dictionary, std::string_view key) {
 class PreferencesFileTest : public ::testing::Test {
  protected:
   std::shared_ptr<const NSDictionary> read() const { return NSDictionary::fromFile(path_); }
-  std::string bytes() const {
-    std::ifstream in(path_, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  std::string bytes() const { return root_.read(kDevicePath); }
   std::set<std::string> filesInFolder() const {
     std::set<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(path_.parent_path()))
@@ -297,7 +293,8 @@ class PreferencesFileTest : public ::testing::Test {
   const std::set<std::string> fileAndLock_{"p.plist", ".p.plist.lock"};
 
   aurora::testing::TempDeviceRoot root_;
-  std::filesystem::path path_ = root_.path() / "var/mobile/Library/Preferences/p.plist";
+  static constexpr const char* kDevicePath = "/var/mobile/Library/Preferences/p.plist";
+  std::filesystem::path path_ = hostPath(kDevicePath);
   PreferencesFile prefs_{path_};
 };
 

@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -28,11 +27,6 @@ using namespace std::chrono_literals;
 using namespace std::string_literals;
 using Json = nlohmann::json;
 constexpr const char* kFile = "/var/mobile/Library/Preferences/com.quillmoren.auroraribbonpref.plist";
-
-std::string fileBytes() {
-  std::ifstream in(aurora::hostPath(kFile), std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 class SettingsApiTest : public ::testing::Test {
  protected:
@@ -60,7 +54,7 @@ TEST_F(SettingsApiTest, AnAcceptedChangeKeepsOtherKeysAndTheFormat) {
       R"({"style":"Fade","fadeColor1":"#FF0000:0.5","fadeSpeed":1,"homeBarOpacity":0.1,"enabled":false})", 7);
   ASSERT_EQ(result.status, 200) << result.body;
   EXPECT_EQ(posts_, 1);
-  EXPECT_EQ(fileBytes().substr(0, 8), "bplist00");
+  EXPECT_EQ(root_.read(kFile).substr(0, 8), "bplist00");
   const auto written = NSDictionary::fromFile(aurora::hostPath(kFile));
   ASSERT_TRUE(written);
   for (auto [name, text] : {std::pair("style", "Fade"), {"fadeColor1", "#FF0000:0.5"}})
@@ -141,7 +135,7 @@ TEST_F(SettingsApiTest, AKeyNotInTheFileShowsWhatTheExtensionHolds) {
 // Its error names the key in the pane's words; a file the device cannot read is never overwritten.
 TEST_F(SettingsApiTest, ARefusedChangeLeavesTheFileAndPostsNothing) {
   root_.write(kFile, aurora::preferencesBytes({{"enabled", true}}, aurora::PlistFormat::Xml));
-  const std::string before = fileBytes();
+  const std::string before = root_.read(kFile);
   const auto paneSays = [](prefs::WriteItem item) {
     try {
       prefs::checkedEntry(item);
@@ -168,11 +162,11 @@ TEST_F(SettingsApiTest, ARefusedChangeLeavesTheFileAndPostsNothing) {
     EXPECT_EQ(result.status, 400) << body;
     EXPECT_EQ(result.body.value("error", ""), error) << body;
   }
-  EXPECT_EQ(fileBytes(), before);
+  EXPECT_EQ(root_.read(kFile), before);
   EXPECT_EQ(posts_, 0);
   root_.write(kFile, "junk");  // a file the device cannot read is never overwritten...
   EXPECT_EQ(api_.write(R"({"enabled":true})", 0).status, 409);
-  EXPECT_EQ(fileBytes(), "junk");
+  EXPECT_EQ(root_.read(kFile), "junk");
   EXPECT_EQ(api_.remove().body, (Json{{"removed", true}}));  // ...but Reset removes it
   EXPECT_EQ(api_.remove().body["removed"], false);
   ASSERT_EQ(::mkfifo(aurora::hostPath(kFile).c_str(), 0644), 0);  // opened to read, it would hold up the studio
