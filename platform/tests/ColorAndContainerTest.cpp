@@ -56,58 +56,32 @@ TEST(ColorStringTest, ParsesEveryDocumentedForm) {
   EXPECT_EQ(parse("#000000", "#FFFFFF"), (RGBA{0, 0, 0, 1}));
   EXPECT_EQ(parse("#F0a"), (RGBA{1, 0, 170 / 255.0, 1}));
   EXPECT_EQ(parse("#123"), parse("#112233"));
-  const std::vector<std::pair<std::string, double>> cases = {
-      {"#FFFFFF:0.75", 0.75},
-      {"#FFFFFF:1", 1.0},
-      {"#FFFFFF:0", 0.0},
-      {"#FFFFFF:.5", 0.5},
-      {"#FFFFFF:5.", 1.0},
-      {"#FFFFFF:2", 1.0},
-      {"#FFFFFF:-0.5", 0.0},
-      {"#FFFFFF:+0.25", 0.25},
-      {"#ABC:0.5", 0.5},
-      {"#FFFFFF:0.001", 0.001},
-      {"#FFFFFF:+1", 1.0},
-      {"#FFFFFF:0." + std::string(400, '0') + "1", 0.0},
-      {"#FFFFFF:1" + std::string(400, '0'), 1.0},
-  };
-  for (const auto& [text, alpha] : cases) {
-    const RGBA color = parse(text, "#000000:0.125");
-    EXPECT_EQ(color.red, text.starts_with("#ABC") ? 170 / 255.0 : 1.0) << text;
-    EXPECT_EQ(color.alpha, alpha) << text;
+  // Each alpha, and the texts that give it.
+  const std::vector<std::pair<double, std::vector<std::string>>> cases = {
+      {0.75, {"#FFFFFF:0.75"}},
+      {1.0, {"#FFFFFF:1", "#FFFFFF:5.", "#FFFFFF:2", "#FFFFFF:+1", "#FFFFFF:1" + std::string(400, '0')}},
+      {0.0, {"#FFFFFF:0", "#FFFFFF:-0.5", "#FFFFFF:0." + std::string(400, '0') + "1"}},
+      {0.5, {"#FFFFFF:.5", "#ABC:0.5"}},
+      {0.25, {"#FFFFFF:+0.25"}},
+      {0.001, {"#FFFFFF:0.001"}}};
+  for (const auto& [alpha, texts] : cases) {
+    for (const std::string& text : texts) {
+      const RGBA color = parse(text, "#000000:0.125");
+      EXPECT_EQ(color.red, text.starts_with("#ABC") ? 170 / 255.0 : 1.0) << text;
+      EXPECT_EQ(color.alpha, alpha) << text;
+    }
   }
 }
 
 TEST(ColorStringTest, MalformedStringsGiveTheFallback) {
   const RGBA fallback{42 / 255.0, 187 / 255.0, 155 / 255.0, 1};
-  const std::vector<std::string> malformed = {"",
-                                              "#",
-                                              "F62459",
-                                              "#F6245",
-                                              "#F624599",
-                                              "#GG0000",
-                                              "#F62459 ",
-                                              " #F62459",
-                                              "#F62459:",
-                                              "#F62459:abc",
-                                              "#F62459:1e-1",
-                                              "#F62459:nan",
-                                              "#F62459:inf",
-                                              "#F62459:0.5.5",
-                                              "#F62459:0.5x",
-                                              "#F62459::0.5",
-                                              "#F62459: 0.5",
-                                              "#F62459:.",
-                                              "#F62459:-",
-                                              "##F62459",
-                                              "#-12345",
-                                              "#\xC3\xBF\xC3\xBF\xC3",
-                                              "rgb(1,2,3)",
-                                              "#1234",
-                                              std::string("#F6\0"
-                                                          "459",
-                                                          7)};  // the last with a NUL inside
-  for (const std::string& text : malformed) EXPECT_EQ(parse(text, "#2ABB9B"), fallback) << '"' << text << '"';
+  const std::vector<std::string> malformed[] = {
+      {"", "#", "F62459", "#F6245", "#F624599", "#GG0000", "##F62459", "#-12345", "#1234", "rgb(1,2,3)"},  // the digits
+      {"#F62459 ", " #F62459", "#\xC3\xBF\xC3\xBF\xC3", std::string("#F6\000459", 7)},  // a blank, bad UTF-8, a NUL
+      {"#F62459:", "#F62459:abc", "#F62459:1e-1", "#F62459:nan", "#F62459:inf", "#F62459:0.5.5", "#F62459:0.5x"},
+      {"#F62459::0.5", "#F62459: 0.5", "#F62459:.", "#F62459:-"}};  // the alpha
+  for (const auto& group : malformed)
+    for (const std::string& text : group) EXPECT_EQ(parse(text, "#2ABB9B"), fallback) << '"' << text << '"';
   EXPECT_EQ(parse("bad", "#FFFFFF:0.5"), (RGBA{1, 1, 1, 0.5}));
   EXPECT_EQ(parse("bad", "also bad"), (RGBA{0, 0, 0, 1}));
   EXPECT_EQ(parse("", ""), (RGBA{0, 0, 0, 1}));

@@ -12,7 +12,6 @@
 #include <cfloat>
 #include <cmath>
 #include <csignal>
-#include <fstream>
 #include <functional>
 #include <random>
 #include <set>
@@ -86,103 +85,72 @@ const std::string kMixedBody =
     "date>\n"
     "<key>blob</key><data>AAEC</data>\n";
 
-// Each row: the value element under key "k", and what one getter reads from it.
+// Each row: what one getter reads from each of the value elements under key "k".
 template <class T, class Get>
-void expectReads(const std::vector<std::pair<std::string, T>>& rows, Get get) {
-  for (const auto& [element, expected] : rows) {
-    auto dict = NSDictionary::fromBytes(xmlDict("<key>k</key>" + element + "\n"));
-    ASSERT_NE(dict, nullptr) << element;
-    EXPECT_EQ(get(*dict), expected) << element;
+void expectReads(const std::vector<std::pair<T, std::vector<std::string>>>& rows, Get get) {
+  for (const auto& [expected, elements] : rows) {
+    for (const std::string& element : elements) {
+      auto dict = NSDictionary::fromBytes(xmlDict("<key>k</key>" + element + "\n"));
+      ASSERT_NE(dict, nullptr) << element;
+      EXPECT_EQ(get(*dict), expected) << element;
+    }
   }
 }
 
 TEST(NSDictionaryReading, BoolsStringsAndIntegersFollowThePlatformRules) {
-  expectReads<bool>({{str("YES"), true},
-                     {str("yes"), true},
-                     {str("true"), true},
-                     {str("T"), true},
-                     {str("1"), true},
-                     {str("9 lives"), true},
-                     {str("  +0001"), true},
-                     {str("-5"), true},
-                     {str("\t\n y"), true},
-                     {str("NO"), false},
-                     {str("false"), false},
-                     {str("0"), false},
-                     {str(""), false},
-                     {str("  -000"), false},
-                     {str("0x1"), false},
-                     {str("abc"), false},
-                     {str("\xC3\xBF"
-                          "es"),
-                      false},
-                     {str("+"), false},
-                     {"<integer>0</integer>", false},
-                     {"<integer>2</integer>", true},
-                     {"<integer>-1</integer>", true},
-                     {"<real>0.0</real>", false},
-                     {"<real>1e-300</real>", true},
-                     {"<real>nan</real>", true},
-                     {"<false/>", false}},
-                    [](const NSDictionary& d) { return d.boolValue("k"); });
-  expectReads<std::string>({{"<integer>42</integer>", "42"},
-                            {"<integer>-7</integer>", "-7"},
-                            {"<integer>-9223372036854775808</integer>", "-9223372036854775808"},
-                            {"<real>0.1</real>", "0.1"},
-                            {"<real>0.33333333333333331</real>", "0.3333333333333333"},
-                            {"<real>1e300</real>", "1e+300"},
-                            {"<real>3.0</real>", "3"},
-                            {"<true/>", "1"},
-                            {"<false/>", "0"},
-                            {str("Gr\xC3\xBCn \xE2\x9C\x93"), "Gr\xC3\xBCn \xE2\x9C\x93"}},
+  expectReads<bool>(
+      {{true,
+        {str("YES"), str("yes"), str("true"), str("T"), str("1"), str("9 lives"), str("  +0001"), str("-5"),
+         str("\t\n y"), "<integer>2</integer>", "<integer>-1</integer>", "<real>1e-300</real>", "<real>nan</real>"}},
+       {false,
+        {str("NO"), str("false"), str("0"), str(""), str("  -000"), str("0x1"), str("abc"), str("\u00ffes"), str("+"),
+         "<integer>0</integer>", "<real>0.0</real>", "<false/>"}}},
+      [](const NSDictionary& d) { return d.boolValue("k"); });
+  expectReads<std::string>({{"42", {"<integer>42</integer>"}},
+                            {"-7", {"<integer>-7</integer>"}},
+                            {"-9223372036854775808", {"<integer>-9223372036854775808</integer>"}},
+                            {"0.1", {"<real>0.1</real>"}},
+                            {"0.3333333333333333", {"<real>0.33333333333333331</real>"}},
+                            {"1e+300", {"<real>1e300</real>"}},
+                            {"3", {"<real>3.0</real>"}},
+                            {"1", {"<true/>"}},
+                            {"0", {"<false/>"}},
+                            {"Gr\xC3\xBCn \xE2\x9C\x93", {str("Gr\xC3\xBCn \xE2\x9C\x93")}}},
                            [](const NSDictionary& d) { return d.stringValue("k"); });
-  expectReads<std::int64_t>({{str("  -12abc"), -12},
-                             {str("99999999999999999999"), kMax},
-                             {str("-99999999999999999999"), kMin},
-                             {str("9223372036854775807"), kMax},
-                             {str("-9223372036854775808"), kMin},
-                             {str("9223372036854775808"), kMax},
-                             {"<real>2.9</real>", 2},
-                             {"<real>-2.9</real>", -2},
-                             {"<real>1e300</real>", kMax},
-                             {"<real>-1e300</real>", kMin},
-                             {"<real>nan</real>", 0},
-                             {"<true/>", 1}},
-                            [](const NSDictionary& d) { return d.integerValue("k"); });
+  expectReads<std::int64_t>(
+      {{-12, {str("  -12abc")}},
+       {kMax,
+        {str("99999999999999999999"), str("9223372036854775807"), str("9223372036854775808"), "<real>1e300</real>"}},
+       {kMin, {str("-99999999999999999999"), str("-9223372036854775808"), "<real>-1e300</real>"}},
+       {2, {"<real>2.9</real>"}},
+       {-2, {"<real>-2.9</real>"}},
+       {0, {"<real>nan</real>"}},
+       {1, {"<true/>"}}},
+      [](const NSDictionary& d) { return d.integerValue("k"); });
 }
 
 TEST(NSDictionaryReading, DoublesReadTheLongestDecimalPrefixAndFloatsSaturate) {
-  expectReads<double>({{str(" 12.5abc"), 12.5},
-                       {str("\t-3e2x"), -300.0},
-                       {str("1e"), 1.0},
-                       {str("2e+"), 2.0},
-                       {str(".5"), 0.5},
-                       {str("5."), 5.0},
-                       {str("abc"), 0.0},
-                       {str(""), 0.0},
-                       {str("0x10"), 0.0},
-                       {str("1,5"), 1.0},
-                       {str("inf"), 0.0},
-                       {str("nan"), 0.0},
-                       {str("-.25e1"), -2.5},
-                       {str("+7"), 7.0},
-                       {str("- 1"), 0.0},
-                       {str("1e-400"), 0.0},
-                       {str("1e400"), kInf},
-                       {str("-1e400"), -kInf},
-                       {str("1" + std::string(400, '0')), kInf}},
+  expectReads<double>({{12.5, {str(" 12.5abc")}},
+                       {-300.0, {str("\t-3e2x")}},
+                       {1.0, {str("1e"), str("1,5")}},
+                       {2.0, {str("2e+")}},
+                       {0.5, {str(".5")}},
+                       {5.0, {str("5.")}},
+                       {0.0, {str("abc"), str(""), str("0x10"), str("inf"), str("nan"), str("- 1"), str("1e-400")}},
+                       {-2.5, {str("-.25e1")}},
+                       {7.0, {str("+7")}},
+                       {kInf, {str("1e400"), str("1" + std::string(400, '0'))}},
+                       {-kInf, {str("-1e400")}}},
                       [](const NSDictionary& d) { return d.doubleValue("k"); });
   const float inf = std::numeric_limits<float>::infinity();
-  expectReads<float>({{str("1" + std::string(400, '0')), inf},
-                      {"<real>1e300</real>", inf},
-                      {"<real>-1e300</real>", -inf},
-                      {"<real>3.4028234663852886e38</real>", FLT_MAX},
-                      {"<real>3.4028235e38</real>", FLT_MAX},  // rounds to FLT_MAX, as IEEE does
-                      {"<real>3.4028236e38</real>", inf},
-                      {"<real>0.1</real>", 0.1f},
-                      {"<real>1e-50</real>", 0.0f},
-                      {str("1e39"), inf}},
-                     [](const NSDictionary& d) { return d.floatValue("k"); });
+  expectReads<float>(
+      {{inf, {str("1" + std::string(400, '0')), "<real>1e300</real>", "<real>3.4028236e38</real>", str("1e39")}},
+       {-inf, {"<real>-1e300</real>"}},
+       // 3.4028235e38 rounds to FLT_MAX, as IEEE does
+       {FLT_MAX, {"<real>3.4028234663852886e38</real>", "<real>3.4028235e38</real>"}},
+       {0.1f, {"<real>0.1</real>"}},
+       {0.0f, {"<real>1e-50</real>"}}},
+      [](const NSDictionary& d) { return d.floatValue("k"); });
   auto dict = NSDictionary::fromBytes(xmlDict("<key>nan</key><real>nan</real>\n"));
   ASSERT_TRUE(dict && dict->floatValue("nan").has_value());
   EXPECT_TRUE(std::isnan(*dict->floatValue("nan")));
@@ -314,10 +282,7 @@ std::optional<T> valueOf(const NSDictionary& dictionary, std::string_view key) {
 class PreferencesFileTest : public ::testing::Test {
  protected:
   std::shared_ptr<const NSDictionary> read() const { return NSDictionary::fromFile(path_); }
-  std::string bytes() const {
-    std::ifstream in(path_, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  std::string bytes() const { return root_.read(kDevicePath); }
   std::set<std::string> filesInFolder() const {
     std::set<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(path_.parent_path()))
@@ -328,7 +293,8 @@ class PreferencesFileTest : public ::testing::Test {
   const std::set<std::string> fileAndLock_{"p.plist", ".p.plist.lock"};
 
   aurora::testing::TempDeviceRoot root_;
-  std::filesystem::path path_ = root_.path() / "var/mobile/Library/Preferences/p.plist";
+  static constexpr const char* kDevicePath = "/var/mobile/Library/Preferences/p.plist";
+  std::filesystem::path path_ = hostPath(kDevicePath);
   PreferencesFile prefs_{path_};
 };
 
@@ -456,6 +422,7 @@ TEST_F(PreferencesFileTest, LeavesWhatIsNotARegularFileWhereItIs) {
       {"a FIFO", [&] { return ::mkfifo(path_.c_str(), 0644); }},   // opened without O_NONBLOCK, it blocks
       {"a folder", [&] { return ::mkdir(path_.c_str(), 0755); }},  // std::filesystem::remove would take it
       {"a socket", [&] { return ::bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address); }}};
+  const std::vector<PreferenceEntry> aOn{{"a", true}};
   const auto error = [](const std::function<void()>& call) {
     try {
       call();
@@ -466,11 +433,10 @@ TEST_F(PreferencesFileTest, LeavesWhatIsNotARegularFileWhereItIs) {
   };
   for (const auto& [what, make] : kinds) {
     ASSERT_EQ(make(), 0) << what;
-    for (const std::string& got :
-         {error([&] {
-            prefs_.set({{"a", true}});
-          }),
-          error([&] { prefs_.unset("a"); }), error([&] { prefs_.contents(); }), error([&] { prefs_.remove(); })}) {
+    const std::function<void()> calls[] = {[&] { prefs_.set(aOn); }, [&] { prefs_.unset("a"); },
+                                           [&] { prefs_.contents(); }, [&] { prefs_.remove(); }};
+    for (const auto& call : calls) {
+      const std::string got = error(call);
       EXPECT_NE(got.find(" is " + what + ", not a preferences file; leaving it"), std::string::npos) << got;
     }
     EXPECT_TRUE(std::filesystem::exists(path_) && !std::filesystem::is_regular_file(path_)) << what;
@@ -484,11 +450,10 @@ TEST_F(PreferencesFileTest, KeepsTheFilePermissions) {
   prefs_.set({{"a", true}});
   EXPECT_EQ(permissions(), std::filesystem::perms(0644));
   std::filesystem::permissions(path_, std::filesystem::perms(0600));
-  for (const std::function<void()>& write :
-       std::vector<std::function<void()>>{[&] {
-                                            prefs_.set({{"b", true}});
-                                          },
-                                          [&] { prefs_.unset("a"); }, [&] { prefs_.writeRaw("x"); }}) {
+  const std::vector<PreferenceEntry> bOn{{"b", true}};
+  const std::function<void()> writes[] = {[&] { prefs_.set(bOn); }, [&] { prefs_.unset("a"); },
+                                          [&] { prefs_.writeRaw("x"); }};
+  for (const auto& write : writes) {
     write();
     EXPECT_EQ(permissions(), std::filesystem::perms(0600));
   }

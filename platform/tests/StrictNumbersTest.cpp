@@ -25,20 +25,13 @@ const Case kCases[] = {
     {.text = "42", .integer = 42, .real = 42.0},
     {.text = "+7", .integer = 7, .real = 7.0},
     {.text = "-7", .integer = -7, .real = -7.0},
-    {.text = "+-1"},
-    {.text = "++1"},
-    {.text = "--1"},
-    // Overflow: refused, never saturated or infinite.
+    // Overflow: refused (below), never saturated or infinite.
     {.text = "9223372036854775807", .integer = kMost, .real = 9223372036854775807.0},
     {.text = "-9223372036854775808", .integer = kLeast, .real = -9223372036854775808.0},
     {.text = "9223372036854775808", .real = 9223372036854775808.0},
     {.text = "-9223372036854775809", .real = -9223372036854775809.0},
     {.text = "1e308", .real = 1e308},
-    {.text = "1e999"},
-    {.text = "-1e999"},
-    {.text = "1.8e308"},
     // Underflow: a number that is not zero never reads as zero; a subnormal is kept.
-    {.text = "1e-400"},
     {.text = "4e-320", .real = 4e-320},
     {.text = "0e999", .real = 0.0},
     // Points and exponents.
@@ -50,34 +43,22 @@ const Case kCases[] = {
     {.text = "-1e3", .real = -1000.0},
     {.text = "+1e-3", .real = 1e-3},
     {.text = "2.5E+2", .real = 250.0},
-    {.text = "1e"},
-    {.text = "1e+"},
-    {.text = "."},
-    {.text = "1.2.3"},
-    {.text = "1,5"},
-    // Infinity, nan and other spellings.
-    {.text = "inf"},
-    {.text = "-inf"},
-    {.text = "-infinity"},
-    {.text = "nan"},
-    {.text = "0x10"},
-    {.text = "1.5f"},
-    {.text = "12a"},
-    {.text = "abc"},
-    // Blanks and nothing.
-    {.text = ""},
-    {.text = "+"},
-    {.text = "-"},
-    {.text = " 1"},
-    {.text = "1 "},
-    {.text = "\t1"},
-    {.text = "1\n"},
 };
+
+// Texts neither reads: bad signs, overflow, a number that is not zero read as zero, bad points and exponents,
+// infinity, nan and other spellings, blanks and nothing.
+const char* const kRefused[] = {"+-1", "++1",   "--1", "1e999", "-1e999", "1.8e308",   "1e-400", "1e",   "1e+",
+                                ".",   "1.2.3", "1,5", "inf",   "-inf",   "-infinity", "nan",    "0x10", "1.5f",
+                                "12a", "abc",   "",    "+",     "-",      " 1",        "1 ",     "\t1",  "1\n"};
 
 TEST(StrictNumbers, ReadTheWholeTextWithinRangeOrNothing) {
   for (const Case& c : kCases) {
     EXPECT_EQ(readInteger(c.text), c.integer) << '"' << c.text << '"';
     EXPECT_EQ(readReal(c.text), c.real) << '"' << c.text << '"';
+  }
+  for (const char* text : kRefused) {
+    EXPECT_EQ(readInteger(text), std::nullopt) << '"' << text << '"';
+    EXPECT_EQ(readReal(text), std::nullopt) << '"' << text << '"';
   }
 }
 

@@ -52,72 +52,52 @@ TEST(CommandLine, DefaultsTypedSettingsAndClocks) {
   EXPECT_EQ(d.bundleIdentifier, "com.apple.springboard");
   EXPECT_EQ(d.executableName, "SpringBoard");
   // --style first, then each --set in order, its value typed as it reads.
-  EXPECT_EQ(options({"--style", "Fade",
-                     "--set",   "homeBarOpacity=0.5",
-                     "--set",   "style=Wave",
-                     "--set",   "enabled=true",
-                     "--set",   "waveDirection=r2l",
-                     "--set",   "n=3",
-                     "--set",   "e=",
-                     "--set",   "a=b=c",
-                     "--set",   "f=false",
-                     "--set",   "c=#FF0000",
-                     "--set",   "t=True",
-                     "--set",   "x=nan",
-                     "--set",   "big=1e999"})
-                .prefsEdits,
-            (std::vector<aurora::PreferenceEntry>{{"style", std::string("Fade")},
-                                                  {"homeBarOpacity", 0.5},
-                                                  {"style", std::string("Wave")},
-                                                  {"enabled", true},
-                                                  {"waveDirection", std::string("r2l")},
-                                                  {"n", std::int64_t{3}},
-                                                  {"e", std::string()},
-                                                  {"a", std::string("b=c")},
-                                                  {"f", false},
-                                                  {"c", std::string("#FF0000")},
-                                                  {"t", std::string("True")},
-                                                  {"x", std::string("nan")},
-                                                  {"big", std::string("1e999")}}));
+  const std::vector<std::pair<const char*, PreferenceEntry>> sets{
+      {"homeBarOpacity=0.5", {"homeBarOpacity", 0.5}},
+      {"style=Wave", {"style", std::string("Wave")}},
+      {"enabled=true", {"enabled", true}},
+      {"waveDirection=r2l", {"waveDirection", std::string("r2l")}},
+      {"n=3", {"n", std::int64_t{3}}},
+      {"e=", {"e", std::string()}},
+      {"a=b=c", {"a", std::string("b=c")}},
+      {"f=false", {"f", false}},
+      {"c=#FF0000", {"c", std::string("#FF0000")}},
+      {"t=True", {"t", std::string("True")}},
+      {"x=nan", {"x", std::string("nan")}},
+      {"big=1e999", {"big", std::string("1e999")}}};
+  std::vector<const char*> args{"--style", "Fade"};
+  std::vector<PreferenceEntry> expected{{"style", std::string("Fade")}};
+  for (const auto& [text, entry] : sets) {
+    args.insert(args.end(), {"--set", text});
+    expected.push_back(entry);
+  }
+  EXPECT_EQ(options(args).prefsEdits, expected);
   EXPECT_EQ(options({"--virtual"}).clock, ClockKind::Virtual);
   EXPECT_EQ(options({"--png", "a.png", "--view", "full"}).view, ViewKind::Full);
   EXPECT_EQ(options({"--png", "a.png", "--at", "1.5", "--scale", "1.5"}).scale, 1.5);
 }
 
 TEST(CommandLine, RefusesBadCommandLinesWithStatus2AndUsage) {
-  for (const auto& args : std::vector<std::vector<const char*>>{{"--bogus"},
-                                                                {"extra"},
-                                                                {"--set", "novalue"},
-                                                                {"--set", "=x"},
-                                                                {"--without-class", "UIView"},
-                                                                {"--clock", "fast"},
-                                                                {"--virtual", "--clock", "real"},
-                                                                {"--duration", "soon"},
-                                                                {"--duration", "-1"},
-                                                                {"--bundle-id", ""},
-                                                                {"--executable", ""},
-                                                                {"--root"},
-                                                                {"--at", "1"},
-                                                                {"--png", "a.png", "--at", "-1"},
-                                                                {"--gif", "a.gif", "--fps", "0"},
-                                                                {"--gif", "a.gif", "--fps", "51"},
-                                                                {"--gif", "a.gif", "--fps", "ten"},
-                                                                {"--gif", "a.gif", "--fps", "2.5"},
-                                                                {"--fps", "10"},
-                                                                {"--scale", "0"},
-                                                                {"--png", "a.png", "--scale", "9"},
-                                                                {"--scale", "8.5"},
-                                                                {"--scale", "nan"},
-                                                                {"--view", "all"},
-                                                                {"--png", "a.png", "--view", "Pills"},
-                                                                {"--gif", "a.gif", "--clock", "real"},
-                                                                {"--png", "a.png", "--clock", "real"},
-                                                                {"--demo", "--script", "s.txt"}}) {
-    const auto [result, err] = parse(args);
-    EXPECT_EQ(std::holds_alternative<int>(result) ? std::get<int>(result) : -1, 2) << args.front();
-    EXPECT_TRUE(err.rfind("auroraribbon-sim: ", 0) == 0 && err.find("Usage: auroraribbon-sim") != std::string::npos)
-        << err;
-  }
+  // Each command line's arguments are split at its spaces: a trailing space ends it with an empty argument.
+  const auto refused = [](const auto&... lines) {
+    for (const std::string& line : {std::string(lines)...}) {
+      std::vector<std::string> words;
+      for (std::size_t from = 0, to = 0; to != std::string::npos; from = to + 1)
+        words.push_back(line.substr(from, (to = line.find(' ', from)) - from));
+      std::vector<const char*> args;
+      for (const std::string& word : words) args.push_back(word.c_str());
+      const auto [result, err] = parse(args);
+      EXPECT_EQ(std::holds_alternative<int>(result) ? std::get<int>(result) : -1, 2) << line;
+      EXPECT_TRUE(err.rfind("auroraribbon-sim: ", 0) == 0 && err.find("Usage: auroraribbon-sim") != std::string::npos)
+          << err;
+    }
+  };
+  refused("--bogus", "extra", "--set novalue", "--set =x", "--without-class UIView", "--clock fast",
+          "--virtual --clock real", "--duration soon", "--duration -1", "--bundle-id ", "--executable ", "--root",
+          "--at 1", "--png a.png --at -1", "--gif a.gif --fps 0", "--gif a.gif --fps 51", "--gif a.gif --fps ten",
+          "--gif a.gif --fps 2.5", "--fps 10", "--scale 0", "--png a.png --scale 9", "--scale 8.5", "--scale nan",
+          "--view all", "--png a.png --view Pills", "--gif a.gif --clock real", "--png a.png --clock real",
+          "--demo --script s.txt");
   EXPECT_NE(parse({"--bogus"}).second.find("--bogus"), std::string::npos);
 }
 

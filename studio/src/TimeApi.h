@@ -24,10 +24,10 @@ namespace studio {
 inline constexpr std::chrono::seconds kLongestScrub{600};
 
 struct TimeChange {
-  std::optional<int> percent;                  // a rate of aurora::kDrivenRates
-  std::optional<aurora::Nanoseconds> scrubTo;  // pills made anew, run to here, held
-  bool step = false;                           // one picture forward, held
-  std::optional<bool> paused;                  // applied last
+  std::optional<int> percent{};                  // a rate of aurora::kDrivenRates
+  std::optional<aurora::Nanoseconds> scrubTo{};  // pills made anew, run to here, held
+  bool step = false;                             // one picture forward, held
+  std::optional<bool> paused{};                  // applied last
 };
 
 // A PUT /api/time body as a change, or why it is refused.

@@ -18,11 +18,6 @@ namespace {
 using Json = nlohmann::json;
 using aurora::PlistFormat;
 
-std::string readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // RFC 4648's URL-safe base64, unpadded, as the page decodes a link.
 std::string fromBase64url(std::string_view text) {
   const std::string_view alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
@@ -42,7 +37,7 @@ std::string plist(const std::vector<aurora::PreferenceEntry>& entries, PlistForm
 
 class FilesApiTest : public ::testing::Test {
  protected:
-  std::string file() const { return readFile(path_); }
+  std::string file() const { return root_.read(settings::kPreferencesPath); }
   // What the studio's file holds for `key`, as the settings API shows it.
   Json holds(const std::string& key) const {
     const Json state = api_.read(0).body;

@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -28,11 +27,6 @@ using namespace std::chrono_literals;
 using namespace std::string_literals;
 using Json = nlohmann::json;
 constexpr const char* kFile = "/var/mobile/Library/Preferences/com.quillmoren.auroraribbonpref.plist";
-
-std::string fileBytes() {
-  std::ifstream in(aurora::hostPath(kFile), std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 class SettingsApiTest : public ::testing::Test {
  protected:
@@ -60,7 +54,7 @@ TEST_F(SettingsApiTest, AnAcceptedChangeKeepsOtherKeysAndTheFormat) {
       R"({"style":"Fade","fadeColor1":"#FF0000:0.5","fadeSpeed":1,"homeBarOpacity":0.1,"enabled":false})", 7);
   ASSERT_EQ(result.status, 200) << result.body;
   EXPECT_EQ(posts_, 1);
-  EXPECT_EQ(fileBytes().substr(0, 8), "bplist00");
+  EXPECT_EQ(root_.read(kFile).substr(0, 8), "bplist00");
   const auto written = NSDictionary::fromFile(aurora::hostPath(kFile));
   ASSERT_TRUE(written);
   for (auto [name, text] : {std::pair("style", "Fade"), {"fadeColor1", "#FF0000:0.5"}})
@@ -141,7 +135,7 @@ TEST_F(SettingsApiTest, AKeyNotInTheFileShowsWhatTheExtensionHolds) {
 // Its error names the key in the pane's words; a file the device cannot read is never overwritten.
 TEST_F(SettingsApiTest, ARefusedChangeLeavesTheFileAndPostsNothing) {
   root_.write(kFile, aurora::preferencesBytes({{"enabled", true}}, aurora::PlistFormat::Xml));
-  const std::string before = fileBytes();
+  const std::string before = root_.read(kFile);
   const auto paneSays = [](prefs::WriteItem item) {
     try {
       prefs::checkedEntry(item);
@@ -168,11 +162,11 @@ TEST_F(SettingsApiTest, ARefusedChangeLeavesTheFileAndPostsNothing) {
     EXPECT_EQ(result.status, 400) << body;
     EXPECT_EQ(result.body.value("error", ""), error) << body;
   }
-  EXPECT_EQ(fileBytes(), before);
+  EXPECT_EQ(root_.read(kFile), before);
   EXPECT_EQ(posts_, 0);
   root_.write(kFile, "junk");  // a file the device cannot read is never overwritten...
   EXPECT_EQ(api_.write(R"({"enabled":true})", 0).status, 409);
-  EXPECT_EQ(fileBytes(), "junk");
+  EXPECT_EQ(root_.read(kFile), "junk");
   EXPECT_EQ(api_.remove().body, (Json{{"removed", true}}));  // ...but Reset removes it
   EXPECT_EQ(api_.remove().body["removed"], false);
   ASSERT_EQ(::mkfifo(aurora::hostPath(kFile).c_str(), 0644), 0);  // opened to read, it would hold up the studio
@@ -190,59 +184,44 @@ TEST(RequestGuardTest, OnlyItsOwnPageAndOnItsOwnAddress) {
     GuardedRequest request;
     bool refused;
   };
+  // Its own host and origin, another site's, and the other machines' address.
+  const std::string own = "127.0.0.1:8765", ownOrigin = "http://127.0.0.1:8765", evil = "http://attacker.example",
+                    lanHost = "192.168.1.5:80", xSite = "cross-site";
   const std::vector<Row> rows{
-      {loopback, {.method = "GET", .host = "127.0.0.1:8765"}, false},
+      {loopback, {.method = "GET", .host = own}, false},
       {loopback, {.method = "GET", .host = "localhost:8765"}, false},
       {loopback, {.method = "GET", .host = "attacker.example:8765"}, true},  // a name rebound to 127.0.0.1
       {loopback, {.method = "GET", .host = "127.0.0.1:8766"}, true},
       {loopback, {.method = "GET", .host = ""}, true},
       {v6, {.method = "GET", .host = "[::1]:8765"}, false},
       // Another site's page: refused on reads too, whatever it asks for, but a link to the page may be followed.
-      {loopback, {.method = "GET", .host = "127.0.0.1:8765", .fetchSite = "cross-site", .fetchMode = "no-cors"}, true},
-      {loopback, {.method = "GET", .host = "127.0.0.1:8765", .fetchSite = "same-site", .fetchMode = "cors"}, true},
-      {loopback, {.method = "GET", .host = "127.0.0.1:8765", .origin = "http://attacker.example"}, true},
+      {loopback, {.method = "GET", .host = own, .fetchSite = xSite, .fetchMode = "no-cors"}, true},
+      {loopback, {.method = "GET", .host = own, .fetchSite = "same-site", .fetchMode = "cors"}, true},
+      {loopback, {.method = "GET", .host = own, .origin = evil}, true},
       {loopback,
-       {.method = "GET",
-        .host = "127.0.0.1:8765",
-        .fetchSite = "cross-site",
-        .fetchMode = "navigate",
-        .fetchDest = "iframe"},
+       {.method = "GET", .host = own, .fetchSite = xSite, .fetchMode = "navigate", .fetchDest = "iframe"},
        true},
       {loopback,
-       {.method = "GET",
-        .host = "127.0.0.1:8765",
-        .fetchSite = "cross-site",
-        .fetchMode = "navigate",
-        .fetchDest = "document"},
+       {.method = "GET", .host = own, .fetchSite = xSite, .fetchMode = "navigate", .fetchDest = "document"},
        false},
-      {loopback, {.method = "GET", .host = "127.0.0.1:8765", .fetchSite = "same-origin", .fetchMode = "cors"}, false},
-      {loopback, {.method = "GET", .host = "127.0.0.1:8765", .fetchSite = "none", .fetchMode = "navigate"}, false},
+      {loopback, {.method = "GET", .host = own, .fetchSite = "same-origin", .fetchMode = "cors"}, false},
+      {loopback, {.method = "GET", .host = own, .fetchSite = "none", .fetchMode = "navigate"}, false},
       // Changes: its own origin and its token.
-      {loopback,
-       {.method = "PUT", .host = "127.0.0.1:8765", .origin = "http://127.0.0.1:8765", .token = "secret"},
-       false},
+      {loopback, {.method = "PUT", .host = own, .origin = ownOrigin, .token = "secret"}, false},
       {loopback,
        {.method = "PUT", .host = "localhost:8765", .origin = "http://localhost:8765", .token = "secret"},
        false},
-      {loopback,
-       {.method = "PUT", .host = "127.0.0.1:8765", .origin = "http://attacker.example", .token = "secret"},
-       true},
-      {loopback, {.method = "PUT", .host = "127.0.0.1:8765", .token = "secret"}, true},
-      {loopback, {.method = "DELETE", .host = "127.0.0.1:8765", .origin = "http://127.0.0.1:8765"}, true},
-      {loopback,
-       {.method = "POST", .host = "127.0.0.1:8765", .origin = "http://127.0.0.1:8765", .token = "secreT"},
-       true},
-      {loopback,
-       {.method = "POST", .host = "127.0.0.1:8765", .origin = "http://127.0.0.1:8765", .token = "secret"},
-       false},
+      {loopback, {.method = "PUT", .host = own, .origin = evil, .token = "secret"}, true},
+      {loopback, {.method = "PUT", .host = own, .token = "secret"}, true},
+      {loopback, {.method = "DELETE", .host = own, .origin = ownOrigin}, true},
+      {loopback, {.method = "POST", .host = own, .origin = ownOrigin, .token = "secreT"}, true},
+      {loopback, {.method = "POST", .host = own, .origin = ownOrigin, .token = "secret"}, false},
       // Reachable from other machines: any name, but every request carries the token.
-      {lan, {.method = "GET", .target = "/", .host = "192.168.1.5:80"}, true},
+      {lan, {.method = "GET", .target = "/", .host = lanHost}, true},
       {lan, {.method = "GET", .target = "/?token=secret", .host = "studio-box:80"}, false},
-      {lan, {.method = "GET", .target = "/?view=1&token=secrets", .host = "192.168.1.5:80"}, true},
-      {lan, {.method = "GET", .target = "/api/preview", .host = "192.168.1.5:80", .cookie = lanCookies}, false},
-      {lan,
-       {.method = "GET", .target = "/api/preview", .host = "192.168.1.5:80", .cookie = "studio-token-81=secret"},
-       true},
+      {lan, {.method = "GET", .target = "/?view=1&token=secrets", .host = lanHost}, true},
+      {lan, {.method = "GET", .target = "/api/preview", .host = lanHost, .cookie = lanCookies}, false},
+      {lan, {.method = "GET", .target = "/api/preview", .host = lanHost, .cookie = "studio-token-81=secret"}, true},
       {lan, {.method = "PUT", .host = "studio-box:80", .origin = "http://studio-box:80", .token = "secret"}, false},
   };
   for (const Row& row : rows) {

@@ -39,29 +39,6 @@ int differingPixels(const picture::Image& a, const picture::Image& b) {
   return differing;
 }
 
-// Changes as the page asks for them.
-TimeChange pause() {
-  TimeChange change;
-  change.paused = true;
-  return change;
-}
-TimeChange playAt(int percent) {
-  TimeChange change;
-  change.percent = percent;
-  change.paused = false;
-  return change;
-}
-TimeChange stepOn() {
-  TimeChange change;
-  change.step = true;
-  return change;
-}
-TimeChange scrubTo(aurora::Nanoseconds t) {
-  TimeChange change;
-  change.scrubTo = t;
-  return change;
-}
-
 TEST(TimelineTest, PausedNothingMovesAStepIsOnePictureAndAScrubDrawsWhatTheSimulatorDraws) {
   const aurora::TemporaryDirectory dir("studio-time-");
   const auto root = dir.path() / "root";
@@ -96,7 +73,7 @@ TEST(TimelineTest, PausedNothingMovesAStepIsOnePictureAndAScrubDrawsWhatTheSimul
 
   loop.runUntil(700ms);  // playing: the fade moves and pictures go out
   ASSERT_GT(events.latest(), 3u);
-  timeline.apply(pause());
+  timeline.apply({.paused = true});
   loop.run();  // the picture of the instant paused at goes out; then the loop waits on its descriptors
   const std::uint64_t sentWhenPaused = events.latest();
   const TimeState held = timeline.state();
@@ -110,16 +87,16 @@ TEST(TimelineTest, PausedNothingMovesAStepIsOnePictureAndAScrubDrawsWhatTheSimul
   EXPECT_EQ(timeline.state().sinceRespring, held.sinceRespring);
 
   paces.clear();
-  timeline.apply(stepOn());
+  timeline.apply({.step = true});
   loop.run();
   EXPECT_EQ(timeline.state().sinceRespring, held.sinceRespring + host::FramePacer::kFrameInterval);
   EXPECT_EQ(events.latest(), sentWhenPaused + 1);  // one picture, of the instant stepped to
   EXPECT_EQ(paces, (std::vector<Pace>{Pace::Held, Pace::Still}));
 
   // From playing at a quarter, the origin at an odd instant: the scrub still starts the pills afresh.
-  timeline.apply(playAt(25));
+  timeline.apply({.percent = 25, .paused = false});
   loop.runUntil(loop.now() + 123457us);
-  timeline.apply(scrubTo(2500ms));
+  timeline.apply({.scrubTo = 2500ms});
   loop.run();
   EXPECT_EQ(timeline.state().sinceRespring, 2500ms);
   EXPECT_TRUE(timeline.state().paused);
@@ -133,7 +110,7 @@ TEST(TimelineTest, PausedNothingMovesAStepIsOnePictureAndAScrubDrawsWhatTheSimul
   ASSERT_EQ(run.status, 0) << run.err;
   const picture::Image drawn = picture::test::readPng(simulated);
   EXPECT_EQ(differingPixels(scrubbed, drawn), 0);
-  timeline.apply(stepOn());  // a picture later, the fade has moved on: the instant is what matched
+  timeline.apply({.step = true});  // a picture later, the fade has moved on: the instant is what matched
   EXPECT_GT(
       differingPixels(picture::renderWindow(scene.window(), picture::framePicture(scene.window(), simulators)), drawn),
       0);

@@ -25,13 +25,6 @@ namespace test {
 // The pictures' helpers, under the names the host's tests know them by.
 using namespace picture::test;
 
-inline void restartRunLoop() { NSRunLoop::mainRunLoop().reset(std::make_unique<aurora::VirtualClock>()); }
-
-inline void registerHostPillClassesOnce() {
-  static const bool registered = (registerHostPillClasses({}), true);
-  (void)registered;
-}
-
 // The events of a trace, the header line left out, their fields in the trace's order.
 inline std::vector<nlohmann::ordered_json> traceEvents(const std::string& trace) {
   std::vector<nlohmann::ordered_json> events;
@@ -71,8 +64,9 @@ inline std::vector<std::string> grep(const std::vector<std::string>& lines, cons
 class HostTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    test::restartRunLoop();
-    test::registerHostPillClassesOnce();
+    NSRunLoop::mainRunLoop().reset(std::make_unique<aurora::VirtualClock>());
+    static const bool registered = (registerHostPillClasses({}), true);  // once a process
+    (void)registered;
   }
 
   Scene scene_;

@@ -26,19 +26,15 @@ class VirtualLoopTest : public ::testing::Test {
   void SetUp() override { loop().reset(std::make_unique<VirtualClock>()); }
   void TearDown() override { loop().reset(std::make_unique<VirtualClock>()); }
   static NSRunLoop& loop() { return NSRunLoop::mainRunLoop(); }
-  static double nowSeconds() { return toSeconds(loop().now()); }
 };
 
 // Records events as short strings, e.g. "set frame", "fire 3", "complete 2 1"; listens while it lives.
 class RecordingObserver : public PlatformObserver {
  public:
   std::vector<std::string> events;
-  std::vector<PropertyValue> values;
 
-  void propertySet(const UIView&, ViewProperty property, const PropertyValue& value,
-                   AnimationSerial animation) override {
+  void propertySet(const UIView&, ViewProperty property, const PropertyValue&, AnimationSerial animation) override {
     events.push_back(std::string("set ") + viewPropertyName(property) + (animation ? " anim" : ""));
-    values.push_back(value);
   }
   void viewCreated(const UIView&) override { events.push_back("new"); }
   void viewDestroyed(const UIView&) override { events.push_back("destroy"); }

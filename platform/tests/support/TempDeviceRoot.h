@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,6 +36,11 @@ class TempDeviceRoot {
   // Writes `bytes` to the device path (directories made as needed); returns the host path.
   std::filesystem::path write(std::string_view devicePath, std::string_view bytes) const {
     return directory_.write(hostPath(devicePath).lexically_relative(path()).string(), bytes);
+  }
+  // The bytes at the device path; nothing when there is no file.
+  std::string read(std::string_view devicePath) const {
+    std::ifstream in(hostPath(devicePath), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
 
  private:
