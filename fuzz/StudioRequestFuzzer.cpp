@@ -30,10 +30,12 @@ struct Studio {
   int posts = 0;
   HeldValues held;
   SettingsApi api{folder / "prefs.plist", [this] { ++posts; }, held};
+  FilesApi files{folder / "prefs.plist", api, folder / "looks"};
   FrameHub frames;
   EventHub events;
   Routes routes{{[] { return 0; }, [] { return 1; }, [] {}, [] { return TimeState{}; }, [](const TimeChange&) {}},
                 api,
+                files,
                 frames,
                 events,
                 RequestGuard("127.0.0.1", 8765, std::string(kToken))};
