@@ -2,7 +2,7 @@
 
 // The cost card (GET /api/cost) and the recording (POST, then GET /api/record).
 (() => {
-  const token = document.querySelector('meta[name="studio-token"]').content;
+  const { call } = studioPage;
   const table = document.getElementById('cost-table');
   const costState = document.getElementById('cost-state');
   const recordButton = document.getElementById('record');
@@ -15,15 +15,6 @@
     ['layerChanges', 'Layer changes'],
     ['layerColors', 'Colours given to layers'],
   ];
-
-  async function call(method, path, body) {
-    const headers = { 'X-Studio-Token': token };
-    if (body !== undefined) headers['Content-Type'] = 'application/json';
-    const response = await fetch(path, { method, headers, body, cache: 'no-store' });
-    const data = await response.json();
-    if (!response.ok) throw new Error(data.error || `${method} ${path}: HTTP ${response.status}`);
-    return data;
-  }
 
   const number = (value) => (Number.isInteger(value) ? String(value) : value.toFixed(2));
 

@@ -4,32 +4,16 @@
 // name, and a look's link. Whatever comes from outside (a file, a link) is
 // shown as what it would change and written only when the user confirms.
 (() => {
-  const token = document.querySelector('meta[name="studio-token"]').content;
+  const { call, make } = studioPage;
   const message = document.getElementById('files-message');
   const proposal = document.getElementById('proposal');
   const lookList = document.getElementById('look-list');
   const kMostFragmentCharacters = 4096; // a look's link is about 600
   let confirmProposal = null; // what Apply does for the change on show
 
-  async function call(method, path, body, type = 'application/json') {
-    const headers = { 'X-Studio-Token': token };
-    if (body !== undefined) headers['Content-Type'] = type;
-    const response = await fetch(path, { method, headers, body, cache: 'no-store' });
-    let data = null;
-    try { data = await response.json(); } catch { /* not JSON: reported by status below */ }
-    if (!response.ok) throw new Error((data && data.error) || `${method} ${path}: HTTP ${response.status}`);
-    return data;
-  }
-
   function say(text) {
     message.textContent = text;
     message.hidden = !text;
-  }
-
-  function make(tag, properties = {}, ...children) {
-    const element = Object.assign(document.createElement(tag), properties);
-    element.append(...children);
-    return element;
   }
 
   const shownValue = (value) => (value === null ? '(not set)' : JSON.stringify(value));

@@ -1,7 +1,7 @@
 'use strict';
 
 (() => {
-  const token = document.querySelector('meta[name="studio-token"]').content;
+  const { call, make } = studioPage;
   const message = document.getElementById('message');
   const statusLine = document.getElementById('status');
   const groups = document.getElementById('groups');
@@ -9,25 +9,9 @@
   const editing = new Set(); // keys whose control the user is changing: never overwritten
   let writes = Promise.resolve(); // PUTs go one after another so the last one wins
 
-  async function call(method, path, body) {
-    const headers = { 'X-Studio-Token': token };
-    if (body !== undefined) headers['Content-Type'] = 'application/json';
-    const response = await fetch(path, { method, headers, body, cache: 'no-store' });
-    let data = null;
-    try { data = await response.json(); } catch { /* not JSON: reported by status below */ }
-    if (!response.ok) throw new Error((data && data.error) || `${method} ${path}: HTTP ${response.status}`);
-    return data;
-  }
-
   function showMessage(text) {
     message.textContent = text;
     message.hidden = !text;
-  }
-
-  function make(tag, properties = {}, ...children) {
-    const element = Object.assign(document.createElement(tag), properties);
-    element.append(...children);
-    return element;
   }
 
   // A colour the extension took ("#RGB" or "#RRGGBB", then maybe ":alpha"),
