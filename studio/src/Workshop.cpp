@@ -37,6 +37,14 @@ std::string failureOf(const ChildEnd& end, const std::filesystem::path& err) {
   return said.empty() ? end.failure : end.failure + ": " + said;
 }
 
+// A job's own folder holding a copy of the studio's device root ("root"), so
+// that the simulator it runs changes nothing the studio reads.
+struct Scratch {
+  explicit Scratch(const std::filesystem::path& deviceRoot) { aurora::copyDeviceRoot(deviceRoot, root); }
+  aurora::TemporaryDirectory folder{"auroraribbon-studio-"};
+  std::filesystem::path root = folder.path() / "root";
+};
+
 }  // namespace
 
 aurora::Nanoseconds recordSpan(const RecordedLook& look) {
@@ -106,11 +114,10 @@ nlohmann::json Workshop::cost(std::uint64_t version) {
 void Workshop::measure(std::uint64_t version) {
   nlohmann::json result{{"version", version}, {"ready", true}};
   try {
-    const aurora::TemporaryDirectory scratch("auroraribbon-studio-");
-    const std::filesystem::path root = scratch.path() / "root";
-    const std::filesystem::path figures = scratch.path() / "cost.json";
-    const std::filesystem::path err = scratch.path() / "err.txt";
-    aurora::copyDeviceRoot(root_, root);
+    const Scratch scratch(root_);
+    const std::filesystem::path& root = scratch.root;
+    const std::filesystem::path figures = scratch.folder.path() / "cost.json";
+    const std::filesystem::path err = scratch.folder.path() / "err.txt";
     // The current settings first: each --style below writes the copy's file.
     const auto run = [&](const std::optional<std::string_view>& style) {
       std::vector<std::string> arguments{"--root", root.string(), "--virtual", "--cost", figures.string()};
@@ -153,11 +160,10 @@ void Workshop::makeRecording(const std::string& view) {
   std::string state = "failed";
   std::shared_ptr<const std::string> gif;
   try {
-    const aurora::TemporaryDirectory scratch("auroraribbon-studio-");
-    const std::filesystem::path root = scratch.path() / "root";
-    const std::filesystem::path file = scratch.path() / "look.gif";
-    const std::filesystem::path err = scratch.path() / "progress.txt";
-    aurora::copyDeviceRoot(root_, root);
+    const Scratch scratch(root_);
+    const std::filesystem::path& root = scratch.root;
+    const std::filesystem::path file = scratch.folder.path() / "look.gif";
+    const std::filesystem::path err = scratch.folder.path() / "progress.txt";
     {
       aurora::MutexLock lock(mutex_);
       recordInfo_ = info;
