@@ -254,34 +254,6 @@ TEST_F(PillHooksTest, TheLumaPillGetsAPinnedUnpaintedColorView) {
   EXPECT_EQ(colorView->layer()->cornerRadius(), 6);
 }
 
-TEST_F(PillHooksTest, AForeignViewWithTheTagIsTakenForTheColorView) {
-  auto pill = makePill("MTStaticColorPillView");
-  auto foreign = UIView::make(UIView::objcClass(), CGRectMake(1, 1, 2, 2));
-  foreign->setTag(115);
-  pill->addSubview(foreign);
-  loop().runFor(0ns);
-  EXPECT_EQ(pill->subviews().size(), 1u);
-  EXPECT_EQ(foreign->frame(), CGRectMake(1, 1, 134, 5));
-  EXPECT_EQ(foreign->layer()->cornerRadius(), 2.5);
-}
-
-TEST_F(PillHooksTest, LumaAnimateViewPaintsNothingWithoutAColorView) {
-  applyPreferences({{"enabled", false}});  // the master switch off: the pill's passes make nothing
-  auto pill = makePill("MTLumaDodgePillView");
-  loop().runFor(1s);
-  EXPECT_EQ(colorViewOf(*pill), nullptr);
-  EXPECT_FALSE(pill->clipsToBounds());
-  EXPECT_EQ(pill->alpha(), 1.0);
-  auto foreign = UIView::make(UIView::objcClass(), CGRectMake(0, 0, 1, 1));
-  foreign->setTag(115);
-  Recorder recorder;
-  objc_msgSend<void>(pill.get(), kAnimateView);
-  pill->addSubview(foreign);
-  objc_msgSend<void>(pill.get(), kAnimateView);
-  loop().runFor(30s);
-  EXPECT_EQ(recorder.events, std::vector<std::string>{"add"});  // and nothing else, then or later
-}
-
 // An unknown style runs nothing; a new colour view reads the file itself.
 TEST_F(PillHooksTest, SettingsReachOnlyLaterColorViews) {
   applyPreferences({{"enabled", true}, {"style", std::string("wave")}, {"homeBarOpacity", 0.25}});

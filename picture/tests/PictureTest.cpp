@@ -95,33 +95,29 @@ TEST_F(RendererTest, DrawsEachViewAsItsLayerPresentsIt) {
     double alpha = 1;          // 0.5: half over the wallpaper
     int tolerance = 0;
   };
-  for (const auto& [x, y, color, alpha, tolerance] :
-       std::vector<Pixel>{{60, 20, red, 1, 1},
-                          {60, 60, Rgb{128, 0, 128}, 1, 2},
-                          {60, 100, blue, 1, 1},  // padded before its start, halfway, padded after its end
-                          {112, 60, {}},
-                          {135, 25, green},  // nothing beyond the view; a gradient with no colours shows the background
-                          {160, 10, {}},
-                          {219.9, 10, {}},
-                          {160, 49.9, {}},
-                          {219.9, 49.9, {}},
-                          {190, 30, white},
-                          {160.5, 30, white},  // rounded corners
-                          {245, 15, white, 0.5, 1},
-                          {290, 60, blue, 0.5, 1},
-                          {350, 60, red, 0.5, 1},  // group opacity: no red shows through the child
-                          {35, 155, {}},
-                          {95, 155, blue},  // alpha clamped to 0 .. 1
-                          {160, 160, blue},
-                          {185, 185, {}},
-                          {141, 141, {}},  // clipped to the rounded bounds
-                          {240, 160, blue},
-                          {265, 185, blue},
-                          {221, 141, blue},  // not clipped
-                          {295, 135, red},
-                          {305, 145, green},
-                          {340, 180, blue},  // subviews after their parent, in order, in their frames
-                          {35, 265, Rgb{255, 0, 128}, 1, 1}}) {  // extended colours clamped
+  const auto shows = [](double x, double y, std::optional<Rgb> color = {}, double alpha = 1, int tolerance = 0) {
+    return Pixel{x, y, color, alpha, tolerance};
+  };
+  const std::vector<Pixel> pixels{
+      // Padded before its start, halfway, padded after its end.
+      shows(60, 20, red, 1, 1), shows(60, 60, Rgb{128, 0, 128}, 1, 2), shows(60, 100, blue, 1, 1),
+      // Nothing beyond the view; a gradient with no colours shows the background.
+      shows(112, 60), shows(135, 25, green),
+      // Rounded corners.
+      shows(160, 10), shows(219.9, 10), shows(160, 49.9), shows(219.9, 49.9), shows(190, 30, white),
+      shows(160.5, 30, white),
+      // Group opacity: no red shows through the child.
+      shows(245, 15, white, 0.5, 1), shows(290, 60, blue, 0.5, 1), shows(350, 60, red, 0.5, 1),
+      // Alpha clamped to 0 .. 1.
+      shows(35, 155), shows(95, 155, blue),
+      // Clipped to the rounded bounds, and not clipped.
+      shows(160, 160, blue), shows(185, 185), shows(141, 141), shows(240, 160, blue), shows(265, 185, blue),
+      shows(221, 141, blue),
+      // Subviews after their parent, in order, in their frames.
+      shows(295, 135, red), shows(305, 145, green), shows(340, 180, blue),
+      // Extended colours clamped.
+      shows(35, 265, Rgb{255, 0, 128}, 1, 1)};
+  for (const auto& [x, y, color, alpha, tolerance] : pixels) {
     const Rgb under = at(wall, x, y), want = !color ? under : alpha < 1 ? halfway(under, *color) : *color;
     EXPECT_TRUE(near(at(image, x, y), want, tolerance)) << x << ", " << y;
   }

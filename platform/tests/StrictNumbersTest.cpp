@@ -19,31 +19,22 @@ struct Case {
 constexpr std::int64_t kMost = std::numeric_limits<std::int64_t>::max(),
                        kLeast = std::numeric_limits<std::int64_t>::min();
 
+// A text both read, or only the real reader reads.
+Case both(const char* text, std::int64_t n) { return {text, n, static_cast<double>(n)}; }
+Case real(const char* text, double x) { return {text, std::nullopt, x}; }
+
 const Case kCases[] = {
     // Signs.
-    {.text = "0", .integer = 0, .real = 0.0},
-    {.text = "42", .integer = 42, .real = 42.0},
-    {.text = "+7", .integer = 7, .real = 7.0},
-    {.text = "-7", .integer = -7, .real = -7.0},
+    both("0", 0), both("42", 42), both("+7", 7), both("-7", -7),
     // Overflow: refused (below), never saturated or infinite.
-    {.text = "9223372036854775807", .integer = kMost, .real = 9223372036854775807.0},
-    {.text = "-9223372036854775808", .integer = kLeast, .real = -9223372036854775808.0},
-    {.text = "9223372036854775808", .real = 9223372036854775808.0},
-    {.text = "-9223372036854775809", .real = -9223372036854775809.0},
-    {.text = "1e308", .real = 1e308},
+    both("9223372036854775807", kMost), both("-9223372036854775808", kLeast),
+    real("9223372036854775808", 9223372036854775808.0), real("-9223372036854775809", -9223372036854775809.0),
+    real("1e308", 1e308),
     // Underflow: a number that is not zero never reads as zero; a subnormal is kept.
-    {.text = "4e-320", .real = 4e-320},
-    {.text = "0e999", .real = 0.0},
+    real("4e-320", 4e-320), real("0e999", 0.0),
     // Points and exponents.
-    {.text = ".5", .real = 0.5},
-    {.text = "-.5", .real = -0.5},
-    {.text = "3.", .real = 3.0},
-    {.text = "0.1", .real = 0.1},
-    {.text = "1.0", .real = 1.0},
-    {.text = "-1e3", .real = -1000.0},
-    {.text = "+1e-3", .real = 1e-3},
-    {.text = "2.5E+2", .real = 250.0},
-};
+    real(".5", 0.5), real("-.5", -0.5), real("3.", 3.0), real("0.1", 0.1), real("1.0", 1.0), real("-1e3", -1000.0),
+    real("+1e-3", 1e-3), real("2.5E+2", 250.0)};
 
 // Texts neither reads: bad signs, overflow, a number that is not zero read as zero, bad points and exponents,
 // infinity, nan and other spellings, blanks and nothing.

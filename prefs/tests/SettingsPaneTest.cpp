@@ -188,16 +188,6 @@ TEST_F(SettingsPaneTest, WhatIsMissingOrUnusableIsStatus1) {
   EXPECT_EQ(unwritable.status, 1);
   EXPECT_NE(unwritable.err.find("auroraribbon-prefs: cannot make the folder"), std::string::npos) << unwritable.err;
   EXPECT_EQ(unwritable.posts, Posts{});
-  // Nor is what is not a file at its path opened or removed.
-  for (const bool folder : {true, false}) {
-    std::filesystem::remove_all(root_.path() / "var");
-    std::filesystem::create_directories(file().parent_path());
-    ASSERT_EQ(folder ? ::mkdir(file().c_str(), 0755) : ::mkfifo(file().c_str(), 0644), 0);
-    const PaneRun run = pane(folder ? Args{"delete"} : Args{"write", "enabled", "-bool", "1"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find(", not a preferences file; leaving it"), std::string::npos) << run.err;
-    EXPECT_TRUE(std::filesystem::exists(file()) && !std::filesystem::is_regular_file(file()));
-  }
   // Deleting the whole file is the way out of one the device cannot read.
   std::filesystem::remove_all(root_.path() / "var");
   writeFile(junk);
