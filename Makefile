@@ -28,6 +28,7 @@ all: build
 
 deps:
 	@./scripts/install-deps packages.txt
+	@./scripts/install-node-modules
 
 build: deps
 	cmake --preset $(PRESET)
