@@ -58,37 +58,48 @@ export async function stepRoad({ page, studio }) {
   return `Step, twice: t ${first.toFixed(4)} -> ${(await t()).toFixed(4)} s, one picture each`;
 }
 
-// At 25 % the studio's clock, and the pictures drawn on it, go at a quarter of real time:
-// its instant moves by a quarter of the span between the two reads, and no more pictures
-// come than a quarter of the full rate allows (a fade draws every picture it may).
+// GET /api/time with the instants just before it was asked and just after it was answered.
+async function timeRead(studio) {
+  const asked = seconds();
+  const now = await studio.json('api/time');
+  return { now, asked, answered: seconds() };
+}
+
+// Whether `moved` seconds of the studio's clock are a quarter of a span that began between
+// `began` and `beganBy` and ended between `ended` and `endedBy` (instants of this process).
+function quarterOf(moved, { began, beganBy, ended, endedBy }) {
+  const least = QUARTER * (ended - beganBy), most = QUARTER * (endedBy - began);
+  return moved >= least - 1e-9 && moved <= most + 1e-9 ? null : `${moved.toFixed(4)} s, not ${least.toFixed(4)} to ${most.toFixed(4)} s`;
+}
+
+// At 25 % the studio's clock, and the pictures drawn on it, go at a quarter of real time.
+// Paused on both sides, the clock's own instants bound what it did while playing: it
+// began after Play was pressed and before the studio said so, and ended likewise. No
+// more pictures come than a quarter of the full rate allows (a fade draws every one it may).
 export async function quarterPaceRoad({ page, studio }) {
   await page.choose('#time-rate', String(QUARTER));
-  await waitFor('the studio at 25 %, still paused', () => studio.json('api/time'), (now) => now.rate === QUARTER && now.paused);
+  const { value: start } = await waitFor('the studio at 25 %, still paused', () => timeRead(studio),
+    ({ now }) => now.rate === QUARTER && now.paused);
   const drawnBefore = await page.drawn();
-  const playedAt = seconds(); // every picture counted below was made after this
+  const pressedPlay = seconds(); // every picture counted below was made after this
   await page.click('#time-play');
-  const stamped = async () => {
-    const asked = seconds();
-    const now = await studio.json('api/time');
-    return { now, asked, answered: seconds() };
-  };
-  const { value: from } = await waitFor('the studio playing', stamped, ({ now }) => !now.paused);
-  const { value: to } = await waitFor('half a second on the studio\'s clock, with pictures',
-    async () => ({ ...(await stamped()), drawn: await page.drawn() }),
-    ({ now, drawn }) => now.t >= from.now.t + 0.5 && drawn >= drawnBefore + 3, { bound: 30 });
-  const span = seconds() - playedAt, pictures = (await page.drawn()) - drawnBefore;
-  const moved = to.now.t - from.now.t;
-  const least = QUARTER * (to.asked - from.answered), most = QUARTER * (to.answered - from.asked);
-  if (to.now.rate !== QUARTER || moved < least - 1e-6 || moved > most + 1e-6) {
-    throw new Failure(`at 25 % t moved ${moved.toFixed(4)} s, not a quarter of the time between the reads `
-      + `(${least.toFixed(4)} to ${most.toFixed(4)} s); GET /api/time: ${JSON.stringify(to.now)}`);
-  }
+  const { value: playing } = await waitFor('the studio playing', () => timeRead(studio), ({ now }) => !now.paused);
+  const { value: mid } = await waitFor('half a second on the studio\'s clock, with pictures',
+    async () => ({ ...(await timeRead(studio)), drawn: await page.drawn() }),
+    ({ now, drawn }) => now.t >= start.now.t + 0.5 && drawn >= drawnBefore + 3, { bound: 30 });
+  const pictures = (await page.drawn()) - drawnBefore, span = seconds() - pressedPlay;
+  const pressedPause = seconds();
+  await page.click('#time-play');
+  const { value: end } = await waitFor('the studio paused', () => timeRead(studio), ({ now }) => now.paused);
+  const reported = quarterOf(mid.now.t - start.now.t, { began: pressedPlay, beganBy: playing.answered, ended: mid.asked, endedBy: mid.answered });
+  const moved = end.now.t - start.now.t;
+  const held = quarterOf(moved, { began: pressedPlay, beganBy: playing.answered, ended: pressedPause, endedBy: end.answered });
+  if (reported || held) throw new Failure(`at 25 % GET /api/time moved ${reported ?? 'as it should'} while playing; the clock moved ${held ?? 'as it should'}`);
   const allowed = Math.floor((QUARTER * span) / PICTURE_INTERVAL) + 2; // the first picture on playing, and the one under way
   if (pictures > allowed) throw new Failure(`at 25 % ${pictures} pictures came in ${span.toFixed(2)} s: more than ${allowed}`);
-  await page.click('#time-play');
   await waitFor('the page showing Play once paused', () => page.text('#time-play'), (text) => text === 'Play');
-  return `25 %: t moved ${moved.toFixed(3)} s in ${(moved / QUARTER).toFixed(3)} s, a quarter of the time between `
-    + `the reads; ${pictures} pictures in ${span.toFixed(2)} s (a quarter of the full rate allows ${allowed})`;
+  return `25 %: the clock moved ${moved.toFixed(3)} s while playing for ${(pressedPause - pressedPlay).toFixed(3)} s, `
+    + `a quarter; ${pictures} pictures in ${span.toFixed(2)} s (a quarter of the full rate allows ${allowed})`;
 }
 
 export async function scrubRoad({ page, studio, sim, root, temp }) {
