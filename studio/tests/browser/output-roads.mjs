@@ -10,9 +10,7 @@ async function disagreement(page, studio) {
   const cost = await studio.json('api/cost');
   const columns = await page.texts('#cost-table tr:first-child th[scope=col]');
   if (!cost.ready || !cost.current || String(columns) !== String(LOOKS)) return `measuring, or the card shows ${columns}`;
-  const rows = await page.tab.$$eval('#cost-table tr', (trs) => trs.slice(1).map((tr) => [
-    tr.querySelector('th').innerText, Array.from(tr.querySelectorAll('td'), (td) => td.innerText)]));
-  const shown = Object.fromEntries(rows);
+  const shown = Object.fromEntries(await page.tableRows('#cost-table'));
   for (const [index, pill] of cost.current.pills.entries()) {
     const wakeups = shown[`Timer wake-ups (${pill.pill})`] ?? [];
     const wanted = [cost.current, ...cost.styles].map((look) => Number(look.pills[index].perSecond.timerFires).toFixed(2));

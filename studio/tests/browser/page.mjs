@@ -61,6 +61,12 @@ export class Page {
     return this.tab.$eval(selector, (element, name) => element[name], name);
   }
 
+  // Each row below a table's first: its heading and its cells' text.
+  tableRows(selector) {
+    return this.tab.$$eval(`${selector} tr`, (rows) => rows.slice(1).map((row) => [
+      row.querySelector('th').innerText, Array.from(row.querySelectorAll('td'), (cell) => cell.innerText)]));
+  }
+
   properties(selector, name) {
     return this.tab.$$eval(selector, (elements, name) => elements.map((element) => element[name]), name);
   }
@@ -167,10 +173,6 @@ export class Page {
       }
       return differing;
     }, png, skipFrom, skipTo);
-  }
-
-  url() {
-    return this.tab.url();
   }
 
   async screenshot(path) {

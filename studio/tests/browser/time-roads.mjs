@@ -12,7 +12,7 @@ const QUARTER = 0.25;
 
 function cpuSeconds(pid) {
   const fields = fs.readFileSync(`/proc/${pid}/stat`, 'utf8').split(')').pop().trim().split(/\s+/);
-  return (Number(fields[11]) + Number(fields[12])) / 100; // USER_HZ
+  return (Number(fields[11]) + Number(fields[12])) / 100; // user and system time, in USER_HZ (100 on Linux)
 }
 
 export async function pauseRoad({ page, studio, prefs, root }) {
