@@ -57,15 +57,19 @@ export class Studio {
     studio.process = spawn(binary, ['--root', root, '--port', '0'], {
       env, stdio: ['ignore', 'pipe', fs.openSync(log, 'a')],
     });
-    studio.exited = new Promise((resolve) => studio.process.on('exit', (code, signal) => resolve(signal ?? code)));
+    studio.exited = new Promise((resolve) => {
+      studio.process.on('exit', (code, signal) => resolve(signal ?? code));
+      studio.process.on('error', (error) => resolve(error.message));
+    });
     const lines = readline.createInterface({ input: studio.process.stdout });
-    const first = await within(new Promise((resolve) => lines.once('line', resolve)), 30_000, '');
+    const line = new Promise((resolve) => lines.once('line', resolve));
+    const first = await within(Promise.race([line, studio.exited.then((status) => `(it ended: ${status})`)]), 30_000, '(nothing in 30 s)');
     // The rest is read and dropped, so a chatty studio never blocks on a full pipe.
     lines.on('line', () => {});
     const match = /serving (http:\/\/\S+\/)/.exec(first);
     if (!match) {
       studio.process.kill();
-      throw new Failure(`studio printed no address line within 30 s (got ${JSON.stringify(first)})`);
+      throw new Failure(`studio printed no address line: ${first}`);
     }
     studio.url = match[1];
     return studio;
