@@ -254,6 +254,17 @@ TEST_F(PillHooksTest, TheLumaPillGetsAPinnedUnpaintedColorView) {
   EXPECT_EQ(colorView->layer()->cornerRadius(), 6);
 }
 
+TEST_F(PillHooksTest, AForeignViewWithTheTagIsTakenForTheColorView) {
+  auto pill = makePill("MTStaticColorPillView");
+  auto foreign = UIView::make(UIView::objcClass(), CGRectMake(1, 1, 2, 2));
+  foreign->setTag(115);
+  pill->addSubview(foreign);
+  loop().runFor(0ns);
+  EXPECT_EQ(pill->subviews().size(), 1u);
+  EXPECT_EQ(foreign->frame(), CGRectMake(1, 1, 134, 5));
+  EXPECT_EQ(foreign->layer()->cornerRadius(), 2.5);
+}
+
 // An unknown style runs nothing; a new colour view reads the file itself.
 TEST_F(PillHooksTest, SettingsReachOnlyLaterColorViews) {
   applyPreferences({{"enabled", true}, {"style", std::string("wave")}, {"homeBarOpacity", 0.25}});

@@ -47,7 +47,6 @@ TEST_F(FilesApiTest, TheDownloadIsTheFileTheDeviceReads) {
   ASSERT_EQ(none.status, 200);
   EXPECT_TRUE(none.bytes.starts_with("bplist00"));
   EXPECT_EQ(settingsOfFile(none.bytes), settingsOf(NSDictionary({})));
-  EXPECT_EQ(settingsOfFile(none.bytes)["enabled"], false);
 
   root_.write(settings::kPreferencesPath,
               plist({{"enabled", true}, {"style", std::string("Fade")}, {"fadeSpeed", 2.5}, {"odd", std::int64_t{7}}}));
