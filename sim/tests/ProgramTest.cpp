@@ -114,12 +114,6 @@ TEST_F(ProgramTest, EveryRefusalHasItsExitStatusAndWritesNothing) {
     EXPECT_FALSE(std::filesystem::exists(dir_ / file)) << file;  // nor is half there
 }
 
-TEST_F(ProgramTest, AFailingCommandKeepsTheTraceUpToIt) {
-  const auto result = scripted("at 0 pill add p MTLumaDodgePillView 0 0 10 4\nat 1 pill send p frobnicate\n");
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(test::traceLines(result.out).at(0), "0 new p MTLumaDodgePillView [0,0,10,4]");
-}
-
 // It traces the default pills, or those its settings leave; a broken library is reported and skipped.
 TEST_F(ProgramTest, AHeadlessRunLoadsOnlyTheLibrariesForItsHost) {
   const std::string libraries = "root/Library/MobileSubstrate/DynamicLibraries/";
@@ -320,7 +314,7 @@ TEST_F(ProgramTest, EveryKindOfEventAndPropertyIsTracedInItsForm) {
       }));
 }
 
-// An end stops the run and its GIF.
+// An end stops the run and its GIF; the tour makes a GIF too.
 TEST_F(ProgramTest, PicturesShowTheirInstantInTheirViewAndScale) {
   const auto result = scripted(
       "at 0 pill add a MTStaticColorPillView 40 831 134 5\nat 1 snapshot before.png\nat 1 pill frame a 40 831 10 5\nat "
@@ -358,6 +352,12 @@ TEST_F(ProgramTest, PicturesShowTheirInstantInTheirViewAndScale) {
             0);  // at the end of the run
   const Image band = test::readPng(dir_ / "band.png");
   EXPECT_EQ(std::pair(band.width(), band.height()), std::pair(780, 90));
+  const auto tour = sim({"--root", "root", "--demo", "--gif", "tour.gif", "--fps", "2", "--scale", "1"});
+  EXPECT_EQ(tour.out + tour.err, "auroraribbon-sim: the tour is in tour.gif\n");
+  const auto tourGif = test::readGif(dir_ / "tour.gif");
+  ASSERT_TRUE(tourGif);
+  ASSERT_EQ(tourGif->frames.size(), 40u);                // five styles, four seconds each, at 2 fps
+  EXPECT_FALSE(std::filesystem::exists(dir_ / kPrefs));  // the tour removes the file it made
 }
 
 // Half way through its first animation (ease in and out) the luma pill shows half way from its first colour to blue.

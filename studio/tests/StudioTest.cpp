@@ -301,7 +301,6 @@ TEST(HubsTest, ReadersStartWholeFollowChangesAndASlowOneCostsNothing) {
   std::vector<Hub::StreamPlace> places;
   while (auto place = events.openStream()) places.push_back(std::move(*place));
   EXPECT_EQ(places.size(), std::size_t{EventHub::kMostStreams});
-  EXPECT_EQ(events.streams(), EventHub::kMostStreams);
   places.pop_back();
   EXPECT_TRUE(events.openStream());  // a closed stream gives its place back
   events.listen([&] { ++heard; });
