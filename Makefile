@@ -16,7 +16,7 @@
 #   make callgrind   - instructions per wave update, spectrum step and layout pass
 #   make throughput  - one hour of virtual time with ten pills, timed
 #   make idle        - the live view's CPU time and wake-ups with the Static and Wave styles
-#   make studio-cost - the studio's frame rate and CPU share with its page open in headless Chromium, and its PUT-to-re-read latency
+#   make studio-cost - the studio's frame rate, its CPU share and its page's in headless Chromium, and its PUT-to-re-read latency
 #   make studio-load - the studio beside crowds of idle and half-sent connections, and under polling
 PRESET ?= release
 JOBS   ?= 2
@@ -82,7 +82,11 @@ callgrind: bench-build
 throughput: bench-build
 	./bench/throughput build/release
 
-studio-cost: bench-build
+# The browser tools of studio/package-lock.json (puppeteer-core, Lighthouse), as locked; no browser is downloaded.
+studio/node_modules/.package-lock.json: studio/package-lock.json
+	cd studio && npm ci
+
+studio-cost: bench-build studio/node_modules/.package-lock.json
 	./bench/studio-cost build/release
 
 studio-load: bench-build
