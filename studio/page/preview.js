@@ -1,19 +1,26 @@
 // The live preview: the phone's screen and, enlarged, the pills' band, both
 // from one stream of PNG parts (GET /api/preview). The first part is the
 // whole picture; each after it is the rectangle that changed, drawn over the
-// phone where its X-Place header says; the band is copied from the phone
-// where X-Band says. The studio draws nothing while nothing moves, so
-// neither does the page. The pictures drawn are counted in the stage's
-// data-drawn (the browser test and bench/studio-cost read it).
+// phone where its X-Place header says and over the band where X-Band says the
+// band lies (copied whole from the phone when the band moved). The studio
+// draws nothing while nothing moves, so neither does the page. The pictures
+// drawn are counted in the stage's data-drawn (the browser roads and
+// bench/studio-cost read it; no style depends on it, so counting draws nothing).
+//
+// What a picture costs the browser is mostly the frame it makes (measured in
+// docs/performance.md): so the canvases are desynchronized, each handing its
+// pixels to the compositor without a frame of the whole page, and a part is
+// decoded by ImageDecoder where there is one, without the trip through a Blob.
 (() => {
   'use strict';
   const stage = document.getElementById('stage');
   const phone = document.getElementById('phone');
   const band = document.getElementById('band');
-  const phoneContext = phone.getContext('2d');
-  const bandContext = band.getContext('2d');
+  const phoneContext = phone.getContext('2d', { desynchronized: true });
+  const bandContext = band.getContext('2d', { desynchronized: true });
   const endOfHeaders = new TextEncoder().encode('\r\n\r\n');
   let drawn = 0;
+  let bandPlace = '';
 
   // "x,y,w,h" as numbers.
   const numbers = (text) => (text || '').split(',').map(Number);
@@ -35,23 +42,41 @@
     return headers;
   }
 
+  // A drawable picture of the PNG bytes; the caller closes it.
+  async function decode(png) {
+    if (typeof ImageDecoder === 'undefined') return createImageBitmap(new Blob([png], { type: 'image/png' }));
+    const decoder = new ImageDecoder({ data: png, type: 'image/png' });
+    try {
+      return (await decoder.decode()).image;
+    } finally {
+      decoder.close();
+    }
+  }
+
+  function sized(canvas, width, height) {
+    if (canvas.width !== width || canvas.height !== height) {
+      canvas.width = width;
+      canvas.height = height;
+    }
+  }
+
   async function draw(headers, png) {
     const [x, y] = numbers(headers['x-place']);
     const [width, height] = numbers(headers['x-picture']);
     const [bandX, bandY, bandWidth, bandHeight] = numbers(headers['x-band']);
-    const picture = await createImageBitmap(new Blob([png], { type: 'image/png' }));
-    if (phone.width !== width || phone.height !== height) {
-      phone.width = width;
-      phone.height = height;
-    }
+    const picture = await decode(png);
+    sized(phone, width, height);
     phoneContext.drawImage(picture, x, y);
-    picture.close();
-    if (band.width !== bandWidth || band.height !== bandHeight) {
-      band.width = bandWidth;
-      band.height = bandHeight;
+    sized(band, bandWidth, bandHeight);
+    if (headers['x-band'] === bandPlace) {
+      bandContext.drawImage(picture, x - bandX, y - bandY);
+    } else {
+      bandContext.drawImage(phone, bandX, bandY, bandWidth, bandHeight, 0, 0, bandWidth, bandHeight);
+      bandPlace = headers['x-band'];
     }
-    bandContext.drawImage(phone, bandX, bandY, bandWidth, bandHeight, 0, 0, bandWidth, bandHeight);
-    // A picture that is the band alone (--view pills) needs no phone beside it.
+    picture.close();
+    // Shown from the first picture; a picture that is the band alone (--view pills) needs no phone beside it.
+    stage.classList.add('live');
     stage.classList.toggle('band-only', bandWidth === width && bandHeight === height);
     stage.dataset.drawn = String(++drawn);
   }

@@ -1,7 +1,7 @@
 'use strict';
 
 (() => {
-  const { call, make } = studioPage;
+  const { call, make, listen } = studioPage;
   const message = document.getElementById('message');
   const statusLine = document.getElementById('status');
   const groups = document.getElementById('groups');
@@ -274,13 +274,12 @@
     await refresh();
   });
 
-  const events = new EventSource('/api/events');
-  events.addEventListener('settings', () => refresh());
-  events.addEventListener('respring', (event) => {
+  listen('settings', () => refresh());
+  listen('respring', (event) => {
     statusLine.textContent = `Respring ${JSON.parse(event.data).respring} done`;
   });
   // Also on reconnecting: changes made while cut off are fetched.
-  events.addEventListener('open', () => refresh());
+  listen('open', () => refresh());
 
   refresh();
 })();
