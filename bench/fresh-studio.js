@@ -62,4 +62,4 @@ async function start(build, prefix) {
   return studio;
 }
 
-module.exports = { chromium, request, start, tool };
+module.exports = { chromium, request, start, studioTools, tool };

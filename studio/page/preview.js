@@ -82,7 +82,8 @@
   }
 
   async function follow() {
-    const response = await fetch('/api/preview', { cache: 'no-store' });
+    // Low: it never ends, and the page's own files and settings go first.
+    const response = await fetch('/api/preview', { cache: 'no-store', priority: 'low' });
     if (!response.ok || !response.body) throw new Error(`the preview answered ${response.status}`);
     const reader = response.body.getReader();
     let pending = new Uint8Array(0);

@@ -156,7 +156,11 @@
     const { key, pane } = entry;
     const unit = pane.range && pane.range.unit ? ` (${pane.range.unit})` : '';
     const label = make('label', { htmlFor: key, textContent: pane.label + unit, title: `${pane.explanation} (${key})` });
-    const row = make('div', { className: `row ${entry.kind}` }, label, ...controlsFor(entry), make('small', { className: 'reads' }));
+    const controls = controlsFor(entry);
+    // What the extension makes of the value, read out with each of the key's controls.
+    const reads = make('small', { className: 'reads', id: `${key}-reads` });
+    for (const control of controls) control.setAttribute('aria-describedby', reads.id);
+    const row = make('div', { className: `row ${entry.kind}` }, label, ...controls, reads);
     row.dataset.key = key;
     row.addEventListener('input', () => editing.add(key));
     // Left without a change: the control may follow the file again.
