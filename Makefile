@@ -16,13 +16,14 @@
 #   make callgrind   - instructions per wave update, spectrum step and layout pass
 #   make throughput  - one hour of virtual time with ten pills, timed
 #   make idle        - the live view's CPU time and wake-ups with the Static and Wave styles
-#   make studio-cost - the studio's frame rate and CPU share with its page open in headless Chromium, and its PUT-to-re-read latency
+#   make studio-cost - the studio's frame rate, its CPU share and its page's in headless Chromium, and its PUT-to-re-read latency
 #   make studio-load - the studio beside crowds of idle and half-sent connections, and under polling
+#   make studio-audit - Lighthouse's scores for the studio's page (Debian's Chromium), failing under their targets
 PRESET ?= release
 JOBS   ?= 2
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test asan tsan demo studio clean format format-check tidy fuzz soak robustness bench-build bench callgrind throughput idle studio-cost studio-load
+.PHONY: all deps build test asan tsan demo studio clean format format-check tidy fuzz soak robustness bench-build bench callgrind throughput idle studio-cost studio-load studio-audit
 
 all: build
 
@@ -83,11 +84,20 @@ callgrind: bench-build
 throughput: bench-build
 	./bench/throughput build/release
 
-studio-cost: bench-build
+# The browser tools of studio/package-lock.json (puppeteer-core, Lighthouse), as locked; no browser is downloaded.
+studio/node_modules/.package-lock.json: studio/package-lock.json
+	cd studio && npm ci
+
+studio-cost: bench-build studio/node_modules/.package-lock.json
 	./bench/studio-cost build/release
 
 studio-load: bench-build
 	./bench/studio-load build/release
+
+studio-audit: deps studio/node_modules/.package-lock.json
+	cmake --preset release
+	cmake --build --preset release -j $(JOBS) --target auroraribbon-studio
+	./bench/studio-audit build/release
 
 idle: bench-build
 	./bench/idle-cost build/release Static 10

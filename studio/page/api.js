@@ -2,7 +2,8 @@
 
 // What every part of the page shares: a request to the studio (with the token
 // the page was served with; an answer that is not OK becomes an Error carrying
-// the studio's words) and making an element. Loaded before the other scripts.
+// the studio's words), making an element and the studio's events. Loaded
+// before the other scripts.
 const studioPage = (() => {
   const token = document.querySelector('meta[name="studio-token"]').content;
 
@@ -22,5 +23,16 @@ const studioPage = (() => {
     return element;
   }
 
-  return { call, make };
+  // The studio's events (GET /api/events), one stream for the whole page: the
+  // studio serves 16 at once. Opened once every script has said what it
+  // listens for (deferred scripts all run before DOMContentLoaded), so that
+  // none misses the first `open`.
+  const listeners = [];
+  const listen = (name, listener) => listeners.push([name, listener]);
+  document.addEventListener('DOMContentLoaded', () => {
+    const events = new EventSource('/api/events');
+    for (const [name, listener] of listeners) events.addEventListener(name, listener);
+  });
+
+  return { call, make, listen };
 })();

@@ -2,7 +2,7 @@
 
 // The cost card (GET /api/cost) and the recording (POST, then GET /api/record).
 (() => {
-  const { call } = studioPage;
+  const { call, listen } = studioPage;
   const table = document.getElementById('cost-table');
   const costState = document.getElementById('cost-state');
   const recordButton = document.getElementById('record');
@@ -106,7 +106,6 @@
     }
   });
 
-  const events = new EventSource('/api/events');
-  events.addEventListener('settings', () => refreshCost());
+  listen('settings', () => refreshCost());
   refreshCost();
 })();

@@ -146,7 +146,11 @@
     });
     const item = make('li', {}, make('span', { className: 'look-name', textContent: look.name }), ...buttons);
     item.dataset.look = look.name;
-    if (look.link) item.append(make('a', { href: look.link, textContent: 'link', title: `A link that offers ${look.name}` }));
+    if (look.link) {
+      const link = make('a', { href: look.link, textContent: 'link' });
+      link.setAttribute('aria-label', `A link that offers ${look.name}`);
+      item.append(link);
+    }
     if (look.error) item.append(make('small', { textContent: look.error }));
     return item;
   }

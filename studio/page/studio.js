@@ -1,7 +1,7 @@
 'use strict';
 
 (() => {
-  const { call, make } = studioPage;
+  const { call, make, listen } = studioPage;
   const message = document.getElementById('message');
   const statusLine = document.getElementById('status');
   const groups = document.getElementById('groups');
@@ -156,7 +156,11 @@
     const { key, pane } = entry;
     const unit = pane.range && pane.range.unit ? ` (${pane.range.unit})` : '';
     const label = make('label', { htmlFor: key, textContent: pane.label + unit, title: `${pane.explanation} (${key})` });
-    const row = make('div', { className: `row ${entry.kind}` }, label, ...controlsFor(entry), make('small', { className: 'reads' }));
+    const controls = controlsFor(entry);
+    // What the extension makes of the value, read out with each of the key's controls.
+    const reads = make('small', { className: 'reads', id: `${key}-reads` });
+    for (const control of controls) control.setAttribute('aria-describedby', reads.id);
+    const row = make('div', { className: `row ${entry.kind}` }, label, ...controls, reads);
     row.dataset.key = key;
     row.addEventListener('input', () => editing.add(key));
     // Left without a change: the control may follow the file again.
@@ -274,13 +278,12 @@
     await refresh();
   });
 
-  const events = new EventSource('/api/events');
-  events.addEventListener('settings', () => refresh());
-  events.addEventListener('respring', (event) => {
+  listen('settings', () => refresh());
+  listen('respring', (event) => {
     statusLine.textContent = `Respring ${JSON.parse(event.data).respring} done`;
   });
   // Also on reconnecting: changes made while cut off are fetched.
-  events.addEventListener('open', () => refresh());
+  listen('open', () => refresh());
 
   refresh();
 })();
