@@ -84,17 +84,13 @@ callgrind: bench-build
 throughput: bench-build
 	./bench/throughput build/release
 
-# The browser tools of studio/package-lock.json (puppeteer-core, Lighthouse), as locked; no browser is downloaded.
-studio/node_modules/.package-lock.json: studio/package-lock.json
-	cd studio && npm ci
-
-studio-cost: bench-build studio/node_modules/.package-lock.json
+studio-cost: bench-build
 	./bench/studio-cost build/release
 
 studio-load: bench-build
 	./bench/studio-load build/release
 
-studio-audit: deps studio/node_modules/.package-lock.json
+studio-audit: deps
 	cmake --preset release
 	cmake --build --preset release -j $(JOBS) --target auroraribbon-studio
 	./bench/studio-audit build/release
