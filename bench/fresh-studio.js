@@ -3,12 +3,10 @@
 // of the build's demo root, on a free port, stopped and its copy removed by
 // stop(). Also where the browser tools are loaded from (studio/node_modules,
 // installed by `cd studio && npm ci`) and which browser they drive.
-const { spawn } = require('node:child_process');
 const { createRequire } = require('node:module');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-const readline = require('node:readline');
 
 const chromium = '/usr/bin/chromium';
 const studioTools = path.join(__dirname, '..', 'studio');
@@ -33,31 +31,27 @@ async function request(studio, method, pathname, body) {
   return { status: response.status, body: await response.text() };
 }
 
+// The studio is started and stopped as the browser roads start it (their harness).
 async function start(build, prefix) {
-  const root = fs.mkdtempSync(path.join(os.tmpdir(), `${prefix}-`));
-  // Without sockets: one left by a killed process belongs to no device.
-  fs.cpSync(path.join(build, 'demo-root'), root, { recursive: true, filter: (from) => !fs.lstatSync(from).isSocket() });
-  const child = spawn(path.join(build, 'studio', 'auroraribbon-studio'), ['--root', root, '--port', '0'], { stdio: ['ignore', 'pipe', 'inherit'] });
-  const lines = readline.createInterface({ input: child.stdout });
-  const [first] = await Promise.race([
-    new Promise((resolve) => lines.once('line', (line) => resolve([line]))),
-    new Promise((resolve) => child.once('exit', () => resolve(['']))),
-  ]);
-  lines.on('line', () => {}); // the rest of its output is not ours to read, but must not fill the pipe
-  const address = /http:\/\/[\d.]+:\d+/.exec(first);
-  if (!address) {
-    child.kill();
-    fs.rmSync(root, { recursive: true, force: true });
-    throw new Error(`the studio did not start: ${JSON.stringify(first)}`);
+  const { Studio, copyRoot } = await import('../studio/tests/browser/harness.mjs');
+  const temp = fs.mkdtempSync(path.join(os.tmpdir(), `${prefix}-`));
+  const root = path.join(temp, 'root');
+  let child;
+  try {
+    copyRoot(path.join(build, 'demo-root'), root);
+    child = await Studio.start(path.join(build, 'studio', 'auroraribbon-studio'), root, '/dev/stderr', process.env);
+  } catch (error) {
+    fs.rmSync(temp, { recursive: true, force: true });
+    throw error;
   }
-  const studio = { origin: address[0], pid: child.pid, root, token: '' };
+  const studio = { origin: new URL(child.url).origin, pid: child.process.pid, root, token: '' };
   studio.token = /name="studio-token" content="([0-9a-f]+)"/.exec((await request(studio, 'GET', '/')).body)[1];
-  const exited = new Promise((resolve) => child.once('exit', (code, signal) => resolve(code ?? signal)));
   studio.stop = async () => {
-    child.kill('SIGTERM');
-    const status = await exited;
-    fs.rmSync(root, { recursive: true, force: true });
-    return status;
+    try {
+      return await child.stop();
+    } finally {
+      fs.rmSync(temp, { recursive: true, force: true });
+    }
   };
   return studio;
 }
