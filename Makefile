@@ -17,13 +17,14 @@
 #   make throughput  - one hour of virtual time with ten pills, timed
 #   make idle        - the live view's CPU time and wake-ups with the Static and Wave styles
 #   make studio-cost - the studio's frame rate, its CPU share and its page's in headless Chromium, and its PUT-to-re-read latency
+#   make studio-floor - what bare pages spend in headless Chromium to show the same live preview, the least any page can
 #   make studio-load - the studio beside crowds of idle and half-sent connections, and under polling
 #   make studio-audit - Lighthouse's scores for the studio's page (Debian's Chromium), failing under their targets
 PRESET ?= release
 JOBS   ?= 2
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test asan tsan demo studio clean format format-check tidy fuzz soak robustness bench-build bench callgrind throughput idle studio-cost studio-load studio-audit
+.PHONY: all deps build test asan tsan demo studio clean format format-check tidy fuzz soak robustness bench-build bench callgrind throughput idle studio-cost studio-floor studio-load studio-audit
 
 all: build
 
@@ -86,6 +87,9 @@ throughput: bench-build
 
 studio-cost: bench-build
 	./bench/studio-cost build/release
+
+studio-floor: bench-build
+	./bench/preview-floor build/release
 
 studio-load: bench-build
 	./bench/studio-load build/release

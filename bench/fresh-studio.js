@@ -31,6 +31,18 @@ async function request(studio, method, pathname, body) {
   return { status: response.status, body: await response.text() };
 }
 
+// Debian's Chromium, headless, as the measurements of the page open it.
+function headlessChromium() {
+  return tool('puppeteer-core').launch({
+    executablePath: chromium,
+    headless: true,
+    // Not watching its network: each preview part would be reported to us, work a person's browser does not do.
+    networkEnabled: false,
+    args: ['--no-sandbox', '--disable-gpu', '--window-size=1280,800'],
+    defaultViewport: { width: 1280, height: 800 },
+  });
+}
+
 // The studio is started and stopped as the browser roads start it (their harness).
 async function start(build, prefix) {
   const { Studio, copyRoot } = await import('../studio/tests/browser/harness.mjs');
@@ -56,4 +68,4 @@ async function start(build, prefix) {
   return studio;
 }
 
-module.exports = { chromium, request, start, studioTools, tool };
+module.exports = { chromium, headlessChromium, request, start, studioTools };
