@@ -2,12 +2,13 @@
 // baseline), runs it once so that first-use work is not counted, then RUNS
 // times inside bench::runCounted, the one function that
 // bench/callgrind-counts tells callgrind to count.
-#include <charconv>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string_view>
 
 #include "Operation.h"
+#include "aurora/StrictNumbers.h"
 
 namespace bench {
 
@@ -18,9 +19,8 @@ namespace bench {
 }  // namespace bench
 
 int main(int argc, char** argv) {
-  long runs = 0;
-  const std::string_view count = argc == 3 ? argv[2] : "";
-  if (argc != 3 || std::from_chars(count.data(), count.data() + count.size(), runs).ec != std::errc{} || runs <= 0) {
+  const auto runs = argc == 3 ? aurora::readInteger(argv[2]) : std::nullopt;
+  if (!runs || *runs <= 0) {
     std::fprintf(stderr, "usage: auroraribbon-opcount NAME[/baseline] RUNS\n");
     return 2;
   }
@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     const bench::OperationPair& pair = bench::findPair(name);
     const auto operation = (baseline ? pair.baseline : pair.operation)();
     operation->run();
-    bench::runCounted(*operation, runs);
+    bench::runCounted(*operation, *runs);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "auroraribbon-opcount: %s\n", error.what());
     return 1;
