@@ -256,16 +256,20 @@ class Connection : public std::enable_shared_from_this<Connection> {
     stream_.expires_after(server_.limits.write);
     error_code error;
     co_await http::async_write_header(stream_, serializer, redirect(error));
-    stream_.expires_never();  // the watch's read, started next, waits for as long as the stream lasts
+    stream_.expires_never();
     if (error) co_return false;
     asio::co_spawn(server_.io, watchForClose(shared_from_this()), asio::detached);
     co_return true;
   }
 
+  // Reads the socket itself, outside the stream's deadlines: a read of the
+  // stream would take the deadline of whatever write was under way when it
+  // began (the watch starts later than the stream's first chunk may), and end
+  // a healthy stream when that deadline passed.
   static awaitable<void> watchForClose(std::shared_ptr<Connection> self) {
     std::array<char, 256> ignored;
     for (error_code error; !error && !self->shut_;)
-      co_await self->stream_.async_read_some(asio::buffer(ignored), redirect(error));
+      co_await self->stream_.socket().async_read_some(asio::buffer(ignored), redirect(error));
     self->shut();
   }
 
