@@ -7,7 +7,7 @@
 // part falls outside the band) under a live copy of the band (#phone-band),
 // laid over it where the band lies; the enlarged band (#band) is a second live
 // copy. The studio draws nothing while nothing moves, so neither does the
-// page. The pictures drawn are counted in the stage's data-drawn (the browser
+// page; nor while the page is hidden, as it then closes the stream. The pictures drawn are counted in the stage's data-drawn (the browser
 // roads and bench/studio-cost read it; no style depends on it, so counting
 // draws nothing).
 //
@@ -106,9 +106,9 @@
     stage.dataset.drawn = String(++drawn);
   }
 
-  async function follow() {
+  async function follow(signal) {
     // Low: it never ends, and the page's own files and settings go first.
-    const response = await fetch('/api/preview', { cache: 'no-store', priority: 'low' });
+    const response = await fetch('/api/preview', { cache: 'no-store', priority: 'low', signal });
     if (!response.ok || !response.body) throw new Error(`the preview answered ${response.status}`);
     const reader = response.body.getReader();
     let pending = new Uint8Array(0);
@@ -132,15 +132,37 @@
     }
   }
 
-  // A broken stream (the studio restarted, or too many viewers) is opened again.
+  // Resolves once the page is shown: at once if it is.
+  const shown = () => new Promise((resolve) => {
+    const check = () => {
+      if (document.hidden) return;
+      document.removeEventListener('visibilitychange', check);
+      resolve();
+    };
+    document.addEventListener('visibilitychange', check);
+    check();
+  });
+
+  // The stream is followed while the page is shown. A hidden page (another tab in front, a minimised
+  // window) closes it, so that neither the browser nor the studio makes pictures no one sees, and opens it
+  // again when shown: its first part is the whole picture. A broken stream (the studio restarted, or too
+  // many viewers) is opened again after a pause.
   async function keepFollowing() {
     for (;;) {
+      await shown();
+      const closing = new AbortController();
+      const hide = () => {
+        if (document.hidden) closing.abort();
+      };
+      document.addEventListener('visibilitychange', hide);
       try {
-        await follow();
+        await follow(closing.signal);
       } catch (error) {
-        // Retried below.
+        // Opened again below.
+      } finally {
+        document.removeEventListener('visibilitychange', hide);
       }
-      await new Promise((resolve) => setTimeout(resolve, 2000));
+      if (!closing.signal.aborted) await new Promise((resolve) => setTimeout(resolve, 2000));
     }
   }
   // A fetch, unlike an <img>, does not hold the page's load open however long it streams.

@@ -87,6 +87,18 @@ export class Studio {
     return JSON.parse(body);
   }
 
+  // How many events named `name` the studio sends in the next `ms` (GET /api/events).
+  async eventsWithin(name, ms) {
+    const answer = await fetch(new URL('api/events', this.url), { signal: AbortSignal.timeout(ms) });
+    let text = '';
+    try {
+      for await (const chunk of answer.body) text += Buffer.from(chunk).toString();
+    } catch {
+      // The time is up.
+    }
+    return text.split(`event: ${name}\n`).length - 1;
+  }
+
   // SIGTERM, then its exit status (or the signal's name).
   async stop() {
     if (this.process.exitCode === null && this.process.signalCode === null) this.process.kill('SIGTERM');

@@ -1,5 +1,6 @@
 // What the page makes of the studio's work beside the preview: the cost card
-// as the API measured it, and a recording downloaded as a GIF.
+// as the API measured it, a recording downloaded as a GIF; and no pictures,
+// made or drawn, while the page is hidden.
 import fs from 'node:fs';
 import { Failure, waitFor } from './harness.mjs';
 
@@ -42,4 +43,28 @@ export async function recordRoad({ page, downloads }) {
   const [value, max] = [await page.property('#record-progress', 'value'), await page.property('#record-progress', 'max')];
   if (head !== 'GIF89a' || value !== max) throw new Failure(`${gifs[0]} begins ${JSON.stringify(head)}; progress ${value} of ${max}`);
   return `record: the page downloaded ${gifs[0]}, a GIF, with its progress full`;
+}
+
+// Hidden behind another tab, the page closes its preview: for a second the studio makes no picture and
+// the page draws none, where Wave makes 20; shown again, it draws once more.
+export async function hiddenRoad({ page, studio }) {
+  const start = await page.drawn();
+  await waitFor('the page drawing the running pills', () => page.drawn(), (drawn) => drawn >= start + 5);
+  await page.hide();
+  let drawnWhileHidden;
+  try {
+    await waitFor('the page hidden', () => page.hidden(), (hidden) => hidden === true);
+    const hiddenAt = await page.drawn();
+    // Until the stream has closed: the studio then makes no pictures.
+    await waitFor('the studio making no pictures for a second', () => studio.eventsWithin('frame', 1000),
+      (frames) => frames === 0);
+    drawnWhileHidden = (await page.drawn()) - hiddenAt;
+  } finally {
+    await page.show();
+  }
+  const shownAt = await page.drawn();
+  await waitFor('the page drawing again once shown', () => page.drawn(), (drawn) => drawn >= shownAt + 5);
+  if (drawnWhileHidden > 1) throw new Failure(`the page drew ${drawnWhileHidden} pictures while hidden`);
+  return `hidden: the studio made no pictures for a second and the page drew ${drawnWhileHidden} while hidden; `
+    + 'shown again, it drew on';
 }

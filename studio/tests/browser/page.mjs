@@ -175,6 +175,22 @@ export class Page {
     }, png, skipFrom, skipTo);
   }
 
+  // Another tab brought to the front of the page's window, as a person leaves the page for another:
+  // this one is hidden until show().
+  async hide() {
+    this.cover = await this.tab.browserContext().newPage();
+    await this.cover.bringToFront();
+  }
+
+  async show() {
+    await this.tab.bringToFront();
+    await this.cover.close();
+  }
+
+  hidden() {
+    return this.tab.evaluate(() => document.hidden);
+  }
+
   async screenshot(path) {
     await this.tab.screenshot({ path, fullPage: true });
   }

@@ -16,11 +16,11 @@ import { Failure, PREFS_FILE, Studio, copyRoot, seconds } from './harness.mjs';
 import { BROWSER_NAMES, Page, launchBrowser } from './page.mjs';
 import { fadeRoad, openRoad, otherProgramRoad, refusedColourRoad, switchOffRoad } from './settings-roads.mjs';
 import { pauseRoad, quarterPaceRoad, scrubRoad, stepRoad } from './time-roads.mjs';
-import { costRoad, recordRoad } from './output-roads.mjs';
+import { costRoad, hiddenRoad, recordRoad } from './output-roads.mjs';
 import { badFileRoad, downloadRoad, freshStudioRoad, linkRoad, looksRoad } from './file-roads.mjs';
 
 // In order: each starts where the one before left the page and the file.
-const ROADS = [openRoad, fadeRoad, switchOffRoad, refusedColourRoad, otherProgramRoad, pauseRoad, stepRoad,
+const ROADS = [openRoad, hiddenRoad, fadeRoad, switchOffRoad, refusedColourRoad, otherProgramRoad, pauseRoad, stepRoad,
   quarterPaceRoad, scrubRoad, costRoad, recordRoad, downloadRoad, badFileRoad, looksRoad, linkRoad, freshStudioRoad];
 
 const USAGE = `usage: roads.mjs --browser ${BROWSER_NAMES.join('|')} --studio BIN --prefs PREFSBIN --sim SIMBIN --demo-root DIR [--screenshot PNG]`;
