@@ -7,9 +7,10 @@
 // part falls outside the band) under a live copy of the band (#phone-band),
 // laid over it where the band lies; the enlarged band (#band) is a second live
 // copy. The studio draws nothing while nothing moves, so neither does the
-// page; nor while the page is hidden, as it then closes the stream. The pictures drawn are counted in the stage's data-drawn (the browser
-// roads and bench/studio-cost read it; no style depends on it, so counting
-// draws nothing).
+// page; nor while the page is hidden, as it then closes the stream. The
+// pictures drawn are counted in the stage's data-drawn (the browser roads and
+// bench/studio-cost read it; no style depends on it, so counting draws
+// nothing).
 //
 // What a picture costs the browser is mostly the frames it makes (measured in
 // docs/performance.md): so the two live copies are small desynchronized
