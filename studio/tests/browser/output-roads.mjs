@@ -3,6 +3,8 @@
 // made or drawn, while the page is hidden.
 import fs from 'node:fs';
 import { Failure, waitFor } from './harness.mjs';
+import { named } from './page.mjs';
+import { fileHolding } from './settings-roads.mjs';
 
 const LOOKS = ['Current', 'Wave', 'Spectrum', 'Fade', 'Breathing', 'Static'];
 
@@ -47,7 +49,10 @@ export async function recordRoad({ page, downloads }) {
 
 // Hidden behind another tab, the page closes its preview: for a second the studio makes no picture and
 // the page draws none, where Wave makes 20; shown again, it draws once more.
-export async function hiddenRoad({ page, studio }) {
+export async function hiddenRoad({ page, studio, prefsPath }) {
+  await page.choose(named('style'), 'Wave'); // whatever style the demo root was left in
+  await fileHolding('file holding Wave', prefsPath, { style: 'Wave' });
+  await page.respring();
   const start = await page.drawn();
   await waitFor('the page drawing the running pills', () => page.drawn(), (drawn) => drawn >= start + 5);
   await page.hide();
