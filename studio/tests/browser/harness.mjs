@@ -36,9 +36,10 @@ function within(promise, ms, late) {
 
 export const near = (rgb, target, tolerance) => rgb !== null && rgb.every((value, i) => Math.abs(value - target[i]) <= tolerance);
 
-// A copy of a device root; a process's notification socket is no file to copy.
+// A copy of a device root; a process's notification socket is no file to copy. A root reached
+// through a link is copied itself, so that nothing done to the copy reaches it.
 export function copyRoot(from, to) {
-  fs.cpSync(from, to, { recursive: true, verbatimSymlinks: true, filter: (path) => !fs.lstatSync(path).isSocket() });
+  fs.cpSync(fs.realpathSync(from), to, { recursive: true, verbatimSymlinks: true, filter: (path) => !fs.lstatSync(path).isSocket() });
 }
 
 // Runs a program to its end; a non-zero status or a minute's wait fails the road.
