@@ -28,14 +28,15 @@
   const liveBands = [phoneBand, document.getElementById('band')]
     .map((canvas) => [canvas, canvas.getContext('2d', { desynchronized: true })]);
   const endOfHeaders = new TextEncoder().encode('\r\n\r\n');
+  const headText = new TextDecoder();
   let drawn = 0;
   let bandPlace = null; // [x, y, width, height] in the picture
 
   // "x,y,w,h" as numbers.
   const numbers = (text) => (text || '').split(',').map(Number);
 
-  function indexOf(bytes, pattern, from) {
-    outer: for (let i = from; i + pattern.length <= bytes.length; ++i) {
+  function indexOf(bytes, pattern) {
+    outer: for (let i = 0; i + pattern.length <= bytes.length; ++i) {
       for (let j = 0; j < pattern.length; ++j) if (bytes[i + j] !== pattern[j]) continue outer;
       return i;
     }
@@ -44,7 +45,7 @@
 
   function headersOf(bytes) {
     const headers = {};
-    for (const line of new TextDecoder().decode(bytes).split('\r\n')) {
+    for (const line of headText.decode(bytes).split('\r\n')) {
       const colon = line.indexOf(':');
       if (colon > 0) headers[line.slice(0, colon).trim().toLowerCase()] = line.slice(colon + 1).trim();
     }
@@ -99,11 +100,11 @@
       }
       bandPlace = place;
       placeBand(place);
+      // Shown from the first picture; a picture that is the band alone (--view pills) needs no phone beside it.
+      stage.classList.add('live');
+      stage.classList.toggle('band-only', bandWidth === pictureWidth && bandHeight === pictureHeight);
     }
     picture.close();
-    // Shown from the first picture; a picture that is the band alone (--view pills) needs no phone beside it.
-    stage.classList.add('live');
-    stage.classList.toggle('band-only', bandWidth === pictureWidth && bandHeight === pictureHeight);
     stage.dataset.drawn = String(++drawn);
   }
 
@@ -121,7 +122,7 @@
       joined.set(value, pending.length);
       pending = joined;
       for (;;) {
-        const end = indexOf(pending, endOfHeaders, 0);
+        const end = indexOf(pending, endOfHeaders);
         if (end < 0) break;
         const headers = headersOf(pending.subarray(0, end));
         const start = end + endOfHeaders.length, length = Number(headers['content-length']);
